@@ -1,0 +1,94 @@
+#include "BatchConverter.h"
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "OutputNaming.h"
+
+namespace rowvane {
+namespace {
+
+/// Inputs that write the same output path, in list order.
+std::vector<std::vector<std::size_t>> GroupByOutput(const std::vector<std::string>& inputs,
+                                                    const std::string& outputFolder) {
+  std::vector<std::vector<std::size_t>> groups;
+  std::map<std::string, std::size_t> groupOfPath;
+  for (std::size_t index = 0; index < inputs.size(); ++index) {
+    const std::string path = OutputPathFor(inputs[index], outputFolder).path;
+    const auto [entry, isNew] = groupOfPath.try_emplace(path, groups.size());
+    if (isNew) {
+      groups.emplace_back();
+    }
+    groups[entry->second].push_back(index);
+  }
+  return groups;
+}
+
+/// Turns one file's progress share into byte counts for the batch.
+class FileProgress : public ConversionObserver {
+ public:
+  FileProgress(BatchObserver& observer, std::mutex& mutex, std::uint64_t size)
+      : m_observer(observer), m_mutex(mutex), m_size(size) {}
+
+  void onProgress(double share) override {
+    const auto done = static_cast<std::uint64_t>(share * static_cast<double>(m_size));
+    if (done > m_reported) {
+      const std::lock_guard lock(m_mutex);
+      m_observer.onBytesProcessed(done - m_reported);
+      m_reported = done;
+    }
+  }
+
+ private:
+  BatchObserver& m_observer;
+  std::mutex& m_mutex;
+  std::uint64_t m_size;
+  std::uint64_t m_reported = 0;
+};
+
+std::uint64_t SizeOf(const std::string& path) {
+  std::error_code error;
+  const auto size = std::filesystem::file_size(path, error);
+  return error ? 0 : static_cast<std::uint64_t>(size);
+}
+
+}  // namespace
+
+std::vector<FileOutcome> ConvertBatch(const std::vector<std::string>& inputs,
+                                      const ConversionSettings& settings, unsigned jobs,
+                                      BatchObserver& observer, const ConversionTuning& tuning) {
+  std::vector<FileOutcome> outcomes(inputs.size());
+  const auto groups = GroupByOutput(inputs, settings.OutputFolder);
+  std::atomic<std::size_t> nextGroup{0};
+  std::mutex mutex;
+
+  auto work = [&] {
+    for (std::size_t group = nextGroup++; group < groups.size(); group = nextGroup++) {
+      for (const std::size_t index : groups[group]) {
+        {
+          const std::lock_guard lock(mutex);
+          observer.onFileStarted(index);
+        }
+        FileProgress progress(observer, mutex, SizeOf(inputs[index]));
+        outcomes[index] = ConvertFile(inputs[index], settings, progress, tuning);
+        const std::lock_guard lock(mutex);
+        observer.onFileFinished(index, outcomes[index]);
+      }
+    }
+  };
+
+  const std::size_t workerCount =
+      std::clamp<std::size_t>(jobs, 1, std::max<std::size_t>(groups.size(), 1));
+  std::vector<std::jthread> workers;
+  for (std::size_t i = 1; i < workerCount; ++i) {
+    workers.emplace_back(work);
+  }
+  work();
+  return outcomes;
+}
+
+}  // namespace rowvane

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "ConversionSettings.h"
+#include "ConversionTuning.h"
+#include "FileConverter.h"
+
+namespace rowvane {
+
+/// Hooks into a batch. Calls are serialised by the batch, but may come from
+/// any of its worker threads.
+class BatchObserver {
+ public:
+  virtual ~BatchObserver() = default;
+  /// A file of the batch has started; `index` is its position in the input list.
+  virtual void onFileStarted(std::size_t index) { (void)index; }
+  /// More input bytes have been processed, counted over the whole batch.
+  virtual void onBytesProcessed(std::uint64_t delta) { (void)delta; }
+  /// A file of the batch is done.
+  virtual void onFileFinished(std::size_t index, const FileOutcome& outcome) {
+    (void)index;
+    (void)outcome;
+  }
+};
+
+/// Converts `inputs` with up to `jobs` files at once. Inputs that map to the
+/// same output path are converted one after the other in list order, so the
+/// final state is that of a conversion in list order. Returns one outcome per
+/// input, in list order.
+std::vector<FileOutcome> ConvertBatch(const std::vector<std::string>& inputs,
+                                      const ConversionSettings& settings, unsigned jobs,
+                                      BatchObserver& observer, const ConversionTuning& tuning = {});
+
+}  // namespace rowvane

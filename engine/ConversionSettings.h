@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+
+namespace rowvane {
+
+/// The six options of a conversion run. Texts are UTF-8 and are used exactly
+/// as typed: nothing is trimmed, checked or escaped.
+struct ConversionSettings {
+  /// Exact character sequence between two fields of a line; may be empty.
+  std::string Separator = ",";
+  /// On: the first line of each file gives the field names.
+  /// Off: the names are generated as header1, header2, ...
+  bool HasHeaderRow = true;
+  /// Name of the element around each whole output document; may be empty.
+  std::string DocumentTag = "XML";
+  /// Name of the element around the fields of one record; may be empty.
+  std::string RowTag = "row";
+  /// On: the fields of each record are wrapped in a row element.
+  bool IncludeRowTags = true;
+  /// Folder the output files go to, used as typed (a trailing separator is kept).
+  std::string OutputFolder;
+};
+
+}  // namespace rowvane

@@ -1,0 +1,310 @@
+#include "CsvToXml.h"
+
+#include <array>
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "FieldTags.h"
+#include "TextReader.h"
+#include "XmlWriter.h"
+
+namespace rowvane {
+namespace {
+
+constexpr std::string_view kLineBreak = "\r\n";
+
+/// The pieces of `text` between the occurrences of `separator`, found left to
+/// right without overlaps. An empty text has no pieces; an empty separator
+/// leaves the text whole.
+std::vector<std::string> SplitAt(std::string_view text, std::string_view separator) {
+  std::vector<std::string> pieces;
+  if (text.empty()) {
+    return pieces;
+  }
+  if (separator.empty()) {
+    pieces.emplace_back(text);
+    return pieces;
+  }
+  std::size_t start = 0;
+  for (auto found = text.find(separator); found != std::string_view::npos;
+       found = text.find(separator, start)) {
+    pieces.emplace_back(text.substr(start, found - start));
+    start = found + separator.size();
+  }
+  pieces.emplace_back(text.substr(start));
+  return pieces;
+}
+
+/// One pass over the input. Lines end at CR LF; fields end at the separator.
+/// The body of every field is copied to the output as it streams past.
+class Conversion {
+ public:
+  Conversion(TextReader& reader, XmlWriter& out, const ConversionSettings& settings,
+             ConversionObserver& observer, const ConversionTuning& tuning,
+             std::optional<std::uint64_t> inputSize)
+      : m_reader(reader),
+        m_out(out),
+        m_settings(settings),
+        m_observer(observer),
+        m_pauseInterval(tuning.pauseInterval),
+        m_inputSize(inputSize),
+        m_includeRowTags(settings.IncludeRowTags),
+        m_rowOpen(std::string(" <").append(settings.RowTag).append(">\r\n")),
+        m_rowClose(std::string(" </").append(settings.RowTag).append(">\r\n")) {
+    const std::string_view separator = settings.Separator;
+    // Lines never hold CR LF, so a separator that does can never match.
+    m_separatorCanMatch =
+        !separator.empty() && separator.find(kLineBreak) == std::string_view::npos;
+    m_separatorEndsWithCr = !separator.empty() && separator.back() == '\r';
+    m_special[static_cast<unsigned char>('\r')] = true;
+    if (m_separatorCanMatch) {
+      m_special[static_cast<unsigned char>(separator.front())] = true;
+    }
+    m_lastPause = std::chrono::steady_clock::now();
+  }
+
+  void run() {
+    m_out.put("<");
+    m_out.put(m_settings.DocumentTag);
+    m_out.put(">\r\n");
+    bool firstLineNamesFields = true;
+    if (m_settings.HasHeaderRow) {
+      readHeader();
+      firstLineNamesFields = false;
+    }
+    while (startRecord()) {
+      convertLine(firstLineNamesFields);
+      firstLineNamesFields = false;
+    }
+    m_out.put("</");
+    m_out.put(m_settings.DocumentTag);
+    m_out.put(">");
+    m_out.flush();
+    m_observer.onProgress(1.0);
+  }
+
+ private:
+  bool more() {
+    const bool added = m_reader.more();
+    pauseWhenDue();
+    return added;
+  }
+
+  void require(std::size_t count) {
+    while (m_reader.available() < count && more()) {
+    }
+  }
+
+  void pauseWhenDue() {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_lastPause < m_pauseInterval) {
+      return;
+    }
+    m_lastPause = now;
+    if (m_inputSize && *m_inputSize > 0) {
+      m_observer.onProgress(static_cast<double>(m_reader.bytesRead()) /
+                            static_cast<double>(*m_inputSize));
+    }
+    m_observer.onPause(m_includeRowTags);
+  }
+
+  /// Takes the first line as the header; it never carries a record.
+  void readHeader() {
+    std::size_t searched = 0;
+    for (;;) {
+      const char* begin = m_reader.begin();
+      const std::string_view window(begin, m_reader.available());
+      const auto found = window.find(kLineBreak, searched);
+      if (found != std::string_view::npos) {
+        m_header.assign(begin, found);
+        m_reader.consume(found + kLineBreak.size());
+        break;
+      }
+      searched = window.empty() ? 0 : window.size() - 1;
+      if (!more()) {
+        m_header.assign(m_reader.begin(), m_reader.available());
+        m_reader.consume(m_reader.available());
+        break;
+      }
+    }
+    m_tags = FieldTags(SplitAt(m_header, m_settings.Separator));
+  }
+
+  /// Skips repeated header lines; false when no line that carries a record is
+  /// left (the empty text after a final line break carries none).
+  bool startRecord() {
+    for (;;) {
+      if (m_reader.available() == 0 && !more()) {
+        return false;
+      }
+      if (!m_settings.HasHeaderRow || !isHeaderRepeat()) {
+        return true;
+      }
+    }
+  }
+
+  bool isHeaderRepeat() {
+    const std::size_t length = m_header.size();
+    require(length + kLineBreak.size());
+    const std::size_t available = m_reader.available();
+    if (available < length || std::memcmp(m_reader.begin(), m_header.data(), length) != 0) {
+      return false;
+    }
+    if (available == length) {  // the last line of the file
+      m_reader.consume(length);
+      return true;
+    }
+    if (std::string_view(m_reader.begin() + length, kLineBreak.size()) == kLineBreak) {
+      m_reader.consume(length + kLineBreak.size());
+      return true;
+    }
+    return false;
+  }
+
+  bool lineIsEmpty() {
+    require(kLineBreak.size());
+    return std::string_view(m_reader.begin(), std::min(m_reader.available(), kLineBreak.size())) ==
+           kLineBreak;
+  }
+
+  void openField(std::size_t index) {
+    if (m_tags.has(index)) {
+      m_tags.prepare(index);
+      m_tags.writeOpen(m_out, index, m_rowTagsOfRecord);
+    }
+  }
+
+  void closeField(std::size_t index) {
+    if (m_tags.has(index)) {
+      m_tags.writeClose(m_out, index);
+    }
+  }
+
+  /// Writes the record of one line. On the first line without a header row,
+  /// every piece of the line also names a field.
+  void convertLine(bool namesFields) {
+    m_rowTagsOfRecord = m_includeRowTags;
+    if (m_rowTagsOfRecord) {
+      m_out.put(m_rowOpen);
+    }
+    std::size_t field = 0;
+    if (namesFields && lineIsEmpty()) {
+      m_reader.consume(kLineBreak.size());
+      m_tags.setCount(0);  // an empty first line has no pieces
+    } else {
+      openField(0);
+      field = copyFields() + 1;
+      if (namesFields) {
+        m_tags.setCount(field);
+      }
+    }
+    for (; field < m_tags.count(); ++field) {
+      openField(field);
+      closeField(field);
+    }
+    if (m_rowTagsOfRecord) {
+      m_out.put(m_rowClose);
+    }
+  }
+
+  /// Copies the fields of the current line up to and past its line break;
+  /// returns the index of its last field.
+  std::size_t copyFields() {
+    const std::string_view separator = m_settings.Separator;
+    const std::size_t separatorMatchLength = separator.size() + (m_separatorEndsWithCr ? 1 : 0);
+    std::size_t field = 0;
+    bool copying = m_tags.has(field);
+    for (;;) {
+      const char* p = m_reader.begin();
+      const char* const end = m_reader.end();
+      while (p < end) {
+        const char* q = p;
+        while (q < end && !m_special[static_cast<unsigned char>(*q)]) {
+          ++q;
+        }
+        if (copying) {
+          m_out.put(p, static_cast<std::size_t>(q - p));
+        }
+        p = q;
+        if (q == end) {
+          break;
+        }
+        const auto left = static_cast<std::size_t>(end - q);
+        if (*q == '\r') {
+          if (left < 2 && !m_reader.ended()) {
+            break;  // is it a line break? look further
+          }
+          if (left >= 2 && q[1] == '\n') {
+            m_reader.consumeTo(q + 2);
+            closeField(field);
+            return field;
+          }
+        }
+        if (m_separatorCanMatch && *q == separator.front()) {
+          if (left < separatorMatchLength && !m_reader.ended()) {
+            break;
+          }
+          if (left >= separator.size() && std::memcmp(q, separator.data(), separator.size()) == 0 &&
+              !(m_separatorEndsWithCr && left > separator.size() && q[separator.size()] == '\n')) {
+            closeField(field);
+            ++field;
+            openField(field);
+            copying = m_tags.has(field);
+            p = q + separator.size();
+            continue;
+          }
+        }
+        if (copying) {
+          m_out.put(q, 1);
+        }
+        p = q + 1;
+      }
+      m_reader.consumeTo(p);
+      if (!more() && m_reader.available() == 0) {
+        closeField(field);  // the last line, without a line break
+        return field;
+      }
+    }
+  }
+
+  TextReader& m_reader;
+  XmlWriter& m_out;
+  const ConversionSettings& m_settings;
+  ConversionObserver& m_observer;
+  std::chrono::milliseconds m_pauseInterval;
+  std::chrono::steady_clock::time_point m_lastPause;
+  std::optional<std::uint64_t> m_inputSize;
+  bool m_includeRowTags;
+  bool m_rowTagsOfRecord = true;
+  std::string m_rowOpen;
+  std::string m_rowClose;
+  std::string m_header;
+  FieldTags m_tags;
+  std::array<bool, 256> m_special{};
+  bool m_separatorCanMatch = false;
+  bool m_separatorEndsWithCr = false;
+};
+
+}  // namespace
+
+void ConvertCsvToXml(ByteSource& source, OutputSink& sink, const ConversionSettings& settings,
+                     ConversionObserver& observer, const ConversionTuning& tuning) {
+  XmlWriter out(sink);
+  try {
+    TextReader reader(source, tuning.readChunk, false);
+    Conversion(reader, out, settings, observer, tuning, source.size()).run();
+    return;
+  } catch (const NotUtf8&) {
+    // Not UTF-8 after all: start over and read the text as Windows-1252.
+  }
+  out.reset();
+  sink.discard();
+  source.rewind();
+  TextReader reader(source, tuning.readChunk, true);
+  Conversion(reader, out, settings, observer, tuning, source.size()).run();
+}
+
+}  // namespace rowvane

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "ByteSource.h"
+#include "ConversionObserver.h"
+#include "ConversionSettings.h"
+#include "ConversionTuning.h"
+#include "OutputSink.h"
+
+namespace rowvane {
+
+/// Converts CSV bytes into the XML layout: decodes the input (byte-order mark,
+/// else UTF-8, else Windows-1252), splits it into lines at CR LF and into
+/// fields at `settings.Separator`, and writes the document, row and field
+/// elements to `sink` in UTF-8 with CR LF line breaks. Memory stays flat
+/// whatever the size of the input, its lines or its fields; only the header
+/// line is held. `settings.OutputFolder` is not used.
+/// Throws ConversionError from the source or the sink, and std::bad_alloc.
+void ConvertCsvToXml(ByteSource& source, OutputSink& sink, const ConversionSettings& settings,
+                     ConversionObserver& observer, const ConversionTuning& tuning = {});
+
+}  // namespace rowvane

@@ -1,0 +1,76 @@
+#include "FileConverter.h"
+
+#include <sys/stat.h>
+
+#include <new>
+
+#include "AtomicOutputFile.h"
+#include "CsvToXml.h"
+#include "InputFile.h"
+#include "OutputNaming.h"
+
+namespace rowvane {
+namespace {
+
+constexpr const char* kNoDot = "The file name has no dot; the output is named with \".xml\" added";
+constexpr const char* kOutputIsInput = "The output file would replace the input file";
+constexpr const char* kOutOfMemory = "Out of memory";
+
+bool NamesSameFile(const std::string& path, const InputFile& input) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 &&
+         static_cast<std::uint64_t>(info.st_dev) == input.device() &&
+         static_cast<std::uint64_t>(info.st_ino) == input.inode();
+}
+
+/// Counts what passes to the output file.
+void Convert(InputFile& input, const std::string& outputPath, const ConversionSettings& settings,
+             ConversionObserver& observer, const ConversionTuning& tuning, FileOutcome& outcome) {
+  if (NamesSameFile(outputPath, input)) {
+    throw ConversionError(Step::Write, kOutputIsInput);
+  }
+  AtomicOutputFile output(outputPath, tuning.syncToDisk);
+  ConvertCsvToXml(input, output, settings, observer, tuning);
+  output.commit();
+  outcome.outputBytes = output.bytesWritten();
+}
+
+}  // namespace
+
+FileOutcome ConvertFile(const std::string& inputPath, const ConversionSettings& settings,
+                        ConversionObserver& observer, const ConversionTuning& tuning) {
+  FileOutcome outcome;
+  const OutputName name = OutputPathFor(inputPath, settings.OutputFolder);
+  outcome.outputPath = name.path;
+  try {
+    InputFile input(inputPath);
+    outcome.inputBytes = input.size().value_or(0);
+    if (!name.hadDot) {
+      outcome.failures.push_back({Step::Name, kNoDot});
+    }
+    try {
+      Convert(input, name.path, settings, observer, tuning, outcome);
+      outcome.status = FileOutcome::Status::Converted;
+      return outcome;
+    } catch (const ConversionError& error) {
+      if (error.step() == Step::Read) {
+        outcome.failures.clear();  // a file that cannot be read is skipped whole
+      }
+      throw;
+    }
+  } catch (const InputMissing&) {
+    outcome.status = FileOutcome::Status::Missing;
+  } catch (const ConversionError& error) {
+    outcome.status = FileOutcome::Status::Failed;
+    outcome.failures.push_back({error.step(), error.what()});
+  } catch (const std::bad_alloc&) {
+    outcome.status = FileOutcome::Status::Failed;
+    outcome.failures.assign({{Step::Read, kOutOfMemory}});
+  } catch (const std::exception& error) {
+    outcome.status = FileOutcome::Status::Failed;
+    outcome.failures.assign({{Step::Read, error.what()}});
+  }
+  return outcome;
+}
+
+}  // namespace rowvane

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "ConversionObserver.h"
+#include "ConversionSettings.h"
+#include "ConversionTuning.h"
+#include "Failure.h"
+
+namespace rowvane {
+
+/// What became of one input file.
+struct FileOutcome {
+  enum class Status {
+    Converted,  ///< the output file was written (a naming failure may still be listed)
+    Missing,    ///< the input is not present: nothing written, nothing to report
+    Failed,     ///< nothing written; an earlier output of the same name is unchanged
+  };
+  Status status = Status::Failed;
+  std::string outputPath;
+  /// In the order they happened: at most a naming failure, then a read or write failure.
+  std::vector<Failure> failures;
+  std::uint64_t inputBytes = 0;
+  std::uint64_t outputBytes = 0;
+};
+
+/// Converts one CSV file into `settings.OutputFolder`. Streams with constant
+/// memory; the output appears atomically under its final name or not at all,
+/// and the input is never written. Never throws.
+FileOutcome ConvertFile(const std::string& inputPath, const ConversionSettings& settings,
+                        ConversionObserver& observer, const ConversionTuning& tuning = {});
+
+}  // namespace rowvane

@@ -1,0 +1,91 @@
+#include "InputFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "Failure.h"
+#include "SystemError.h"
+
+namespace rowvane {
+namespace {
+
+constexpr const char* kNotRegular = "Not a regular file";
+
+bool IsMissing(int error) {
+  return error == ENOENT || error == ENOTDIR;
+}
+
+void RequireRegular(const struct stat& info) {
+  if (S_ISDIR(info.st_mode)) {
+    ThrowSystemError(Step::Read, EISDIR);
+  }
+  if (!S_ISREG(info.st_mode)) {
+    throw ConversionError(Step::Read, kNotRegular);
+  }
+}
+
+}  // namespace
+
+InputFile::InputFile(const std::string& path) {
+  if (path.empty() || path.find('\0') != std::string::npos) {
+    throw InputMissing(path);
+  }
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) {
+    if (IsMissing(errno)) {
+      throw InputMissing(path);
+    }
+    ThrowSystemError(Step::Read);
+  }
+  RequireRegular(info);  // before opening: opening a device or pipe may block or act
+  // Non-blocking, in case the path was swapped for a pipe since the check.
+  m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (m_fd < 0) {
+    if (IsMissing(errno)) {
+      throw InputMissing(path);
+    }
+    ThrowSystemError(Step::Read);
+  }
+  try {
+    if (::fstat(m_fd, &info) != 0) {
+      ThrowSystemError(Step::Read);
+    }
+    RequireRegular(info);
+  } catch (...) {
+    ::close(m_fd);
+    throw;
+  }
+  m_size = static_cast<std::uint64_t>(info.st_size);
+  m_device = static_cast<std::uint64_t>(info.st_dev);
+  m_inode = static_cast<std::uint64_t>(info.st_ino);
+  ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+}
+
+InputFile::~InputFile() {
+  if (m_fd >= 0) {
+    ::close(m_fd);
+  }
+}
+
+std::size_t InputFile::read(char* buffer, std::size_t capacity) {
+  for (;;) {
+    const ssize_t count = ::read(m_fd, buffer, capacity);
+    if (count >= 0) {
+      return static_cast<std::size_t>(count);
+    }
+    if (errno != EINTR) {
+      ThrowSystemError(Step::Read);
+    }
+  }
+}
+
+void InputFile::rewind() {
+  if (::lseek(m_fd, 0, SEEK_SET) != 0) {
+    ThrowSystemError(Step::Read);
+  }
+}
+
+}  // namespace rowvane

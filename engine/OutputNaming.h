@@ -1,0 +1,30 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace rowvane {
+
+/// The folder separator of this platform.
+inline constexpr char kPathSeparator = '/';
+
+/// The characters after the last separator; the whole path when it has none,
+/// and empty text when the path ends with a separator.
+std::string FileNameOf(std::string_view path);
+
+/// The characters before the last dot; nothing when the name has no dot.
+std::optional<std::string> StripExtension(std::string_view fileName);
+
+/// `count` spaces; none for zero.
+std::string Indent(int count);
+
+/// Output path of an input: the folder as typed, a separator, the input's name
+/// without its last dot and what follows, then ".xml".
+struct OutputName {
+  std::string path;
+  bool hadDot = true;  ///< false: the name had no dot and ".xml" was appended to it whole
+};
+OutputName OutputPathFor(std::string_view inputPath, std::string_view outputFolder);
+
+}  // namespace rowvane

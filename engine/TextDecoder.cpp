@@ -1,0 +1,182 @@
+#include "TextDecoder.h"
+
+#include <array>
+#include <cstring>
+
+namespace rowvane {
+namespace {
+
+// Code points of the bytes 0x80 to 0x9F in Windows-1252; the five bytes the
+// code page leaves undefined map to the C1 controls of the same value.
+constexpr std::array<char16_t, 32> kWindows1252High = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+bool IsAscii8(const unsigned char* p) {
+  std::uint64_t word;
+  std::memcpy(&word, p, sizeof word);
+  return (word & 0x8080808080808080ULL) == 0;
+}
+
+}  // namespace
+
+ByteOrderMark DetectByteOrderMark(std::string_view head) {
+  auto startsWith = [&](std::string_view mark) { return head.substr(0, mark.size()) == mark; };
+  if (startsWith("\xEF\xBB\xBF")) {
+    return {Encoding::Utf8, 3};
+  }
+  if (startsWith("\xFF\xFE")) {
+    return {Encoding::Utf16LE, 2};
+  }
+  if (startsWith("\xFE\xFF")) {
+    return {Encoding::Utf16BE, 2};
+  }
+  return {Encoding::Utf8, 0};
+}
+
+void AppendUtf8(char32_t codePoint, std::string& out) {
+  if (codePoint < 0x80) {
+    out.push_back(static_cast<char>(codePoint));
+  } else if (codePoint < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (codePoint >> 6)));
+    out.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
+  } else if (codePoint < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (codePoint >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (codePoint >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
+  }
+}
+
+bool Utf8Validator::feed(std::string_view bytes) {
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  const auto* const end = p + bytes.size();
+  while (m_valid && p < end) {
+    if (m_pending == 0) {
+      while (end - p >= 8 && IsAscii8(p)) {
+        p += 8;
+      }
+      if (p == end) {
+        break;
+      }
+      const unsigned char lead = *p++;
+      if (lead < 0x80) {
+        continue;
+      }
+      m_lower = 0x80;
+      m_upper = 0xBF;
+      if (lead >= 0xC2 && lead <= 0xDF) {
+        m_pending = 1;
+      } else if (lead >= 0xE0 && lead <= 0xEF) {
+        m_pending = 2;
+        if (lead == 0xE0) {
+          m_lower = 0xA0;  // no overlong forms
+        } else if (lead == 0xED) {
+          m_upper = 0x9F;  // no surrogates
+        }
+      } else if (lead >= 0xF0 && lead <= 0xF4) {
+        m_pending = 3;
+        if (lead == 0xF0) {
+          m_lower = 0x90;
+        } else if (lead == 0xF4) {
+          m_upper = 0x8F;  // nothing above U+10FFFF
+        }
+      } else {
+        m_valid = false;
+      }
+      continue;
+    }
+    const unsigned char next = *p++;
+    if (next < m_lower || next > m_upper) {
+      m_valid = false;
+      break;
+    }
+    m_lower = 0x80;
+    m_upper = 0xBF;
+    --m_pending;
+  }
+  return m_valid;
+}
+
+void TextDecoder::decode(std::string_view bytes, std::string& out) {
+  switch (m_encoding) {
+    case Encoding::Utf8:
+      out.append(bytes);
+      return;
+    case Encoding::Windows1252:
+      out.reserve(out.size() + bytes.size() * 2);
+      for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+          out.push_back(c);
+        } else if (byte < 0xA0) {
+          AppendUtf8(kWindows1252High[byte - 0x80], out);
+        } else {
+          AppendUtf8(byte, out);
+        }
+      }
+      return;
+    case Encoding::Utf16LE:
+    case Encoding::Utf16BE:
+      decodeUtf16(bytes, out);
+      return;
+  }
+}
+
+void TextDecoder::decodeUtf16(std::string_view bytes, std::string& out) {
+  out.reserve(out.size() + bytes.size() * 3 / 2 + 4);
+  const bool littleEndian = m_encoding == Encoding::Utf16LE;
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (m_oddByte < 0) {
+      m_oddByte = byte;
+      continue;
+    }
+    const auto first = static_cast<std::uint16_t>(m_oddByte);
+    m_oddByte = -1;
+    const auto unit =
+        static_cast<std::uint16_t>(littleEndian ? (first | (byte << 8)) : ((first << 8) | byte));
+    emitUnit(unit, out);
+  }
+}
+
+void TextDecoder::emitUnit(std::uint16_t unit, std::string& out) {
+  const bool isHigh = unit >= 0xD800 && unit <= 0xDBFF;
+  const bool isLow = unit >= 0xDC00 && unit <= 0xDFFF;
+  if (m_highSurrogate != 0) {
+    if (isLow) {
+      AppendUtf8(0x10000 + ((char32_t{m_highSurrogate} - 0xD800) << 10) + (unit - 0xDC00u), out);
+      m_highSurrogate = 0;
+      return;
+    }
+    AppendUtf8(kReplacement, out);  // the pending high surrogate had no partner
+    m_highSurrogate = 0;
+  }
+  if (isHigh) {
+    m_highSurrogate = unit;
+  } else if (isLow) {
+    AppendUtf8(kReplacement, out);
+  } else {
+    AppendUtf8(unit, out);
+  }
+}
+
+void TextDecoder::finish(std::string& out) {
+  if (m_highSurrogate != 0) {
+    AppendUtf8(kReplacement, out);
+    m_highSurrogate = 0;
+  }
+  if (m_oddByte >= 0) {
+    AppendUtf8(kReplacement, out);
+    m_oddByte = -1;
+  }
+}
+
+}  // namespace rowvane

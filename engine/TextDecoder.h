@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace rowvane {
+
+/// How the bytes of an input file are read as text.
+enum class Encoding { Utf8, Windows1252, Utf16LE, Utf16BE };
+
+/// The encoding a file's first bytes announce, and the length of the mark.
+/// Without a mark the text is taken as UTF-8 (the caller falls back to
+/// Windows-1252 when it turns out not to be valid UTF-8).
+struct ByteOrderMark {
+  Encoding encoding = Encoding::Utf8;
+  std::size_t length = 0;
+};
+/// `head` holds the first bytes of the file (up to 3; fewer when the file is shorter).
+ByteOrderMark DetectByteOrderMark(std::string_view head);
+
+/// Checks UTF-8 fed in pieces of any size: no overlong forms, no surrogates,
+/// nothing above U+10FFFF.
+class Utf8Validator {
+ public:
+  /// False once the bytes seen so far cannot be valid UTF-8.
+  bool feed(std::string_view bytes);
+  /// False when the input ended inside a character.
+  bool finish() const { return m_valid && m_pending == 0; }
+
+ private:
+  bool m_valid = true;
+  int m_pending = 0;            // continuation bytes still expected
+  std::uint8_t m_lower = 0x80;  // bounds of the next continuation byte
+  std::uint8_t m_upper = 0xBF;
+};
+
+/// Turns bytes in Windows-1252 or UTF-16 into UTF-8, in pieces of any size.
+class TextDecoder {
+ public:
+  explicit TextDecoder(Encoding encoding) : m_encoding(encoding) {}
+  /// Appends the UTF-8 form of `bytes` to `out`. For Encoding::Utf8 the bytes
+  /// are copied as they are (validation is Utf8Validator's job).
+  void decode(std::string_view bytes, std::string& out);
+  /// Flushes what is left at the end of the input: an odd last byte or an
+  /// unpaired high surrogate becomes U+FFFD.
+  void finish(std::string& out);
+
+ private:
+  void decodeUtf16(std::string_view bytes, std::string& out);
+  void emitUnit(std::uint16_t unit, std::string& out);
+
+  Encoding m_encoding;
+  int m_oddByte = -1;                 // first byte of an incomplete UTF-16 unit
+  std::uint16_t m_highSurrogate = 0;  // pending high surrogate, 0 when none
+};
+
+/// Appends the UTF-8 form of `codePoint` to `out`.
+void AppendUtf8(char32_t codePoint, std::string& out);
+
+}  // namespace rowvane
