@@ -157,7 +157,8 @@ class Conversion {
       m_reader.consume(length);
       return true;
     }
-    if (std::string_view(m_reader.begin() + length, kLineBreak.size()) == kLineBreak) {
+    if (available >= length + kLineBreak.size() &&
+        std::string_view(m_reader.begin() + length, kLineBreak.size()) == kLineBreak) {
       m_reader.consume(length + kLineBreak.size());
       return true;
     }

@@ -105,6 +105,9 @@ std::size_t TextReader::finishInput() {
 }
 
 std::size_t TextReader::append(std::string_view text) {
+  if (text.empty()) {
+    return 0;
+  }
   makeRoom(text.size());
   std::memcpy(m_buffer.data() + m_end, text.data(), text.size());
   m_end += text.size();

@@ -1,0 +1,79 @@
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "BatchConverter.h"
+#include "TempDir.h"
+
+namespace rowvane {
+namespace {
+
+using testing::ReadFile;
+using testing::TempDir;
+
+class Recorder : public BatchObserver {
+ public:
+  void onFileStarted(std::size_t index) override { started.insert(index); }
+  void onBytesProcessed(std::uint64_t delta) override { bytes += delta; }
+  void onFileFinished(std::size_t index, const FileOutcome&) override { finished.push_back(index); }
+  std::set<std::size_t> started;
+  std::vector<std::size_t> finished;
+  std::uint64_t bytes = 0;
+};
+
+TEST(Batch, LaterInputsWinForTheSameOutputWhateverTheJobs) {
+  for (const unsigned jobs : {1u, 2u, 4u, 8u}) {
+    TempDir in;
+    TempDir out;
+    std::vector<std::string> inputs;
+    // Forty distinct outputs, with "same.xml" written by inputs spread over the list.
+    for (int i = 0; i < 40; ++i) {
+      inputs.push_back(
+          in.write("dir" + std::to_string(i) + "/same.csv", "v\r\n" + std::to_string(i)));
+      inputs.push_back(in.write("f" + std::to_string(i) + ".csv", "v\r\n" + std::to_string(i)));
+    }
+    inputs.push_back(in / "dir-missing/same.csv");  // not present: does not undo the last one
+    ConversionSettings settings;
+    settings.OutputFolder = out.path().string();
+    Recorder recorder;
+    const auto outcomes = ConvertBatch(inputs, settings, jobs, recorder);
+    ASSERT_EQ(outcomes.size(), inputs.size());
+    EXPECT_EQ(ReadFile(out / "same.xml"), "<XML>\r\n <row>\r\n  <v>39</v>\r\n </row>\r\n</XML>")
+        << jobs;
+    EXPECT_EQ(ReadFile(out / "f7.xml"), "<XML>\r\n <row>\r\n  <v>7</v>\r\n </row>\r\n</XML>");
+    EXPECT_EQ(outcomes.back().status, FileOutcome::Status::Missing);
+    EXPECT_EQ(outcomes[3].outputPath, out / "f1.xml");
+    EXPECT_EQ(recorder.finished.size(), inputs.size());
+    EXPECT_EQ(recorder.started.size(), inputs.size());
+    std::uint64_t total = 0;
+    for (const auto& outcome : outcomes) {
+      total += outcome.inputBytes;
+    }
+    EXPECT_EQ(recorder.bytes, total);
+  }
+}
+
+TEST(Batch, AFailedFileDoesNotStopTheOthers) {
+  TempDir in;
+  TempDir out;
+  ConversionSettings settings;
+  settings.OutputFolder = out.path().string();
+  const std::vector<std::string> inputs = {in.write("a.csv", "x\r\n1"), in.path().string(),
+                                           in.write("b.csv", "x\r\n2")};
+  Recorder recorder;
+  const auto outcomes = ConvertBatch(inputs, settings, 2, recorder);
+  EXPECT_EQ(outcomes[0].status, FileOutcome::Status::Converted);
+  EXPECT_EQ(outcomes[1].status, FileOutcome::Status::Failed);
+  EXPECT_EQ(outcomes[2].status, FileOutcome::Status::Converted);
+}
+
+TEST(Batch, EmptyListDoesNothing) {
+  Recorder recorder;
+  EXPECT_TRUE(ConvertBatch({}, ConversionSettings{}, 4, recorder).empty());
+  EXPECT_TRUE(recorder.finished.empty());
+}
+
+}  // namespace
+}  // namespace rowvane

@@ -1,0 +1,172 @@
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <string>
+
+#include "FileConverter.h"
+#include "TempDir.h"
+
+namespace rowvane {
+namespace {
+
+using testing::ReadFile;
+using testing::TempDir;
+using Status = FileOutcome::Status;
+
+const std::string kStaff = "id,name\r\n7,Ann\r\n8,Bob";
+const std::string kStaffXml =
+    "<XML>\r\n <row>\r\n  <id>7</id>\r\n  <name>Ann</name>\r\n </row>\r\n <row>\r\n"
+    "  <id>8</id>\r\n  <name>Bob</name>\r\n </row>\r\n</XML>";
+
+class FileConversion : public ::testing::Test {
+ protected:
+  FileOutcome convert(const std::string& input) {
+    ConversionObserver observer;
+    return ConvertFile(input, settings, observer);
+  }
+  /// No temporary file may be left in the output folder.
+  void expectNoTemporaryFiles() {
+    for (const std::string& name : out.entries()) {
+      EXPECT_EQ(name.find(".rowvane-"), std::string::npos) << name;
+    }
+  }
+  void SetUp() override { settings.OutputFolder = out.path().string(); }
+
+  TempDir in;
+  TempDir out;
+  ConversionSettings settings;
+};
+
+TEST_F(FileConversion, WritesTheWorkedExample) {
+  const FileOutcome outcome = convert(in.write("staff.csv", kStaff));
+  EXPECT_EQ(outcome.status, Status::Converted);
+  EXPECT_TRUE(outcome.failures.empty());
+  EXPECT_EQ(outcome.outputPath, out / "staff.xml");
+  EXPECT_EQ(ReadFile(out / "staff.xml"), kStaffXml);
+  EXPECT_EQ(outcome.inputBytes, kStaff.size());
+  EXPECT_EQ(outcome.outputBytes, kStaffXml.size());
+  expectNoTemporaryFiles();
+}
+
+TEST_F(FileConversion, EmptyFileGivesAnEmptyDocument) {
+  EXPECT_EQ(convert(in.write("empty.csv", "")).status, Status::Converted);
+  EXPECT_EQ(ReadFile(out / "empty.xml"), "<XML>\r\n</XML>");
+}
+
+TEST_F(FileConversion, MissingInputIsSkippedQuietly) {
+  const FileOutcome outcome = convert(in / "gone.csv");
+  EXPECT_EQ(outcome.status, Status::Missing);
+  EXPECT_TRUE(outcome.failures.empty());
+  EXPECT_TRUE(out.entries().empty());
+}
+
+TEST_F(FileConversion, SpecialFilesAreReadFailuresNotHangs) {
+  const std::string fifo = in / "pipe.csv";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& path : {fifo, in.path().string(), std::string("/dev/null")}) {
+    const FileOutcome outcome = convert(path);
+    EXPECT_EQ(outcome.status, Status::Failed) << path;
+    ASSERT_EQ(outcome.failures.size(), 1u) << path;
+    EXPECT_EQ(outcome.failures[0].step, Step::Read) << path;
+  }
+  EXPECT_EQ(convert(in.path().string()).failures[0].message, "Is a directory");
+  expectNoTemporaryFiles();
+}
+
+TEST_F(FileConversion, NameWithoutDotIsReportedAndStillWritten) {
+  const FileOutcome outcome = convert(in.write("README", kStaff));
+  EXPECT_EQ(outcome.status, Status::Converted);
+  ASSERT_EQ(outcome.failures.size(), 1u);
+  EXPECT_EQ(outcome.failures[0].step, Step::Name);
+  EXPECT_EQ(ReadFile(out / "README.xml"), kStaffXml);
+}
+
+TEST_F(FileConversion, NeverWritesOverItsOwnInput) {
+  const std::string input = out.write("data.xml", kStaff);
+  const FileOutcome outcome = convert(input);
+  EXPECT_EQ(outcome.status, Status::Failed);
+  ASSERT_EQ(outcome.failures.size(), 1u);
+  EXPECT_EQ(outcome.failures[0].step, Step::Write);
+  EXPECT_EQ(ReadFile(input), kStaff);
+
+  // The same file reached through a link, "..", or another hard link.
+  const std::string source = in.write("linked.csv", kStaff);
+  ASSERT_EQ(::link(source.c_str(), (out / "linked.xml").c_str()), 0);
+  EXPECT_EQ(convert(source).status, Status::Failed);
+  settings.OutputFolder = out.path().string() + "/../" + out.path().filename().string();
+  EXPECT_EQ(convert(input).status, Status::Failed);
+  EXPECT_EQ(ReadFile(source), kStaff);
+  expectNoTemporaryFiles();
+}
+
+TEST_F(FileConversion, ReadOnlyOutputIsLeftAlone) {
+  const std::string target = out.write("staff.xml", "old");
+  ::chmod(target.c_str(), 0444);
+  const FileOutcome outcome = convert(in.write("staff.csv", kStaff));
+  EXPECT_EQ(outcome.status, Status::Failed);
+  ASSERT_EQ(outcome.failures.size(), 1u);
+  EXPECT_EQ(outcome.failures[0], (Failure{Step::Write, "Permission denied"}));
+  EXPECT_EQ(ReadFile(target), "old");
+  expectNoTemporaryFiles();
+}
+
+TEST_F(FileConversion, ReplacesAnEarlierOutputKeepingItsPermissions) {
+  const std::string target = out.write("staff.xml", "old");
+  ::chmod(target.c_str(), 0640);
+  EXPECT_EQ(convert(in.write("staff.csv", kStaff)).status, Status::Converted);
+  EXPECT_EQ(ReadFile(target), kStaffXml);
+  struct stat info {};
+  ASSERT_EQ(::stat(target.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0640u);
+}
+
+TEST_F(FileConversion, MissingOutputFolderIsAWriteFailure) {
+  settings.OutputFolder = out / "not-there";
+  const FileOutcome outcome = convert(in.write("staff.csv", kStaff));
+  EXPECT_EQ(outcome.status, Status::Failed);
+  EXPECT_EQ(outcome.failures.at(0), (Failure{Step::Write, "No such file or directory"}));
+}
+
+// Runs a conversion in a child whose file size limit makes writes fail after
+// `limit` bytes; gives the child's view: 0 when it saw a write failure.
+int ConvertWithFileSizeLimit(const std::string& input, const std::string& folder, rlim_t limit) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit cap{limit, limit};
+    ::setrlimit(RLIMIT_FSIZE, &cap);
+    ConversionSettings settings;
+    settings.OutputFolder = folder;
+    ConversionObserver observer;
+    const FileOutcome outcome = ConvertFile(input, settings, observer);
+    const bool sawWriteFailure = outcome.status == FileOutcome::Status::Failed &&
+                                 outcome.failures.size() == 1 &&
+                                 outcome.failures[0].step == Step::Write;
+    ::_exit(sawWriteFailure ? 0 : 1);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(FileConversion, FailedWriteLeavesNoPartialFileAndKeepsTheOldOutput) {
+  std::string input = "a,b\r\n";
+  for (int i = 0; i < 5000; ++i) {
+    input += std::to_string(i) + ",value\r\n";
+  }
+  const std::string path = in.write("big.csv", input);
+  const std::string target = out.write("big.xml", "earlier output");
+  for (const rlim_t limit : {0, 1, 4095, 4096, 16383, 16384, 65536, 160000}) {
+    EXPECT_EQ(ConvertWithFileSizeLimit(path, out.path().string(), limit), 0) << limit;
+    EXPECT_EQ(ReadFile(target), "earlier output") << limit;
+    expectNoTemporaryFiles();
+  }
+}
+
+}  // namespace
+}  // namespace rowvane

@@ -1,0 +1,53 @@
+#include <gtest/gtest.h>
+
+#include "FolderExists.h"
+#include "OutputNaming.h"
+#include "TempDir.h"
+
+namespace rowvane {
+namespace {
+
+TEST(FileNameOf, TakesWhatFollowsTheLastSeparator) {
+  EXPECT_EQ(FileNameOf("/data/staff.csv"), "staff.csv");
+  EXPECT_EQ(FileNameOf("staff.csv"), "staff.csv");
+  EXPECT_EQ(FileNameOf("/data/"), "");
+  EXPECT_EQ(FileNameOf(""), "");
+}
+
+TEST(StripExtension, CutsAtTheLastDotOnly) {
+  EXPECT_EQ(StripExtension("report.final.csv"), "report.final");
+  EXPECT_EQ(StripExtension(".csv"), "");
+  EXPECT_EQ(StripExtension("name."), "name");
+  EXPECT_EQ(StripExtension("README"), std::nullopt);
+}
+
+TEST(Indent, GivesThatManySpaces) {
+  EXPECT_EQ(Indent(2), "  ");
+  EXPECT_EQ(Indent(0), "");
+  EXPECT_EQ(Indent(-3), "");
+}
+
+TEST(OutputPathFor, JoinsFolderAndNameAsTyped) {
+  EXPECT_EQ(OutputPathFor("/data/staff.csv", "/out").path, "/out/staff.xml");
+  EXPECT_EQ(OutputPathFor("/data/a.b.csv", "/out").path, "/out/a.b.xml");
+  EXPECT_EQ(OutputPathFor("/data/.csv", "/out").path, "/out/.xml");
+  EXPECT_EQ(OutputPathFor("/data/staff.csv", "/out/").path, "/out//staff.xml");
+  const OutputName noDot = OutputPathFor("/data/README", "/out");
+  EXPECT_EQ(noDot.path, "/out/README.xml");
+  EXPECT_FALSE(noDot.hadDot);
+  EXPECT_TRUE(OutputPathFor("/data/staff.csv", "/out").hadDot);
+}
+
+TEST(FolderExists, IsTrueForFoldersOnly) {
+  const testing::TempDir dir;
+  const std::string file = dir.write("file.txt", "x");
+  EXPECT_TRUE(FolderExists(dir.path().string()));
+  EXPECT_TRUE(FolderExists(dir.path().string() + "/"));
+  EXPECT_FALSE(FolderExists(file));
+  EXPECT_FALSE(FolderExists(dir / "missing"));
+  EXPECT_FALSE(FolderExists(""));
+  EXPECT_FALSE(FolderExists(std::string("/tmp\0x", 6)));
+}
+
+}  // namespace
+}  // namespace rowvane
