@@ -1,13 +1,16 @@
 #include "CsvToXml.h"
 
 #include <array>
+#include <bit>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "FieldTags.h"
+#include "PaddedText.h"
 #include "TextReader.h"
 #include "XmlWriter.h"
 
@@ -15,6 +18,33 @@ namespace rowvane {
 namespace {
 
 constexpr std::string_view kLineBreak = "\r\n";
+
+/// Finds the first byte in [from, end) that is `a` or `b`, eight bytes at a
+/// time where it can; gives `end` when there is none.
+const char* FindEither(const char* from, const char* end, char a, char b) {
+  if constexpr (std::endian::native == std::endian::little) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+    const std::uint64_t maskA = kOnes * static_cast<unsigned char>(a);
+    const std::uint64_t maskB = kOnes * static_cast<unsigned char>(b);
+    while (end - from >= 8) {
+      std::uint64_t word;
+      std::memcpy(&word, from, sizeof word);
+      const std::uint64_t xa = word ^ maskA;
+      const std::uint64_t xb = word ^ maskB;
+      // The lowest set bit marks the first zero byte exactly.
+      const std::uint64_t hits = ((xa - kOnes) & ~xa & kHigh) | ((xb - kOnes) & ~xb & kHigh);
+      if (hits != 0) {
+        return from + std::countr_zero(hits) / 8;
+      }
+      from += 8;
+    }
+  }
+  while (from < end && *from != a && *from != b) {
+    ++from;
+  }
+  return from;
+}
 
 /// The pieces of `text` between the occurrences of `separator`, found left to
 /// right without overlaps. An empty text has no pieces; an empty separator
@@ -52,17 +82,14 @@ class Conversion {
         m_pauseInterval(tuning.pauseInterval),
         m_inputSize(inputSize),
         m_includeRowTags(settings.IncludeRowTags),
-        m_rowOpen(std::string(" <").append(settings.RowTag).append(">\r\n")),
-        m_rowClose(std::string(" </").append(settings.RowTag).append(">\r\n")) {
+        m_rowOpen(m_rowTags.add(std::string(" <").append(settings.RowTag).append(">\r\n"))),
+        m_rowClose(m_rowTags.add(std::string(" </").append(settings.RowTag).append(">\r\n"))) {
     const std::string_view separator = settings.Separator;
     // Lines never hold CR LF, so a separator that does can never match.
     m_separatorCanMatch =
         !separator.empty() && separator.find(kLineBreak) == std::string_view::npos;
     m_separatorEndsWithCr = !separator.empty() && separator.back() == '\r';
-    m_special[static_cast<unsigned char>('\r')] = true;
-    if (m_separatorCanMatch) {
-      m_special[static_cast<unsigned char>(separator.front())] = true;
-    }
+    m_scanFor = m_separatorCanMatch ? separator.front() : '\r';
     m_lastPause = std::chrono::steady_clock::now();
   }
 
@@ -189,7 +216,7 @@ class Conversion {
   void convertLine(bool namesFields) {
     m_rowTagsOfRecord = m_includeRowTags;
     if (m_rowTagsOfRecord) {
-      m_out.put(m_rowOpen);
+      m_rowTags.write(m_out, m_rowOpen);
     }
     std::size_t field = 0;
     if (namesFields && lineIsEmpty()) {
@@ -207,7 +234,7 @@ class Conversion {
       closeField(field);
     }
     if (m_rowTagsOfRecord) {
-      m_out.put(m_rowClose);
+      m_rowTags.write(m_out, m_rowClose);
     }
   }
 
@@ -216,52 +243,78 @@ class Conversion {
   std::size_t copyFields() {
     const std::string_view separator = m_settings.Separator;
     const std::size_t separatorMatchLength = separator.size() + (m_separatorEndsWithCr ? 1 : 0);
+    const bool oneByteSeparator = separatorMatchLength == 1;
+    const bool separatorCanMatch = m_separatorCanMatch;
+    const bool separatorEndsWithCr = m_separatorEndsWithCr;
+    const char scanFor = m_scanFor;
+    const bool inRow = m_rowTagsOfRecord;
     std::size_t field = 0;
     bool copying = m_tags.has(field);
     for (;;) {
       const char* p = m_reader.begin();
       const char* const end = m_reader.end();
-      while (p < end) {
-        const char* q = p;
-        while (q < end && !m_special[static_cast<unsigned char>(*q)]) {
-          ++q;
-        }
-        if (copying) {
-          m_out.put(p, static_cast<std::size_t>(q - p));
-        }
-        p = q;
-        if (q == end) {
-          break;
-        }
-        const auto left = static_cast<std::size_t>(end - q);
-        if (*q == '\r') {
-          if (left < 2 && !m_reader.ended()) {
-            break;  // is it a line break? look further
+      const bool ended = m_reader.ended();
+      // Hot loop: everything it touches is held in locals.
+      const FieldTags::Tags* tags = m_tags.table();
+      const char* texts = m_tags.texts();
+      std::size_t ready = m_tags.ready();
+      {
+        WriteCursor out(m_out);
+        while (p < end) {
+          const char* q = FindEither(p, end, '\r', scanFor);
+          if (copying) {
+            out.putPadded(p, static_cast<std::size_t>(q - p));
           }
-          if (left >= 2 && q[1] == '\n') {
-            m_reader.consumeTo(q + 2);
-            closeField(field);
-            return field;
-          }
-        }
-        if (m_separatorCanMatch && *q == separator.front()) {
-          if (left < separatorMatchLength && !m_reader.ended()) {
+          p = q;
+          if (q == end) {
             break;
           }
-          if (left >= separator.size() && std::memcmp(q, separator.data(), separator.size()) == 0 &&
-              !(m_separatorEndsWithCr && left > separator.size() && q[separator.size()] == '\n')) {
-            closeField(field);
-            ++field;
-            openField(field);
-            copying = m_tags.has(field);
-            p = q + separator.size();
-            continue;
+          const auto left = static_cast<std::size_t>(end - q);
+          if (*q == '\r') {
+            if (left < 2 && !ended) {
+              break;  // is it a line break? look further
+            }
+            if (left >= 2 && q[1] == '\n') {
+              m_reader.consumeTo(q + 2);
+              out.sync();
+              closeField(field);
+              out.reload();
+              return field;
+            }
           }
+          if (separatorCanMatch && *q == scanFor) {
+            if (!oneByteSeparator && left < separatorMatchLength && !ended) {
+              break;
+            }
+            if (oneByteSeparator || (left >= separator.size() &&
+                                     std::memcmp(q, separator.data(), separator.size()) == 0 &&
+                                     !(separatorEndsWithCr && left > separator.size() &&
+                                       q[separator.size()] == '\n'))) {
+              if (field + 1 < ready) {
+                const PaddedTexts::Ref next =
+                    inRow ? tags[field].nextInRow : tags[field].nextInDocument;
+                out.putPadded(texts + next.offset, next.size);
+                ++field;
+              } else {
+                out.sync();
+                closeField(field);
+                ++field;
+                openField(field);
+                copying = m_tags.has(field);
+                out.reload();
+                tags = m_tags.table();
+                texts = m_tags.texts();
+                ready = m_tags.ready();
+              }
+              p = q + separator.size();
+              continue;
+            }
+          }
+          if (copying) {
+            out.putPadded(q, 1);
+          }
+          p = q + 1;
         }
-        if (copying) {
-          m_out.put(q, 1);
-        }
-        p = q + 1;
       }
       m_reader.consumeTo(p);
       if (!more() && m_reader.available() == 0) {
@@ -280,11 +333,12 @@ class Conversion {
   std::optional<std::uint64_t> m_inputSize;
   bool m_includeRowTags;
   bool m_rowTagsOfRecord = true;
-  std::string m_rowOpen;
-  std::string m_rowClose;
+  PaddedTexts m_rowTags;
+  PaddedTexts::Ref m_rowOpen;
+  PaddedTexts::Ref m_rowClose;
   std::string m_header;
   FieldTags m_tags;
-  std::array<bool, 256> m_special{};
+  char m_scanFor = '\r';  // first byte of the separator, besides CR
   bool m_separatorCanMatch = false;
   bool m_separatorEndsWithCr = false;
 };

@@ -26,15 +26,26 @@ FieldTags::FieldTags(const std::vector<std::string>& names) : m_generated(false)
 }
 
 void FieldTags::add(std::string_view name) {
-  m_openInRow.push_back(std::string("  <").append(name).append(">"));
-  m_openInDocument.push_back(std::string(" <").append(name).append(">"));
-  m_close.push_back(std::string("</").append(name).append(">\r\n"));
+  const std::string openInRow = std::string("  <").append(name).append(">");
+  const std::string openInDocument = std::string(" <").append(name).append(">");
+  const std::string close = std::string("</").append(name).append(">\r\n");
+  if (!m_tags.empty()) {
+    Tags& previous = m_tags.back();
+    previous.nextInRow = m_texts.add(std::string(m_texts.view(previous.close)) + openInRow);
+    previous.nextInDocument =
+        m_texts.add(std::string(m_texts.view(previous.close)) + openInDocument);
+  }
+  Tags tags;
+  tags.openInRow = m_texts.add(openInRow);
+  tags.openInDocument = m_texts.add(openInDocument);
+  tags.close = m_texts.add(close);
+  m_tags.push_back(tags);
 }
 
-void FieldTags::prepare(std::size_t index) {
-  while (m_generated && m_close.size() <= index && m_close.size() < kPreparedGeneratedNames) {
+void FieldTags::prepareGenerated(std::size_t index) {
+  while (m_tags.size() <= index && m_tags.size() < kPreparedGeneratedNames) {
     std::string name;
-    AppendGeneratedName(name, m_close.size());
+    AppendGeneratedName(name, m_tags.size());
     add(name);
   }
 }

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "PaddedText.h"
 #include "XmlWriter.h"
 
 namespace rowvane {
@@ -25,31 +27,48 @@ class FieldTags {
 
   /// Indentation, "<", the name and ">".
   void writeOpen(XmlWriter& out, std::size_t index, bool insideRow) {
-    if (index < m_close.size()) {
-      out.put(insideRow ? m_openInRow[index] : m_openInDocument[index]);
+    if (index < m_tags.size()) {
+      m_texts.write(out, insideRow ? m_tags[index].openInRow : m_tags[index].openInDocument);
     } else {
       writeGenerated(out, index, insideRow ? "  <" : " <", ">");
     }
   }
   /// "</", the name, ">" and a line break.
   void writeClose(XmlWriter& out, std::size_t index) {
-    if (index < m_close.size()) {
-      out.put(m_close[index]);
+    if (index < m_tags.size()) {
+      m_texts.write(out, m_tags[index].close);
     } else {
       writeGenerated(out, index, "</", ">\r\n");
     }
   }
   /// Keeps the tags of generated names up to `index` ready, within a bound.
-  void prepare(std::size_t index);
+  void prepare(std::size_t index) {
+    if (m_generated && index >= m_tags.size()) {
+      prepareGenerated(index);
+    }
+  }
+
+  struct Tags {
+    PaddedTexts::Ref openInRow;
+    PaddedTexts::Ref openInDocument;
+    PaddedTexts::Ref close;
+    // This field's closing tag followed by the next one's opening tag.
+    PaddedTexts::Ref nextInRow;
+    PaddedTexts::Ref nextInDocument;
+  };
+  /// Fields below this index have their tags ready in table().
+  std::size_t ready() const { return std::min(m_tags.size(), m_count); }
+  const Tags* table() const { return m_tags.data(); }
+  const char* texts() const { return m_texts.at({}); }
 
  private:
   void add(std::string_view name);
+  void prepareGenerated(std::size_t index);
   static void writeGenerated(XmlWriter& out, std::size_t index, std::string_view before,
                              std::string_view after);
 
-  std::vector<std::string> m_openInRow;
-  std::vector<std::string> m_openInDocument;
-  std::vector<std::string> m_close;
+  PaddedTexts m_texts;
+  std::vector<Tags> m_tags;
   std::size_t m_count = static_cast<std::size_t>(-1);
   bool m_generated = true;
 };

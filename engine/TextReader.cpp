@@ -1,5 +1,7 @@
 #include "TextReader.h"
 
+#include "XmlWriter.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -41,8 +43,9 @@ void TextReader::makeRoom(std::size_t count) {
     m_end -= m_begin;
     m_begin = 0;
   }
-  if (m_buffer.size() - m_end < count) {
-    m_buffer.resize(std::max(m_end + count, m_buffer.size() * 2));
+  // The slack lets short runs be copied out with one fixed-size move.
+  if (m_buffer.size() < m_end + count + kCopySlack) {
+    m_buffer.resize(std::max(m_end + count + kCopySlack, m_buffer.size() * 2));
   }
 }
 

@@ -17,6 +17,7 @@ struct NotUtf8 {};
 
 /// Reads a source as UTF-8 text into a window that only grows as far as a
 /// caller's look-ahead needs. The byte-order mark is not part of the text.
+/// The window stays readable for kCopySlack bytes past end().
 class TextReader {
  public:
   /// `fallback`: decode the text after any UTF-8 mark as Windows-1252 rather

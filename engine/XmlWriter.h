@@ -9,12 +9,18 @@
 
 namespace rowvane {
 
+/// Bytes that may be read past the end of a padded source, and written past
+/// the end of the writer's buffer, so short copies need no length switch.
+inline constexpr std::size_t kCopySlack = 32;
+
 /// Buffers the output of a conversion and hands it to the sink in large
 /// writes; runs larger than the buffer go straight through.
 class XmlWriter {
  public:
-  explicit XmlWriter(OutputSink& sink, std::size_t capacity = std::size_t{1} << 16)
-      : m_sink(sink), m_buffer(std::make_unique<char[]>(capacity)), m_capacity(capacity) {}
+  explicit XmlWriter(OutputSink& sink, std::size_t capacity = std::size_t{1} << 18)
+      : m_sink(sink),
+        m_buffer(std::make_unique<char[]>(capacity + kCopySlack)),
+        m_capacity(capacity) {}
   XmlWriter(const XmlWriter&) = delete;
   XmlWriter& operator=(const XmlWriter&) = delete;
 
@@ -28,6 +34,17 @@ class XmlWriter {
   }
   void put(std::string_view text) { put(text.data(), text.size()); }
 
+  /// Like put(), for a source that stays readable for kCopySlack bytes past
+  /// `size`: short runs are copied with one fixed-size move.
+  void putPadded(const char* data, std::size_t size) {
+    if (size <= kCopySlack && size <= m_capacity - m_size) {
+      std::memcpy(m_buffer.get() + m_size, data, kCopySlack);
+      m_size += size;
+      return;
+    }
+    put(data, size);
+  }
+
   /// Hands everything buffered to the sink.
   void flush() {
     if (m_size > 0) {
@@ -38,6 +55,11 @@ class XmlWriter {
   }
   /// Forgets what is buffered (the conversion starts over).
   void reset() { m_size = 0; }
+
+  /// Where the next byte goes, and how far the buffer reaches; see WriteCursor.
+  char* cursor() { return m_buffer.get() + m_size; }
+  char* limit() { return m_buffer.get() + m_capacity; }
+  void setCursor(char* at) { m_size = static_cast<std::size_t>(at - m_buffer.get()); }
 
  private:
   void putSlow(const char* data, std::size_t size) {
@@ -54,6 +76,39 @@ class XmlWriter {
   std::unique_ptr<char[]> m_buffer;
   std::size_t m_capacity;
   std::size_t m_size = 0;
+};
+
+/// Appends to a writer through pointers held by value, for hot loops: kept in
+/// registers, they need no reload after every byte stored. Call sync() before
+/// anything else writes to the writer, and reload() after.
+class WriteCursor {
+ public:
+  explicit WriteCursor(XmlWriter& writer) : m_writer(writer) { reload(); }
+  WriteCursor(const WriteCursor&) = delete;
+  WriteCursor& operator=(const WriteCursor&) = delete;
+  ~WriteCursor() { sync(); }
+
+  /// As XmlWriter::putPadded.
+  void putPadded(const char* data, std::size_t size) {
+    if (size <= kCopySlack && size <= static_cast<std::size_t>(m_limit - m_at)) {
+      std::memcpy(m_at, data, kCopySlack);
+      m_at += size;
+      return;
+    }
+    sync();
+    m_writer.put(data, size);
+    reload();
+  }
+  void sync() { m_writer.setCursor(m_at); }
+  void reload() {
+    m_at = m_writer.cursor();
+    m_limit = m_writer.limit();
+  }
+
+ private:
+  XmlWriter& m_writer;
+  char* m_at = nullptr;
+  char* m_limit = nullptr;
 };
 
 }  // namespace rowvane
