@@ -5,6 +5,7 @@
 #include <new>
 
 #include "AtomicOutputFile.h"
+#include "BackgroundWriter.h"
 #include "CsvToXml.h"
 #include "InputFile.h"
 #include "OutputNaming.h"
@@ -15,6 +16,8 @@ namespace {
 constexpr const char* kNoDot = "The file name has no dot; the output is named with \".xml\" added";
 constexpr const char* kOutputIsInput = "The output file would replace the input file";
 constexpr const char* kOutOfMemory = "Out of memory";
+// Inputs from this size on are written by a second thread while converting.
+constexpr std::uint64_t kBackgroundWriteFrom = std::uint64_t{4} << 20;
 
 bool NamesSameFile(const std::string& path, const InputFile& input) {
   struct stat info {};
@@ -23,14 +26,19 @@ bool NamesSameFile(const std::string& path, const InputFile& input) {
          static_cast<std::uint64_t>(info.st_ino) == input.inode();
 }
 
-/// Counts what passes to the output file.
 void Convert(InputFile& input, const std::string& outputPath, const ConversionSettings& settings,
              ConversionObserver& observer, const ConversionTuning& tuning, FileOutcome& outcome) {
   if (NamesSameFile(outputPath, input)) {
     throw ConversionError(Step::Write, kOutputIsInput);
   }
   AtomicOutputFile output(outputPath, tuning.syncToDisk);
-  ConvertCsvToXml(input, output, settings, observer, tuning);
+  if (input.size().value_or(0) >= kBackgroundWriteFrom) {
+    BackgroundWriter writer(output);
+    ConvertCsvToXml(input, writer, settings, observer, tuning);
+    writer.finish();
+  } else {
+    ConvertCsvToXml(input, output, settings, observer, tuning);
+  }
   output.commit();
   outcome.outputBytes = output.bytesWritten();
 }

@@ -155,16 +155,23 @@ int ConvertWithFileSizeLimit(const std::string& input, const std::string& folder
 }
 
 TEST_F(FileConversion, FailedWriteLeavesNoPartialFileAndKeepsTheOldOutput) {
-  std::string input = "a,b\r\n";
-  for (int i = 0; i < 5000; ++i) {
-    input += std::to_string(i) + ",value\r\n";
-  }
-  const std::string path = in.write("big.csv", input);
-  const std::string target = out.write("big.xml", "earlier output");
-  for (const rlim_t limit : {0, 1, 4095, 4096, 16383, 16384, 65536, 160000}) {
-    EXPECT_EQ(ConvertWithFileSizeLimit(path, out.path().string(), limit), 0) << limit;
-    EXPECT_EQ(ReadFile(target), "earlier output") << limit;
-    expectNoTemporaryFiles();
+  // A small input is written on the converting thread, a large one from a
+  // second thread; both must fail cleanly at any point.
+  for (const int rows : {5000, 400000}) {
+    std::string input = "a,b\r\n";
+    for (int i = 0; i < rows; ++i) {
+      input += std::to_string(i) + ",value\r\n";
+    }
+    const std::string path = in.write("big.csv", input);
+    const std::string target = out.write("big.xml", "earlier output");
+    for (const rlim_t limit : {0, 1, 4095, 4096, 16383, 16384, 65536, 160000, 5000000}) {
+      if (limit >= input.size() * 3) {
+        continue;
+      }
+      EXPECT_EQ(ConvertWithFileSizeLimit(path, out.path().string(), limit), 0) << limit;
+      EXPECT_EQ(ReadFile(target), "earlier output") << limit;
+      expectNoTemporaryFiles();
+    }
   }
 }
 
