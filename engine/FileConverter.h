@@ -28,7 +28,10 @@ struct FileOutcome {
 
 /// Converts one CSV file into `settings.OutputFolder`. Streams with constant
 /// memory; the output appears atomically under its final name or not at all,
-/// and the input is never written. Never throws.
+/// and the input is never written. Failures are reported in the outcome; the
+/// only exception that leaves is one the observer throws that is not a
+/// std::exception (a caller's way to abandon the file), after everything
+/// written for the file has been removed.
 FileOutcome ConvertFile(const std::string& inputPath, const ConversionSettings& settings,
                         ConversionObserver& observer, const ConversionTuning& tuning = {});
 

@@ -1,0 +1,83 @@
+#include "FileListView.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "Twips.h"
+
+namespace rowvane::app {
+
+namespace {
+
+void RequirePosition(int position, int count) {
+  if (position < 1 || position > count) {
+    throw std::out_of_range("There is no list item at position " + std::to_string(position) + ".");
+  }
+}
+
+}  // namespace
+
+void ListItems::Add(const QString& text) {
+  // The item appends itself to the list, which owns it from then on.
+  new QTreeWidgetItem(&m_list, QStringList{text});
+}
+
+int ListItems::Count() const {
+  return m_list.topLevelItemCount();
+}
+
+QString ListItems::Text(int position) const {
+  RequirePosition(position, Count());
+  return m_list.topLevelItem(position - 1)->text(0);
+}
+
+void ListItems::Remove(int position) {
+  RequirePosition(position, Count());
+  // The list owns its items; taking one hands it back to us.
+  std::unique_ptr<QTreeWidgetItem> removed(m_list.takeTopLevelItem(position - 1));
+}
+
+void ListItems::Clear() {
+  m_list.clear();
+}
+
+FileListView::FileListView(QWidget* parent) : QTreeWidget(parent) {
+  setRootIsDecorated(false);
+  setItemsExpandable(false);
+  setUniformRowHeights(true);
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  header()->setStretchLastSection(false);
+  setHeaderLabels({QString()});
+}
+
+std::optional<int> FileListView::SelectedItemIndex() const {
+  const QList<QTreeWidgetItem*> selected = selectedItems();
+  if (selected.isEmpty()) {
+    return std::nullopt;
+  }
+  return indexOfTopLevelItem(selected.first()) + 1;
+}
+
+void FileListView::AddColumn(const QString& header) {
+  setHeaderLabels({header});
+}
+
+void FileListView::SetColumnWidthTwips(int twips) {
+  setColumnWidth(0, PixelsFromTwips(twips));
+}
+
+void FileListView::mouseDoubleClickEvent(QMouseEvent* event) {
+  QTreeWidget::mouseDoubleClickEvent(event);
+  emit DblClick();
+}
+
+void FileListView::keyPressEvent(QKeyEvent* event) {
+  emit KeyDown(event->key());
+  QTreeWidget::keyPressEvent(event);
+}
+
+}  // namespace rowvane::app

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QString>
+#include <QTreeWidget>
+#include <optional>
+
+namespace rowvane::app {
+
+/// The entries of the file list, by position counted from 1.
+class ListItems {
+ public:
+  explicit ListItems(QTreeWidget& list) : m_list(list) {}
+
+  /// Appends an entry at the end.
+  void Add(const QString& text);
+  /// Number of entries; 0 when the list is empty.
+  int Count() const;
+  /// The text of the entry at `position`; throws std::out_of_range when
+  /// there is none.
+  QString Text(int position) const;
+  /// Removes the entry at `position`; throws std::out_of_range when there
+  /// is none.
+  void Remove(int position);
+  /// Removes every entry.
+  void Clear();
+
+ private:
+  QTreeWidget& m_list;
+};
+
+/// A report-view list with one column of full paths. Its gestures (double
+/// click anywhere, the Delete key) are handed on as signals; what they do is
+/// the window's business.
+class FileListView : public QTreeWidget {
+  Q_OBJECT
+
+ public:
+  explicit FileListView(QWidget* parent = nullptr);
+
+  ListItems& listItems() { return m_items; }
+  const ListItems& listItems() const { return m_items; }
+
+  /// Position of the selected entry, nothing when none is selected.
+  std::optional<int> SelectedItemIndex() const;
+
+  /// Sets the one column's header text and width in twips.
+  void AddColumn(const QString& header);
+  void SetColumnWidthTwips(int twips);
+
+ signals:
+  /// A double click anywhere in the list, on an entry or not.
+  void DblClick();
+  /// A key press in the list, with its key code.
+  void KeyDown(int key);
+
+ protected:
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  ListItems m_items{*this};
+};
+
+}  // namespace rowvane::app

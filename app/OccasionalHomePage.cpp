@@ -1,0 +1,36 @@
+#include "OccasionalHomePage.h"
+
+#include <QUrl>
+#include <chrono>
+#include <memory>
+#include <random>
+
+#include "HomePageOpener.h"
+#include "ProductInfo.h"
+
+namespace rowvane::app {
+
+namespace {
+
+constexpr int kHomePageDraw = 7;
+
+}  // namespace
+
+RandomFraction ClockSeededFraction() {
+  const auto seed =
+      static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
+  auto generator = std::make_shared<std::mt19937_64>(seed);
+  return [generator] { return std::uniform_real_distribution<double>(0.0, 1.0)(*generator); };
+}
+
+int HomePageDraw(double fraction) {
+  return static_cast<int>(fraction * 100.0) + 1;
+}
+
+void OccasionalHomePage(const RandomFraction& randomFraction, HomePageOpener& opener) {
+  if (HomePageDraw(randomFraction()) == kHomePageDraw) {
+    opener.open(QUrl(QString::fromUtf8(kHomePageAddress)));
+  }
+}
+
+}  // namespace rowvane::app

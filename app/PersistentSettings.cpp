@@ -1,0 +1,43 @@
+#include "PersistentSettings.h"
+
+#include <QSettings>
+#include <QStandardPaths>
+#include <stdexcept>
+
+namespace rowvane::app {
+
+namespace {
+
+QString OutputFolderKey() {
+  return QStringLiteral("Text1");
+}
+
+}  // namespace
+
+std::unique_ptr<QSettings> OpenUserSettings() {
+  return std::make_unique<QSettings>(QStringLiteral("Quorvel"), QStringLiteral("Rowvane"));
+}
+
+QString PersistentSettings::outputFolder(const QString& fallback) const {
+  return m_store.value(OutputFolderKey(), fallback).toString();
+}
+
+void PersistentSettings::setOutputFolder(const QString& folder) {
+  m_store.setValue(OutputFolderKey(), folder);
+  // Written through at once: the store must follow the box even if the
+  // program is ended without a chance to save.
+  m_store.sync();
+}
+
+QString DesktopFolder() {
+  return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+}
+
+QString DefaultOutputFolder(const QString& desktopFolder) {
+  if (desktopFolder.isEmpty()) {
+    throw std::runtime_error("The desktop folder could not be found.");
+  }
+  return desktopFolder + QLatin1Char('/');
+}
+
+}  // namespace rowvane::app

@@ -1,0 +1,110 @@
+// Throughput of the conversion core, from memory into a sink that only counts.
+#include <benchmark/benchmark.h>
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "ByteSource.h"
+#include "ConversionObserver.h"
+#include "ConversionSettings.h"
+#include "CsvToXml.h"
+#include "OutputSink.h"
+
+namespace rowvane {
+namespace {
+
+constexpr std::size_t kInputBytes = std::size_t{16} << 20;
+
+class CountingSink : public OutputSink {
+ public:
+  void write(const char* data, std::size_t size) override {
+    benchmark::DoNotOptimize(data);
+    m_count += size;
+  }
+  void discard() override { m_count = 0; }
+  std::uint64_t count() const { return m_count; }
+
+ private:
+  std::uint64_t m_count = 0;
+};
+
+// Ten columns: a header line, then rows of short numbers and words, the same
+// for every run (a fixed linear congruential sequence).
+std::string MakeCsv(std::string_view separator, std::size_t bytes) {
+  constexpr std::array<std::string_view, 8> kWords = {"apple",  "Bob",  "north", "x",
+                                                      "closed", "blue", "Zo",    "ready"};
+  std::string csv;
+  csv.reserve(bytes + 256);
+  const std::array<std::string_view, 10> header = {"id",   "name", "city", "qty", "price",
+                                                   "code", "flag", "note", "day", "count"};
+  for (std::size_t column = 0; column < header.size(); ++column) {
+    csv.append(column == 0 ? "" : separator).append(header[column]);
+  }
+  std::uint32_t state = 12345;
+  const auto next = [&state] {
+    state = state * 1103515245U + 12345U;
+    return state >> 8;
+  };
+  while (csv.size() < bytes) {
+    csv.append("\r\n");
+    for (std::size_t column = 0; column < header.size(); ++column) {
+      if (column > 0) {
+        csv.append(separator);
+      }
+      if (column % 2 == 0) {
+        csv.append(std::to_string(next() % 100000));
+      } else {
+        csv.append(kWords[next() % kWords.size()]);
+      }
+    }
+  }
+  return csv;
+}
+
+void ConvertRepeatedly(benchmark::State& state, const std::string& csv,
+                       const ConversionSettings& settings) {
+  MemorySource source(csv);
+  CountingSink sink;
+  ConversionObserver observer;
+  for (auto _ : state) {
+    source.rewind();
+    sink.discard();
+    ConvertCsvToXml(source, sink, settings, observer);
+    benchmark::DoNotOptimize(sink.count());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(csv.size()));
+  state.counters["out/in"] = static_cast<double>(sink.count()) / static_cast<double>(csv.size());
+}
+
+void BM_Defaults(benchmark::State& state) {
+  static const std::string csv = MakeCsv(",", kInputBytes);
+  ConvertRepeatedly(state, csv, ConversionSettings{});
+}
+
+void BM_NoHeaderNoRowTags(benchmark::State& state) {
+  static const std::string csv = MakeCsv(",", kInputBytes);
+  ConversionSettings settings;
+  settings.HasHeaderRow = false;
+  settings.IncludeRowTags = false;
+  ConvertRepeatedly(state, csv, settings);
+}
+
+void BM_TwoCharacterSeparator(benchmark::State& state) {
+  static const std::string separator = "; ";
+  static const std::string csv = MakeCsv(separator, kInputBytes);
+  ConversionSettings settings;
+  settings.Separator = separator;
+  ConvertRepeatedly(state, csv, settings);
+}
+
+BENCHMARK(BM_Defaults)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_NoHeaderNoRowTags)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TwoCharacterSeparator)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace rowvane
+
+BENCHMARK_MAIN();

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "BatchConverter.h"
+#include "ProgressDisplay.h"
+
+namespace rowvane::cli {
+
+/// Follows a batch for rowvane-cli: feeds the progress display, when there is
+/// one, and writes the problems of each input to `errors` (see
+/// DescribeProblems), one line each. Lines come in input order, each input's
+/// as soon as every earlier input has finished, so the report is the same
+/// whatever the number of jobs. Relies on the batch serialising its calls.
+class BatchReporter : public BatchObserver {
+ public:
+  /// `inputs` and `errors` must outlive the reporter; `progress` may be null.
+  BatchReporter(const std::vector<std::string>& inputs, std::ostream& errors,
+                ProgressDisplay* progress);
+
+  void onBytesProcessed(std::uint64_t delta) override;
+  void onFileFinished(std::size_t index, const FileOutcome& outcome) override;
+
+  /// Ends the progress line; call once the batch has returned.
+  void finish();
+
+ private:
+  void writeReadyLines();
+
+  const std::vector<std::string>& m_inputs;
+  std::ostream& m_errors;
+  ProgressDisplay* m_progress;
+  std::vector<bool> m_finished;
+  std::map<std::size_t, std::vector<std::string>> m_waitingLines;  // by input index
+  std::size_t m_nextToReport = 0;
+};
+
+}  // namespace rowvane::cli

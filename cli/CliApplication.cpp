@@ -1,0 +1,84 @@
+#include "CliApplication.h"
+
+#include <algorithm>
+#include <exception>
+#include <filesystem>
+#include <optional>
+#include <system_error>
+#include <variant>
+
+#include "BatchConverter.h"
+#include "BatchReporter.h"
+#include "CommandLine.h"
+#include "FolderExists.h"
+
+namespace rowvane::cli {
+namespace {
+
+constexpr const char* kMissingFolderMessage =
+    "Folder does not exist. Please select another folder.";
+
+int AsExitCode(ExitStatus status) {
+  return static_cast<int>(status);
+}
+
+unsigned JobsFor(const CliOptions& options, unsigned processors) {
+  return options.jobs.value_or(std::max(processors, 1U));
+}
+
+// Only for the progress display: inputs that cannot be measured count as 0.
+std::uint64_t TotalSizeOf(const std::vector<std::string>& inputs) {
+  std::uint64_t total = 0;
+  for (const std::string& input : inputs) {
+    std::error_code error;
+    const auto size = std::filesystem::file_size(input, error);
+    if (!error) {
+      total += size;
+    }
+  }
+  return total;
+}
+
+}  // namespace
+
+ExitStatus ConvertInputs(const CliOptions& options, const CliEnvironment& environment) {
+  std::optional<ProgressDisplay> progress;
+  if (environment.errIsTerminal && !options.quiet) {
+    progress.emplace(environment.err, environment.clock, options.inputs.size(),
+                     TotalSizeOf(options.inputs));
+  }
+  BatchReporter reporter(options.inputs, environment.err, progress ? &*progress : nullptr);
+  const std::vector<FileOutcome> outcomes = ConvertBatch(
+      options.inputs, options.settings, JobsFor(options, environment.processors), reporter);
+  reporter.finish();
+  return ExitStatusOf(outcomes);
+}
+
+int RunCli(int argc, const char* const argv[], const CliEnvironment& environment) {
+  const ParsedCommandLine parsed = ParseCommandLine(argc, argv);
+  if (const auto* info = std::get_if<InfoRequest>(&parsed)) {
+    environment.out << info->text;
+    environment.out.flush();
+    return AsExitCode(ExitStatus::AllConverted);
+  }
+  if (const auto* usage = std::get_if<UsageError>(&parsed)) {
+    environment.err << "rowvane-cli: " << usage->message << '\n'
+                    << "Run 'rowvane-cli --help' for more information.\n";
+    return AsExitCode(ExitStatus::BadUsage);
+  }
+  const auto& options = std::get<CliOptions>(parsed);
+  if (!FolderExists(options.settings.OutputFolder)) {
+    environment.err << kMissingFolderMessage << '\n';
+    return AsExitCode(ExitStatus::BadUsage);
+  }
+  try {
+    return AsExitCode(ConvertInputs(options, environment));
+  } catch (const std::exception& error) {
+    // The engine reports file problems per file; what reaches here (no memory,
+    // no thread) stops the whole batch.
+    environment.err << "rowvane-cli: " << error.what() << '\n';
+    return AsExitCode(ExitStatus::SomeFailed);
+  }
+}
+
+}  // namespace rowvane::cli

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <ostream>
+
+#include "CliOptions.h"
+#include "FailureReport.h"
+#include "ProgressDisplay.h"
+
+namespace rowvane::cli {
+
+/// What rowvane-cli gets from its surroundings, so tests can stand in for them.
+struct CliEnvironment {
+  std::ostream& out;    ///< --help and --version text
+  std::ostream& err;    ///< problems, and the progress display
+  bool errIsTerminal;   ///< the progress display is only shown on a terminal
+  unsigned processors;  ///< jobs when -j is not given (0 counts as 1)
+  SteadyClock clock;
+};
+
+/// The whole of rowvane-cli: reads the arguments, checks the output folder,
+/// converts the inputs and reports. Returns the exit status as a number.
+int RunCli(int argc, const char* const argv[], const CliEnvironment& environment);
+
+/// Converts the inputs of `options` (whose output folder exists) and reports
+/// each problem on `environment.err`.
+ExitStatus ConvertInputs(const CliOptions& options, const CliEnvironment& environment);
+
+}  // namespace rowvane::cli

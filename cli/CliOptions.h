@@ -1,0 +1,23 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ConversionSettings.h"
+
+namespace rowvane::cli {
+
+/// What one call of rowvane-cli asks for, as read from its arguments.
+struct CliOptions {
+  /// The conversion options; `settings.OutputFolder` is the -o folder as typed.
+  ConversionSettings settings;
+  /// Input files in the order given; converted in this order.
+  std::vector<std::string> inputs;
+  /// Files converted at once; empty means one per processor.
+  std::optional<unsigned> jobs;
+  /// No progress display even on a terminal.
+  bool quiet = false;
+};
+
+}  // namespace rowvane::cli

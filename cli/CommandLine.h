@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+#include <variant>
+
+#include "CliOptions.h"
+
+namespace rowvane::cli {
+
+/// The arguments asked for a text instead of a conversion (--help, --version).
+/// It goes to standard output and the program ends successfully.
+struct InfoRequest {
+  std::string text;
+};
+
+/// The arguments cannot be used; `message` says why, without the program name.
+struct UsageError {
+  std::string message;
+};
+
+using ParsedCommandLine = std::variant<CliOptions, InfoRequest, UsageError>;
+
+/// Reads the arguments of rowvane-cli (argv[0] is the program and is ignored).
+/// Prints nothing and never exits, so it can be driven by tests and fuzzers.
+/// A value-taking option always takes the next argument as its value, even an
+/// empty one or one that starts with "-" (`-s -`, `-s ""`, `--separator=`).
+ParsedCommandLine ParseCommandLine(int argc, const char* const argv[]);
+
+/// "rowvane-cli" and the version of this build.
+std::string VersionText();
+
+}  // namespace rowvane::cli

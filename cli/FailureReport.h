@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "FileConverter.h"
+
+namespace rowvane::cli {
+
+/// Exit status of rowvane-cli.
+enum class ExitStatus : int {
+  AllConverted = 0,  ///< every input converted without any failure
+  SomeFailed = 1,    ///< an input was missing, failed, or had a naming failure
+  BadUsage = 2,      ///< the arguments or the output folder cannot be used
+};
+
+/// One line per problem of one input, each naming the input and the reason,
+/// without a line break; none when the input converted cleanly. A missing
+/// input is a problem here. A name without a dot is reported even though its
+/// output was written (as the whole name plus ".xml").
+std::vector<std::string> DescribeProblems(std::string_view input, const FileOutcome& outcome);
+
+/// True when the input's output was written and nothing went wrong.
+bool ConvertedCleanly(const FileOutcome& outcome);
+
+/// AllConverted when every outcome converted cleanly, else SomeFailed.
+ExitStatus ExitStatusOf(const std::vector<FileOutcome>& outcomes);
+
+}  // namespace rowvane::cli

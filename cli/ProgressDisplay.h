@@ -1,0 +1,56 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <ostream>
+#include <string>
+
+namespace rowvane::cli {
+
+/// Where the progress display takes the time from; tests pass a fake.
+using SteadyClock = std::function<std::chrono::steady_clock::time_point()>;
+
+/// A one-line progress display for a terminal: files done of total, bytes
+/// processed (of the total when known) and the average rate so far, e.g.
+/// "3/10 files  120.5 MB of 200.0 MB  85.2 MB/s". The line is rewritten in
+/// place with a carriage return, at most once per `kRedrawInterval`.
+class ProgressDisplay {
+ public:
+  static constexpr std::chrono::milliseconds kRedrawInterval{100};
+
+  /// `totalBytes` of 0 means unknown. The clock is read once here: the rate
+  /// counts from this moment.
+  ProgressDisplay(std::ostream& out, SteadyClock clock, std::size_t totalFiles,
+                  std::uint64_t totalBytes);
+
+  void addBytes(std::uint64_t delta);
+  void fileFinished();
+  /// Erases the line so that other text can be written on a line of its own;
+  /// the next redraw puts it back.
+  void clear();
+  /// Draws the final state and ends the line.
+  void finish();
+
+ private:
+  using TimePoint = std::chrono::steady_clock::time_point;
+  std::string lineAt(TimePoint now) const;
+  void redrawIfDue();
+  void draw(TimePoint now);
+
+  std::ostream& m_out;
+  SteadyClock m_clock;
+  TimePoint m_start;
+  TimePoint m_lastDraw;
+  std::size_t m_shownLength = 0;  // characters of the line now on screen; 0 when none
+  std::size_t m_totalFiles;
+  std::size_t m_filesDone = 0;
+  std::uint64_t m_totalBytes;
+  std::uint64_t m_bytesDone = 0;
+};
+
+/// A byte count for people: "512 B", "1.5 kB", "120.5 MB", "3.2 GB" (powers of 1000).
+std::string FormatBytes(std::uint64_t bytes);
+
+}  // namespace rowvane::cli

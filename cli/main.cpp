@@ -1,0 +1,18 @@
+#include <unistd.h>
+
+#include <chrono>
+#include <iostream>
+#include <thread>
+
+#include "CliApplication.h"
+
+int main(int argc, char* argv[]) {
+  const rowvane::cli::CliEnvironment environment{
+      .out = std::cout,
+      .err = std::cerr,
+      .errIsTerminal = isatty(STDERR_FILENO) == 1,
+      .processors = std::thread::hardware_concurrency(),
+      .clock = [] { return std::chrono::steady_clock::now(); },
+  };
+  return rowvane::cli::RunCli(argc, argv, environment);
+}

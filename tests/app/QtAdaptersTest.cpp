@@ -1,0 +1,96 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <functional>
+
+#include "ApplicationErrorReport.h"
+#include "QtFolderDialog.h"
+#include "QtMessageBoxes.h"
+
+namespace rowvane::app {
+namespace {
+
+TEST(WithDisplayLineBreaks, TurnsCrLfAndBareCrIntoOneBreakEach) {
+  EXPECT_EQ(WithDisplayLineBreaks(QStringLiteral("a\r\nb\r\rc\nd")),
+            QStringLiteral("a\nb\n\nc\nd"));
+}
+
+// Answers the next modal message box once it is up, after letting `look`
+// inspect it.
+void AnswerNextBox(QMessageBox::StandardButton answer, std::function<void(QMessageBox&)> look) {
+  auto* poll = new QTimer(qApp);
+  QObject::connect(poll, &QTimer::timeout, [poll, answer, look = std::move(look)] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr) {
+      return;
+    }
+    poll->stop();
+    poll->deleteLater();
+    look(*box);
+    box->button(answer)->click();
+  });
+  poll->start(10);
+}
+
+TEST(QtMessageBoxes, ReportShowsAsAWarningWithItsBreaksAsLines) {
+  QtMessageBoxes boxes;
+  QString title;
+  QString text;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  QMessageBox::StandardButtons buttons;
+  Qt::TextFormat format = Qt::AutoText;
+  AnswerNextBox(QMessageBox::Ok, [&](QMessageBox& box) {
+    title = box.windowTitle();
+    text = box.text();
+    icon = box.icon();
+    buttons = box.standardButtons();
+    format = box.textFormat();
+  });
+  ApplicationErrorReport(boxes, nullptr)
+      .ShowApplicationError(QStringLiteral("in Here "), 7, QStringLiteral("<b>bad</b>"));
+
+  EXPECT_EQ(title, QStringLiteral("Application Error"));
+  EXPECT_EQ(icon, QMessageBox::Warning);
+  EXPECT_EQ(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+  EXPECT_EQ(format, Qt::PlainText);
+  EXPECT_EQ(text,
+            QStringLiteral("<b>bad</b>\nin Here at line 7\n\n"
+                           "Please email screenshot of this message to support@quorvel.example"));
+}
+
+TEST(QtMessageBoxes, PlainMessageHasNoIconAndQuestionsAnswerYesOrNo) {
+  QtMessageBoxes boxes;
+  QMessageBox::Icon icon = QMessageBox::Warning;
+  AnswerNextBox(QMessageBox::Ok, [&](QMessageBox& box) { icon = box.icon(); });
+  boxes.showMessage(nullptr, QStringLiteral("Rowvane"), QStringLiteral("Done."), MessageIcon::None);
+  EXPECT_EQ(icon, QMessageBox::NoIcon);
+
+  AnswerNextBox(QMessageBox::Yes, [](QMessageBox&) {});
+  EXPECT_TRUE(boxes.askYesNo(nullptr, QStringLiteral("Rowvane"), QStringLiteral("Open?")));
+  AnswerNextBox(QMessageBox::No, [](QMessageBox&) {});
+  EXPECT_FALSE(boxes.askYesNo(nullptr, QStringLiteral("Rowvane"), QStringLiteral("Open?")));
+}
+
+struct ChoiceCase {
+  const char* chosen;
+  const char* folder;
+};
+
+class FolderFromChoiceTest : public ::testing::TestWithParam<ChoiceCase> {};
+
+TEST_P(FolderFromChoiceTest, HasNoTrailingSeparatorExceptTheRoot) {
+  EXPECT_EQ(FolderFromChoice(QString::fromUtf8(GetParam().chosen)),
+            QString::fromUtf8(GetParam().folder));
+}
+
+INSTANTIATE_TEST_SUITE_P(Choices, FolderFromChoiceTest,
+                         ::testing::Values(ChoiceCase{"", ""}, ChoiceCase{"/", "/"},
+                                           ChoiceCase{"/home/ann", "/home/ann"},
+                                           ChoiceCase{"/home/ann/", "/home/ann"},
+                                           ChoiceCase{"/home/ann//", "/home/ann"}));
+
+}  // namespace
+}  // namespace rowvane::app

@@ -1,0 +1,218 @@
+#include <gtest/gtest.h>
+
+#include <QTest>
+
+#include "WindowHarness.h"
+
+namespace rowvane::app {
+namespace {
+
+using testing::WindowHarness;
+
+class WindowGesturesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+  }
+
+  void addEntries(std::initializer_list<const char*> paths) {
+    for (const char* path : paths) {
+      form->ListView1.listItems().Add(QString::fromUtf8(path));
+    }
+  }
+
+  void select(int position) { form->ListView1.topLevelItem(position - 1)->setSelected(true); }
+
+  QStringList entries() const {
+    QStringList texts;
+    for (int position = 1; position <= form->ListView1.listItems().Count(); ++position) {
+      texts << form->ListView1.listItems().Text(position);
+    }
+    return texts;
+  }
+
+  // Moves the mouse onto `control` near its lower left corner, where no
+  // control inside it stands, as the user would.
+  void hoverOver(QWidget& control) {
+    QTest::mouseMove(&control, QPoint(4, control.height() - 4));
+    QCoreApplication::processEvents();
+  }
+
+  WindowHarness harness;
+  std::unique_ptr<Form1> form = harness.start();
+};
+
+// ------------------------------------------------------------ list removals
+
+enum class Gesture { DoubleClickOnEntry, DoubleClickBelowEntries, Delete, ShiftDelete, CtrlDelete };
+
+class RemovalGestureTest : public WindowGesturesTest,
+                           public ::testing::WithParamInterface<Gesture> {
+ protected:
+  void perform(Gesture gesture) {
+    QWidget* viewport = form->ListView1.viewport();
+    switch (gesture) {
+      case Gesture::DoubleClickOnEntry: {
+        const QRect row = form->ListView1.visualItemRect(form->ListView1.topLevelItem(1));
+        QTest::mouseDClick(viewport, Qt::LeftButton, {}, row.center());
+        break;
+      }
+      case Gesture::DoubleClickBelowEntries:
+        QTest::mouseDClick(viewport, Qt::LeftButton, {}, QPoint(50, viewport->height() - 5));
+        break;
+      case Gesture::Delete:
+        QTest::keyClick(&form->ListView1, Qt::Key_Delete);
+        break;
+      case Gesture::ShiftDelete:
+        QTest::keyClick(&form->ListView1, Qt::Key_Delete, Qt::ShiftModifier);
+        break;
+      case Gesture::CtrlDelete:
+        QTest::keyClick(&form->ListView1, Qt::Key_Delete, Qt::ControlModifier);
+        break;
+    }
+  }
+};
+
+TEST_P(RemovalGestureTest, RemovesTheSelectedEntryAndMovesTheRestUp) {
+  addEntries({"/in/a.csv", "/in/b.csv", "/in/c.csv"});
+  select(2);
+  perform(GetParam());
+  EXPECT_EQ(entries(), (QStringList{"/in/a.csv", "/in/c.csv"}));
+  EXPECT_TRUE(harness.boxes.shown.empty());
+}
+
+TEST_P(RemovalGestureTest, IsRefusedWhileTheHourglassShows) {
+  addEntries({"/in/a.csv", "/in/b.csv", "/in/c.csv"});
+  select(2);
+  form->setMousePointer(11);
+  perform(GetParam());
+  EXPECT_EQ(entries().size(), 3);
+}
+
+std::string NameOf(const ::testing::TestParamInfo<Gesture>& gesture) {
+  switch (gesture.param) {
+    case Gesture::DoubleClickOnEntry:
+      return "DoubleClickOnEntry";
+    case Gesture::DoubleClickBelowEntries:
+      return "DoubleClickBelowEntries";
+    case Gesture::Delete:
+      return "Delete";
+    case Gesture::ShiftDelete:
+      return "ShiftDelete";
+    case Gesture::CtrlDelete:
+      return "CtrlDelete";
+  }
+  return "Unknown";
+}
+
+INSTANTIATE_TEST_SUITE_P(Gestures, RemovalGestureTest,
+                         ::testing::Values(Gesture::DoubleClickOnEntry,
+                                           Gesture::DoubleClickBelowEntries, Gesture::Delete,
+                                           Gesture::ShiftDelete, Gesture::CtrlDelete),
+                         NameOf);
+
+TEST_F(WindowGesturesTest, DuplicateEntriesAreRemovedOneAtATime) {
+  addEntries({"/in/a.csv", "/in/a.csv"});
+  select(1);
+  QTest::keyClick(&form->ListView1, Qt::Key_Delete);
+  EXPECT_EQ(entries(), QStringList{"/in/a.csv"});
+}
+
+TEST_F(WindowGesturesTest, DeleteOnAnEmptyListOrWithoutSelectionDoesNothing) {
+  QTest::keyClick(&form->ListView1, Qt::Key_Delete);
+  addEntries({"/in/a.csv"});
+  form->ListView1.clearSelection();
+  QTest::keyClick(&form->ListView1, Qt::Key_Delete);
+  EXPECT_EQ(entries(), QStringList{"/in/a.csv"});
+  EXPECT_TRUE(harness.boxes.shown.empty());
+}
+
+TEST_F(WindowGesturesTest, OtherKeysRemoveNothing) {
+  addEntries({"/in/a.csv", "/in/b.csv"});
+  select(1);
+  QTest::keyClick(&form->ListView1, Qt::Key_Backspace);
+  QTest::keyClick(&form->ListView1, Qt::Key_Down);
+  EXPECT_EQ(entries().size(), 2);
+}
+
+TEST_F(WindowGesturesTest, ClearListEmptiesTheListEvenWhileBusy) {
+  addEntries({"/in/a.csv", "/in/b.csv"});
+  form->setMousePointer(11);
+  form->PushButton4.click();
+  EXPECT_EQ(form->ListView1.listItems().Count(), 0);
+  form->PushButton4.click();
+  EXPECT_TRUE(harness.boxes.shown.empty());
+}
+
+TEST_F(WindowGesturesTest, EntryTextIsTheWholePathHoweverNarrowTheColumn) {
+  const QString longPath = QStringLiteral("/in/") + QString(300, QLatin1Char('x')) + ".csv";
+  form->ListView1.listItems().Add(longPath);
+  EXPECT_EQ(form->ListView1.listItems().Text(1), longPath);
+  EXPECT_THROW(form->ListView1.listItems().Text(2), std::out_of_range);
+  EXPECT_THROW(form->ListView1.listItems().Remove(0), std::out_of_range);
+}
+
+// ------------------------------------------------------------ hover rule
+
+TEST_F(WindowGesturesTest, ButtonsShowTheHandAndOtherAreasTheArrow) {
+  for (QPushButton* button : {&form->PushButton1, &form->PushButton4, &form->PushButton5,
+                              &form->PushButton7, &form->PushButton8, &form->PushButton9}) {
+    hoverOver(*button);
+    EXPECT_EQ(form->MousePointer(), 99) << button->objectName().toStdString();
+    hoverOver(form->Frame2);
+    EXPECT_EQ(form->MousePointer(), 0);
+  }
+  for (QWidget* area : {static_cast<QWidget*>(form->ListView1.viewport()),
+                        static_cast<QWidget*>(&form->Frame1), static_cast<QWidget*>(&form->Frame3),
+                        static_cast<QWidget*>(&form->Frame6), static_cast<QWidget*>(&form->Check1),
+                        static_cast<QWidget*>(&form->Check2), static_cast<QWidget*>(&form->Text3),
+                        static_cast<QWidget*>(&form->Text4), static_cast<QWidget*>(&form->Text5)}) {
+    hoverOver(form->PushButton7);
+    hoverOver(*area);
+    EXPECT_EQ(form->MousePointer(), 0) << area->objectName().toStdString();
+  }
+  hoverOver(form->PushButton7);
+  QTest::mouseMove(form.get(), QPoint(3, 3));  // the window's own surface
+  EXPECT_EQ(form->MousePointer(), 0);
+}
+
+TEST_F(WindowGesturesTest, TextBoxOfTheFolderAndProgressBarKeepThePointer) {
+  hoverOver(form->PushButton1);
+  hoverOver(form->Text1);
+  EXPECT_EQ(form->MousePointer(), 99);
+  hoverOver(form->ProgressBar1);
+  EXPECT_EQ(form->MousePointer(), 99);
+  hoverOver(form->Frame5);
+  hoverOver(form->ProgressBar1);
+  EXPECT_EQ(form->MousePointer(), 0);
+}
+
+TEST_F(WindowGesturesTest, HourglassStaysWhateverTheMouseCrosses) {
+  form->setMousePointer(11);
+  for (QWidget* area :
+       {static_cast<QWidget*>(&form->PushButton8), static_cast<QWidget*>(&form->Frame1),
+        static_cast<QWidget*>(form->ListView1.viewport())}) {
+    hoverOver(*area);
+    EXPECT_EQ(form->MousePointer(), 11);
+  }
+  EXPECT_EQ(form->cursor().shape(), Qt::WaitCursor);
+  EXPECT_EQ(form->Text3.cursor().shape(), Qt::WaitCursor);
+}
+
+TEST_F(WindowGesturesTest, ArrowGivesTextBoxesTheirTextCursorBack) {
+  form->setMousePointer(99);
+  EXPECT_EQ(form->Text1.cursor().shape(), Qt::PointingHandCursor);
+  form->setMousePointer(0);
+  EXPECT_EQ(form->cursor().shape(), Qt::ArrowCursor);
+  EXPECT_EQ(form->Text1.cursor().shape(), Qt::IBeamCursor);
+}
+
+TEST_F(WindowGesturesTest, ClosingWhileIdleAsksNothing) {
+  EXPECT_TRUE(form->close());
+  EXPECT_FALSE(form->isVisible());
+  EXPECT_TRUE(harness.boxes.shown.empty());
+}
+
+}  // namespace
+}  // namespace rowvane::app

@@ -1,0 +1,163 @@
+#pragma once
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QString>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "FolderDialog.h"
+#include "Form1.h"
+#include "HomePageOpener.h"
+#include "MessageBoxes.h"
+#include "PersistentSettings.h"
+#include "WindowServices.h"
+
+namespace rowvane::app::testing {
+
+/// One message box as the window asked for it.
+struct ShownMessage {
+  QString title;
+  QString text;
+  MessageIcon icon;
+};
+
+/// Records the boxes instead of showing them. `whileShown` runs while a box
+/// would be up, i.e. in the middle of the operation that shows it.
+class RecordingMessageBoxes : public MessageBoxes {
+ public:
+  void showMessage(QWidget*, const QString& title, const QString& text, MessageIcon icon) override {
+    shown.push_back({title, text, icon});
+    if (whileShown) {
+      whileShown(shown.back());
+    }
+  }
+  bool askYesNo(QWidget*, const QString& title, const QString& text) override {
+    shown.push_back({title, text, MessageIcon::None});
+    return false;
+  }
+
+  std::vector<ShownMessage> shown;
+  std::function<void(const ShownMessage&)> whileShown;
+};
+
+/// Answers the folder dialog with a preset folder, or fails like a broken one.
+class ScriptedFolderDialog : public FolderDialog {
+ public:
+  QString chooseFolder(QWidget*, const QString& prompt) override {
+    prompts.push_back(prompt);
+    if (fails) {
+      throw std::runtime_error("The folder dialog could not be shown.");
+    }
+    return answer;
+  }
+
+  QString answer;
+  bool fails = false;
+  std::vector<QString> prompts;
+};
+
+/// Records the addresses instead of starting a browser.
+class RecordingOpener : public HomePageOpener {
+ public:
+  void open(const QUrl& address) override {
+    if (fails) {
+      throw std::runtime_error("No web browser.");
+    }
+    opened.push_back(address);
+  }
+
+  bool fails = false;
+  std::vector<QUrl> opened;
+};
+
+/// A temporary installation for the window: program folder, desktop, an
+/// output folder, a settings file, and recording stand-ins for the dialogs.
+class WindowHarness {
+  // First: everything below is laid out inside it.
+  QTemporaryDir m_root;
+
+ public:
+  WindowHarness() {
+    QDir root(m_root.path());
+    root.mkpath(QStringLiteral("program"));
+    root.mkpath(QStringLiteral("Desktop"));
+    root.mkpath(QStringLiteral("out"));
+    root.mkpath(QStringLiteral("in"));
+    reopenSettings();
+  }
+
+  QString path(const QString& relative) const { return m_root.filePath(relative); }
+  QString programFolder() const { return path(QStringLiteral("program")); }
+  QString desktop() const { return path(QStringLiteral("Desktop")); }
+  QString outFolder() const { return path(QStringLiteral("out")); }
+  QString settingsFile() const { return path(QStringLiteral("config/Rowvane.conf")); }
+
+  /// A fresh view of the settings file, as a new program start sees it.
+  /// Windows started before must be gone.
+  void reopenSettings() {
+    m_settings.reset();
+    m_store = std::make_unique<QSettings>(settingsFile(), QSettings::IniFormat);
+    m_settings = std::make_unique<PersistentSettings>(*m_store);
+  }
+
+  QSettings& store() { return *m_store; }
+
+  WindowServices services() {
+    WindowServices services{
+        .messageBoxes = boxes,
+        .folderDialog = folderDialog,
+        .settings = *m_settings,
+        .homePageOpener = opener,
+        .randomFraction = [this] { return fraction; },
+        .desktopFolder = [this] { return desktopFolder; },
+        .programFolder = programFolder(),
+    };
+    // Small reads and a pause at every one of them cross every point where
+    // the window gets a say; nothing needs to reach the disk.
+    services.tuning.readChunk = 7;
+    services.tuning.pauseInterval = std::chrono::milliseconds(0);
+    services.tuning.syncToDisk = false;
+    return services;
+  }
+
+  /// Starts the program: a new window, with start-up run.
+  std::unique_ptr<Form1> start() { return std::make_unique<Form1>(services()); }
+
+  void writeFile(const QString& relative, const QByteArray& bytes) const {
+    const QString target = path(relative);
+    QDir().mkpath(QFileInfo(target).absolutePath());
+    QFile file(target);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
+      throw std::runtime_error("cannot write " + target.toStdString());
+    }
+  }
+
+  /// The file's bytes, as a std::string so that failures print them legibly.
+  std::string readFile(const QString& relative) const {
+    QFile file(path(relative));
+    if (!file.open(QIODevice::ReadOnly)) {
+      return "<missing>";
+    }
+    return file.readAll().toStdString();
+  }
+
+  RecordingMessageBoxes boxes;
+  ScriptedFolderDialog folderDialog;
+  RecordingOpener opener;
+  /// The next draw for the home page: 0.5 draws 51, never the home page.
+  double fraction = 0.5;
+  QString desktopFolder = desktop();
+
+ private:
+  std::unique_ptr<QSettings> m_store;
+  std::unique_ptr<PersistentSettings> m_settings;
+};
+
+}  // namespace rowvane::app::testing

@@ -1,0 +1,127 @@
+#include "BatchReporter.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <ostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "FailureReport.h"
+
+namespace rowvane::cli {
+namespace {
+
+using Status = FileOutcome::Status;
+
+FileOutcome Outcome(Status status, std::vector<Failure> failures = {},
+                    std::string outputPath = "out/a.xml") {
+  FileOutcome outcome;
+  outcome.status = status;
+  outcome.failures = std::move(failures);
+  outcome.outputPath = std::move(outputPath);
+  return outcome;
+}
+
+struct ProblemCase {
+  const char* name;
+  FileOutcome outcome;
+  std::vector<std::string> lines;
+};
+
+void PrintTo(const ProblemCase& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class DescribeProblemsTest : public ::testing::TestWithParam<ProblemCase> {};
+
+TEST_P(DescribeProblemsTest, OneLinePerProblemNamingTheInput) {
+  EXPECT_EQ(DescribeProblems("in/a.csv", GetParam().outcome), GetParam().lines);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FailureReport, DescribeProblemsTest,
+    ::testing::Values(
+        ProblemCase{"Converted", Outcome(Status::Converted), {}},
+        ProblemCase{
+            "Missing", Outcome(Status::Missing), {"rowvane-cli: in/a.csv: input file not found"}},
+        ProblemCase{"ReadFailure",
+                    Outcome(Status::Failed, {{Step::Read, "Permission denied"}}),
+                    {"rowvane-cli: in/a.csv: cannot read the input: Permission denied"}},
+        ProblemCase{"WriteFailure",
+                    Outcome(Status::Failed, {{Step::Write, "No space left on device"}}),
+                    {"rowvane-cli: in/a.csv: cannot write out/a.xml: No space left on device"}},
+        ProblemCase{"FailureWithoutMessage",
+                    Outcome(Status::Failed, {{Step::Read, ""}}),
+                    {"rowvane-cli: in/a.csv: cannot read the input"}},
+        ProblemCase{"NameWithoutDot",
+                    Outcome(Status::Converted, {{Step::Name, "no dot"}}, "out/a.xml"),
+                    {"rowvane-cli: in/a.csv: the name has no dot; output named out/a.xml"}},
+        ProblemCase{"NameThenWrite",
+                    Outcome(Status::Failed, {{Step::Name, ""}, {Step::Write, "Is a directory"}}),
+                    {"rowvane-cli: in/a.csv: the name has no dot; output named out/a.xml",
+                     "rowvane-cli: in/a.csv: cannot write out/a.xml: Is a directory"}},
+        ProblemCase{"FailedWithoutReason",
+                    Outcome(Status::Failed),
+                    {"rowvane-cli: in/a.csv: not converted"}}),
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
+TEST(ExitStatusOfTest, OnlyCleanConversionsSucceed) {
+  EXPECT_EQ(ExitStatusOf({}), ExitStatus::AllConverted);
+  EXPECT_EQ(ExitStatusOf({Outcome(Status::Converted), Outcome(Status::Converted)}),
+            ExitStatus::AllConverted);
+  EXPECT_EQ(ExitStatusOf({Outcome(Status::Converted), Outcome(Status::Missing)}),
+            ExitStatus::SomeFailed);
+  EXPECT_EQ(ExitStatusOf({Outcome(Status::Failed, {{Step::Write, "x"}})}), ExitStatus::SomeFailed);
+  EXPECT_EQ(ExitStatusOf({Outcome(Status::Converted, {{Step::Name, ""}})}), ExitStatus::SomeFailed);
+}
+
+class BatchReporterTest : public ::testing::Test {
+ protected:
+  std::vector<std::string> m_inputs{"a.csv", "b.csv", "c.csv", "d.csv"};
+  std::ostringstream m_errors;
+};
+
+TEST_F(BatchReporterTest, ProblemsComeInInputOrderWhateverOrderFilesFinish) {
+  BatchReporter reporter(m_inputs, m_errors, nullptr);
+  reporter.onFileFinished(3, Outcome(Status::Missing));
+  reporter.onFileFinished(1, Outcome(Status::Missing));
+  EXPECT_EQ(m_errors.str(), "");  // a.csv is still running
+  reporter.onFileFinished(0, Outcome(Status::Converted));
+  EXPECT_EQ(m_errors.str(), "rowvane-cli: b.csv: input file not found\n");
+  reporter.onFileFinished(2, Outcome(Status::Failed, {{Step::Read, "boom"}}));
+  EXPECT_EQ(m_errors.str(),
+            "rowvane-cli: b.csv: input file not found\n"
+            "rowvane-cli: c.csv: cannot read the input: boom\n"
+            "rowvane-cli: d.csv: input file not found\n");
+}
+
+TEST_F(BatchReporterTest, RepeatedOrUnknownIndexIsIgnored) {
+  BatchReporter reporter(m_inputs, m_errors, nullptr);
+  reporter.onFileFinished(0, Outcome(Status::Missing));
+  reporter.onFileFinished(0, Outcome(Status::Missing));
+  reporter.onFileFinished(9, Outcome(Status::Missing));
+  EXPECT_EQ(m_errors.str(), "rowvane-cli: a.csv: input file not found\n");
+}
+
+TEST_F(BatchReporterTest, ProgressLineIsClearedBeforeAProblemAndRedrawnAfter) {
+  const auto now = std::chrono::steady_clock::time_point{};
+  ProgressDisplay progress(
+      m_errors, [now] { return now; }, m_inputs.size(), 0);
+  BatchReporter reporter(m_inputs, m_errors, &progress);
+  reporter.onBytesProcessed(12);
+  EXPECT_EQ(m_errors.str(), "\r0/4 files  12 B");
+  m_errors.str("");
+  reporter.onFileFinished(0, Outcome(Status::Missing));
+  // Blank the 15-character line, write the problem, then draw the line again.
+  EXPECT_EQ(m_errors.str(), "\r" + std::string(15, ' ') + "\r" +
+                                "rowvane-cli: a.csv: input file not found\n" + "\r1/4 files  12 B");
+  m_errors.str("");
+  reporter.finish();
+  EXPECT_EQ(m_errors.str(), "\r1/4 files  12 B\n");
+}
+
+}  // namespace
+}  // namespace rowvane::cli

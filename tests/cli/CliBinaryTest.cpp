@@ -1,0 +1,280 @@
+// Runs the built rowvane-cli on files in a temporary folder.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "ProgramRun.h"
+#include "TempFolder.h"
+
+namespace rowvane::cli::testing {
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+const std::string kStaffCsv = "id,name\r\n7,Ann\r\n8,Bob";
+const std::string kStaffXml =
+    "<XML>\r\n <row>\r\n  <id>7</id>\r\n  <name>Ann</name>\r\n </row>\r\n"
+    " <row>\r\n  <id>8</id>\r\n  <name>Bob</name>\r\n </row>\r\n</XML>";
+const std::string kMissingFolder = "Folder does not exist. Please select another folder.\n";
+
+class CliBinaryTest : public ::testing::Test {
+ protected:
+  ProgramResult run(std::vector<std::string> args,
+                    ErrorStream errorStream = ErrorStream::File) const {
+    return RunProgram(ROWVANE_CLI_PATH, args, errorStream);
+  }
+  std::string output(const std::string& name) const { return ReadFile(m_out / name); }
+  std::vector<std::string> outputNames() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(m_out)) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  TempFolder m_temp;
+  std::filesystem::path m_out = m_temp.makeFolder("out");
+  std::string m_staff = m_temp.write("in/staff.csv", kStaffCsv);
+};
+
+TEST_F(CliBinaryTest, WorkedExampleByteForByte) {
+  const ProgramResult result = run({"-o", m_out.string(), m_staff});
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(output("staff.xml"), kStaffXml);
+  EXPECT_THAT(result.out, IsEmpty());
+  // Standard error is a file here, not a terminal: no progress display.
+  EXPECT_THAT(result.err, IsEmpty());
+}
+
+TEST_F(CliBinaryTest, OutputFolderWithTrailingSeparatorIsAccepted) {
+  const ProgramResult result = run({m_staff, "--output", m_out.string() + "/"});
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(output("staff.xml"), kStaffXml);
+}
+
+struct OptionCase {
+  const char* name;
+  std::vector<std::string> options;
+  std::string csv;
+  std::string xml;
+};
+
+void PrintTo(const OptionCase& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class CliOptionTest : public CliBinaryTest, public ::testing::WithParamInterface<OptionCase> {};
+
+TEST_P(CliOptionTest, GivesExactOutput) {
+  const OptionCase& row = GetParam();
+  const std::string input = m_temp.write("in/data.csv", row.csv);
+  std::vector<std::string> args = row.options;
+  args.insert(args.end(), {"-o", m_out.string(), input});
+  const ProgramResult result = run(args);
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(output("data.xml"), row.xml);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, CliOptionTest,
+    ::testing::Values(
+        OptionCase{"Defaults", {}, kStaffCsv, kStaffXml},
+        OptionCase{"NoHeaderNoRowTags",
+                   {"--no-header", "--no-row-tags"},
+                   kStaffCsv,
+                   "<XML>\r\n <header1>id</header1>\r\n <header2>name</header2>\r\n"
+                   " <header1>7</header1>\r\n <header2>Ann</header2>\r\n"
+                   " <header1>8</header1>\r\n <header2>Bob</header2>\r\n</XML>"},
+        OptionCase{"NoHeader",
+                   {"--no-header"},
+                   "a,b",
+                   "<XML>\r\n <row>\r\n  <header1>a</header1>\r\n  <header2>b</header2>\r\n"
+                   " </row>\r\n</XML>"},
+        OptionCase{"NoRowTags",
+                   {"--no-row-tags"},
+                   kStaffCsv,
+                   "<XML>\r\n <id>7</id>\r\n <name>Ann</name>\r\n <id>8</id>\r\n"
+                   " <name>Bob</name>\r\n</XML>"},
+        OptionCase{"Tags",
+                   {"--document-tag", "staff", "--row-tag=person"},
+                   "id\r\n7",
+                   "<staff>\r\n <person>\r\n  <id>7</id>\r\n </person>\r\n</staff>"},
+        OptionCase{"EmptyTags",
+                   {"--document-tag", "", "--row-tag="},
+                   "id,n\r\n7,A",
+                   "<>\r\n <>\r\n  <id>7</id>\r\n  <n>A</n>\r\n </>\r\n</>"},
+        OptionCase{"Semicolon",
+                   {"-s", ";"},
+                   "a;b\r\n1,5;2",
+                   "<XML>\r\n <row>\r\n  <a>1,5</a>\r\n  <b>2</b>\r\n </row>\r\n</XML>"},
+        OptionCase{"EmptySeparatorKeepsLinesWhole",
+                   {"-s", ""},
+                   "id,name\r\n7,Ann",
+                   "<XML>\r\n <row>\r\n  <id,name>7,Ann</id,name>\r\n </row>\r\n</XML>"},
+        OptionCase{"EmptySeparatorWithEquals",
+                   {"--separator="},
+                   "id,name\r\n7,Ann",
+                   "<XML>\r\n <row>\r\n  <id,name>7,Ann</id,name>\r\n </row>\r\n</XML>"},
+        OptionCase{"Dash",
+                   {"-s", "-"},
+                   "a-b\r\n1-2",
+                   "<XML>\r\n <row>\r\n  <a>1</a>\r\n  <b>2</b>\r\n </row>\r\n</XML>"},
+        OptionCase{"DashWithEquals",
+                   {"--separator=-"},
+                   "a-b\r\n1-2",
+                   "<XML>\r\n <row>\r\n  <a>1</a>\r\n  <b>2</b>\r\n </row>\r\n</XML>"},
+        OptionCase{"DoubleDash",
+                   {"-s", "--"},
+                   "a--b\r\n1-2--3",
+                   "<XML>\r\n <row>\r\n  <a>1-2</a>\r\n  <b>3</b>\r\n </row>\r\n</XML>"},
+        OptionCase{"TwoCharacters",
+                   {"--separator", "; "},
+                   "a; b\r\n1; 2;3",
+                   "<XML>\r\n <row>\r\n  <a>1</a>\r\n  <b>2;3</b>\r\n </row>\r\n</XML>"},
+        OptionCase{"Jobs", {"-j", "1", "-q"}, kStaffCsv, kStaffXml}),
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
+TEST_F(CliBinaryTest, MissingInputIsReportedAndTheRestConverted) {
+  const std::string missing = (m_temp.path() / "in" / "missing.csv").string();
+  const ProgramResult result = run({"-o", m_out.string(), missing, m_staff});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.err, "rowvane-cli: " + missing + ": input file not found\n");
+  EXPECT_EQ(outputNames(), std::vector<std::string>{"staff.xml"});
+  EXPECT_EQ(output("staff.xml"), kStaffXml);
+}
+
+TEST_F(CliBinaryTest, MissingOutputFolderStopsBeforeAnything) {
+  for (const std::string& folder :
+       {(m_temp.path() / "nowhere").string(), std::string(), m_staff /* a file */}) {
+    const ProgramResult result = run({"-o", folder, m_staff});
+    EXPECT_EQ(result.exitCode, 2) << folder;
+    EXPECT_EQ(result.err, kMissingFolder) << folder;
+  }
+  EXPECT_FALSE(std::filesystem::exists(m_temp.path() / "nowhere"));
+  EXPECT_THAT(outputNames(), IsEmpty());
+}
+
+TEST_F(CliBinaryTest, NameWithoutDotIsAFailureButStillWritten) {
+  const std::string input = m_temp.write("in/staff", kStaffCsv);
+  const ProgramResult result = run({"-o", m_out.string(), input});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(output("staff.xml"), kStaffXml);
+  EXPECT_EQ(result.err, "rowvane-cli: " + input + ": the name has no dot; output named " +
+                            (m_out / "staff.xml").string() + "\n");
+}
+
+TEST_F(CliBinaryTest, WriteFailureIsReportedAndTheRunGoesOn) {
+  // A folder standing where the output should go cannot be replaced by a file.
+  std::filesystem::create_directory(m_out / "blocked.xml");
+  const std::string blocked = m_temp.write("in/blocked.csv", kStaffCsv);
+  const ProgramResult result = run({"-o", m_out.string(), blocked, m_staff});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_THAT(result.err, HasSubstr("rowvane-cli: " + blocked + ": cannot write "));
+  EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+  EXPECT_EQ(output("staff.xml"), kStaffXml);
+}
+
+struct UsageCase {
+  const char* name;
+  std::vector<std::string> args;
+};
+
+void PrintTo(const UsageCase& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class CliUsageTest : public CliBinaryTest, public ::testing::WithParamInterface<UsageCase> {};
+
+TEST_P(CliUsageTest, ExitsWithTwoAndWritesNothing) {
+  std::vector<std::string> args;
+  for (const std::string& arg : GetParam().args) {
+    // "OUT" and "IN" stand for the test's folders.
+    args.push_back(arg == "OUT" ? m_out.string() : arg == "IN" ? m_staff : arg);
+  }
+  const ProgramResult result = run(args);
+  EXPECT_EQ(result.exitCode, 2);
+  EXPECT_THAT(result.err, HasSubstr("--help"));
+  EXPECT_THAT(result.out, IsEmpty());
+  EXPECT_THAT(outputNames(), IsEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, CliUsageTest,
+    ::testing::Values(UsageCase{"NoArguments", {}}, UsageCase{"NoOutput", {"IN"}},
+                      UsageCase{"NoInput", {"-o", "OUT"}},
+                      UsageCase{"UnknownOption", {"--fast", "-o", "OUT", "IN"}},
+                      UsageCase{"ZeroJobs", {"-j", "0", "-o", "OUT", "IN"}},
+                      UsageCase{"JobsNotANumber", {"-j", "x", "-o", "OUT", "IN"}},
+                      UsageCase{"SeparatorWithoutValue", {"-o", "OUT", "IN", "-s"}}),
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
+TEST_F(CliBinaryTest, HelpAndVersionGoToStandardOutput) {
+  const ProgramResult help = run({"--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_THAT(help.out, HasSubstr("--separator"));
+  EXPECT_THAT(help.err, IsEmpty());
+  const ProgramResult version = run({"--version"});
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.out, "rowvane-cli " ROWVANE_VERSION "\n");
+}
+
+// Inputs in different folders, and with different extensions, that all map to
+// data.xml: whatever the number of jobs, the last one in the list wins.
+class CliSameOutputTest : public CliBinaryTest,
+                          public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(CliSameOutputTest, LaterInputWins) {
+  std::vector<std::string> args{"-j", GetParam(), "-o", m_out.string()};
+  std::string lastCsv;
+  for (int i = 0; i < 12; ++i) {
+    const std::string name = "in" + std::to_string(i) + (i % 2 == 0 ? "/data.csv" : "/data.txt");
+    // Earlier files are larger, so they tend to finish later when run at once.
+    lastCsv = "value\r\n" + std::to_string(i) +
+              std::string(static_cast<std::size_t>(12 - i) * 20000, 'x');
+    args.push_back(m_temp.write(name, lastCsv));
+  }
+  const ProgramResult result = run(args);
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(outputNames(), std::vector<std::string>{"data.xml"});
+  EXPECT_EQ(output("data.xml"), "<XML>\r\n <row>\r\n  <value>11" + std::string(20000, 'x') +
+                                    "</value>\r\n </row>\r\n</XML>");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cli, CliSameOutputTest, ::testing::Values("1", "4"));
+
+TEST_F(CliBinaryTest, SameInputTwiceGivesOneOutput) {
+  const ProgramResult result = run({"-j", "4", "-o", m_out.string(), m_staff, m_staff});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(output("staff.xml"), kStaffXml);
+}
+
+TEST_F(CliBinaryTest, ProgressIsShownOnlyOnATerminalAndNotWhenQuiet) {
+  const ProgramResult shown = run({"-o", m_out.string(), m_staff}, ErrorStream::Terminal);
+  EXPECT_EQ(shown.exitCode, 0);
+  EXPECT_THAT(shown.err, HasSubstr("1/1 files"));
+  const ProgramResult quiet = run({"-q", "-o", m_out.string(), m_staff}, ErrorStream::Terminal);
+  EXPECT_EQ(quiet.exitCode, 0);
+  EXPECT_THAT(quiet.err, IsEmpty());
+  const ProgramResult notTerminal = run({"-o", m_out.string(), m_staff}, ErrorStream::File);
+  EXPECT_EQ(notTerminal.exitCode, 0);
+  EXPECT_THAT(notTerminal.err, IsEmpty());
+}
+
+TEST_F(CliBinaryTest, ProblemLineOnATerminalStandsOnItsOwnLine) {
+  const std::string missing = (m_temp.path() / "missing.csv").string();
+  const ProgramResult result =
+      run({"-j", "1", "-o", m_out.string(), m_staff, missing}, ErrorStream::Terminal);
+  EXPECT_EQ(result.exitCode, 1);
+  // The terminal turns each line feed into CR LF.
+  EXPECT_THAT(result.err, HasSubstr("\rrowvane-cli: " + missing + ": input file not found\r\n"));
+  EXPECT_THAT(result.err, HasSubstr("2/2 files"));
+}
+
+}  // namespace
+}  // namespace rowvane::cli::testing

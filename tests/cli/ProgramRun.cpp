@@ -1,0 +1,163 @@
+#include "ProgramRun.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <optional>
+#include <stdexcept>
+#include <system_error>
+#include <utility>
+
+extern char** environ;
+
+namespace rowvane::cli::testing {
+namespace {
+
+[[noreturn]] void ThrowSystemError(const char* what) {
+  throw std::system_error(errno, std::generic_category(), what);
+}
+
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd = -1) : m_fd(fd) {}
+  ~FileDescriptor() { reset(); }
+  FileDescriptor(FileDescriptor&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+  FileDescriptor& operator=(FileDescriptor&&) = delete;
+  int get() const { return m_fd; }
+  void reset() {
+    if (m_fd >= 0) {
+      close(m_fd);
+    }
+    m_fd = -1;
+  }
+
+ private:
+  int m_fd;
+};
+
+// A temporary file, already unlinked, that the child writes into.
+FileDescriptor AnonymousFile() {
+  std::array<char, 32> name{"/tmp/rowvane-run-XXXXXX"};
+  FileDescriptor fd(mkstemp(name.data()));
+  if (fd.get() < 0) {
+    ThrowSystemError("mkstemp");
+  }
+  unlink(name.data());
+  return fd;
+}
+
+std::string ReadAll(int fd) {
+  std::string text;
+  std::array<char, 4096> buffer{};
+  for (;;) {
+    const ssize_t count = read(fd, buffer.data(), buffer.size());
+    if (count > 0) {
+      text.append(buffer.data(), static_cast<std::size_t>(count));
+    } else if (count < 0 && errno == EINTR) {
+      continue;
+    } else {
+      return text;  // end of file, or EIO once the terminal's other side closed
+    }
+  }
+}
+
+std::string ReadFromStart(int fd) {
+  lseek(fd, 0, SEEK_SET);
+  return ReadAll(fd);
+}
+
+struct Terminal {
+  FileDescriptor controller;
+  FileDescriptor device;
+};
+
+Terminal OpenTerminal() {
+  FileDescriptor controller(posix_openpt(O_RDWR | O_NOCTTY));
+  if (controller.get() < 0 || grantpt(controller.get()) != 0 || unlockpt(controller.get()) != 0) {
+    ThrowSystemError("posix_openpt");
+  }
+  FileDescriptor device(open(ptsname(controller.get()), O_RDWR | O_NOCTTY));
+  if (device.get() < 0) {
+    ThrowSystemError("open terminal");
+  }
+  return {std::move(controller), std::move(device)};
+}
+
+class SpawnActions {
+ public:
+  SpawnActions() { posix_spawn_file_actions_init(&m_actions); }
+  ~SpawnActions() { posix_spawn_file_actions_destroy(&m_actions); }
+  SpawnActions(const SpawnActions&) = delete;
+  SpawnActions& operator=(const SpawnActions&) = delete;
+  void redirect(int from, int to) { posix_spawn_file_actions_adddup2(&m_actions, from, to); }
+  void openNull(int to) {
+    posix_spawn_file_actions_addopen(&m_actions, to, "/dev/null", O_RDONLY, 0);
+  }
+  const posix_spawn_file_actions_t* get() const { return &m_actions; }
+
+ private:
+  posix_spawn_file_actions_t m_actions{};
+};
+
+int WaitFor(pid_t child) {
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0) {
+    if (errno != EINTR) {
+      ThrowSystemError("waitpid");
+    }
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace
+
+ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                         ErrorStream errorStream) {
+  std::vector<std::string> words{program};
+  words.insert(words.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& word : words) {
+    argv.push_back(word.data());
+  }
+  argv.push_back(nullptr);
+
+  FileDescriptor outFile = AnonymousFile();
+  FileDescriptor errFile = AnonymousFile();
+  std::optional<Terminal> terminal;
+  SpawnActions actions;
+  actions.openNull(STDIN_FILENO);
+  actions.redirect(outFile.get(), STDOUT_FILENO);
+  if (errorStream == ErrorStream::Terminal) {
+    terminal.emplace(OpenTerminal());
+    actions.redirect(terminal->device.get(), STDERR_FILENO);
+  } else {
+    actions.redirect(errFile.get(), STDERR_FILENO);
+  }
+
+  pid_t child = 0;
+  const int spawnError =
+      posix_spawn(&child, program.c_str(), actions.get(), nullptr, argv.data(), environ);
+  if (spawnError != 0) {
+    throw std::system_error(spawnError, std::generic_category(), "posix_spawn " + program);
+  }
+  ProgramResult result;
+  if (terminal) {
+    // Read while the child runs so that it never blocks on a full terminal.
+    terminal->device.reset();
+    result.err = ReadAll(terminal->controller.get());
+  }
+  result.exitCode = WaitFor(child);
+  result.out = ReadFromStart(outFile.get());
+  if (!terminal) {
+    result.err = ReadFromStart(errFile.get());
+  }
+  return result;
+}
+
+}  // namespace rowvane::cli::testing
