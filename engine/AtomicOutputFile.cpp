@@ -1,12 +1,16 @@
 #include "AtomicOutputFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <optional>
 #include <random>
+#include <string_view>
+#include <vector>
 
 #include "Failure.h"
 #include "SystemError.h"
@@ -48,6 +52,30 @@ std::optional<mode_t> CheckExistingTarget(const std::string& path) {
   return info.st_mode & 07777;
 }
 
+bool IsTemporaryName(std::string_view name) {
+  const std::string_view prefix = kTemporaryPrefix;
+  const std::string_view suffix = kTemporarySuffix;
+  return name.size() > prefix.size() + suffix.size() && name.starts_with(prefix) &&
+         name.ends_with(suffix);
+}
+
+/// Removes `path` when it is a regular file nobody holds locked.
+bool RemoveWhenAbandoned(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) {
+    return false;
+  }
+  struct stat info {};
+  bool removed = false;
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+    removed = ::unlink(path.c_str()) == 0;
+  }
+  ::close(fd);
+  return removed;
+}
+
+}  // namespace
+
 void SyncFolder(const std::string& folder) {
   const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) {
@@ -61,7 +89,24 @@ void SyncFolder(const std::string& folder) {
   }
 }
 
-}  // namespace
+std::size_t RemoveAbandonedTemporaryFiles(const std::string& folder) {
+  DIR* listing = ::opendir(folder.c_str());
+  if (listing == nullptr) {
+    return 0;
+  }
+  std::vector<std::string> candidates;
+  while (const dirent* entry = ::readdir(listing)) {
+    if (IsTemporaryName(entry->d_name)) {
+      candidates.emplace_back(entry->d_name);
+    }
+  }
+  ::closedir(listing);
+  std::size_t removed = 0;
+  for (const std::string& name : candidates) {
+    removed += RemoveWhenAbandoned(folder + "/" + name) ? 1 : 0;
+  }
+  return removed;
+}
 
 std::string FolderOf(const std::string& path) {
   const auto separator = path.rfind('/');
@@ -71,8 +116,10 @@ std::string FolderOf(const std::string& path) {
   return separator == 0 ? "/" : path.substr(0, separator);
 }
 
-AtomicOutputFile::AtomicOutputFile(std::string targetPath, bool syncToDisk)
-    : m_targetPath(std::move(targetPath)), m_folder(FolderOf(m_targetPath)), m_sync(syncToDisk) {
+AtomicOutputFile::AtomicOutputFile(std::string targetPath, Durability durability)
+    : m_targetPath(std::move(targetPath)),
+      m_folder(FolderOf(m_targetPath)),
+      m_durability(durability) {
   if (m_targetPath.find('\0') != std::string::npos) {
     ThrowSystemError(Step::Write, EINVAL);
   }
@@ -99,6 +146,8 @@ void AtomicOutputFile::createTemporary() {
     m_fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (m_fd >= 0) {
       m_temporaryPath = std::move(candidate);
+      // Held until the file is renamed or removed; a killed process drops it.
+      ::flock(m_fd, LOCK_EX | LOCK_NB);
       return;
     }
     if (errno != EEXIST) {
@@ -146,19 +195,20 @@ void AtomicOutputFile::discard() {
 
 void AtomicOutputFile::commit() {
   CheckExistingTarget(m_targetPath);  // it may have been made read-only meanwhile
-  if (m_sync && ::fsync(m_fd) != 0) {
+  if (m_durability.syncFile && ::fsync(m_fd) != 0) {
     ThrowSystemError(Step::Write);
   }
+  // Renamed while still open and locked, so no cleanup can take it for abandoned.
+  if (::rename(m_temporaryPath.c_str(), m_targetPath.c_str()) != 0) {
+    ThrowSystemError(Step::Write);
+  }
+  m_temporaryPath.clear();
   const int fd = m_fd;
   m_fd = -1;
   if (::close(fd) != 0) {
     ThrowSystemError(Step::Write);
   }
-  if (::rename(m_temporaryPath.c_str(), m_targetPath.c_str()) != 0) {
-    ThrowSystemError(Step::Write);
-  }
-  m_temporaryPath.clear();
-  if (m_sync) {
+  if (m_durability.syncFolder) {
     SyncFolder(m_folder);
   }
 }

@@ -12,10 +12,16 @@ namespace rowvane {
 /// flushes it to the disk and renames it over the target. Destroyed without
 /// commit(), the temporary file is removed and the target is left as it was.
 /// Errors throw ConversionError(Step::Write) with the platform's message.
+/// The temporary file stays locked while it is written, so a later run can
+/// tell one abandoned by a killed process from one still being written.
 class AtomicOutputFile : public OutputSink {
  public:
+  struct Durability {
+    bool syncFile = true;    ///< fsync the file before the rename
+    bool syncFolder = true;  ///< fsync the folder after the rename
+  };
   /// Refuses a target whose existing file is read-only for its owner.
-  AtomicOutputFile(std::string targetPath, bool syncToDisk);
+  AtomicOutputFile(std::string targetPath, Durability durability);
   ~AtomicOutputFile() override;
   AtomicOutputFile(const AtomicOutputFile&) = delete;
   AtomicOutputFile& operator=(const AtomicOutputFile&) = delete;
@@ -36,9 +42,17 @@ class AtomicOutputFile : public OutputSink {
   std::string m_folder;
   std::string m_temporaryPath;
   int m_fd = -1;
-  bool m_sync;
+  Durability m_durability;
   std::uint64_t m_written = 0;
 };
+
+/// Flushes a folder's entries to the disk; throws ConversionError(Step::Write).
+void SyncFolder(const std::string& folder);
+
+/// Removes the temporary files that runs ended by force left in `folder`
+/// (those nobody holds locked any more). Gives how many were removed; never
+/// throws.
+std::size_t RemoveAbandonedTemporaryFiles(const std::string& folder);
 
 /// The folder part of `path`: what stands before its last separator ("/"
 /// for a file in the root, "." for a bare name).

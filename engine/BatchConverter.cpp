@@ -7,6 +7,7 @@
 #include <mutex>
 #include <thread>
 
+#include "AtomicOutputFile.h"
 #include "OutputNaming.h"
 
 namespace rowvane {
@@ -56,12 +57,39 @@ std::uint64_t SizeOf(const std::string& path) {
   return error ? 0 : static_cast<std::uint64_t>(size);
 }
 
+/// Flushes the output folder once for the whole batch; when that fails, the
+/// files it holds may not survive a crash, so each converted one says so.
+void SyncOutputFolder(std::vector<FileOutcome>& outcomes) {
+  const auto converted = std::find_if(outcomes.begin(), outcomes.end(), [](const auto& outcome) {
+    return outcome.status == FileOutcome::Status::Converted;
+  });
+  if (converted == outcomes.end()) {
+    return;
+  }
+  try {
+    SyncFolder(FolderOf(converted->outputPath));
+  } catch (const ConversionError& error) {
+    for (FileOutcome& outcome : outcomes) {
+      if (outcome.status == FileOutcome::Status::Converted) {
+        outcome.failures.push_back({error.step(), error.what()});
+      }
+    }
+  }
+}
+
 }  // namespace
 
 std::vector<FileOutcome> ConvertBatch(const std::vector<std::string>& inputs,
                                       const ConversionSettings& settings, unsigned jobs,
                                       BatchObserver& observer, const ConversionTuning& tuning) {
   std::vector<FileOutcome> outcomes(inputs.size());
+  if (inputs.empty()) {
+    return outcomes;
+  }
+  RemoveAbandonedTemporaryFiles(
+      FolderOf(OutputPathFor(inputs.front(), settings.OutputFolder).path));
+  ConversionTuning fileTuning = tuning;
+  fileTuning.syncFolderPerFile = false;
   const auto groups = GroupByOutput(inputs, settings.OutputFolder);
   std::atomic<std::size_t> nextGroup{0};
   std::mutex mutex;
@@ -74,7 +102,7 @@ std::vector<FileOutcome> ConvertBatch(const std::vector<std::string>& inputs,
           observer.onFileStarted(index);
         }
         FileProgress progress(observer, mutex, SizeOf(inputs[index]));
-        outcomes[index] = ConvertFile(inputs[index], settings, progress, tuning);
+        outcomes[index] = ConvertFile(inputs[index], settings, progress, fileTuning);
         const std::lock_guard lock(mutex);
         observer.onFileFinished(index, outcomes[index]);
       }
@@ -88,6 +116,12 @@ std::vector<FileOutcome> ConvertBatch(const std::vector<std::string>& inputs,
     workers.emplace_back(work);
   }
   work();
+  for (std::jthread& worker : workers) {
+    worker.join();
+  }
+  if (tuning.syncToDisk) {
+    SyncOutputFolder(outcomes);
+  }
   return outcomes;
 }
 

@@ -11,8 +11,11 @@ struct ConversionTuning {
   std::size_t readChunk = std::size_t{1} << 18;
   /// Least time between two observer calls; zero calls them at every chunk.
   std::chrono::milliseconds pauseInterval{20};
-  /// Flush the output file and its folder to the disk before reporting success.
+  /// Flush each output file to the disk before it takes its final name.
   bool syncToDisk = true;
+  /// Also flush the output folder after each file; a batch turns this off and
+  /// flushes each folder once, before it reports.
+  bool syncFolderPerFile = true;
 };
 
 }  // namespace rowvane

@@ -31,7 +31,8 @@ void Convert(InputFile& input, const std::string& outputPath, const ConversionSe
   if (NamesSameFile(outputPath, input)) {
     throw ConversionError(Step::Write, kOutputIsInput);
   }
-  AtomicOutputFile output(outputPath, tuning.syncToDisk);
+  AtomicOutputFile output(outputPath,
+                          {tuning.syncToDisk, tuning.syncToDisk && tuning.syncFolderPerFile});
   if (input.size().value_or(0) >= kBackgroundWriteFrom) {
     BackgroundWriter writer(output);
     ConvertCsvToXml(input, writer, settings, observer, tuning);

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include "AtomicOutputFile.h"
 #include "FileConverter.h"
 #include "TempDir.h"
 
@@ -173,6 +174,22 @@ TEST_F(FileConversion, FailedWriteLeavesNoPartialFileAndKeepsTheOldOutput) {
       expectNoTemporaryFiles();
     }
   }
+}
+
+TEST_F(FileConversion, AbandonedTemporaryFilesAreRemovedButLiveOnesKept) {
+  const std::string abandoned = out.write(".rowvane-abandoned01.tmp", "half an output");
+  const std::string unrelated = out.write(".rowvane-notes.txt", "keep");
+  const std::string named = out.write("data.tmp", "keep");
+  AtomicOutputFile live(out / "live.xml", {});
+  live.write("being written", 13);
+  EXPECT_EQ(RemoveAbandonedTemporaryFiles(out.path().string()), 1u);
+  EXPECT_FALSE(std::filesystem::exists(abandoned));
+  EXPECT_TRUE(std::filesystem::exists(live.temporaryPath()));
+  EXPECT_TRUE(std::filesystem::exists(unrelated));
+  EXPECT_TRUE(std::filesystem::exists(named));
+  live.commit();
+  EXPECT_EQ(ReadFile(out / "live.xml"), "being written");
+  EXPECT_EQ(RemoveAbandonedTemporaryFiles(out / "no-such-folder"), 0u);
 }
 
 }  // namespace
