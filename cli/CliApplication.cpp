@@ -11,6 +11,8 @@
 #include "BatchReporter.h"
 #include "CommandLine.h"
 #include "FolderExists.h"
+#include "InputGathering.h"
+#include "PosixFileSystem.h"
 
 namespace rowvane::cli {
 namespace {
@@ -42,16 +44,23 @@ std::uint64_t TotalSizeOf(const std::vector<std::string>& inputs) {
 }  // namespace
 
 ExitStatus ConvertInputs(const CliOptions& options, const CliEnvironment& environment) {
+  const PosixFileSystem fileSystem;
+  const GatheredInputs gathered = GatherInputs(fileSystem, options.inputs, options.recursive);
+  for (const std::string& folder : gathered.refusedFolders) {
+    environment.err << "rowvane-cli: " << folder
+                    << ": is a folder; use -r to convert the CSV files in it and below\n";
+  }
   std::optional<ProgressDisplay> progress;
   if (environment.errIsTerminal && !options.quiet) {
-    progress.emplace(environment.err, environment.clock, options.inputs.size(),
-                     TotalSizeOf(options.inputs));
+    progress.emplace(environment.err, environment.clock, gathered.files.size(),
+                     TotalSizeOf(gathered.files));
   }
-  BatchReporter reporter(options.inputs, environment.err, progress ? &*progress : nullptr);
+  BatchReporter reporter(gathered.files, environment.err, progress ? &*progress : nullptr);
   const std::vector<FileOutcome> outcomes = ConvertBatch(
-      options.inputs, options.settings, JobsFor(options, environment.processors), reporter);
+      gathered.files, options.settings, JobsFor(options, environment.processors), reporter);
   reporter.finish();
-  return ExitStatusOf(outcomes);
+  const ExitStatus status = ExitStatusOf(outcomes);
+  return gathered.refusedFolders.empty() ? status : ExitStatus::SomeFailed;
 }
 
 int RunCli(int argc, const char* const argv[], const CliEnvironment& environment) {

@@ -18,6 +18,8 @@ struct CliOptions {
   std::optional<unsigned> jobs;
   /// No progress display even on a terminal.
   bool quiet = false;
+  /// A folder INPUT stands for its CSV files and those of every folder below.
+  bool recursive = false;
 };
 
 }  // namespace rowvane::cli

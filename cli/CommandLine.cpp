@@ -125,8 +125,15 @@ void DescribeOptions(CLI::App& app, RawArguments& raw) {
       ->type_name("N")
       ->check(CLI::Range(1U, kMostJobs));
   app.add_flag("-q,--quiet", raw.options.quiet, "No progress display.");
+  app.add_flag("-r,--recursive", raw.options.recursive,
+               "An INPUT that is a folder adds its *.csv files and those of every\n"
+               "folder below it, as the window's folder button does: system\n"
+               "folders, hidden files, names starting with ~ and files that\n"
+               "cannot be opened are left out.\n"
+               "Without -r a folder INPUT is an error.");
   app.set_version_flag("--version", VersionText(), "Print the version and exit.");
-  app.add_option("INPUT", raw.options.inputs, "CSV files to convert.")->required();
+  app.add_option("INPUT", raw.options.inputs, "CSV files to convert (folders with -r).")
+      ->required();
 }
 
 CliOptions FinishOptions(const CLI::App& app, RawArguments raw) {

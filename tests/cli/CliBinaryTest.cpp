@@ -58,6 +58,26 @@ TEST_F(CliBinaryTest, OutputFolderWithTrailingSeparatorIsAccepted) {
   EXPECT_EQ(output("staff.xml"), kStaffXml);
 }
 
+TEST_F(CliBinaryTest, RecursiveGathersCsvFilesOfAFolderTree) {
+  m_temp.write("tree/a.csv", kStaffCsv);
+  m_temp.write("tree/sub/deeper/b.CSV", kStaffCsv);
+  m_temp.write("tree/.hidden/c.csv", kStaffCsv);  // a hidden folder is walked
+  m_temp.write("tree/.d.csv", kStaffCsv);         // a hidden file is not taken
+  m_temp.write("tree/notes.txt", kStaffCsv);
+  m_temp.write("tree/~lock.csv", kStaffCsv);
+  const std::string tree = (m_temp.path() / "tree").string();
+
+  const ProgramResult refused = run({"-o", m_out.string(), tree, m_staff});
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_THAT(refused.err, HasSubstr(tree + ": is a folder; use -r"));
+  EXPECT_EQ(outputNames(), std::vector<std::string>({"staff.xml"}));
+
+  const ProgramResult result = run({"-r", "-o", m_out.string(), tree + "/"});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(outputNames(), std::vector<std::string>({"a.xml", "b.xml", "c.xml", "staff.xml"}));
+  EXPECT_EQ(output("b.xml"), kStaffXml);
+}
+
 struct OptionCase {
   const char* name;
   std::vector<std::string> options;

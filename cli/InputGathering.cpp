@@ -1,0 +1,31 @@
+#include "InputGathering.h"
+
+#include "FileAttributes.h"
+#include "GatherFolderFiles.h"
+
+namespace rowvane::cli {
+
+GatheredInputs GatherInputs(const FileSystem& fileSystem, const std::vector<std::string>& inputs,
+                            bool recursive) {
+  GatheredInputs gathered;
+  for (const std::string& input : inputs) {
+    const auto attributes = fileSystem.attributesOf(input);
+    if (!attributes || (*attributes & attribute::kDirectory) == 0) {
+      gathered.files.push_back(input);
+    } else if (recursive) {
+      // The window's folder button takes the folder without a trailing separator.
+      std::string folder = input;
+      while (folder.size() > 1 && folder.back() == '/') {
+        folder.pop_back();
+      }
+      for (std::string& file : GatherFolderFiles(fileSystem, folder)) {
+        gathered.files.push_back(std::move(file));
+      }
+    } else {
+      gathered.refusedFolders.push_back(input);
+    }
+  }
+  return gathered;
+}
+
+}  // namespace rowvane::cli
