@@ -1,5 +1,6 @@
 #include "CsvToXml.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <chrono>
@@ -343,11 +344,22 @@ class Conversion {
   bool m_separatorEndsWithCr = false;
 };
 
+/// A small input gets a small output buffer: the output is a few times the
+/// input, and a large buffer costs more to set up than a small file takes.
+std::size_t WriterCapacityFor(std::optional<std::uint64_t> inputSize) {
+  constexpr std::size_t kLargest = std::size_t{1} << 18;
+  constexpr std::size_t kSmallest = std::size_t{1} << 12;
+  if (!inputSize || *inputSize >= kLargest / 4) {
+    return kLargest;
+  }
+  return std::max(kSmallest, static_cast<std::size_t>(*inputSize) * 4);
+}
+
 }  // namespace
 
 void ConvertCsvToXml(ByteSource& source, OutputSink& sink, const ConversionSettings& settings,
                      ConversionObserver& observer, const ConversionTuning& tuning) {
-  XmlWriter out(sink);
+  XmlWriter out(sink, WriterCapacityFor(source.size()));
   try {
     TextReader reader(source, tuning.readChunk, false);
     Conversion(reader, out, settings, observer, tuning, source.size()).run();

@@ -19,7 +19,7 @@ class XmlWriter {
  public:
   explicit XmlWriter(OutputSink& sink, std::size_t capacity = std::size_t{1} << 18)
       : m_sink(sink),
-        m_buffer(std::make_unique<char[]>(capacity + kCopySlack)),
+        m_buffer(std::make_unique_for_overwrite<char[]>(capacity + kCopySlack)),
         m_capacity(capacity) {}
   XmlWriter(const XmlWriter&) = delete;
   XmlWriter& operator=(const XmlWriter&) = delete;
