@@ -4,6 +4,7 @@
 #include <QLineEdit>
 
 #include "ApplicationErrorReport.h"
+#include "AtomicOutputFile.h"
 #include "ConversionObserver.h"
 #include "ErrorTrap.h"
 #include "EventPump.h"
@@ -64,6 +65,9 @@ void ConversionRun::run() {
         272, [&] { tell(QStringLiteral("Folder does not exist. Please select another folder.")); });
     return;
   }
+
+  // Outputs half-written by a run that was killed are cleared away first.
+  rowvane::RemoveAbandonedTemporaryFiles(Utf8(m_controls.Text1.text()));
 
   // Entries added from here on wait for the next run.
   int count = 0;

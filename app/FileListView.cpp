@@ -1,7 +1,10 @@
 #include "FileListView.h"
 
+#include <QDropEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -18,7 +21,28 @@ void RequirePosition(int position, int count) {
   }
 }
 
+// Offers the drop where the data carries files, and shows the no-drop pointer
+// everywhere else.
+void AcceptFilesOnly(QDropEvent& event) {
+  if (DroppedPaths(*event.mimeData()).isEmpty()) {
+    event.setDropAction(Qt::IgnoreAction);
+    event.ignore();
+    return;
+  }
+  event.acceptProposedAction();
+}
+
 }  // namespace
+
+QStringList DroppedPaths(const QMimeData& data) {
+  QStringList paths;
+  for (const QUrl& url : data.urls()) {
+    if (url.isLocalFile()) {
+      paths << url.toLocalFile();
+    }
+  }
+  return paths;
+}
 
 void ListItems::Add(const QString& text) {
   // The item appends itself to the list, which owns it from then on.
@@ -52,6 +76,11 @@ FileListView::FileListView(QWidget* parent) : QTreeWidget(parent) {
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   header()->setStretchLastSection(false);
   setHeaderLabels({QString()});
+  // Drops are the window's; the list itself never moves its entries.
+  setAcceptDrops(true);
+  viewport()->setAcceptDrops(true);
+  setDragDropMode(QAbstractItemView::DropOnly);
+  setDropIndicatorShown(false);
 }
 
 std::optional<int> FileListView::SelectedItemIndex() const {
@@ -78,6 +107,24 @@ void FileListView::mouseDoubleClickEvent(QMouseEvent* event) {
 void FileListView::keyPressEvent(QKeyEvent* event) {
   emit KeyDown(event->key());
   QTreeWidget::keyPressEvent(event);
+}
+
+void FileListView::dragEnterEvent(QDragEnterEvent* event) {
+  AcceptFilesOnly(*event);
+}
+
+void FileListView::dragMoveEvent(QDragMoveEvent* event) {
+  AcceptFilesOnly(*event);
+}
+
+void FileListView::dropEvent(QDropEvent* event) {
+  const QStringList paths = DroppedPaths(*event->mimeData());
+  if (paths.isEmpty()) {
+    event->ignore();
+    return;
+  }
+  event->acceptProposedAction();
+  emit OLEDragDrop(paths);
 }
 
 }  // namespace rowvane::app

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QTreeWidget>
 #include <optional>
+
+class QMimeData;
 
 namespace rowvane::app {
 
@@ -28,9 +31,14 @@ class ListItems {
   QTreeWidget& m_list;
 };
 
+/// The local file paths that dragged data carries, in the drag source's
+/// order; none when it carries no file URLs (text, web addresses...).
+QStringList DroppedPaths(const QMimeData& data);
+
 /// A report-view list with one column of full paths. Its gestures (double
-/// click anywhere, the Delete key) are handed on as signals; what they do is
-/// the window's business.
+/// click anywhere, the Delete key, a drop of files) are handed on as signals;
+/// what they do is the window's business. Dragged data that carries no file
+/// paths is refused while it is dragged over the list.
 class FileListView : public QTreeWidget {
   Q_OBJECT
 
@@ -52,10 +60,15 @@ class FileListView : public QTreeWidget {
   void DblClick();
   /// A key press in the list, with its key code.
   void KeyDown(int key);
+  /// Files or folders dropped onto the list, in the drag source's order.
+  void OLEDragDrop(const QStringList& paths);
 
  protected:
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   ListItems m_items{*this};

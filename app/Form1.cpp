@@ -14,7 +14,10 @@
 #include "CursorFile.h"
 #include "ErrorTrap.h"
 #include "FolderDialog.h"
+#include "FolderOpener.h"
+#include "GatherFolderFiles.h"
 #include "HandlerLocation.h"
+#include "MessageBoxes.h"
 #include "OptionalSkin.h"
 #include "PathExists.h"
 #include "PersistentSettings.h"
@@ -29,6 +32,12 @@ namespace {
 constexpr int kClientWidth = 8040;
 constexpr int kClientHeight = 9915;
 constexpr int kColumnWidthTwips = 7000;
+constexpr char kFolderPrompt[] = "Please select folder:";
+constexpr char kAddFilesTitle[] = "Add File(s) - Hold Ctrl to select multiple files";
+constexpr char kCsvFilter[] = "CSV Files (*.csv)";
+constexpr char kSamplesQuestion[] =
+    "Would you like this software to open the folder where these sample files are stored (so "
+    "that you can view them before working with them)?";
 
 QFont ArialBold(double points) {
   QFont font(QStringLiteral("Arial"));
@@ -49,6 +58,20 @@ void PaintTextBackground(QLineEdit& box, const QColor& colour) {
   QPalette palette = box.palette();
   palette.setColor(QPalette::Base, colour);
   box.setPalette(palette);
+}
+
+std::string Utf8(const QString& text) {
+  return text.toStdString();
+}
+
+// The two breaks are bare carriage returns, as in every message of the window.
+QString RefusalMessage(const QString& path) {
+  return path + QStringLiteral("\r\rwas not added because it has bad characters in the filename.");
+}
+
+QString TooManyFilesMessage() {
+  return QStringLiteral(
+      "You've selected too many files to add.\r\rPlease try adding via the \"Add All\" button.");
 }
 
 }  // namespace
@@ -212,6 +235,10 @@ void Form1::connectHandlers() {
   connect(&Text1, &QLineEdit::textChanged, this, &Form1::Text1_Change);
   connect(&ListView1, &FileListView::DblClick, this, &Form1::ListView1_DblClick);
   connect(&ListView1, &FileListView::KeyDown, this, &Form1::ListView1_KeyDown);
+  // Queued, so that the drag source is released before a dropped folder is
+  // walked.
+  connect(&ListView1, &FileListView::OLEDragDrop, this, &Form1::ListView1_OLEDragDrop,
+          Qt::QueuedConnection);
 }
 
 void Form1::paintBackgrounds(const QColor& colour) {
@@ -315,7 +342,29 @@ void Form1::PushButton4_Click() {
 }
 
 void Form1::PushButton5_Click() {
-  // Loading the sample files is not available yet: the button does nothing.
+  RunUntrapped([&] {
+    ErrorTrap trap(m_report, QString::fromUtf8(kPushButton5Location));
+    const QString samples = m_services.programFolder + QStringLiteral("/Samples");
+    std::vector<std::string> names;
+    trap.step(100, [&] {
+      names = ListFiles(m_services.fileSystem, Utf8(samples), std::string(kAnyFilePattern));
+    });
+    std::size_t count = 0;
+    trap.step(102, [&] { count = names.size(); });
+    for (std::size_t index = 0; index < count; ++index) {
+      trap.step(104, [&] {
+        ListView1.listItems().Add(samples + QLatin1Char('/') +
+                                  QString::fromStdString(names[index]));
+      });
+    }
+    // Asked even when nothing was found: the user may want to see why.
+    if (trap.test(106, [&] {
+          return m_services.messageBoxes.askYesNo(this, m_applicationTitle,
+                                                  QString::fromUtf8(kSamplesQuestion));
+        })) {
+      trap.step(108, [&] { m_services.folderOpener.open(samples + QLatin1Char('/')); });
+    }
+  });
 }
 
 void Form1::PushButton7_Click() {
@@ -334,12 +383,129 @@ void Form1::PushButton7_Click() {
 }
 
 void Form1::PushButton8_Click() {
-  // Adding files through the file dialog is not available yet: the button
-  // does nothing.
+  RunUntrapped([&] {
+    // A choice too large for the dialog sends the user to the folder button
+    // instead of reporting an error.
+    const auto tooManyFiles = [this](const TrappedError& error) {
+      if (error.number != CommonDialog::kBufferTooSmall) {
+        return ErrorTrap::Verdict::Report;
+      }
+      showMessage(TooManyFilesMessage());
+      return ErrorTrap::Verdict::LeaveHandler;
+    };
+    ErrorTrap trap(m_report, QString::fromUtf8(kPushButton8Location), tooManyFiles);
+    trap.step(104, [&] { CommonDialog1.setFileName(QString()); });
+    // 106: several files at a time is the dialog's own setting.
+    trap.step(108, [&] { CommonDialog1.setDialogTitle(QString::fromUtf8(kAddFilesTitle)); });
+    trap.step(110, [&] { CommonDialog1.setFilter(QString::fromUtf8(kCsvFilter)); });
+    trap.step(112, [&] { CommonDialog1.ShowOpen(this); });
+    if (trap.test(114, [&] { return CommonDialog1.fileName().isEmpty(); })) {
+      return;
+    }
+    QStringList parts;
+    trap.step(116, [&] { parts = CommonDialog1.fileName().split(QChar(u'\0')); });
+    if (trap.test(118, [&] { return parts.size() == 1; })) {
+      QString path;
+      trap.step(120, [&] { path = parts.value(0); });
+      addOneChosenFile(trap, path);
+      return;
+    }
+    addChosenFiles(trap, parts);
+  });
+}
+
+// Lines 122 to 126: one file chosen.
+void Form1::addOneChosenFile(ErrorTrap& trap, const QString& path) {
+  if (trap.test(122, [&] { return !IsBadFileName(m_services.fileSystem, Utf8(path)); })) {
+    trap.step(124, [&] { ListView1.listItems().Add(path); });
+    return;
+  }
+  trap.step(126, [&] { showMessage(RefusalMessage(path)); });
+}
+
+// Lines 128 to 150: several files chosen; part 0 is their folder.
+void Form1::addChosenFiles(ErrorTrap& trap, const QStringList& parts) {
+  if (trap.test(128, [&] { return parts.size() - 1 < 1; })) {
+    return;
+  }
+  qsizetype first = 0;
+  qsizetype last = 0;
+  trap.step(130, [&] { first = 1; });
+  trap.step(132, [&] { last = parts.size() - 1; });
+  for (qsizetype part = first; part <= last; ++part) {
+    QString path;
+    trap.step(140, [&] { path = parts.value(0) + QLatin1Char('/') + parts.value(part); });
+    // The root folder "/" joined with a name gives a doubled separator.
+    trap.step(142, [&] { path = QString::fromStdString(CollapseDoubledSeparators(Utf8(path))); });
+    if (trap.test(144, [&] { return !IsBadFileName(m_services.fileSystem, Utf8(path)); })) {
+      trap.step(146, [&] { ListView1.listItems().Add(path); });
+    } else {
+      trap.step(148, [&] { showMessage(RefusalMessage(path)); });
+    }
+  }
 }
 
 void Form1::PushButton9_Click() {
-  // Adding a whole folder is not available yet: the button does nothing.
+  RunUntrapped([&] {
+    ErrorTrap trap(m_report, QString::fromUtf8(kPushButton9Location));
+    QString extension;
+    trap.step(100, [&] { extension = QStringLiteral("csv"); });
+    QString chosen;
+    trap.step(104, [&] {
+      chosen = m_services.folderDialog.chooseFolder(this, QString::fromUtf8(kFolderPrompt));
+    });
+    if (trap.test(106, [&] { return chosen.isEmpty(); })) {
+      return;
+    }
+    trap.step(112, [&] { m_pointer.set(WindowPointer::kHourglass); });
+    std::vector<std::string> folders;
+    trap.step(114, [&] { folders = {Utf8(chosen + QLatin1Char('/'))}; });
+    trap.step(116, [&] {
+      CollectSubFolders(m_services.fileSystem, folders, true, letEventsRunOrLeave());
+    });
+    addFolderFiles(trap, folders, Utf8(QStringLiteral("*.") + extension));
+    trap.step(136, [&] { m_pointer.set(WindowPointer::kDefault); });
+  });
+}
+
+// Lines 118 to 134: the files of every listed folder. No events run here, so
+// nothing can change the list of folders meanwhile.
+void Form1::addFolderFiles(ErrorTrap& trap, const std::vector<std::string>& folders,
+                           const std::string& pattern) {
+  if (!trap.active()) {
+    return;  // the window was closed during the walk
+  }
+  for (const std::string& listed : folders) {
+    std::string folder;
+    trap.step(120, [&] { folder = listed.substr(0, listed.size() - 1); });
+    std::vector<std::string> names;
+    trap.step(122, [&] { names = ListFiles(m_services.fileSystem, folder, pattern); });
+    for (const std::string& name : names) {
+      // Lock files of documents open elsewhere begin with "~".
+      if (trap.test(126, [&] { return name.starts_with('~'); })) {
+        continue;
+      }
+      std::string candidate;
+      trap.step(128, [&] { candidate = folder + "/" + name; });
+      trap.step(132, [&] {
+        if (IsFileToAdd(m_services.fileSystem, candidate)) {
+          ListView1.listItems().Add(QString::fromStdString(CollapseDoubledSeparators(candidate)));
+        }
+      });
+    }
+  }
+}
+
+rowvane::LetEventsRun Form1::letEventsRunOrLeave() {
+  return [this] {
+    if (!m_pump.letPendingEventsRun()) {
+      throw LeaveHandler{};
+    }
+  };
+}
+
+void Form1::showMessage(const QString& text) {
+  m_services.messageBoxes.showMessage(this, m_applicationTitle, text, MessageIcon::None);
 }
 
 void Form1::Text1_Change() {
@@ -353,6 +519,32 @@ void Form1::ListView1_DblClick() {
 void Form1::ListView1_KeyDown(int key) {
   if (key == Qt::Key_Delete) {
     RunUntrapped([&] { RemoveSelectedEntry(); });
+  }
+}
+
+void Form1::ListView1_OLEDragDrop(const QStringList& paths) {
+  // Closing the window ends the drop at once; nothing else does.
+  RunUntrapped([&] {
+    for (const QString& path : paths) {
+      addDroppedPath(path);
+    }
+  });
+}
+
+void Form1::addDroppedPath(const QString& path) {
+  try {
+    const std::string dropped = Utf8(path);
+    if (!IsDroppedFolder(m_services.fileSystem, dropped)) {
+      // A dropped file is taken as it is, whatever its name or type.
+      ListView1.listItems().Add(path);
+      return;
+    }
+    for (const std::string& file : GatherFolderFiles(m_services.fileSystem, dropped,
+                                                     kAnyFilePattern, letEventsRunOrLeave())) {
+      ListView1.listItems().Add(QString::fromStdString(file));
+    }
+  } catch (const std::exception&) {
+    // A path that fails is passed over; the rest of the drop goes on.
   }
 }
 

@@ -7,8 +7,12 @@
 #include <QPushButton>
 #include <QString>
 #include <QWidget>
+#include <string>
+#include <vector>
 
+#include "AddFolder.h"
 #include "ApplicationErrorReport.h"
+#include "CommonDialog.h"
 #include "EventPump.h"
 #include "FileListView.h"
 #include "TextProgressBar.h"
@@ -16,6 +20,8 @@
 #include "WindowServices.h"
 
 namespace rowvane::app {
+
+class ErrorTrap;
 
 /// The program's one window: the file list, the buttons that fill and empty
 /// it, the conversion options, the output folder, "Start Converting" and the
@@ -44,6 +50,7 @@ class Form1 : public QWidget {
   ApplicationErrorReport m_report;
   WindowPointer m_pointer{*this};
   EventPump m_pump;
+  CommonDialog CommonDialog1{m_services.fileDialog};
   QString m_applicationTitle;
   QHash<QObject*, int> m_hoverPointers;
   bool m_skinApplied = false;
@@ -83,6 +90,7 @@ class Form1 : public QWidget {
   void Text1_Change();
   void ListView1_DblClick();
   void ListView1_KeyDown(int key);
+  void ListView1_OLEDragDrop(const QStringList& paths);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -107,6 +115,14 @@ class Form1 : public QWidget {
   void fillOutputFolder();
 
   void RemoveSelectedEntry();
+
+  void addChosenFiles(ErrorTrap& trap, const QStringList& parts);
+  void addOneChosenFile(ErrorTrap& trap, const QString& path);
+  void addFolderFiles(ErrorTrap& trap, const std::vector<std::string>& folders,
+                      const std::string& pattern);
+  void addDroppedPath(const QString& path);
+  rowvane::LetEventsRun letEventsRunOrLeave();
+  void showMessage(const QString& text);
 };
 
 }  // namespace rowvane::app

@@ -6,9 +6,15 @@
 #include "ConversionTuning.h"
 #include "OccasionalHomePage.h"
 
+namespace rowvane {
+class FileSystem;
+}
+
 namespace rowvane::app {
 
+class FileOpenDialog;
 class FolderDialog;
+class FolderOpener;
 class HomePageOpener;
 class MessageBoxes;
 class PersistentSettings;
@@ -18,8 +24,13 @@ class PersistentSettings;
 struct WindowServices {
   MessageBoxes& messageBoxes;
   FolderDialog& folderDialog;
+  FileOpenDialog& fileDialog;
   PersistentSettings& settings;
   HomePageOpener& homePageOpener;
+  /// Shows the samples folder in the file browser.
+  FolderOpener& folderOpener;
+  /// Where the adding operations look for files and walk folders.
+  const rowvane::FileSystem& fileSystem;
   /// Draws for the occasional home page.
   RandomFraction randomFraction;
   /// The user's desktop folder, empty when it cannot be resolved.

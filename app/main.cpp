@@ -1,10 +1,13 @@
 #include <QApplication>
 #include <QSettings>
 
+#include "FolderOpener.h"
 #include "Form1.h"
 #include "HomePageOpener.h"
 #include "OccasionalHomePage.h"
 #include "PersistentSettings.h"
+#include "PosixFileSystem.h"
+#include "QtFileOpenDialog.h"
 #include "QtFolderDialog.h"
 #include "QtMessageBoxes.h"
 
@@ -14,17 +17,25 @@ int main(int argc, char* argv[]) {
 
   QtMessageBoxes messageBoxes;
   QtFolderDialog folderDialog;
+  QtFileOpenDialog fileDialog;
   DesktopHomePageOpener homePageOpener;
+  DesktopFolderOpener folderOpener;
+  const rowvane::PosixFileSystem fileSystem;
   const std::unique_ptr<QSettings> store = OpenUserSettings();
   PersistentSettings settings(*store);
 
   Form1 window(WindowServices{
       .messageBoxes = messageBoxes,
       .folderDialog = folderDialog,
+      .fileDialog = fileDialog,
       .settings = settings,
       .homePageOpener = homePageOpener,
+      .folderOpener = folderOpener,
+      .fileSystem = fileSystem,
       .randomFraction = ClockSeededFraction(),
       .desktopFolder = DesktopFolder,
+      // The folder of the program file itself, also when started through a
+      // link to it.
       .programFolder = QCoreApplication::applicationDirPath(),
   });
   window.show();

@@ -9,6 +9,8 @@ bool IsTemporaryName(std::string_view name) {
   return name.starts_with('~');
 }
 
+}  // namespace
+
 bool IsFileToAdd(const FileSystem& fileSystem, const std::string& candidate) {
   if (!FileCanBeOpened(fileSystem, candidate)) {
     return false;
@@ -17,8 +19,6 @@ bool IsFileToAdd(const FileSystem& fileSystem, const std::string& candidate) {
   const auto value = fileSystem.attributesOf(candidate);
   return value && *value != attribute::kHiddenArchiveFile;
 }
-
-}  // namespace
 
 std::string CollapseDoubledSeparators(std::string_view path) {
   std::string collapsed;

@@ -20,6 +20,11 @@ inline constexpr std::string_view kAnyFilePattern = "*.*";
 /// otherwise leave a doubled separator in a list entry.
 std::string CollapseDoubledSeparators(std::string_view path);
 
+/// True when a listed file is to be appended to the file list: it can be
+/// opened, and its attribute value can still be read and is not exactly 34
+/// (a hidden archive file).
+bool IsFileToAdd(const FileSystem& fileSystem, const std::string& candidate);
+
 /// Full paths of the files to append to the file list for `folder` and every
 /// folder below it that the walk keeps (CollectSubFolders), with `pattern`:
 /// folder by folder in walk order, within a folder in directory-search order

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 #include <QApplication>
+#include <QFile>
 #include <QTest>
 #include <QTimer>
 
@@ -74,6 +75,16 @@ TEST_F(ConversionRunTest, WorkedExampleIsWrittenByteForByteAndTheWindowIsAtRestA
   EXPECT_EQ(form->ProgressBar1.percent(), 0.0);
   EXPECT_EQ(form->ProgressBar1.text(), QStringLiteral("Progress Bar"));
   EXPECT_EQ(form->ListView1.listItems().Count(), 1);  // converted entries stay
+}
+
+TEST_F(ConversionRunTest, OutputsLeftHalfWrittenByAKilledRunAreClearedAway) {
+  harness.writeFile(QStringLiteral("in/staff.csv"), kStaffCsv);
+  harness.writeFile(QStringLiteral("out/.rowvane-killedrun0001.tmp"), "<XML>\r\n <ro");
+  list(QStringLiteral("in/staff.csv"));
+  startConverting();
+
+  EXPECT_EQ(harness.readFile(QStringLiteral("out/staff.xml")), std::string(kStaffXml));
+  EXPECT_FALSE(QFile::exists(harness.path(QStringLiteral("out/.rowvane-killedrun0001.tmp"))));
 }
 
 TEST_F(ConversionRunTest, OptionsOfTheWindowShapeTheOutput) {

@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFile>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <functional>
 
 #include "ApplicationErrorReport.h"
+#include "QtFileOpenDialog.h"
 #include "QtFolderDialog.h"
 #include "QtMessageBoxes.h"
 
@@ -91,6 +95,49 @@ INSTANTIATE_TEST_SUITE_P(Choices, FolderFromChoiceTest,
                                            ChoiceCase{"/home/ann", "/home/ann"},
                                            ChoiceCase{"/home/ann/", "/home/ann"},
                                            ChoiceCase{"/home/ann//", "/home/ann"}));
+
+// Lets `answer` work the next modal file dialog once it is up.
+void AnswerNextFileDialog(std::function<void(QFileDialog&)> answer) {
+  auto* poll = new QTimer(qApp);
+  QObject::connect(poll, &QTimer::timeout, [poll, answer = std::move(answer)] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (dialog == nullptr) {
+      return;
+    }
+    poll->stop();
+    poll->deleteLater();
+    answer(*dialog);
+  });
+  poll->start(10);
+}
+
+TEST(QtFileOpenDialog, OffersCsvFilesAndHandsBackEveryChosenPath) {
+  QTemporaryDir folder;
+  for (const char* name : {"a.csv", "b.csv", "c.txt"}) {
+    QFile file(folder.filePath(QString::fromUtf8(name)));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  }
+  QString title;
+  QStringList filters;
+  QFileDialog::FileMode mode = QFileDialog::AnyFile;
+  AnswerNextFileDialog([&](QFileDialog& dialog) {
+    title = dialog.windowTitle();
+    filters = dialog.nameFilters();
+    mode = dialog.fileMode();
+    dialog.setDirectory(folder.path());
+    dialog.selectFile(QStringLiteral("\"b.csv\" \"a.csv\""));
+    static_cast<QDialog&>(dialog).accept();  // as the Open button does
+  });
+  const QStringList chosen = QtFileOpenDialog().chooseFiles(nullptr, QStringLiteral("Pick"),
+                                                            QStringLiteral("CSV Files (*.csv)"));
+  EXPECT_EQ(title, QStringLiteral("Pick"));
+  EXPECT_EQ(filters, QStringList{"CSV Files (*.csv)"});
+  EXPECT_EQ(mode, QFileDialog::ExistingFiles);
+  EXPECT_EQ(chosen, (QStringList{folder.filePath("b.csv"), folder.filePath("a.csv")}));
+
+  AnswerNextFileDialog([](QFileDialog& dialog) { dialog.reject(); });
+  EXPECT_TRUE(QtFileOpenDialog().chooseFiles(nullptr, QStringLiteral("Pick"), QString()).isEmpty());
+}
 
 }  // namespace
 }  // namespace rowvane::app

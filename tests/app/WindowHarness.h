@@ -8,16 +8,26 @@
 #include <QUrl>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "FileOpenDialog.h"
+#include "FileSystem.h"
 #include "FolderDialog.h"
+#include "FolderOpener.h"
 #include "Form1.h"
 #include "HomePageOpener.h"
 #include "MessageBoxes.h"
 #include "PersistentSettings.h"
+#include "PosixFileSystem.h"
 #include "WindowServices.h"
+
+/// Shows texts legibly in failure messages.
+inline void PrintTo(const QString& text, std::ostream* out) {
+  *out << '"' << text.toStdString() << '"';
+}
 
 namespace rowvane::app::testing {
 
@@ -40,10 +50,11 @@ class RecordingMessageBoxes : public MessageBoxes {
   }
   bool askYesNo(QWidget*, const QString& title, const QString& text) override {
     shown.push_back({title, text, MessageIcon::None});
-    return false;
+    return answerYes;
   }
 
   std::vector<ShownMessage> shown;
+  bool answerYes = false;
   std::function<void(const ShownMessage&)> whileShown;
 };
 
@@ -63,6 +74,32 @@ class ScriptedFolderDialog : public FolderDialog {
   std::vector<QString> prompts;
 };
 
+/// Answers the file-open dialog with preset paths (none: cancelled), or
+/// fails like a broken one.
+class ScriptedFileDialog : public FileOpenDialog {
+ public:
+  QStringList chooseFiles(QWidget*, const QString& title, const QString& filter) override {
+    titles.push_back(title);
+    filters.push_back(filter);
+    if (fails) {
+      throw std::runtime_error("The file dialog could not be shown.");
+    }
+    return answer;
+  }
+
+  QStringList answer;
+  bool fails = false;
+  std::vector<QString> titles;
+  std::vector<QString> filters;
+};
+
+/// Records the folders instead of opening a file browser.
+class RecordingFolderOpener : public FolderOpener {
+ public:
+  void open(const QString& folder) override { opened.push_back(folder); }
+  std::vector<QString> opened;
+};
+
 /// Records the addresses instead of starting a browser.
 class RecordingOpener : public HomePageOpener {
  public:
@@ -76,6 +113,15 @@ class RecordingOpener : public HomePageOpener {
   bool fails = false;
   std::vector<QUrl> opened;
 };
+
+/// The texts of the window's list entries, top to bottom.
+inline QStringList EntriesOf(const Form1& form) {
+  QStringList texts;
+  for (int position = 1; position <= form.ListView1.listItems().Count(); ++position) {
+    texts << form.ListView1.listItems().Text(position);
+  }
+  return texts;
+}
 
 /// A temporary installation for the window: program folder, desktop, an
 /// output folder, a settings file, and recording stand-ins for the dialogs.
@@ -113,8 +159,11 @@ class WindowHarness {
     WindowServices services{
         .messageBoxes = boxes,
         .folderDialog = folderDialog,
+        .fileDialog = fileDialog,
         .settings = *m_settings,
         .homePageOpener = opener,
+        .folderOpener = folderOpener,
+        .fileSystem = *fileSystem,
         .randomFraction = [this] { return fraction; },
         .desktopFolder = [this] { return desktopFolder; },
         .programFolder = programFolder(),
@@ -150,7 +199,12 @@ class WindowHarness {
 
   RecordingMessageBoxes boxes;
   ScriptedFolderDialog folderDialog;
+  ScriptedFileDialog fileDialog;
   RecordingOpener opener;
+  RecordingFolderOpener folderOpener;
+  rowvane::PosixFileSystem realFileSystem;
+  /// What the window walks; point it elsewhere before start().
+  const rowvane::FileSystem* fileSystem = &realFileSystem;
   /// The next draw for the home page: 0.5 draws 51, never the home page.
   double fraction = 0.5;
   QString desktopFolder = desktop();

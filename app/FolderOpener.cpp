@@ -1,0 +1,12 @@
+#include "FolderOpener.h"
+
+#include <QDesktopServices>
+#include <QUrl>
+
+namespace rowvane::app {
+
+void DesktopFolderOpener::open(const QString& folder) {
+  QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+}
+
+}  // namespace rowvane::app

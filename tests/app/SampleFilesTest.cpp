@@ -1,0 +1,106 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+
+#include "FileConverter.h"
+#include "WindowHarness.h"
+
+namespace rowvane::app {
+namespace {
+
+using testing::EntriesOf;
+using testing::WindowHarness;
+
+QByteArray ReadAll(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+QStringList FilesOf(const QString& folder) {
+  return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+TEST(SampleFilesBuild, BuildPutsTheSamplesBesideTheProgram) {
+  const QString source = QStringLiteral(ROWVANE_SOURCE_SAMPLES);
+  const QString built = QStringLiteral(ROWVANE_BUILT_SAMPLES);
+  ASSERT_EQ(FilesOf(source).size(), 6);
+  ASSERT_EQ(FilesOf(built), FilesOf(source));
+  for (const QString& name : FilesOf(source)) {
+    EXPECT_EQ(ReadAll(built + '/' + name), ReadAll(source + '/' + name)) << name.toStdString();
+  }
+}
+
+class SampleFilesTest : public ::testing::Test {
+ protected:
+  QString samples() const { return harness.programFolder() + QStringLiteral("/Samples"); }
+
+  void expectOnlyTheQuestionsAsked(std::size_t count) const {
+    ASSERT_EQ(harness.boxes.shown.size(), count);
+    for (const auto& box : harness.boxes.shown) {
+      EXPECT_EQ(box.title, QStringLiteral("Rowvane"));
+      EXPECT_EQ(box.text, QStringLiteral("Would you like this software to open the folder where "
+                                         "these sample files are stored (so that you can view "
+                                         "them before working with them)?"));
+    }
+  }
+
+  WindowHarness harness;
+  std::unique_ptr<Form1> form = harness.start();
+};
+
+TEST_F(SampleFilesTest, EveryPressAddsEachFileOfTheFolderHiddenOnesTooButNothingBelowIt) {
+  for (const char* file : {"a.csv", "b.txt", ".hidden.csv", "old/c.csv"}) {
+    harness.writeFile(QStringLiteral("program/Samples/") + QString::fromUtf8(file), "x");
+  }
+  form->PushButton5.click();
+  form->PushButton5.click();
+  const QStringList once{samples() + "/.hidden.csv", samples() + "/a.csv", samples() + "/b.txt"};
+  EXPECT_EQ(EntriesOf(*form), once + once);
+  expectOnlyTheQuestionsAsked(2);
+  EXPECT_TRUE(harness.folderOpener.opened.empty());  // answered No
+}
+
+TEST_F(SampleFilesTest, MissingFolderAddsNothingButIsStillOfferedAndOpened) {
+  harness.boxes.answerYes = true;
+  form->PushButton5.click();
+  EXPECT_TRUE(EntriesOf(*form).isEmpty());
+  expectOnlyTheQuestionsAsked(1);
+  EXPECT_EQ(harness.folderOpener.opened, std::vector<QString>{samples() + "/"});
+}
+
+// Observes nothing: the engine alone gives the expected bytes.
+class QuietObserver : public rowvane::ConversionObserver {};
+
+TEST_F(SampleFilesTest, ShippedSamplesConvertAsTheEngineConvertsThem) {
+  const QString built = QStringLiteral(ROWVANE_BUILT_SAMPLES);
+  QDir().mkpath(samples());
+  for (const QString& name : FilesOf(built)) {
+    ASSERT_TRUE(QFile::copy(built + '/' + name, samples() + '/' + name));
+  }
+  form->PushButton5.click();
+  form->Text1.setText(harness.outFolder());
+  form->PushButton7.click();
+  ASSERT_EQ(harness.boxes.shown.size(), 2u);
+  EXPECT_EQ(harness.boxes.shown[1].text, QStringLiteral("Done."));
+
+  const QString expected = harness.path(QStringLiteral("expected"));
+  QDir().mkpath(expected);
+  rowvane::ConversionSettings settings;  // the window's initial options
+  settings.OutputFolder = (expected + '/').toStdString();
+  QuietObserver observer;
+  for (const QString& entry : EntriesOf(*form)) {
+    EXPECT_EQ(rowvane::ConvertFile(entry.toStdString(), settings, observer).status,
+              rowvane::FileOutcome::Status::Converted);
+  }
+  ASSERT_EQ(FilesOf(harness.outFolder()).size(), 6);
+  ASSERT_EQ(FilesOf(expected), FilesOf(harness.outFolder()));
+  for (const QString& name : FilesOf(expected)) {
+    EXPECT_EQ(ReadAll(harness.outFolder() + '/' + name), ReadAll(expected + '/' + name))
+        << name.toStdString();
+  }
+  EXPECT_TRUE(ReadAll(harness.outFolder() + "/staff.xml").contains("<name>Ann Ortega</name>"));
+}
+
+}  // namespace
+}  // namespace rowvane::app
