@@ -37,6 +37,7 @@ class AtomicOutputFile : public OutputSink {
  private:
   void createTemporary();
   void removeTemporary() noexcept;
+  void startWritebackWhenDue();
 
   std::string m_targetPath;
   std::string m_folder;
@@ -44,6 +45,7 @@ class AtomicOutputFile : public OutputSink {
   int m_fd = -1;
   Durability m_durability;
   std::uint64_t m_written = 0;
+  std::uint64_t m_writebackFrom = 0;  // start of the bytes not yet handed to the disk
 };
 
 /// Flushes a folder's entries to the disk; throws ConversionError(Step::Write).
