@@ -2,8 +2,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 
-#include "FileConverter.h"
 #include "WindowHarness.h"
 
 namespace rowvane::app {
@@ -69,10 +69,7 @@ TEST_F(SampleFilesTest, MissingFolderAddsNothingButIsStillOfferedAndOpened) {
   EXPECT_EQ(harness.folderOpener.opened, std::vector<QString>{samples() + "/"});
 }
 
-// Observes nothing: the engine alone gives the expected bytes.
-class QuietObserver : public rowvane::ConversionObserver {};
-
-TEST_F(SampleFilesTest, ShippedSamplesConvertAsTheEngineConvertsThem) {
+TEST_F(SampleFilesTest, ShippedSamplesConvertAsTheCommandLineToolConvertsThem) {
   const QString built = QStringLiteral(ROWVANE_BUILT_SAMPLES);
   QDir().mkpath(samples());
   for (const QString& name : FilesOf(built)) {
@@ -84,15 +81,14 @@ TEST_F(SampleFilesTest, ShippedSamplesConvertAsTheEngineConvertsThem) {
   ASSERT_EQ(harness.boxes.shown.size(), 2u);
   EXPECT_EQ(harness.boxes.shown[1].text, QStringLiteral("Done."));
 
+  // rowvane-cli with its default options, which are the window's initial ones.
   const QString expected = harness.path(QStringLiteral("expected"));
   QDir().mkpath(expected);
-  rowvane::ConversionSettings settings;  // the window's initial options
-  settings.OutputFolder = (expected + '/').toStdString();
-  QuietObserver observer;
-  for (const QString& entry : EntriesOf(*form)) {
-    EXPECT_EQ(rowvane::ConvertFile(entry.toStdString(), settings, observer).status,
-              rowvane::FileOutcome::Status::Converted);
-  }
+  QProcess cli;
+  cli.start(QStringLiteral(ROWVANE_CLI),
+            QStringList{QStringLiteral("-q"), QStringLiteral("-o"), expected} + EntriesOf(*form));
+  ASSERT_TRUE(cli.waitForFinished(60000));
+  EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
   ASSERT_EQ(FilesOf(harness.outFolder()).size(), 6);
   ASSERT_EQ(FilesOf(expected), FilesOf(harness.outFolder()));
   for (const QString& name : FilesOf(expected)) {
