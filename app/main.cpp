@@ -7,12 +7,14 @@
 #include "OccasionalHomePage.h"
 #include "PersistentSettings.h"
 #include "PosixFileSystem.h"
+#include "ProcessSignals.h"
 #include "QtFileOpenDialog.h"
 #include "QtFolderDialog.h"
 #include "QtMessageBoxes.h"
 
 int main(int argc, char* argv[]) {
   using namespace rowvane::app;
+  rowvane::LetOversizedWritesFail();
   QApplication application(argc, argv);
 
   QtMessageBoxes messageBoxes;

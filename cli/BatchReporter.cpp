@@ -29,6 +29,15 @@ void BatchReporter::onFileFinished(std::size_t index, const FileOutcome& outcome
   }
 }
 
+void BatchReporter::onFolderNotFlushed(const std::string& folder, const std::string& message) {
+  if (m_progress != nullptr) {
+    m_progress->clear();
+  }
+  m_errors << "rowvane-cli: " << folder << ": the outputs are written, but "
+           << kFolderNotFlushedNote << message << '\n';
+  m_errors.flush();
+}
+
 void BatchReporter::finish() {
   if (m_progress != nullptr) {
     m_progress->finish();

@@ -25,6 +25,7 @@ class BatchReporter : public BatchObserver {
 
   void onBytesProcessed(std::uint64_t delta) override;
   void onFileFinished(std::size_t index, const FileOutcome& outcome) override;
+  void onFolderNotFlushed(const std::string& folder, const std::string& message) override;
 
   /// Ends the progress line; call once the batch has returned.
   void finish();

@@ -39,6 +39,9 @@ std::vector<std::string> DescribeProblems(std::string_view input, const FileOutc
   for (const Failure& failure : outcome.failures) {
     lines.push_back(LineFor(input, ReasonFor(failure, outcome)));
   }
+  for (const std::string& note : outcome.notes) {
+    lines.push_back(LineFor(input, "written to " + outcome.outputPath + ", but " + note));
+  }
   // A failed input always gets a line, even if the engine gave no reason.
   if (lines.empty() && outcome.status != FileOutcome::Status::Converted) {
     lines.push_back(LineFor(input, "not converted"));
@@ -47,7 +50,8 @@ std::vector<std::string> DescribeProblems(std::string_view input, const FileOutc
 }
 
 bool ConvertedCleanly(const FileOutcome& outcome) {
-  return outcome.status == FileOutcome::Status::Converted && outcome.failures.empty();
+  return outcome.status == FileOutcome::Status::Converted && outcome.failures.empty() &&
+         outcome.notes.empty();
 }
 
 ExitStatus ExitStatusOf(const std::vector<FileOutcome>& outcomes) {

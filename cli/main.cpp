@@ -5,8 +5,10 @@
 #include <thread>
 
 #include "CliApplication.h"
+#include "ProcessSignals.h"
 
 int main(int argc, char* argv[]) {
+  rowvane::LetOversizedWritesFail();
   const rowvane::cli::CliEnvironment environment{
       .out = std::cout,
       .err = std::cerr,

@@ -213,18 +213,23 @@ void AtomicOutputFile::commit() {
   if (m_durability.syncFile && ::fsync(m_fd) != 0) {
     ThrowSystemError(Step::Write);
   }
-  // Renamed while still open and locked, so no cleanup can take it for abandoned.
-  if (::rename(m_temporaryPath.c_str(), m_targetPath.c_str()) != 0) {
-    ThrowSystemError(Step::Write);
-  }
-  m_temporaryPath.clear();
+  // Closed before the rename: an error the close reports must stop the old
+  // output from being replaced.
   const int fd = m_fd;
   m_fd = -1;
   if (::close(fd) != 0) {
     ThrowSystemError(Step::Write);
   }
+  if (::rename(m_temporaryPath.c_str(), m_targetPath.c_str()) != 0) {
+    ThrowSystemError(Step::Write);
+  }
+  m_temporaryPath.clear();
   if (m_durability.syncFolder) {
-    SyncFolder(m_folder);
+    try {
+      SyncFolder(m_folder);
+    } catch (const ConversionError& error) {
+      m_folderFlushProblem = error.what();  // the output stands; only its durability is in doubt
+    }
   }
 }
 

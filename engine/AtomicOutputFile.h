@@ -29,7 +29,12 @@ class AtomicOutputFile : public OutputSink {
   void write(const char* data, std::size_t size) override;
   void discard() override;
   /// Makes the output the target's content; the old content stays until then.
+  /// Once the output has its final name, nothing throws: a failure to flush
+  /// the folder afterwards is kept in folderFlushProblem().
   void commit();
+  /// The platform's message when the folder could not be flushed after the
+  /// rename; empty otherwise.
+  const std::string& folderFlushProblem() const { return m_folderFlushProblem; }
 
   std::uint64_t bytesWritten() const { return m_written; }
   const std::string& temporaryPath() const { return m_temporaryPath; }
@@ -42,6 +47,7 @@ class AtomicOutputFile : public OutputSink {
   std::string m_targetPath;
   std::string m_folder;
   std::string m_temporaryPath;
+  std::string m_folderFlushProblem;
   int m_fd = -1;
   Durability m_durability;
   std::uint64_t m_written = 0;

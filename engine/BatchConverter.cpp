@@ -59,7 +59,7 @@ std::uint64_t SizeOf(const std::string& path) {
 
 /// Flushes the output folder once for the whole batch; when that fails, the
 /// files it holds may not survive a crash, so each converted one says so.
-void SyncOutputFolder(std::vector<FileOutcome>& outcomes) {
+void SyncOutputFolder(std::vector<FileOutcome>& outcomes, BatchObserver& observer) {
   const auto converted = std::find_if(outcomes.begin(), outcomes.end(), [](const auto& outcome) {
     return outcome.status == FileOutcome::Status::Converted;
   });
@@ -71,9 +71,10 @@ void SyncOutputFolder(std::vector<FileOutcome>& outcomes) {
   } catch (const ConversionError& error) {
     for (FileOutcome& outcome : outcomes) {
       if (outcome.status == FileOutcome::Status::Converted) {
-        outcome.failures.push_back({error.step(), error.what()});
+        outcome.notes.push_back(kFolderNotFlushedNote + std::string(error.what()));
       }
     }
+    observer.onFolderNotFlushed(FolderOf(converted->outputPath), error.what());
   }
 }
 
@@ -120,7 +121,7 @@ std::vector<FileOutcome> ConvertBatch(const std::vector<std::string>& inputs,
     worker.join();
   }
   if (tuning.syncToDisk) {
-    SyncOutputFolder(outcomes);
+    SyncOutputFolder(outcomes, observer);
   }
   return outcomes;
 }

@@ -25,6 +25,12 @@ class BatchObserver {
     (void)index;
     (void)outcome;
   }
+  /// The output folder could not be flushed to the disk once every file was
+  /// done: the outputs stand, but may not survive a system crash.
+  virtual void onFolderNotFlushed(const std::string& folder, const std::string& message) {
+    (void)folder;
+    (void)message;
+  }
 };
 
 /// Converts `inputs` with up to `jobs` files at once. Inputs that map to the

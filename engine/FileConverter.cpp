@@ -42,6 +42,9 @@ void Convert(InputFile& input, const std::string& outputPath, const ConversionSe
   }
   output.commit();
   outcome.outputBytes = output.bytesWritten();
+  if (!output.folderFlushProblem().empty()) {
+    outcome.notes.push_back(kFolderNotFlushedNote + output.folderFlushProblem());
+  }
 }
 
 }  // namespace

@@ -11,6 +11,10 @@
 
 namespace rowvane {
 
+/// Opening of the note when a folder could not be flushed after the output took its name.
+inline constexpr const char* kFolderNotFlushedNote =
+    "the output folder could not be flushed to the disk: ";
+
 /// What became of one input file.
 struct FileOutcome {
   enum class Status {
@@ -22,6 +26,10 @@ struct FileOutcome {
   std::string outputPath;
   /// In the order they happened: at most a naming failure, then a read or write failure.
   std::vector<Failure> failures;
+  /// Problems that did not keep the output from being written: the output
+  /// folder could not be flushed to the disk, so the new file may not survive
+  /// a system crash.
+  std::vector<std::string> notes;
   std::uint64_t inputBytes = 0;
   std::uint64_t outputBytes = 0;
 };

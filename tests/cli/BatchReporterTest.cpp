@@ -84,6 +84,28 @@ class BatchReporterTest : public ::testing::Test {
   std::ostringstream m_errors;
 };
 
+FileOutcome WrittenButNotFlushed() {
+  FileOutcome outcome = Outcome(Status::Converted);
+  outcome.notes.push_back(std::string(kFolderNotFlushedNote) + "Input/output error");
+  return outcome;
+}
+
+TEST(FolderNotFlushed, IsToldAndKeepsTheBatchFromSucceeding) {
+  EXPECT_EQ(
+      DescribeProblems("in/a.csv", WrittenButNotFlushed()),
+      std::vector<std::string>{"rowvane-cli: in/a.csv: written to out/a.xml, but the output "
+                               "folder could not be flushed to the disk: Input/output error"});
+  EXPECT_EQ(ExitStatusOf({Outcome(Status::Converted), WrittenButNotFlushed()}),
+            ExitStatus::SomeFailed);
+  std::ostringstream errors;
+  const std::vector<std::string> inputs = {"a.csv"};
+  BatchReporter reporter(inputs, errors, nullptr);
+  reporter.onFolderNotFlushed("out", "Input/output error");
+  EXPECT_EQ(errors.str(),
+            "rowvane-cli: out: the outputs are written, but the output folder could not be "
+            "flushed to the disk: Input/output error\n");
+}
+
 TEST_F(BatchReporterTest, ProblemsComeInInputOrderWhateverOrderFilesFinish) {
   BatchReporter reporter(m_inputs, m_errors, nullptr);
   reporter.onFileFinished(3, Outcome(Status::Missing));

@@ -1,0 +1,57 @@
+# shellcheck shell=bash
+# The one table at the end of the suite, from the rows in $RESULTS.
+
+class_title() {
+  case $1 in
+    0) printf 'suite itself' ;;
+    1) printf '1 disk full' ;;
+    2) printf '2 write/fsync/rename fail' ;;
+    3) printf '3 input read fails' ;;
+    4) printf '4 immutable, read-only' ;;
+    5) printf '5 folder/input vanish' ;;
+    6) printf '6 odd files, links, walk' ;;
+    7) printf '7 kill -9 while saving' ;;
+    8) printf '8 memory cap' ;;
+    9) printf '9 broken settings' ;;
+    *) printf '%s' "$1" ;;
+  esac
+}
+
+# print_table: the table, then "data lost: N". Fails when any run broke an
+# invariant, or when there are no rows at all.
+print_table() {
+  local class
+  {
+    printf '%-27s %5s %-13s %6s %7s %7s %6s %5s %7s %5s %7s\n' "fault class" runs "cli/win/bin" \
+      "fault" "inputs" "outputs" "rest" "temp" "crashes" "hangs" "reports"
+    printf '%-27s %5s %-13s %6s %7s %7s %6s %5s %7s %5s %7s\n' "" "" "" \
+      "hit" "unchgd" "ok/kept" "conv." "files" "" "" "right"
+    cut -d'|' -f1 "$RESULTS" | sort -n -u | while read -r class; do
+      awk -F'|' -v class="$class" -v title="$(class_title "$class")" '
+        $1 == class {
+          runs++; iface[$2]++
+          hit += $4; inputs += $5; outputs += $6; rest += $7
+          temps += $8; crashes += $9; hangs += $10; reports += $11
+        }
+        END {
+          split_ = sprintf("%d/%d/%d", iface["cli"], iface["window"], iface["binary"])
+          printf "%-27s %5d %-13s %6s %7s %7s %6s %5d %7d %5d %7s\n", title, runs, split_,
+            hit "/" runs, inputs "/" runs, outputs "/" runs, rest "/" runs, temps, crashes,
+            hangs, reports "/" runs
+        }' "$RESULTS"
+    done
+    awk -F'|' '
+      { runs++; hit += $4; inputs += $5; outputs += $6; rest += $7
+        temps += $8; crashes += $9; hangs += $10; reports += $11; lost += $12 }
+      END {
+        printf "%-27s %5d %-13s %6s %7s %7s %6s %5d %7d %5d %7s\n", "all", runs, "", hit "/" runs,
+          inputs "/" runs, outputs "/" runs, rest "/" runs, temps, crashes, hangs, reports "/" runs
+        printf "data lost: %d\n", lost
+      }' "$RESULTS"
+  }
+  awk -F'|' '
+    { rows++ }
+    $4 != 1 || $5 != 1 || $6 != 1 || $7 != 1 || $8 != 0 || $9 != 0 || $10 != 0 || $11 != 1 ||
+      $12 != 0 { bad++ }
+    END { exit (rows == 0 || bad > 0) ? 1 : 0 }' "$RESULTS"
+}
