@@ -53,5 +53,8 @@ print_table() {
     { rows++ }
     $4 != 1 || $5 != 1 || $6 != 1 || $7 != 1 || $8 != 0 || $9 != 0 || $10 != 0 || $11 != 1 ||
       $12 != 0 { bad++ }
-    END { exit (rows == 0 || bad > 0) ? 1 : 0 }' "$RESULTS"
+    END {
+      printf "reliability: %d passed, %d failed\n", rows - bad, bad
+      exit (rows == 0 || bad > 0) ? 1 : 0
+    }' "$RESULTS"
 }
