@@ -8,11 +8,12 @@
 #include <vector>
 
 #include "ProgramRun.h"
-#include "TempFolder.h"
+#include "TempDir.h"
 
 namespace rowvane::cli::testing {
 namespace {
 
+using rowvane::testing::ReadFile;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 
@@ -38,7 +39,7 @@ class CliBinaryTest : public ::testing::Test {
     return names;
   }
 
-  TempFolder m_temp;
+  rowvane::testing::TempDir m_temp;
   std::filesystem::path m_out = m_temp.makeFolder("out");
   std::string m_staff = m_temp.write("in/staff.csv", kStaffCsv);
 };

@@ -37,8 +37,18 @@ class TempDir {
   std::string write(const std::string& name, const std::string& bytes) const {
     const auto file = m_path / name;
     std::filesystem::create_directories(file.parent_path());
-    std::ofstream(file, std::ios::binary) << bytes;
+    std::ofstream out(file, std::ios::binary);
+    out << bytes;
+    if (!out.flush()) {
+      throw std::runtime_error("cannot write " + file.string());
+    }
     return file.string();
+  }
+
+  /// Creates the folder `name` inside this one and gives its path.
+  std::string makeFolder(const std::string& name) const {
+    std::filesystem::create_directories(m_path / name);
+    return (m_path / name).string();
   }
 
   /// Names of the folder's entries, hidden ones included.
@@ -54,8 +64,8 @@ class TempDir {
   std::filesystem::path m_path;
 };
 
-/// The whole content of a file.
-inline std::string ReadFile(const std::string& path) {
+/// The whole content of a file; empty when it cannot be read.
+inline std::string ReadFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
