@@ -1,16 +1,16 @@
 #include <QApplication>
 #include <QSettings>
 
-#include "FolderOpener.h"
-#include "Form1.h"
-#include "HomePageOpener.h"
-#include "OccasionalHomePage.h"
-#include "PersistentSettings.h"
-#include "PosixFileSystem.h"
-#include "ProcessSignals.h"
-#include "QtFileOpenDialog.h"
-#include "QtFolderDialog.h"
-#include "QtMessageBoxes.h"
+#include "app/desktop/FolderOpener.h"
+#include "app/desktop/HomePageOpener.h"
+#include "app/desktop/OccasionalHomePage.h"
+#include "app/desktop/PersistentSettings.h"
+#include "app/desktop/QtFileOpenDialog.h"
+#include "app/desktop/QtFolderDialog.h"
+#include "app/desktop/QtMessageBoxes.h"
+#include "app/window/Form1.h"
+#include "engine/ProcessSignals.h"
+#include "filelist/PosixFileSystem.h"
 
 int main(int argc, char* argv[]) {
   using namespace rowvane::app;

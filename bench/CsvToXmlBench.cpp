@@ -6,11 +6,11 @@
 #include <string>
 #include <string_view>
 
-#include "ByteSource.h"
-#include "ConversionObserver.h"
-#include "ConversionSettings.h"
-#include "CsvToXml.h"
-#include "OutputSink.h"
+#include "engine/ByteSource.h"
+#include "engine/ConversionObserver.h"
+#include "engine/ConversionSettings.h"
+#include "engine/CsvToXml.h"
+#include "engine/OutputSink.h"
 
 namespace rowvane {
 namespace {

@@ -1,6 +1,6 @@
-#include "BatchReporter.h"
+#include "cli/BatchReporter.h"
 
-#include "FailureReport.h"
+#include "cli/FailureReport.h"
 
 namespace rowvane::cli {
 

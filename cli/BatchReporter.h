@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "BatchConverter.h"
-#include "ProgressDisplay.h"
+#include "cli/ProgressDisplay.h"
+#include "engine/BatchConverter.h"
 
 namespace rowvane::cli {
 

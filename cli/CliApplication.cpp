@@ -1,4 +1,4 @@
-#include "CliApplication.h"
+#include "cli/CliApplication.h"
 
 #include <algorithm>
 #include <exception>
@@ -7,12 +7,12 @@
 #include <system_error>
 #include <variant>
 
-#include "BatchConverter.h"
-#include "BatchReporter.h"
-#include "CommandLine.h"
-#include "FolderExists.h"
-#include "InputGathering.h"
-#include "PosixFileSystem.h"
+#include "cli/BatchReporter.h"
+#include "cli/CommandLine.h"
+#include "cli/InputGathering.h"
+#include "engine/BatchConverter.h"
+#include "engine/FolderExists.h"
+#include "filelist/PosixFileSystem.h"
 
 namespace rowvane::cli {
 namespace {

@@ -2,9 +2,9 @@
 
 #include <ostream>
 
-#include "CliOptions.h"
-#include "FailureReport.h"
-#include "ProgressDisplay.h"
+#include "cli/CliOptions.h"
+#include "cli/FailureReport.h"
+#include "cli/ProgressDisplay.h"
 
 namespace rowvane::cli {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "ConversionSettings.h"
+#include "engine/ConversionSettings.h"
 
 namespace rowvane::cli {
 

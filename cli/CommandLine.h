@@ -3,7 +3,7 @@
 #include <string>
 #include <variant>
 
-#include "CliOptions.h"
+#include "cli/CliOptions.h"
 
 namespace rowvane::cli {
 

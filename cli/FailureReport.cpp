@@ -1,4 +1,4 @@
-#include "FailureReport.h"
+#include "cli/FailureReport.h"
 
 #include <algorithm>
 
@@ -13,15 +13,17 @@ std::string WithDetail(std::string reason, const std::string& detail) {
 }
 
 std::string ReasonFor(const Failure& failure, const FileOutcome& outcome) {
-  switch (failure.step) {
-    case Step::Read:
+  switch (failure.kind) {
+    case FailureKind::Read:
       return WithDetail("cannot read the input", failure.message);
-    case Step::Name:
+    case FailureKind::Name:
       return "the name has no dot; output named " + outcome.outputPath;
-    case Step::Write:
+    case FailureKind::Write:
       return WithDetail("cannot write " + outcome.outputPath, failure.message);
+    case FailureKind::OutOfMemory:
+      return WithDetail("not enough memory", failure.message);
   }
-  return WithDetail("failed at step " + std::to_string(LabelOf(failure.step)), failure.message);
+  return WithDetail("not converted", failure.message);
 }
 
 std::string LineFor(std::string_view input, const std::string& reason) {

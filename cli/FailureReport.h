@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "FileConverter.h"
+#include "engine/FileConverter.h"
 
 namespace rowvane::cli {
 

@@ -1,7 +1,7 @@
-#include "InputGathering.h"
+#include "cli/InputGathering.h"
 
-#include "FileAttributes.h"
-#include "GatherFolderFiles.h"
+#include "filelist/FileAttributes.h"
+#include "filelist/GatherFolderFiles.h"
 
 namespace rowvane::cli {
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "FileSystem.h"
+#include "filelist/FileSystem.h"
 
 namespace rowvane::cli {
 

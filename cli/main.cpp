@@ -4,8 +4,8 @@
 #include <iostream>
 #include <thread>
 
-#include "CliApplication.h"
-#include "ProcessSignals.h"
+#include "cli/CliApplication.h"
+#include "engine/ProcessSignals.h"
 
 int main(int argc, char* argv[]) {
   rowvane::LetOversizedWritesFail();

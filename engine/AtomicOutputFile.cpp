@@ -1,4 +1,4 @@
-#include "AtomicOutputFile.h"
+#include "engine/AtomicOutputFile.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "Failure.h"
-#include "SystemError.h"
+#include "engine/Failure.h"
+#include "engine/SystemError.h"
 
 namespace rowvane {
 namespace {
@@ -42,13 +42,13 @@ std::optional<mode_t> CheckExistingTarget(const std::string& path) {
     if (errno == ENOENT) {
       return std::nullopt;
     }
-    ThrowSystemError(Step::Write);
+    ThrowSystemError(FailureKind::Write);
   }
   if (S_ISDIR(info.st_mode)) {
-    ThrowSystemError(Step::Write, EISDIR);
+    ThrowSystemError(FailureKind::Write, EISDIR);
   }
   if ((info.st_mode & S_IWUSR) == 0) {
-    ThrowSystemError(Step::Write, EACCES);
+    ThrowSystemError(FailureKind::Write, EACCES);
   }
   return info.st_mode & 07777;
 }
@@ -80,13 +80,13 @@ bool RemoveWhenAbandoned(const std::string& path) {
 void SyncFolder(const std::string& folder) {
   const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) {
-    ThrowSystemError(Step::Write);
+    ThrowSystemError(FailureKind::Write);
   }
   const int result = ::fsync(fd);
   const int error = errno;
   ::close(fd);
   if (result != 0 && error != EINVAL) {  // some file systems cannot sync folders
-    ThrowSystemError(Step::Write, error);
+    ThrowSystemError(FailureKind::Write, error);
   }
 }
 
@@ -122,14 +122,14 @@ AtomicOutputFile::AtomicOutputFile(std::string targetPath, Durability durability
       m_folder(FolderOf(m_targetPath)),
       m_durability(durability) {
   if (m_targetPath.find('\0') != std::string::npos) {
-    ThrowSystemError(Step::Write, EINVAL);
+    ThrowSystemError(FailureKind::Write, EINVAL);
   }
   const std::optional<mode_t> existingMode = CheckExistingTarget(m_targetPath);
   createTemporary();
   if (existingMode && ::fchmod(m_fd, *existingMode) != 0) {
     const int error = errno;
     removeTemporary();
-    ThrowSystemError(Step::Write, error);
+    ThrowSystemError(FailureKind::Write, error);
   }
 }
 
@@ -152,10 +152,10 @@ void AtomicOutputFile::createTemporary() {
       return;
     }
     if (errno != EEXIST) {
-      ThrowSystemError(Step::Write);
+      ThrowSystemError(FailureKind::Write);
     }
   }
-  ThrowSystemError(Step::Write, EEXIST);
+  ThrowSystemError(FailureKind::Write, EEXIST);
 }
 
 void AtomicOutputFile::removeTemporary() noexcept {
@@ -176,10 +176,10 @@ void AtomicOutputFile::write(const char* data, std::size_t size) {
       if (errno == EINTR) {
         continue;
       }
-      ThrowSystemError(Step::Write);
+      ThrowSystemError(FailureKind::Write);
     }
     if (count == 0) {
-      ThrowSystemError(Step::Write, ENOSPC);
+      ThrowSystemError(FailureKind::Write, ENOSPC);
     }
     data += count;
     size -= static_cast<std::size_t>(count);
@@ -202,7 +202,7 @@ void AtomicOutputFile::startWritebackWhenDue() {
 
 void AtomicOutputFile::discard() {
   if (::ftruncate(m_fd, 0) != 0 || ::lseek(m_fd, 0, SEEK_SET) != 0) {
-    ThrowSystemError(Step::Write);
+    ThrowSystemError(FailureKind::Write);
   }
   m_written = 0;
   m_writebackFrom = 0;
@@ -211,17 +211,17 @@ void AtomicOutputFile::discard() {
 void AtomicOutputFile::commit() {
   CheckExistingTarget(m_targetPath);  // it may have been made read-only meanwhile
   if (m_durability.syncFile && ::fsync(m_fd) != 0) {
-    ThrowSystemError(Step::Write);
+    ThrowSystemError(FailureKind::Write);
   }
   // Closed before the rename: an error the close reports must stop the old
   // output from being replaced.
   const int fd = m_fd;
   m_fd = -1;
   if (::close(fd) != 0) {
-    ThrowSystemError(Step::Write);
+    ThrowSystemError(FailureKind::Write);
   }
   if (::rename(m_temporaryPath.c_str(), m_targetPath.c_str()) != 0) {
-    ThrowSystemError(Step::Write);
+    ThrowSystemError(FailureKind::Write);
   }
   m_temporaryPath.clear();
   if (m_durability.syncFolder) {

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "OutputSink.h"
+#include "engine/OutputSink.h"
 
 namespace rowvane {
 
@@ -11,7 +11,7 @@ namespace rowvane {
 /// The bytes go to a hidden temporary file in the target's folder; commit()
 /// flushes it to the disk and renames it over the target. Destroyed without
 /// commit(), the temporary file is removed and the target is left as it was.
-/// Errors throw ConversionError(Step::Write) with the platform's message.
+/// Errors throw ConversionError(FailureKind::Write) with the platform's message.
 /// The temporary file stays locked while it is written, so a later run can
 /// tell one abandoned by a killed process from one still being written.
 class AtomicOutputFile : public OutputSink {
@@ -54,7 +54,7 @@ class AtomicOutputFile : public OutputSink {
   std::uint64_t m_writebackFrom = 0;  // start of the bytes not yet handed to the disk
 };
 
-/// Flushes a folder's entries to the disk; throws ConversionError(Step::Write).
+/// Flushes a folder's entries to the disk; throws ConversionError(FailureKind::Write).
 void SyncFolder(const std::string& folder);
 
 /// Removes the temporary files that runs ended by force left in `folder`

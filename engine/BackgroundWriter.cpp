@@ -1,4 +1,4 @@
-#include "BackgroundWriter.h"
+#include "engine/BackgroundWriter.h"
 
 #include <algorithm>
 

@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "OutputSink.h"
+#include "engine/OutputSink.h"
 
 namespace rowvane {
 

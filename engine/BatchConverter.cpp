@@ -1,4 +1,4 @@
-#include "BatchConverter.h"
+#include "engine/BatchConverter.h"
 
 #include <algorithm>
 #include <atomic>
@@ -7,8 +7,8 @@
 #include <mutex>
 #include <thread>
 
-#include "AtomicOutputFile.h"
-#include "OutputNaming.h"
+#include "engine/AtomicOutputFile.h"
+#include "engine/OutputNaming.h"
 
 namespace rowvane {
 namespace {

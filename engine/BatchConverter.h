@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "ConversionSettings.h"
-#include "ConversionTuning.h"
-#include "FileConverter.h"
+#include "engine/ConversionSettings.h"
+#include "engine/ConversionTuning.h"
+#include "engine/FileConverter.h"
 
 namespace rowvane {
 

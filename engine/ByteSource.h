@@ -12,7 +12,7 @@ class ByteSource {
  public:
   virtual ~ByteSource() = default;
   /// Reads up to `capacity` bytes into `buffer`; 0 means the end of the input.
-  /// Throws ConversionError(Step::Read) on failure.
+  /// Throws ConversionError(FailureKind::Read) on failure.
   virtual std::size_t read(char* buffer, std::size_t capacity) = 0;
   /// Starts again from the first byte (the decoder may need a second pass).
   virtual void rewind() = 0;

@@ -1,4 +1,4 @@
-#include "CsvToXml.h"
+#include "engine/CsvToXml.h"
 
 #include <algorithm>
 #include <array>
@@ -10,10 +10,10 @@
 #include <string_view>
 #include <vector>
 
-#include "FieldTags.h"
-#include "PaddedText.h"
-#include "TextReader.h"
-#include "XmlWriter.h"
+#include "engine/FieldTags.h"
+#include "engine/PaddedText.h"
+#include "engine/TextReader.h"
+#include "engine/XmlWriter.h"
 
 namespace rowvane {
 namespace {

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "ByteSource.h"
-#include "ConversionObserver.h"
-#include "ConversionSettings.h"
-#include "ConversionTuning.h"
-#include "OutputSink.h"
+#include "engine/ByteSource.h"
+#include "engine/ConversionObserver.h"
+#include "engine/ConversionSettings.h"
+#include "engine/ConversionTuning.h"
+#include "engine/OutputSink.h"
 
 namespace rowvane {
 

@@ -5,36 +5,31 @@
 
 namespace rowvane {
 
-/// Where in a file's conversion something went wrong. The values are the line
-/// labels the window's error report quotes.
-enum class Step : int {
-  Read = 170,   ///< opening or reading the input (the file is skipped whole)
-  Name = 254,   ///< the input name has no dot; the output is still written
-  Write = 256,  ///< creating, writing or committing the output
+/// What went wrong in a file's conversion.
+enum class FailureKind {
+  Read,         ///< opening or reading the input (the file is skipped whole)
+  Name,         ///< the input name has no dot; the output is still written
+  Write,        ///< creating, writing or committing the output
+  OutOfMemory,  ///< memory ran out while converting; nothing is written
 };
 
-/// One failure of one file: the step and the platform's own message.
+/// One failure of one file: its kind and the platform's own message.
 struct Failure {
-  Step step;
+  FailureKind kind;
   std::string message;
 
   friend bool operator==(const Failure&, const Failure&) = default;
 };
 
-/// Label of a step as a number, e.g. 256.
-constexpr int LabelOf(Step step) {
-  return static_cast<int>(step);
-}
-
 /// Thrown inside the engine; the file layer turns it into a Failure.
 class ConversionError : public std::runtime_error {
  public:
-  ConversionError(Step step, const std::string& message)
-      : std::runtime_error(message), m_step(step) {}
-  Step step() const { return m_step; }
+  ConversionError(FailureKind kind, const std::string& message)
+      : std::runtime_error(message), m_kind(kind) {}
+  FailureKind kind() const { return m_kind; }
 
  private:
-  Step m_step;
+  FailureKind m_kind;
 };
 
 }  // namespace rowvane

@@ -1,4 +1,4 @@
-#include "FieldTags.h"
+#include "engine/FieldTags.h"
 
 #include <charconv>
 

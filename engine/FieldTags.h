@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "PaddedText.h"
-#include "XmlWriter.h"
+#include "engine/PaddedText.h"
+#include "engine/XmlWriter.h"
 
 namespace rowvane {
 

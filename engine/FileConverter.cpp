@@ -1,14 +1,14 @@
-#include "FileConverter.h"
+#include "engine/FileConverter.h"
 
 #include <sys/stat.h>
 
 #include <new>
 
-#include "AtomicOutputFile.h"
-#include "BackgroundWriter.h"
-#include "CsvToXml.h"
-#include "InputFile.h"
-#include "OutputNaming.h"
+#include "engine/AtomicOutputFile.h"
+#include "engine/BackgroundWriter.h"
+#include "engine/CsvToXml.h"
+#include "engine/InputFile.h"
+#include "engine/OutputNaming.h"
 
 namespace rowvane {
 namespace {
@@ -29,7 +29,7 @@ bool NamesSameFile(const std::string& path, const InputFile& input) {
 void Convert(InputFile& input, const std::string& outputPath, const ConversionSettings& settings,
              ConversionObserver& observer, const ConversionTuning& tuning, FileOutcome& outcome) {
   if (NamesSameFile(outputPath, input)) {
-    throw ConversionError(Step::Write, kOutputIsInput);
+    throw ConversionError(FailureKind::Write, kOutputIsInput);
   }
   AtomicOutputFile output(outputPath,
                           {tuning.syncToDisk, tuning.syncToDisk && tuning.syncFolderPerFile});
@@ -58,14 +58,14 @@ FileOutcome ConvertFile(const std::string& inputPath, const ConversionSettings& 
     InputFile input(inputPath);
     outcome.inputBytes = input.size().value_or(0);
     if (!name.hadDot) {
-      outcome.failures.push_back({Step::Name, kNoDot});
+      outcome.failures.push_back({FailureKind::Name, kNoDot});
     }
     try {
       Convert(input, name.path, settings, observer, tuning, outcome);
       outcome.status = FileOutcome::Status::Converted;
       return outcome;
     } catch (const ConversionError& error) {
-      if (error.step() == Step::Read) {
+      if (error.kind() == FailureKind::Read) {
         outcome.failures.clear();  // a file that cannot be read is skipped whole
       }
       throw;
@@ -74,13 +74,13 @@ FileOutcome ConvertFile(const std::string& inputPath, const ConversionSettings& 
     outcome.status = FileOutcome::Status::Missing;
   } catch (const ConversionError& error) {
     outcome.status = FileOutcome::Status::Failed;
-    outcome.failures.push_back({error.step(), error.what()});
+    outcome.failures.push_back({error.kind(), error.what()});
   } catch (const std::bad_alloc&) {
     outcome.status = FileOutcome::Status::Failed;
-    outcome.failures.assign({{Step::Read, kOutOfMemory}});
+    outcome.failures.assign({{FailureKind::OutOfMemory, kOutOfMemory}});
   } catch (const std::exception& error) {
     outcome.status = FileOutcome::Status::Failed;
-    outcome.failures.assign({{Step::Read, error.what()}});
+    outcome.failures.assign({{FailureKind::Read, error.what()}});
   }
   return outcome;
 }

@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "ConversionObserver.h"
-#include "ConversionSettings.h"
-#include "ConversionTuning.h"
-#include "Failure.h"
+#include "engine/ConversionObserver.h"
+#include "engine/ConversionSettings.h"
+#include "engine/ConversionTuning.h"
+#include "engine/Failure.h"
 
 namespace rowvane {
 

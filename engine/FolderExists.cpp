@@ -1,4 +1,4 @@
-#include "FolderExists.h"
+#include "engine/FolderExists.h"
 
 #include <sys/stat.h>
 

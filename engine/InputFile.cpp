@@ -1,4 +1,4 @@
-#include "InputFile.h"
+#include "engine/InputFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -6,8 +6,8 @@
 
 #include <cerrno>
 
-#include "Failure.h"
-#include "SystemError.h"
+#include "engine/Failure.h"
+#include "engine/SystemError.h"
 
 namespace rowvane {
 namespace {
@@ -20,10 +20,10 @@ bool IsMissing(int error) {
 
 void RequireRegular(const struct stat& info) {
   if (S_ISDIR(info.st_mode)) {
-    ThrowSystemError(Step::Read, EISDIR);
+    ThrowSystemError(FailureKind::Read, EISDIR);
   }
   if (!S_ISREG(info.st_mode)) {
-    throw ConversionError(Step::Read, kNotRegular);
+    throw ConversionError(FailureKind::Read, kNotRegular);
   }
 }
 
@@ -38,7 +38,7 @@ InputFile::InputFile(const std::string& path) {
     if (IsMissing(errno)) {
       throw InputMissing(path);
     }
-    ThrowSystemError(Step::Read);
+    ThrowSystemError(FailureKind::Read);
   }
   RequireRegular(info);  // before opening: opening a device or pipe may block or act
   // Non-blocking, in case the path was swapped for a pipe since the check.
@@ -47,11 +47,11 @@ InputFile::InputFile(const std::string& path) {
     if (IsMissing(errno)) {
       throw InputMissing(path);
     }
-    ThrowSystemError(Step::Read);
+    ThrowSystemError(FailureKind::Read);
   }
   try {
     if (::fstat(m_fd, &info) != 0) {
-      ThrowSystemError(Step::Read);
+      ThrowSystemError(FailureKind::Read);
     }
     RequireRegular(info);
   } catch (...) {
@@ -77,14 +77,14 @@ std::size_t InputFile::read(char* buffer, std::size_t capacity) {
       return static_cast<std::size_t>(count);
     }
     if (errno != EINTR) {
-      ThrowSystemError(Step::Read);
+      ThrowSystemError(FailureKind::Read);
     }
   }
 }
 
 void InputFile::rewind() {
   if (::lseek(m_fd, 0, SEEK_SET) != 0) {
-    ThrowSystemError(Step::Read);
+    ThrowSystemError(FailureKind::Read);
   }
 }
 

@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "ByteSource.h"
+#include "engine/ByteSource.h"
 
 namespace rowvane {
 
@@ -17,7 +17,7 @@ class InputMissing : public std::runtime_error {
 
 /// An input file opened for reading. Only regular files are read: a folder,
 /// pipe, socket or device is refused before anything could block on it.
-/// Errors throw ConversionError(Step::Read) with the platform's message.
+/// Errors throw ConversionError(FailureKind::Read) with the platform's message.
 class InputFile : public ByteSource {
  public:
   /// Throws InputMissing when there is no such file.

@@ -10,7 +10,7 @@ namespace rowvane {
 class OutputSink {
  public:
   virtual ~OutputSink() = default;
-  /// Writes all of `size` bytes or throws ConversionError(Step::Write).
+  /// Writes all of `size` bytes or throws ConversionError(FailureKind::Write).
   virtual void write(const char* data, std::size_t size) = 0;
   /// Drops everything written so far (the conversion starts over).
   virtual void discard() = 0;

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "XmlWriter.h"
+#include "engine/XmlWriter.h"
 
 namespace rowvane {
 

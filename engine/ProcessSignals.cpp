@@ -1,4 +1,4 @@
-#include "ProcessSignals.h"
+#include "engine/ProcessSignals.h"
 
 #include <csignal>
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "Failure.h"
+#include "engine/Failure.h"
 
 namespace rowvane {
 
@@ -13,9 +13,9 @@ inline std::string SystemMessage(int error) {
   return std::strerror(error);
 }
 
-/// Throws ConversionError for `step` with the message of the current errno.
-[[noreturn]] inline void ThrowSystemError(Step step, int error = errno) {
-  throw ConversionError(step, SystemMessage(error));
+/// Throws ConversionError of `kind` with the message of the current errno.
+[[noreturn]] inline void ThrowSystemError(FailureKind kind, int error = errno) {
+  throw ConversionError(kind, SystemMessage(error));
 }
 
 }  // namespace rowvane

@@ -1,4 +1,4 @@
-#include "TextDecoder.h"
+#include "engine/TextDecoder.h"
 
 #include <array>
 #include <cstring>

@@ -1,6 +1,6 @@
-#include "TextReader.h"
+#include "engine/TextReader.h"
 
-#include "XmlWriter.h"
+#include "engine/XmlWriter.h"
 
 #include <algorithm>
 #include <cstring>

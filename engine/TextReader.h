@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "ByteSource.h"
-#include "TextDecoder.h"
+#include "engine/ByteSource.h"
+#include "engine/TextDecoder.h"
 
 namespace rowvane {
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string_view>
 
-#include "OutputSink.h"
+#include "engine/OutputSink.h"
 
 namespace rowvane {
 

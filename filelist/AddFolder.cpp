@@ -1,11 +1,11 @@
-#include "AddFolder.h"
+#include "filelist/AddFolder.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <optional>
 #include <set>
 
-#include "Utf8.h"
+#include "filelist/Utf8.h"
 
 namespace rowvane {
 namespace {

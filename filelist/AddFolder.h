@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "FileSystem.h"
+#include "filelist/FileSystem.h"
 
 namespace rowvane {
 

@@ -1,4 +1,4 @@
-#include "CaseFolding.h"
+#include "filelist/CaseFolding.h"
 
 namespace rowvane {
 namespace {

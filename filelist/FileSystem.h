@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "FileAttributes.h"
+#include "filelist/FileAttributes.h"
 
 namespace rowvane {
 

@@ -1,4 +1,4 @@
-#include "GatherFolderFiles.h"
+#include "filelist/GatherFolderFiles.h"
 
 #include <cstddef>
 

@@ -4,8 +4,8 @@
 #include <string_view>
 #include <vector>
 
-#include "AddFolder.h"
-#include "FileSystem.h"
+#include "filelist/AddFolder.h"
+#include "filelist/FileSystem.h"
 
 namespace rowvane {
 

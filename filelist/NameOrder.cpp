@@ -1,11 +1,11 @@
-#include "NameOrder.h"
+#include "filelist/NameOrder.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <utility>
 
-#include "CaseFolding.h"
-#include "Utf8.h"
+#include "filelist/CaseFolding.h"
+#include "filelist/Utf8.h"
 
 namespace rowvane {
 namespace {

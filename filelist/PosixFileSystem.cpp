@@ -1,4 +1,4 @@
-#include "PosixFileSystem.h"
+#include "filelist/PosixFileSystem.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -12,10 +12,10 @@
 #include <string_view>
 #include <utility>
 
-#include "NameOrder.h"
-#include "PseudoMounts.h"
-#include "Utf8.h"
-#include "WildcardMatch.h"
+#include "filelist/NameOrder.h"
+#include "filelist/PseudoMounts.h"
+#include "filelist/Utf8.h"
+#include "filelist/WildcardMatch.h"
 
 namespace rowvane {
 namespace {

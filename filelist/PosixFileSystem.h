@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <set>
 
-#include "FileSystem.h"
+#include "filelist/FileSystem.h"
 
 namespace rowvane {
 

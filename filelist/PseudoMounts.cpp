@@ -1,4 +1,4 @@
-#include "PseudoMounts.h"
+#include "filelist/PseudoMounts.h"
 
 #include <sys/sysmacros.h>
 

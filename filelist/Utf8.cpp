@@ -1,4 +1,4 @@
-#include "Utf8.h"
+#include "filelist/Utf8.h"
 
 #include <cstddef>
 #include <cstdint>

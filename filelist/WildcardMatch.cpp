@@ -1,10 +1,10 @@
-#include "WildcardMatch.h"
+#include "filelist/WildcardMatch.h"
 
 #include <cstddef>
 #include <string>
 
-#include "CaseFolding.h"
-#include "Utf8.h"
+#include "filelist/CaseFolding.h"
+#include "filelist/Utf8.h"
 
 namespace rowvane {
 namespace {

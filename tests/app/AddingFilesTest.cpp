@@ -6,10 +6,10 @@
 #include <QTimer>
 #include <QUrl>
 
-#include "ApplicationErrorReport.h"
-#include "CommonDialog.h"
-#include "MemoryFileSystem.h"
-#include "WindowHarness.h"
+#include "app/desktop/CommonDialog.h"
+#include "app/handlers/ApplicationErrorReport.h"
+#include "tests/app/WindowHarness.h"
+#include "tests/support/MemoryFileSystem.h"
 
 // "Add CSV File(s)", "Add All CSV File(s) In Folder" and drops onto the list.
 namespace rowvane::app {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "ApplicationTitle.h"
+#include "app/desktop/ApplicationTitle.h"
 
 namespace rowvane::app {
 namespace {

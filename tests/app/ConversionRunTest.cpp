@@ -6,8 +6,8 @@
 #include <QTest>
 #include <QTimer>
 
-#include "ApplicationErrorReport.h"
-#include "WindowHarness.h"
+#include "app/handlers/ApplicationErrorReport.h"
+#include "tests/app/WindowHarness.h"
 
 namespace rowvane::app {
 namespace {

@@ -3,9 +3,9 @@
 #include <stdexcept>
 #include <vector>
 
-#include "ApplicationErrorReport.h"
-#include "ErrorTrap.h"
-#include "WindowHarness.h"
+#include "app/handlers/ApplicationErrorReport.h"
+#include "app/handlers/ErrorTrap.h"
+#include "tests/app/WindowHarness.h"
 
 namespace rowvane::app {
 namespace {

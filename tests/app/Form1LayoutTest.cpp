@@ -2,7 +2,7 @@
 
 #include <QHeaderView>
 
-#include "WindowHarness.h"
+#include "tests/app/WindowHarness.h"
 
 namespace rowvane::app {
 namespace {

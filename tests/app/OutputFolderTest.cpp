@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "ApplicationErrorReport.h"
-#include "WindowHarness.h"
+#include "app/handlers/ApplicationErrorReport.h"
+#include "tests/app/WindowHarness.h"
 
 namespace rowvane::app {
 namespace {

@@ -9,10 +9,10 @@
 #include <QTimer>
 #include <functional>
 
-#include "ApplicationErrorReport.h"
-#include "QtFileOpenDialog.h"
-#include "QtFolderDialog.h"
-#include "QtMessageBoxes.h"
+#include "app/desktop/QtFileOpenDialog.h"
+#include "app/desktop/QtFolderDialog.h"
+#include "app/desktop/QtMessageBoxes.h"
+#include "app/handlers/ApplicationErrorReport.h"
 
 namespace rowvane::app {
 namespace {

@@ -4,7 +4,7 @@
 #include <QFile>
 #include <QProcess>
 
-#include "WindowHarness.h"
+#include "tests/app/WindowHarness.h"
 
 namespace rowvane::app {
 namespace {

@@ -5,8 +5,8 @@
 #include <QImageWriter>
 #include <QTest>
 
-#include "ApplicationErrorReport.h"
-#include "WindowHarness.h"
+#include "app/handlers/ApplicationErrorReport.h"
+#include "tests/app/WindowHarness.h"
 
 namespace rowvane::app {
 namespace {

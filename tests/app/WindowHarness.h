@@ -13,16 +13,16 @@
 #include <string>
 #include <vector>
 
-#include "FileOpenDialog.h"
-#include "FileSystem.h"
-#include "FolderDialog.h"
-#include "FolderOpener.h"
-#include "Form1.h"
-#include "HomePageOpener.h"
-#include "MessageBoxes.h"
-#include "PersistentSettings.h"
-#include "PosixFileSystem.h"
-#include "WindowServices.h"
+#include "app/desktop/FileOpenDialog.h"
+#include "app/desktop/FolderDialog.h"
+#include "app/desktop/FolderOpener.h"
+#include "app/desktop/HomePageOpener.h"
+#include "app/desktop/MessageBoxes.h"
+#include "app/desktop/PersistentSettings.h"
+#include "app/desktop/WindowServices.h"
+#include "app/window/Form1.h"
+#include "filelist/FileSystem.h"
+#include "filelist/PosixFileSystem.h"
 
 /// Shows texts legibly in failure messages.
 inline void PrintTo(const QString& text, std::ostream* out) {

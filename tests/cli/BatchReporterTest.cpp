@@ -1,4 +1,4 @@
-#include "BatchReporter.h"
+#include "cli/BatchReporter.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "FailureReport.h"
+#include "cli/FailureReport.h"
 
 namespace rowvane::cli {
 namespace {
@@ -48,19 +48,20 @@ INSTANTIATE_TEST_SUITE_P(
         ProblemCase{
             "Missing", Outcome(Status::Missing), {"rowvane-cli: in/a.csv: input file not found"}},
         ProblemCase{"ReadFailure",
-                    Outcome(Status::Failed, {{Step::Read, "Permission denied"}}),
+                    Outcome(Status::Failed, {{FailureKind::Read, "Permission denied"}}),
                     {"rowvane-cli: in/a.csv: cannot read the input: Permission denied"}},
         ProblemCase{"WriteFailure",
-                    Outcome(Status::Failed, {{Step::Write, "No space left on device"}}),
+                    Outcome(Status::Failed, {{FailureKind::Write, "No space left on device"}}),
                     {"rowvane-cli: in/a.csv: cannot write out/a.xml: No space left on device"}},
         ProblemCase{"FailureWithoutMessage",
-                    Outcome(Status::Failed, {{Step::Read, ""}}),
+                    Outcome(Status::Failed, {{FailureKind::Read, ""}}),
                     {"rowvane-cli: in/a.csv: cannot read the input"}},
         ProblemCase{"NameWithoutDot",
-                    Outcome(Status::Converted, {{Step::Name, "no dot"}}, "out/a.xml"),
+                    Outcome(Status::Converted, {{FailureKind::Name, "no dot"}}, "out/a.xml"),
                     {"rowvane-cli: in/a.csv: the name has no dot; output named out/a.xml"}},
         ProblemCase{"NameThenWrite",
-                    Outcome(Status::Failed, {{Step::Name, ""}, {Step::Write, "Is a directory"}}),
+                    Outcome(Status::Failed,
+                            {{FailureKind::Name, ""}, {FailureKind::Write, "Is a directory"}}),
                     {"rowvane-cli: in/a.csv: the name has no dot; output named out/a.xml",
                      "rowvane-cli: in/a.csv: cannot write out/a.xml: Is a directory"}},
         ProblemCase{"FailedWithoutReason",
@@ -74,8 +75,10 @@ TEST(ExitStatusOfTest, OnlyCleanConversionsSucceed) {
             ExitStatus::AllConverted);
   EXPECT_EQ(ExitStatusOf({Outcome(Status::Converted), Outcome(Status::Missing)}),
             ExitStatus::SomeFailed);
-  EXPECT_EQ(ExitStatusOf({Outcome(Status::Failed, {{Step::Write, "x"}})}), ExitStatus::SomeFailed);
-  EXPECT_EQ(ExitStatusOf({Outcome(Status::Converted, {{Step::Name, ""}})}), ExitStatus::SomeFailed);
+  EXPECT_EQ(ExitStatusOf({Outcome(Status::Failed, {{FailureKind::Write, "x"}})}),
+            ExitStatus::SomeFailed);
+  EXPECT_EQ(ExitStatusOf({Outcome(Status::Converted, {{FailureKind::Name, ""}})}),
+            ExitStatus::SomeFailed);
 }
 
 class BatchReporterTest : public ::testing::Test {
@@ -113,7 +116,7 @@ TEST_F(BatchReporterTest, ProblemsComeInInputOrderWhateverOrderFilesFinish) {
   EXPECT_EQ(m_errors.str(), "");  // a.csv is still running
   reporter.onFileFinished(0, Outcome(Status::Converted));
   EXPECT_EQ(m_errors.str(), "rowvane-cli: b.csv: input file not found\n");
-  reporter.onFileFinished(2, Outcome(Status::Failed, {{Step::Read, "boom"}}));
+  reporter.onFileFinished(2, Outcome(Status::Failed, {{FailureKind::Read, "boom"}}));
   EXPECT_EQ(m_errors.str(),
             "rowvane-cli: b.csv: input file not found\n"
             "rowvane-cli: c.csv: cannot read the input: boom\n"

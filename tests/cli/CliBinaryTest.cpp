@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "ProgramRun.h"
-#include "TempDir.h"
+#include "tests/cli/ProgramRun.h"
+#include "tests/support/TempDir.h"
 
 namespace rowvane::cli::testing {
 namespace {

@@ -1,4 +1,4 @@
-#include "ProgramRun.h"
+#include "tests/cli/ProgramRun.h"
 
 #include <fcntl.h>
 #include <spawn.h>

@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "BackgroundWriter.h"
-#include "Failure.h"
-#include "OutputSink.h"
+#include "engine/BackgroundWriter.h"
+#include "engine/Failure.h"
+#include "engine/OutputSink.h"
 
 namespace rowvane {
 namespace {
@@ -15,7 +15,7 @@ class LimitedSink : public OutputSink {
   explicit LimitedSink(std::size_t limit) : m_limit(limit) {}
   void write(const char* data, std::size_t size) override {
     if (bytes.size() + size > m_limit) {
-      throw ConversionError(Step::Write, "No space left on device");
+      throw ConversionError(FailureKind::Write, "No space left on device");
     }
     bytes.append(data, size);
   }

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "BatchConverter.h"
-#include "TempDir.h"
+#include "engine/BatchConverter.h"
+#include "tests/support/TempDir.h"
 
 namespace rowvane {
 namespace {

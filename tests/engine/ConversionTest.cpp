@@ -4,7 +4,7 @@
 #include <tuple>
 #include <vector>
 
-#include "ConvertText.h"
+#include "tests/engine/ConvertText.h"
 
 namespace rowvane {
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "CsvToXml.h"
+#include "engine/CsvToXml.h"
 
 namespace rowvane::testing {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "TextDecoder.h"
+#include "engine/TextDecoder.h"
 
 namespace rowvane {
 namespace {

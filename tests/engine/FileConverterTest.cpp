@@ -8,9 +8,9 @@
 #include <filesystem>
 #include <string>
 
-#include "AtomicOutputFile.h"
-#include "FileConverter.h"
-#include "TempDir.h"
+#include "engine/AtomicOutputFile.h"
+#include "engine/FileConverter.h"
+#include "tests/support/TempDir.h"
 
 namespace rowvane {
 namespace {
@@ -73,7 +73,7 @@ TEST_F(FileConversion, SpecialFilesAreReadFailuresNotHangs) {
     const FileOutcome outcome = convert(path);
     EXPECT_EQ(outcome.status, Status::Failed) << path;
     ASSERT_EQ(outcome.failures.size(), 1u) << path;
-    EXPECT_EQ(outcome.failures[0].step, Step::Read) << path;
+    EXPECT_EQ(outcome.failures[0].kind, FailureKind::Read) << path;
   }
   EXPECT_EQ(convert(in.path().string()).failures[0].message, "Is a directory");
   expectNoTemporaryFiles();
@@ -83,7 +83,7 @@ TEST_F(FileConversion, NameWithoutDotIsReportedAndStillWritten) {
   const FileOutcome outcome = convert(in.write("README", kStaff));
   EXPECT_EQ(outcome.status, Status::Converted);
   ASSERT_EQ(outcome.failures.size(), 1u);
-  EXPECT_EQ(outcome.failures[0].step, Step::Name);
+  EXPECT_EQ(outcome.failures[0].kind, FailureKind::Name);
   EXPECT_EQ(ReadFile(out / "README.xml"), kStaffXml);
 }
 
@@ -92,7 +92,7 @@ TEST_F(FileConversion, NeverWritesOverItsOwnInput) {
   const FileOutcome outcome = convert(input);
   EXPECT_EQ(outcome.status, Status::Failed);
   ASSERT_EQ(outcome.failures.size(), 1u);
-  EXPECT_EQ(outcome.failures[0].step, Step::Write);
+  EXPECT_EQ(outcome.failures[0].kind, FailureKind::Write);
   EXPECT_EQ(ReadFile(input), kStaff);
 
   // The same file reached through a link, "..", or another hard link.
@@ -111,7 +111,7 @@ TEST_F(FileConversion, ReadOnlyOutputIsLeftAlone) {
   const FileOutcome outcome = convert(in.write("staff.csv", kStaff));
   EXPECT_EQ(outcome.status, Status::Failed);
   ASSERT_EQ(outcome.failures.size(), 1u);
-  EXPECT_EQ(outcome.failures[0], (Failure{Step::Write, "Permission denied"}));
+  EXPECT_EQ(outcome.failures[0], (Failure{FailureKind::Write, "Permission denied"}));
   EXPECT_EQ(ReadFile(target), "old");
   expectNoTemporaryFiles();
 }
@@ -130,7 +130,7 @@ TEST_F(FileConversion, MissingOutputFolderIsAWriteFailure) {
   settings.OutputFolder = out / "not-there";
   const FileOutcome outcome = convert(in.write("staff.csv", kStaff));
   EXPECT_EQ(outcome.status, Status::Failed);
-  EXPECT_EQ(outcome.failures.at(0), (Failure{Step::Write, "No such file or directory"}));
+  EXPECT_EQ(outcome.failures.at(0), (Failure{FailureKind::Write, "No such file or directory"}));
 }
 
 // Runs a conversion in a child whose file size limit makes writes fail after
@@ -147,7 +147,7 @@ int ConvertWithFileSizeLimit(const std::string& input, const std::string& folder
     const FileOutcome outcome = ConvertFile(input, settings, observer);
     const bool sawWriteFailure = outcome.status == FileOutcome::Status::Failed &&
                                  outcome.failures.size() == 1 &&
-                                 outcome.failures[0].step == Step::Write;
+                                 outcome.failures[0].kind == FailureKind::Write;
     ::_exit(sawWriteFailure ? 0 : 1);
   }
   int status = 0;

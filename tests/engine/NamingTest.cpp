@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "FolderExists.h"
-#include "OutputNaming.h"
-#include "TempDir.h"
+#include "engine/FolderExists.h"
+#include "engine/OutputNaming.h"
+#include "tests/support/TempDir.h"
 
 namespace rowvane {
 namespace {

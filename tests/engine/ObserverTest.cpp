@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "ConvertText.h"
-#include "Failure.h"
-#include "OutputSink.h"
+#include "engine/Failure.h"
+#include "engine/OutputSink.h"
+#include "tests/engine/ConvertText.h"
 
 namespace rowvane {
 namespace {
@@ -80,7 +80,7 @@ class FailingSink : public OutputSink {
   explicit FailingSink(std::size_t limit) : m_limit(limit) {}
   void write(const char* data, std::size_t size) override {
     if (m_bytes.size() + size > m_limit) {
-      throw ConversionError(Step::Write, "No space left on device");
+      throw ConversionError(FailureKind::Write, "No space left on device");
     }
     m_bytes.append(data, size);
   }
@@ -104,7 +104,7 @@ TEST(Observer, SinkFailureReachesTheCaller) {
       ConvertCsvToXml(source, sink, ConversionSettings{}, observer);
       ADD_FAILURE() << "no failure with limit " << limit;
     } catch (const ConversionError& error) {
-      EXPECT_EQ(error.step(), Step::Write);
+      EXPECT_EQ(error.kind(), FailureKind::Write);
       EXPECT_STREQ(error.what(), "No space left on device");
     }
   }

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "ConvertText.h"
-#include "TextDecoder.h"
+#include "engine/TextDecoder.h"
+#include "tests/engine/ConvertText.h"
 
 namespace rowvane {
 namespace {

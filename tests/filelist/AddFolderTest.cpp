@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "AddFolder.h"
-#include "MemoryFileSystem.h"
+#include "filelist/AddFolder.h"
+#include "tests/support/MemoryFileSystem.h"
 
 namespace rowvane {
 namespace {

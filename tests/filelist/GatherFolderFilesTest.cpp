@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "GatherFolderFiles.h"
-#include "MemoryFileSystem.h"
+#include "filelist/GatherFolderFiles.h"
+#include "tests/support/MemoryFileSystem.h"
 
 namespace rowvane {
 namespace {

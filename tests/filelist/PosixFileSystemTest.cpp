@@ -17,10 +17,10 @@
 #include <string>
 #include <vector>
 
-#include "AddFolder.h"
-#include "GatherFolderFiles.h"
-#include "PosixFileSystem.h"
-#include "PseudoMounts.h"
+#include "filelist/AddFolder.h"
+#include "filelist/GatherFolderFiles.h"
+#include "filelist/PosixFileSystem.h"
+#include "filelist/PseudoMounts.h"
 
 namespace rowvane {
 namespace {

@@ -3,11 +3,11 @@
 #include <string>
 #include <vector>
 
-#include "AddFolder.h"
-#include "CaseFolding.h"
-#include "GatherFolderFiles.h"
-#include "NameOrder.h"
-#include "Utf8.h"
+#include "filelist/AddFolder.h"
+#include "filelist/CaseFolding.h"
+#include "filelist/GatherFolderFiles.h"
+#include "filelist/NameOrder.h"
+#include "filelist/Utf8.h"
 
 namespace rowvane {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "WildcardMatch.h"
+#include "filelist/WildcardMatch.h"
 
 namespace rowvane {
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "CsvToXml.h"
+#include "engine/CsvToXml.h"
 
 namespace {
 

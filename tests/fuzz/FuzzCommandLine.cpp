@@ -7,7 +7,7 @@
 #include <variant>
 #include <vector>
 
-#include "CommandLine.h"
+#include "cli/CommandLine.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   // Arguments are separated by NUL bytes.

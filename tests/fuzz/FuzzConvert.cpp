@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "CsvToXml.h"
+#include "engine/CsvToXml.h"
 
 namespace {
 

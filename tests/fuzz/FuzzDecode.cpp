@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "TextDecoder.h"
+#include "engine/TextDecoder.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "WildcardMatch.h"
+#include "filelist/WildcardMatch.h"
 
 namespace {
 

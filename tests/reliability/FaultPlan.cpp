@@ -1,4 +1,4 @@
-#include "FaultPlan.h"
+#include "tests/reliability/FaultPlan.h"
 
 #include <array>
 #include <cerrno>

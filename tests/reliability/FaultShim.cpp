@@ -29,7 +29,7 @@
 #include <string>
 #include <vector>
 
-#include "FaultPlan.h"
+#include "tests/reliability/FaultPlan.h"
 
 namespace rowvane::reliability {
 namespace {

@@ -13,7 +13,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "FaultPlan.h"
+#include "tests/reliability/FaultPlan.h"
 
 namespace rowvane::reliability {
 namespace {

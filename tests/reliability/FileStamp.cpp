@@ -1,4 +1,4 @@
-#include "FileStamp.h"
+#include "tests/reliability/FileStamp.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "RunRecord.h"
+#include "tests/reliability/RunRecord.h"
 
 #include <cstdlib>
 #include <fstream>

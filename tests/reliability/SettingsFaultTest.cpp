@@ -17,11 +17,11 @@
 #include <random>
 #include <string>
 
-#include "FileStamp.h"
-#include "RunRecord.h"
-#include "SmallDisk.h"
-#include "Watchdog.h"
-#include "WindowHarness.h"
+#include "tests/app/WindowHarness.h"
+#include "tests/reliability/FileStamp.h"
+#include "tests/reliability/RunRecord.h"
+#include "tests/reliability/SmallDisk.h"
+#include "tests/reliability/Watchdog.h"
 
 namespace rowvane::reliability {
 namespace {

@@ -1,4 +1,4 @@
-#include "SmallDisk.h"
+#include "tests/reliability/SmallDisk.h"
 
 #include <QFile>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "WindowBatch.h"
+#include "tests/reliability/WindowBatch.h"
 
 #include <QFile>
 #include <QString>

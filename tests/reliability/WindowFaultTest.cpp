@@ -20,15 +20,15 @@
 #include <string>
 #include <vector>
 
-#include "FaultPlan.h"
-#include "FileStamp.h"
-#include "ImmutableFlag.h"
-#include "RunRecord.h"
-#include "SmallDisk.h"
-#include "Watchdog.h"
-#include "WindowBatch.h"
-#include "WindowHarness.h"
-#include "WindowRunVerdict.h"
+#include "tests/app/WindowHarness.h"
+#include "tests/reliability/FaultPlan.h"
+#include "tests/reliability/FileStamp.h"
+#include "tests/reliability/ImmutableFlag.h"
+#include "tests/reliability/RunRecord.h"
+#include "tests/reliability/SmallDisk.h"
+#include "tests/reliability/Watchdog.h"
+#include "tests/reliability/WindowBatch.h"
+#include "tests/reliability/WindowRunVerdict.h"
 
 namespace rowvane::reliability {
 namespace {

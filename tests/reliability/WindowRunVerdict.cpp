@@ -1,10 +1,10 @@
-#include "WindowRunVerdict.h"
+#include "tests/reliability/WindowRunVerdict.h"
 
 #include <QDir>
 #include <sstream>
 #include <utility>
 
-#include "WindowBatch.h"
+#include "tests/reliability/WindowBatch.h"
 
 namespace rowvane::reliability {
 namespace {

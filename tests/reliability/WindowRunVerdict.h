@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "FileStamp.h"
-#include "ImmutableFlag.h"
-#include "RunRecord.h"
-#include "WindowHarness.h"
+#include "tests/app/WindowHarness.h"
+#include "tests/reliability/FileStamp.h"
+#include "tests/reliability/ImmutableFlag.h"
+#include "tests/reliability/RunRecord.h"
 
 namespace rowvane::reliability {
 

@@ -20,11 +20,11 @@
 #include <string>
 #include <vector>
 
-#include "FileStamp.h"
-#include "RunRecord.h"
-#include "Watchdog.h"
-#include "WindowBatch.h"
-#include "WindowHarness.h"
+#include "tests/app/WindowHarness.h"
+#include "tests/reliability/FileStamp.h"
+#include "tests/reliability/RunRecord.h"
+#include "tests/reliability/Watchdog.h"
+#include "tests/reliability/WindowBatch.h"
 
 namespace rowvane::reliability {
 namespace {

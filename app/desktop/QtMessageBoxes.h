@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MessageBoxes.h"
+#include "app/desktop/MessageBoxes.h"
 
 namespace rowvane::app {
 

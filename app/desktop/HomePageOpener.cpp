@@ -1,4 +1,4 @@
-#include "HomePageOpener.h"
+#include "app/desktop/HomePageOpener.h"
 
 #include <QDesktopServices>
 #include <stdexcept>

@@ -3,8 +3,8 @@
 #include <QString>
 #include <string>
 
-#include "ConversionTuning.h"
-#include "FileConverter.h"
+#include "engine/ConversionTuning.h"
+#include "engine/FileConverter.h"
 
 class QCheckBox;
 class QLineEdit;

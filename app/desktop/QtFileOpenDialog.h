@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FileOpenDialog.h"
+#include "app/desktop/FileOpenDialog.h"
 
 namespace rowvane::app {
 

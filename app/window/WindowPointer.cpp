@@ -1,4 +1,4 @@
-#include "WindowPointer.h"
+#include "app/window/WindowPointer.h"
 
 #include <QLineEdit>
 #include <QWidget>

@@ -1,7 +1,7 @@
-#include "ApplicationErrorReport.h"
+#include "app/handlers/ApplicationErrorReport.h"
 
-#include "MessageBoxes.h"
-#include "ProductInfo.h"
+#include "app/desktop/MessageBoxes.h"
+#include "app/desktop/ProductInfo.h"
 
 namespace rowvane::app {
 

@@ -1,4 +1,4 @@
-#include "EventPump.h"
+#include "app/desktop/EventPump.h"
 
 #include <QCoreApplication>
 

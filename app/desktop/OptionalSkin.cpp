@@ -1,4 +1,4 @@
-#include "OptionalSkin.h"
+#include "app/desktop/OptionalSkin.h"
 
 #include <QFileInfo>
 

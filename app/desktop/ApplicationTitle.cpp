@@ -1,4 +1,4 @@
-#include "ApplicationTitle.h"
+#include "app/desktop/ApplicationTitle.h"
 
 namespace rowvane::app {
 

@@ -1,4 +1,4 @@
-#include "Form1.h"
+#include "app/window/Form1.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -9,21 +9,21 @@
 #include <QPalette>
 #include <QScreen>
 
-#include "ApplicationTitle.h"
-#include "ConversionRun.h"
-#include "CursorFile.h"
-#include "ErrorTrap.h"
-#include "FolderDialog.h"
-#include "FolderOpener.h"
-#include "GatherFolderFiles.h"
-#include "HandlerLocation.h"
-#include "MessageBoxes.h"
-#include "OptionalSkin.h"
-#include "PathExists.h"
-#include "PersistentSettings.h"
-#include "ProductInfo.h"
-#include "Twips.h"
-#include "Untrapped.h"
+#include "app/desktop/ApplicationTitle.h"
+#include "app/desktop/CursorFile.h"
+#include "app/desktop/FolderDialog.h"
+#include "app/desktop/FolderOpener.h"
+#include "app/desktop/MessageBoxes.h"
+#include "app/desktop/OptionalSkin.h"
+#include "app/desktop/PathExists.h"
+#include "app/desktop/PersistentSettings.h"
+#include "app/desktop/ProductInfo.h"
+#include "app/handlers/ConversionRun.h"
+#include "app/handlers/ErrorTrap.h"
+#include "app/handlers/HandlerLocation.h"
+#include "app/handlers/Untrapped.h"
+#include "app/window/Twips.h"
+#include "filelist/GatherFolderFiles.h"
 
 namespace rowvane::app {
 

@@ -1,4 +1,4 @@
-#include "PersistentSettings.h"
+#include "app/desktop/PersistentSettings.h"
 
 #include <QSettings>
 #include <QStandardPaths>

@@ -1,4 +1,4 @@
-#include "QtFileOpenDialog.h"
+#include "app/desktop/QtFileOpenDialog.h"
 
 #include <QFileDialog>
 

@@ -10,14 +10,14 @@
 #include <string>
 #include <vector>
 
-#include "AddFolder.h"
-#include "ApplicationErrorReport.h"
-#include "CommonDialog.h"
-#include "EventPump.h"
-#include "FileListView.h"
-#include "TextProgressBar.h"
-#include "WindowPointer.h"
-#include "WindowServices.h"
+#include "app/desktop/CommonDialog.h"
+#include "app/desktop/EventPump.h"
+#include "app/desktop/WindowServices.h"
+#include "app/handlers/ApplicationErrorReport.h"
+#include "app/window/FileListView.h"
+#include "app/window/TextProgressBar.h"
+#include "app/window/WindowPointer.h"
+#include "filelist/AddFolder.h"
 
 namespace rowvane::app {
 

@@ -1,20 +1,20 @@
-#include "ConversionRun.h"
+#include "app/handlers/ConversionRun.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
 
-#include "ApplicationErrorReport.h"
-#include "AtomicOutputFile.h"
-#include "ConversionObserver.h"
-#include "ErrorTrap.h"
-#include "EventPump.h"
-#include "FileListView.h"
-#include "FolderExists.h"
-#include "HandlerLocation.h"
-#include "MessageBoxes.h"
-#include "OutputNaming.h"
-#include "TextProgressBar.h"
-#include "WindowPointer.h"
+#include "app/desktop/EventPump.h"
+#include "app/desktop/MessageBoxes.h"
+#include "app/handlers/ApplicationErrorReport.h"
+#include "app/handlers/ErrorTrap.h"
+#include "app/handlers/HandlerLocation.h"
+#include "app/window/FileListView.h"
+#include "app/window/TextProgressBar.h"
+#include "app/window/WindowPointer.h"
+#include "engine/AtomicOutputFile.h"
+#include "engine/ConversionObserver.h"
+#include "engine/FolderExists.h"
+#include "engine/OutputNaming.h"
 
 namespace rowvane::app {
 
@@ -41,6 +41,21 @@ class RunObserver final : public rowvane::ConversionObserver {
   const QCheckBox& m_includeRowTags;
   EventPump& m_pump;
 };
+
+// The line of this handler a file's failure is reported at: reading covers
+// everything up to the output, so running out of memory is reported there too.
+int LabelOf(rowvane::FailureKind kind) {
+  switch (kind) {
+    case rowvane::FailureKind::Name:
+      return 254;
+    case rowvane::FailureKind::Write:
+      return 256;
+    case rowvane::FailureKind::Read:
+    case rowvane::FailureKind::OutOfMemory:
+      break;
+  }
+  return 170;
+}
 
 std::string Utf8(const QString& text) {
   return text.toStdString();
@@ -112,7 +127,7 @@ bool ConversionRun::convertPosition(ErrorTrap& trap, const RunTexts& texts, int 
     trap.leave();
   }
   for (const rowvane::Failure& failure : outcome.failures) {
-    trap.failedAt(rowvane::LabelOf(failure.step), QString::fromStdString(failure.message));
+    trap.failedAt(LabelOf(failure.kind), QString::fromStdString(failure.message));
   }
   return trap.active();
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FolderDialog.h"
+#include "app/desktop/FolderDialog.h"
 
 namespace rowvane::app {
 

@@ -1,4 +1,4 @@
-#include "QtMessageBoxes.h"
+#include "app/desktop/QtMessageBoxes.h"
 
 #include <QMessageBox>
 

@@ -1,4 +1,4 @@
-#include "QtFolderDialog.h"
+#include "app/desktop/QtFolderDialog.h"
 
 #include <QFileDialog>
 

@@ -1,4 +1,4 @@
-#include "TextProgressBar.h"
+#include "app/window/TextProgressBar.h"
 
 #include <algorithm>
 #include <cmath>

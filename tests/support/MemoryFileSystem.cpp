@@ -1,10 +1,10 @@
-#include "MemoryFileSystem.h"
+#include "tests/support/MemoryFileSystem.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "NameOrder.h"
-#include "WildcardMatch.h"
+#include "filelist/NameOrder.h"
+#include "filelist/WildcardMatch.h"
 
 namespace rowvane {
 namespace {

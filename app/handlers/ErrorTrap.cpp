@@ -1,8 +1,8 @@
-#include "ErrorTrap.h"
+#include "app/handlers/ErrorTrap.h"
 
 #include <new>
 
-#include "ApplicationErrorReport.h"
+#include "app/handlers/ApplicationErrorReport.h"
 
 namespace rowvane::app {
 

@@ -1,4 +1,4 @@
-#include "CursorFile.h"
+#include "app/desktop/CursorFile.h"
 
 #include <QFile>
 #include <QImageReader>

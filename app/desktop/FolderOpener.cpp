@@ -1,4 +1,4 @@
-#include "FolderOpener.h"
+#include "app/desktop/FolderOpener.h"
 
 #include <QDesktopServices>
 #include <QUrl>

@@ -1,7 +1,7 @@
-#include "CommonDialog.h"
+#include "app/desktop/CommonDialog.h"
 
-#include "ErrorTrap.h"
-#include "FileOpenDialog.h"
+#include "app/desktop/FileOpenDialog.h"
+#include "app/handlers/ErrorTrap.h"
 
 namespace rowvane::app {
 

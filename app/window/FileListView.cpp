@@ -1,4 +1,4 @@
-#include "FileListView.h"
+#include "app/window/FileListView.h"
 
 #include <QDropEvent>
 #include <QHeaderView>
@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "Twips.h"
+#include "app/window/Twips.h"
 
 namespace rowvane::app {
 

@@ -1,12 +1,12 @@
-#include "OccasionalHomePage.h"
+#include "app/desktop/OccasionalHomePage.h"
 
 #include <QUrl>
 #include <chrono>
 #include <memory>
 #include <random>
 
-#include "HomePageOpener.h"
-#include "ProductInfo.h"
+#include "app/desktop/HomePageOpener.h"
+#include "app/desktop/ProductInfo.h"
 
 namespace rowvane::app {
 

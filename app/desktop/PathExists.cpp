@@ -1,4 +1,4 @@
-#include "PathExists.h"
+#include "app/desktop/PathExists.h"
 
 #include <QFileInfo>
 

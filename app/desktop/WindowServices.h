@@ -3,8 +3,8 @@
 #include <QString>
 #include <functional>
 
-#include "ConversionTuning.h"
-#include "OccasionalHomePage.h"
+#include "app/desktop/OccasionalHomePage.h"
+#include "engine/ConversionTuning.h"
 
 namespace rowvane {
 class FileSystem;
