@@ -11,14 +11,11 @@
 #include "cli/CommandLine.h"
 #include "cli/InputGathering.h"
 #include "engine/BatchConverter.h"
-#include "engine/FolderExists.h"
+#include "engine/BatchStart.h"
 #include "filelist/PosixFileSystem.h"
 
 namespace rowvane::cli {
 namespace {
-
-constexpr const char* kMissingFolderMessage =
-    "Folder does not exist. Please select another folder.";
 
 int AsExitCode(ExitStatus status) {
   return static_cast<int>(status);
@@ -46,6 +43,12 @@ std::uint64_t TotalSizeOf(const std::vector<std::string>& inputs) {
 ExitStatus ConvertInputs(const CliOptions& options, const CliEnvironment& environment) {
   const PosixFileSystem fileSystem;
   const GatheredInputs gathered = GatherInputs(fileSystem, options.inputs, options.recursive);
+  const OutputFolderVerdict verdict = StartBatch(options.settings.OutputFolder, gathered.files);
+  if (!verdict.ready()) {
+    environment.err << "rowvane-cli: cannot use output folder '" << options.settings.OutputFolder
+                    << "': " << verdict.reason << '\n';
+    return ExitStatus::BadUsage;
+  }
   for (const std::string& folder : gathered.refusedFolders) {
     environment.err << "rowvane-cli: " << folder
                     << ": is a folder; use -r to convert the CSV files in it and below\n";
@@ -76,10 +79,6 @@ int RunCli(int argc, const char* const argv[], const CliEnvironment& environment
     return AsExitCode(ExitStatus::BadUsage);
   }
   const auto& options = std::get<CliOptions>(parsed);
-  if (!FolderExists(options.settings.OutputFolder)) {
-    environment.err << kMissingFolderMessage << '\n';
-    return AsExitCode(ExitStatus::BadUsage);
-  }
   try {
     return AsExitCode(ConvertInputs(options, environment));
   } catch (const std::exception& error) {

@@ -9,6 +9,7 @@
 
 int main(int argc, char* argv[]) {
   rowvane::LetOversizedWritesFail();
+  rowvane::RemoveTemporaryFilesOnTermination();
   const rowvane::cli::CliEnvironment environment{
       .out = std::cout,
       .err = std::cerr,

@@ -2,110 +2,185 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <optional>
 #include <random>
+#include <set>
 #include <string_view>
-#include <vector>
+#include <utility>
 
 #include "engine/Failure.h"
+#include "engine/OutputNaming.h"
 #include "engine/SystemError.h"
 
 namespace rowvane {
 namespace {
 
-// Hidden, so that a half-written file never looks like a result.
-constexpr const char* kTemporaryPrefix = ".rowvane-";
-constexpr const char* kTemporarySuffix = ".tmp";
+// Hidden, so that a half-written file never looks like a result. A file is
+// created under the ".new" ending, which no clean-up ever touches, and takes
+// the ".tmp" one only once it is locked.
+constexpr std::string_view kTemporaryPrefix = ".rowvane-";
+constexpr std::string_view kTemporarySuffix = ".tmp";
+constexpr std::string_view kCreatingSuffix = ".new";
+constexpr std::string_view kTagDigits = "0123456789abcdefghijklmnopqrstuvwxyz";
+constexpr std::size_t kTagLength = 12;
 constexpr int kNameAttempts = 100;
 constexpr std::uint64_t kWritebackStep = std::uint64_t{8} << 20;
 
 std::string RandomTag() {
-  static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
   std::random_device device;
-  std::uniform_int_distribution<int> pick(0, 35);
-  std::string tag(12, '0');
+  std::uniform_int_distribution<std::size_t> pick(0, kTagDigits.size() - 1);
+  std::string tag(kTagLength, '0');
   for (char& c : tag) {
-    c = kDigits[pick(device)];
+    c = kTagDigits[pick(device)];
   }
   return tag;
 }
 
-/// The target's mode when it exists; refuses one its owner may not write.
-std::optional<mode_t> CheckExistingTarget(const std::string& path) {
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) {
+std::string TemporaryName(const std::string& tag, std::string_view suffix) {
+  std::string name(kTemporaryPrefix);
+  name.append(tag).append(suffix);
+  return name;
+}
+
+/// Only names this class gives: anything else is somebody's own file.
+bool IsGeneratedTemporaryName(std::string_view name) {
+  if (name.size() != kTemporaryPrefix.size() + kTagLength + kTemporarySuffix.size() ||
+      !name.starts_with(kTemporaryPrefix) || !name.ends_with(kTemporarySuffix)) {
+    return false;
+  }
+  const std::string_view tag = name.substr(kTemporaryPrefix.size(), kTagLength);
+  return tag.find_first_not_of(kTagDigits) == std::string_view::npos;
+}
+
+/// What the existing target asks of the new output: nothing when there is
+/// none or it is a link, else the permissions to keep. Refuses a target one
+/// may not write, judged by what a link points to.
+std::optional<mode_t> CheckExistingTarget(int folder, const std::string& name) {
+  struct stat pointedTo {};
+  if (::fstatat(folder, name.c_str(), &pointedTo, 0) != 0) {
     if (errno == ENOENT) {
       return std::nullopt;
     }
     ThrowSystemError(FailureKind::Write);
   }
-  if (S_ISDIR(info.st_mode)) {
+  if (S_ISDIR(pointedTo.st_mode)) {
     ThrowSystemError(FailureKind::Write, EISDIR);
   }
-  if ((info.st_mode & S_IWUSR) == 0) {
+  if ((pointedTo.st_mode & S_IWUSR) == 0) {
     ThrowSystemError(FailureKind::Write, EACCES);
   }
-  return info.st_mode & 07777;
+  struct stat itself {};
+  if (::fstatat(folder, name.c_str(), &itself, AT_SYMLINK_NOFOLLOW) != 0) {
+    ThrowSystemError(FailureKind::Write);
+  }
+  if (S_ISLNK(itself.st_mode)) {
+    return std::nullopt;  // a link's target says nothing of what this file should allow
+  }
+  // Set-user-ID, set-group-ID and sticky bits are never carried to a new file.
+  return itself.st_mode & 0777;
 }
 
-bool IsTemporaryName(std::string_view name) {
-  const std::string_view prefix = kTemporaryPrefix;
-  const std::string_view suffix = kTemporarySuffix;
-  return name.size() > prefix.size() + suffix.size() && name.starts_with(prefix) &&
-         name.ends_with(suffix);
+using FileIdentity = std::pair<dev_t, ino_t>;
+
+std::set<FileIdentity> IdentitiesOf(const std::vector<std::string>& paths) {
+  std::set<FileIdentity> identities;
+  for (const std::string& path : paths) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0) {
+      identities.emplace(info.st_dev, info.st_ino);
+    }
+  }
+  return identities;
 }
 
-/// Removes `path` when it is a regular file nobody holds locked.
-bool RemoveWhenAbandoned(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) {
+/// Removes `name` from `folder` when it is a regular file nobody holds
+/// locked, not one of `inputs`, and the name still is that file.
+bool RemoveWhenAbandoned(int folder, const char* name, const std::set<FileIdentity>& inputs) {
+  const FileDescriptor file(
+      ::openat(folder, name, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY));
+  if (!file.valid()) {
     return false;
   }
-  struct stat info {};
-  bool removed = false;
-  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-    removed = ::unlink(path.c_str()) == 0;
+  struct stat opened {};
+  if (::fstat(file.get(), &opened) != 0 || !S_ISREG(opened.st_mode) ||
+      inputs.contains({opened.st_dev, opened.st_ino}) ||
+      ::flock(file.get(), LOCK_EX | LOCK_NB) != 0) {
+    return false;
   }
-  ::close(fd);
-  return removed;
+  // Locked now, it cannot be taken up by a live run; it must still be the
+  // file the name gives, not one that took the name since it was opened.
+  struct stat named {};
+  return ::fstatat(folder, name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+         named.st_dev == opened.st_dev && named.st_ino == opened.st_ino &&
+         ::unlinkat(folder, name, 0) == 0;
+}
+
+FileDescriptor OpenFolder(const std::string& folder) {
+  FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!fd.valid()) {
+    ThrowSystemError(FailureKind::Write);
+  }
+  return fd;
+}
+
+void SyncOpenFolder(int folder) {
+  // Some file systems cannot sync folders.
+  if (::fsync(folder) != 0 && errno != EINVAL) {
+    ThrowSystemError(FailureKind::Write);
+  }
+}
+
+/// Renames without replacing anything; false when `to` is taken.
+bool RenameIfFree(int folder, const std::string& from, const std::string& to) {
+  if (::renameat2(folder, from.c_str(), folder, to.c_str(), RENAME_NOREPLACE) == 0) {
+    return true;
+  }
+  if (errno == EEXIST) {
+    return false;
+  }
+  if (errno != EINVAL && errno != ENOSYS) {
+    ThrowSystemError(FailureKind::Write);
+  }
+  // A file system without the no-replace rename: the random tag has to do.
+  if (::renameat(folder, from.c_str(), folder, to.c_str()) != 0) {
+    ThrowSystemError(FailureKind::Write);
+  }
+  return true;
 }
 
 }  // namespace
 
 void SyncFolder(const std::string& folder) {
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) {
-    ThrowSystemError(FailureKind::Write);
-  }
-  const int result = ::fsync(fd);
-  const int error = errno;
-  ::close(fd);
-  if (result != 0 && error != EINVAL) {  // some file systems cannot sync folders
-    ThrowSystemError(FailureKind::Write, error);
-  }
+  const FileDescriptor fd = OpenFolder(folder);
+  SyncOpenFolder(fd.get());
 }
 
-std::size_t RemoveAbandonedTemporaryFiles(const std::string& folder) {
+std::size_t RemoveAbandonedTemporaryFiles(const std::string& folder,
+                                          const std::vector<std::string>& inputs) {
   DIR* listing = ::opendir(folder.c_str());
   if (listing == nullptr) {
     return 0;
   }
   std::vector<std::string> candidates;
   while (const dirent* entry = ::readdir(listing)) {
-    if (IsTemporaryName(entry->d_name)) {
+    if (IsGeneratedTemporaryName(entry->d_name)) {
       candidates.emplace_back(entry->d_name);
     }
   }
-  ::closedir(listing);
   std::size_t removed = 0;
-  for (const std::string& name : candidates) {
-    removed += RemoveWhenAbandoned(folder + "/" + name) ? 1 : 0;
+  if (!candidates.empty()) {
+    const std::set<FileIdentity> inputIdentities = IdentitiesOf(inputs);
+    for (const std::string& name : candidates) {
+      removed += RemoveWhenAbandoned(::dirfd(listing), name.c_str(), inputIdentities) ? 1 : 0;
+    }
   }
+  ::closedir(listing);
   return removed;
 }
 
@@ -117,16 +192,17 @@ std::string FolderOf(const std::string& path) {
   return separator == 0 ? "/" : path.substr(0, separator);
 }
 
-AtomicOutputFile::AtomicOutputFile(std::string targetPath, Durability durability)
+AtomicOutputFile::AtomicOutputFile(std::string targetPath, Options options)
     : m_targetPath(std::move(targetPath)),
-      m_folder(FolderOf(m_targetPath)),
-      m_durability(durability) {
+      m_targetName(FileNameOf(m_targetPath)),
+      m_options(std::move(options)) {
   if (m_targetPath.find('\0') != std::string::npos) {
     ThrowSystemError(FailureKind::Write, EINVAL);
   }
-  const std::optional<mode_t> existingMode = CheckExistingTarget(m_targetPath);
+  m_folder = OpenFolder(FolderOf(m_targetPath));
+  const std::optional<mode_t> keptMode = CheckExistingTarget(m_folder.get(), m_targetName);
   createTemporary();
-  if (existingMode && ::fchmod(m_fd, *existingMode) != 0) {
+  if (keptMode && ::fchmod(m_file.get(), *keptMode) != 0) {
     const int error = errno;
     removeTemporary();
     ThrowSystemError(FailureKind::Write, error);
@@ -138,19 +214,86 @@ AtomicOutputFile::~AtomicOutputFile() {
 }
 
 void AtomicOutputFile::createTemporary() {
-  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-    std::string candidate = m_folder;
-    if (candidate.back() != '/') {
-      candidate.push_back('/');
+  if (!m_options.unnamedTemporary || !createUnnamed()) {
+    createNamed();
+  }
+}
+
+// False when this file system or system cannot give unnamed files a name
+// later; the named way is taken then.
+bool AtomicOutputFile::createUnnamed() {
+  if (::access("/proc/self/fd", X_OK) != 0) {
+    return false;  // no way to link the file later without a privilege
+  }
+  FileDescriptor file(::openat(m_folder.get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+  if (!file.valid()) {
+    if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) {
+      return false;
     }
-    candidate.append(kTemporaryPrefix).append(RandomTag()).append(kTemporarySuffix);
-    m_fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (m_fd >= 0) {
-      m_temporaryPath = std::move(candidate);
-      // Held until the file is renamed or removed; a killed process drops it.
-      ::flock(m_fd, LOCK_EX | LOCK_NB);
+    ThrowSystemError(FailureKind::Write);
+  }
+  // Without a name nobody can find it; the lock guards it once it has one.
+  if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0) {
+    ThrowSystemError(FailureKind::Write);
+  }
+  m_file = std::move(file);
+  return true;
+}
+
+void AtomicOutputFile::createNamed() {
+  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+    const std::string tag = RandomTag();
+    const std::string creating = TemporaryName(tag, kCreatingSuffix);
+    const std::string temporary = TemporaryName(tag, kTemporarySuffix);
+    m_removedOnTermination.emplace(m_folder.get(), creating, temporary);
+    FileDescriptor file(
+        ::openat(m_folder.get(), creating.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (!file.valid()) {
+      m_removedOnTermination.reset();
+      if (errno == EEXIST) {
+        continue;
+      }
+      ThrowSystemError(FailureKind::Write);
+    }
+    bool named = false;
+    try {
+      if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0) {
+        ThrowSystemError(FailureKind::Write);
+      }
+      // Locked, it may take the name a clean-up looks for.
+      named = RenameIfFree(m_folder.get(), creating, temporary);
+    } catch (const ConversionError&) {
+      ::unlinkat(m_folder.get(), creating.c_str(), 0);
+      m_removedOnTermination.reset();
+      throw;
+    }
+    if (named) {
+      m_file = std::move(file);
+      m_temporaryName = temporary;
       return;
     }
+    ::unlinkat(m_folder.get(), creating.c_str(), 0);
+    m_removedOnTermination.reset();
+  }
+  ThrowSystemError(FailureKind::Write, EEXIST);
+}
+
+// An unnamed file is linked into the folder under a temporary name first:
+// a link never replaces an existing file, the rename that follows does.
+void AtomicOutputFile::giveTemporaryAName() {
+  const std::string self = "/proc/self/fd/" + std::to_string(m_file.get());
+  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+    std::string name = TemporaryName(RandomTag(), kTemporarySuffix);
+    m_removedOnTermination.emplace(m_folder.get(), name, std::string_view());
+    // Through /proc any user may link the file; the direct way needs a
+    // privilege on some kernels, so it only stands in when /proc would not do.
+    if (::linkat(AT_FDCWD, self.c_str(), m_folder.get(), name.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
+        (errno != EEXIST &&
+         ::linkat(m_file.get(), "", m_folder.get(), name.c_str(), AT_EMPTY_PATH) == 0)) {
+      m_temporaryName = std::move(name);
+      return;
+    }
+    m_removedOnTermination.reset();
     if (errno != EEXIST) {
       ThrowSystemError(FailureKind::Write);
     }
@@ -159,19 +302,18 @@ void AtomicOutputFile::createTemporary() {
 }
 
 void AtomicOutputFile::removeTemporary() noexcept {
-  if (m_fd >= 0) {
-    ::close(m_fd);
-    m_fd = -1;
+  // Removed while still locked, so no clean-up can meet it half-gone.
+  if (!m_temporaryName.empty()) {
+    ::unlinkat(m_folder.get(), m_temporaryName.c_str(), 0);
+    m_temporaryName.clear();
   }
-  if (!m_temporaryPath.empty()) {
-    ::unlink(m_temporaryPath.c_str());
-    m_temporaryPath.clear();
-  }
+  m_file.reset();
+  m_removedOnTermination.reset();
 }
 
 void AtomicOutputFile::write(const char* data, std::size_t size) {
   while (size > 0) {
-    const ssize_t count = ::write(m_fd, data, size);
+    const ssize_t count = ::write(m_file.get(), data, size);
     if (count < 0) {
       if (errno == EINTR) {
         continue;
@@ -192,8 +334,8 @@ void AtomicOutputFile::startWritebackWhenDue() {
 #ifdef __linux__
   // Starting the disk writes as the file grows leaves less for the final
   // fsync to wait for. Only a hint: its failure is found by that fsync.
-  if (m_durability.syncFile && m_written - m_writebackFrom >= kWritebackStep) {
-    ::sync_file_range(m_fd, static_cast<off_t>(m_writebackFrom),
+  if (m_options.syncFile && m_written - m_writebackFrom >= kWritebackStep) {
+    ::sync_file_range(m_file.get(), static_cast<off_t>(m_writebackFrom),
                       static_cast<off_t>(m_written - m_writebackFrom), SYNC_FILE_RANGE_WRITE);
     m_writebackFrom = m_written;
   }
@@ -201,7 +343,7 @@ void AtomicOutputFile::startWritebackWhenDue() {
 }
 
 void AtomicOutputFile::discard() {
-  if (::ftruncate(m_fd, 0) != 0 || ::lseek(m_fd, 0, SEEK_SET) != 0) {
+  if (::ftruncate(m_file.get(), 0) != 0 || ::lseek(m_file.get(), 0, SEEK_SET) != 0) {
     ThrowSystemError(FailureKind::Write);
   }
   m_written = 0;
@@ -209,24 +351,33 @@ void AtomicOutputFile::discard() {
 }
 
 void AtomicOutputFile::commit() {
-  CheckExistingTarget(m_targetPath);  // it may have been made read-only meanwhile
-  if (m_durability.syncFile && ::fsync(m_fd) != 0) {
+  // It may have been made read-only meanwhile.
+  CheckExistingTarget(m_folder.get(), m_targetName);
+  if (m_options.syncFile && ::fsync(m_file.get()) != 0) {
     ThrowSystemError(FailureKind::Write);
   }
-  // Closed before the rename: an error the close reports must stop the old
-  // output from being replaced.
-  const int fd = m_fd;
-  m_fd = -1;
-  if (::close(fd) != 0) {
+  // An error only a close reports must stop the old output from being
+  // replaced; closing a duplicate finds it while the locked one stays open.
+  const int duplicate = ::fcntl(m_file.get(), F_DUPFD_CLOEXEC, 0);
+  if (duplicate < 0 || ::close(duplicate) != 0) {
     ThrowSystemError(FailureKind::Write);
   }
-  if (::rename(m_temporaryPath.c_str(), m_targetPath.c_str()) != 0) {
+  if (m_temporaryName.empty()) {
+    giveTemporaryAName();
+  }
+  if (m_options.beforeRename) {
+    m_options.beforeRename();
+  }
+  if (::renameat(m_folder.get(), m_temporaryName.c_str(), m_folder.get(), m_targetName.c_str()) !=
+      0) {
     ThrowSystemError(FailureKind::Write);
   }
-  m_temporaryPath.clear();
-  if (m_durability.syncFolder) {
+  m_temporaryName.clear();
+  m_removedOnTermination.reset();
+  m_file.reset();  // the lock goes only now that the output has its name
+  if (m_options.syncFolder) {
     try {
-      SyncFolder(m_folder);
+      SyncOpenFolder(m_folder.get());
     } catch (const ConversionError& error) {
       m_folderFlushProblem = error.what();  // the output stands; only its durability is in doubt
     }

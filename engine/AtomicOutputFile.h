@@ -1,27 +1,39 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "engine/FileDescriptor.h"
 #include "engine/OutputSink.h"
+#include "engine/ProcessSignals.h"
 
 namespace rowvane {
 
 /// An output file that appears under its final name complete or not at all.
-/// The bytes go to a hidden temporary file in the target's folder; commit()
-/// flushes it to the disk and renames it over the target. Destroyed without
-/// commit(), the temporary file is removed and the target is left as it was.
+/// The target's folder is opened once, and everything of the save happens in
+/// that folder even if its path is renamed or replaced meanwhile. The bytes go
+/// to an unnamed temporary file there (a hidden named one where the file
+/// system refuses unnamed files), locked from its creation until it has been
+/// renamed over the target, so another run's clean-up never takes it.
+/// commit() flushes it to the disk and gives it the target's name. Destroyed
+/// without commit(), nothing is left and the target is as it was.
 /// Errors throw ConversionError(FailureKind::Write) with the platform's message.
-/// The temporary file stays locked while it is written, so a later run can
-/// tell one abandoned by a killed process from one still being written.
 class AtomicOutputFile : public OutputSink {
  public:
-  struct Durability {
-    bool syncFile = true;    ///< fsync the file before the rename
-    bool syncFolder = true;  ///< fsync the folder after the rename
+  struct Options {
+    bool syncFile = true;                ///< fsync the file before the rename
+    bool syncFolder = true;              ///< fsync the folder after the rename
+    bool unnamedTemporary = true;        ///< false: always a named temporary file
+    std::function<void()> beforeRename;  ///< see ConversionTuning::beforeRename
   };
-  /// Refuses a target whose existing file is read-only for its owner.
-  AtomicOutputFile(std::string targetPath, Durability durability);
+  /// Refuses a target whose existing file (a link followed) is read-only for
+  /// its owner. The output keeps the permissions of an existing regular file,
+  /// never its set-user-ID, set-group-ID or sticky bit; in place of a link it
+  /// gets the default permissions.
+  AtomicOutputFile(std::string targetPath, Options options);
   ~AtomicOutputFile() override;
   AtomicOutputFile(const AtomicOutputFile&) = delete;
   AtomicOutputFile& operator=(const AtomicOutputFile&) = delete;
@@ -37,19 +49,23 @@ class AtomicOutputFile : public OutputSink {
   const std::string& folderFlushProblem() const { return m_folderFlushProblem; }
 
   std::uint64_t bytesWritten() const { return m_written; }
-  const std::string& temporaryPath() const { return m_temporaryPath; }
 
  private:
   void createTemporary();
+  bool createUnnamed();
+  void createNamed();
+  void giveTemporaryAName();
   void removeTemporary() noexcept;
   void startWritebackWhenDue();
 
   std::string m_targetPath;
-  std::string m_folder;
-  std::string m_temporaryPath;
+  std::string m_targetName;
+  FileDescriptor m_folder;
+  FileDescriptor m_file;
+  std::string m_temporaryName;  // empty while the file has no name
+  std::optional<RemovedOnTermination> m_removedOnTermination;
   std::string m_folderFlushProblem;
-  int m_fd = -1;
-  Durability m_durability;
+  Options m_options;
   std::uint64_t m_written = 0;
   std::uint64_t m_writebackFrom = 0;  // start of the bytes not yet handed to the disk
 };
@@ -57,10 +73,12 @@ class AtomicOutputFile : public OutputSink {
 /// Flushes a folder's entries to the disk; throws ConversionError(FailureKind::Write).
 void SyncFolder(const std::string& folder);
 
-/// Removes the temporary files that runs ended by force left in `folder`
-/// (those nobody holds locked any more). Gives how many were removed; never
-/// throws.
-std::size_t RemoveAbandonedTemporaryFiles(const std::string& folder);
+/// Removes the temporary files that runs ended by force left in `folder`:
+/// names of the exact form this class generates, of regular files nobody
+/// holds locked, and never a file that one of `inputs` names. Gives how many
+/// were removed; never throws for a file system's reason.
+std::size_t RemoveAbandonedTemporaryFiles(const std::string& folder,
+                                          const std::vector<std::string>& inputs = {});
 
 /// The folder part of `path`: what stands before its last separator ("/"
 /// for a file in the root, "." for a bare name).

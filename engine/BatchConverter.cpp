@@ -87,8 +87,6 @@ std::vector<FileOutcome> ConvertBatch(const std::vector<std::string>& inputs,
   if (inputs.empty()) {
     return outcomes;
   }
-  RemoveAbandonedTemporaryFiles(
-      FolderOf(OutputPathFor(inputs.front(), settings.OutputFolder).path));
   ConversionTuning fileTuning = tuning;
   fileTuning.syncFolderPerFile = false;
   const auto groups = GroupByOutput(inputs, settings.OutputFolder);

@@ -36,7 +36,7 @@ class BatchObserver {
 /// Converts `inputs` with up to `jobs` files at once. Inputs that map to the
 /// same output path are converted one after the other in list order, so the
 /// final state is that of a conversion in list order. Returns one outcome per
-/// input, in list order.
+/// input, in list order. Call StartBatch first.
 std::vector<FileOutcome> ConvertBatch(const std::vector<std::string>& inputs,
                                       const ConversionSettings& settings, unsigned jobs,
                                       BatchObserver& observer, const ConversionTuning& tuning = {});

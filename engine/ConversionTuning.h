@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 
 namespace rowvane {
 
@@ -16,6 +17,12 @@ struct ConversionTuning {
   /// Also flush the output folder after each file; a batch turns this off and
   /// flushes each folder once, before it reports.
   bool syncFolderPerFile = true;
+  /// Save through an unnamed temporary file where the file system allows it;
+  /// false always uses the named one, as on file systems that refuse them.
+  bool unnamedTemporary = true;
+  /// Called while a finished output is held just before it replaces the
+  /// target, its lock still taken: lets a test act as a concurrent run would.
+  std::function<void()> beforeRename;
 };
 
 }  // namespace rowvane

@@ -31,8 +31,10 @@ void Convert(InputFile& input, const std::string& outputPath, const ConversionSe
   if (NamesSameFile(outputPath, input)) {
     throw ConversionError(FailureKind::Write, kOutputIsInput);
   }
-  AtomicOutputFile output(outputPath,
-                          {tuning.syncToDisk, tuning.syncToDisk && tuning.syncFolderPerFile});
+  AtomicOutputFile output(outputPath, {.syncFile = tuning.syncToDisk,
+                                       .syncFolder = tuning.syncToDisk && tuning.syncFolderPerFile,
+                                       .unnamedTemporary = tuning.unnamedTemporary,
+                                       .beforeRename = tuning.beforeRename});
   if (input.size().value_or(0) >= kBackgroundWriteFrom) {
     BackgroundWriter writer(output);
     ConvertCsvToXml(input, writer, settings, observer, tuning);

@@ -1,13 +1,110 @@
 #include "engine/ProcessSignals.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 
 namespace rowvane {
+namespace {
+
+constexpr std::size_t kSlots = 256;
+constexpr std::size_t kNameCapacity = 64;
+constexpr std::array kTerminationSignals = {SIGINT, SIGTERM, SIGHUP};
+
+static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free,
+              "a signal handler may only touch lock-free atomics");
+
+struct Slot {
+  std::atomic<bool> taken{false};
+  std::atomic<int> folder{-1};  // -1 while the names are being filled in
+  char first[kNameCapacity]{};
+  char second[kNameCapacity]{};
+};
+
+// A signal handler is given no context, so what it must remove has to sit
+// where it can reach it: this table is the one process-wide state here.
+std::array<Slot, kSlots> g_slots;
+
+void CopyName(char (&destination)[kNameCapacity], std::string_view name) {
+  const std::size_t length = name.size() < kNameCapacity ? name.size() : 0;
+  std::memcpy(destination, name.data(), length);
+  destination[length] = '\0';
+}
+
+// Only async-signal-safe calls: unlinkat, raise, and lock-free atomics.
+extern "C" void RemoveTemporariesThenEnd(int signal) {
+  const int savedErrno = errno;
+  for (Slot& slot : g_slots) {
+    const int folder = slot.folder.load(std::memory_order_acquire);
+    if (folder < 0) {
+      continue;
+    }
+    if (slot.first[0] != '\0') {
+      ::unlinkat(folder, slot.first, 0);
+    }
+    if (slot.second[0] != '\0') {
+      ::unlinkat(folder, slot.second, 0);
+    }
+  }
+  // The handler was installed to reset itself, and the signal stays blocked
+  // until it returns: raised again now, it ends the process as the default
+  // action does, so a shell sees death by this signal.
+  ::raise(signal);
+  errno = savedErrno;
+}
+
+}  // namespace
 
 void LetOversizedWritesFail() {
 #ifdef SIGXFSZ
   std::signal(SIGXFSZ, SIG_IGN);
 #endif
+}
+
+void RemoveTemporaryFilesOnTermination() {
+  struct sigaction action {};
+  action.sa_handler = RemoveTemporariesThenEnd;
+  action.sa_flags = SA_RESETHAND;
+  sigemptyset(&action.sa_mask);
+  for (const int signal : kTerminationSignals) {
+    sigaddset(&action.sa_mask, signal);  // one clean-up at a time
+  }
+  for (const int signal : kTerminationSignals) {
+    struct sigaction previous {};
+    if (::sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) {
+      continue;  // e.g. started with nohup, or in the background by a shell
+    }
+    ::sigaction(signal, &action, nullptr);
+  }
+}
+
+RemovedOnTermination::RemovedOnTermination(int folder, std::string_view first,
+                                           std::string_view second) {
+  for (std::size_t index = 0; index < kSlots; ++index) {
+    Slot& slot = g_slots[index];
+    bool expected = false;
+    if (slot.taken.compare_exchange_strong(expected, true, std::memory_order_acq_rel)) {
+      CopyName(slot.first, first);
+      CopyName(slot.second, second);
+      slot.folder.store(folder, std::memory_order_release);
+      m_slot = static_cast<std::ptrdiff_t>(index);
+      return;
+    }
+  }
+}
+
+RemovedOnTermination::~RemovedOnTermination() {
+  if (m_slot < 0) {
+    return;
+  }
+  Slot& slot = g_slots[static_cast<std::size_t>(m_slot)];
+  slot.folder.store(-1, std::memory_order_release);
+  slot.taken.store(false, std::memory_order_release);
 }
 
 }  // namespace rowvane

@@ -1,10 +1,35 @@
 #pragma once
 
+#include <cstddef>
+#include <string_view>
+
 namespace rowvane {
 
 /// Makes a write beyond the process's file size limit fail with an error,
 /// which the engine reports for that one file, instead of ending the program
 /// with a signal. Call once at the start of main().
 void LetOversizedWritesFail();
+
+/// On SIGINT, SIGTERM and SIGHUP, removes the temporary files registered by
+/// RemovedOnTermination, then ends the process by that same signal, so that
+/// a shell sees how it ended. A signal the process was started ignoring stays
+/// ignored. Call once at the start of main().
+void RemoveTemporaryFilesOnTermination();
+
+/// While it lives, the entries `first` and `second` of the open folder
+/// `folder` (either may not exist) are removed should the process end by one
+/// of the signals above. Up to 256 entries are kept at once; beyond that a
+/// file is left for the next run's clean-up. The folder must stay open while
+/// this lives.
+class RemovedOnTermination {
+ public:
+  RemovedOnTermination(int folder, std::string_view first, std::string_view second);
+  ~RemovedOnTermination();
+  RemovedOnTermination(const RemovedOnTermination&) = delete;
+  RemovedOnTermination& operator=(const RemovedOnTermination&) = delete;
+
+ private:
+  std::ptrdiff_t m_slot = -1;
+};
 
 }  // namespace rowvane

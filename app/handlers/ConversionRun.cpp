@@ -2,6 +2,8 @@
 
 #include <QCheckBox>
 #include <QLineEdit>
+#include <string>
+#include <vector>
 
 #include "app/desktop/EventPump.h"
 #include "app/desktop/MessageBoxes.h"
@@ -11,9 +13,8 @@
 #include "app/window/FileListView.h"
 #include "app/window/TextProgressBar.h"
 #include "app/window/WindowPointer.h"
-#include "engine/AtomicOutputFile.h"
+#include "engine/BatchStart.h"
 #include "engine/ConversionObserver.h"
-#include "engine/FolderExists.h"
 #include "engine/OutputNaming.h"
 
 namespace rowvane::app {
@@ -75,14 +76,19 @@ void ConversionRun::run() {
     trap.step(274, [&] { tell(QStringLiteral("No files added.")); });
     return;
   }
-  if (trap.test(120, [&] { return !rowvane::FolderExists(Utf8(m_controls.Text1.text())); })) {
+  // Outputs half-written by a run that was killed are cleared away with the
+  // check; every name the file system rejects gets the same message.
+  if (trap.test(120, [&] {
+        std::vector<std::string> listed;
+        for (int position = 1; position <= items.Count(); ++position) {
+          listed.push_back(Utf8(items.Text(position)));
+        }
+        return !rowvane::StartBatch(Utf8(m_controls.Text1.text()), listed).ready();
+      })) {
     trap.step(
         272, [&] { tell(QStringLiteral("Folder does not exist. Please select another folder.")); });
     return;
   }
-
-  // Outputs half-written by a run that was killed are cleared away first.
-  rowvane::RemoveAbandonedTemporaryFiles(Utf8(m_controls.Text1.text()));
 
   // Entries added from here on wait for the next run.
   int count = 0;

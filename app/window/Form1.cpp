@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFile>
 #include <QFont>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -15,7 +16,6 @@
 #include "app/desktop/FolderOpener.h"
 #include "app/desktop/MessageBoxes.h"
 #include "app/desktop/OptionalSkin.h"
-#include "app/desktop/PathExists.h"
 #include "app/desktop/PersistentSettings.h"
 #include "app/desktop/ProductInfo.h"
 #include "app/handlers/ConversionRun.h"
@@ -23,6 +23,7 @@
 #include "app/handlers/HandlerLocation.h"
 #include "app/handlers/Untrapped.h"
 #include "app/window/Twips.h"
+#include "engine/PathExists.h"
 #include "filelist/GatherFolderFiles.h"
 
 namespace rowvane::app {
@@ -261,7 +262,9 @@ void Form1::Form_Load() {
     trap.step(104, [&] { setWindowIcon(QIcon(QStringLiteral(":/rowvane/rowvane.png"))); });
     trap.step(104, [&] { SetApplicationTitle(); });
     const QString handCursor = m_services.programFolder + QStringLiteral("/HAND-M.CUR");
-    if (trap.test(106, [&] { return PathExists(handCursor); })) {
+    if (trap.test(106, [&] {
+          return rowvane::PathExists(QFile::encodeName(handCursor).toStdString());
+        })) {
       trap.step(108, [&] { loadHandCursor(handCursor); });
     }
     trap.step(110,

@@ -79,12 +79,18 @@ TEST_F(ConversionRunTest, WorkedExampleIsWrittenByteForByteAndTheWindowIsAtRestA
 
 TEST_F(ConversionRunTest, OutputsLeftHalfWrittenByAKilledRunAreClearedAway) {
   harness.writeFile(QStringLiteral("in/staff.csv"), kStaffCsv);
-  harness.writeFile(QStringLiteral("out/.rowvane-killedrun0001.tmp"), "<XML>\r\n <ro");
+  harness.writeFile(QStringLiteral("out/.rowvane-killedrun001.tmp"), "<XML>\r\n <ro");
+  // Named like one, but listed as an input: never cleared away.
+  harness.writeFile(QStringLiteral("out/.rowvane-listedinput1.tmp"), kStaffCsv);
   list(QStringLiteral("in/staff.csv"));
+  list(QStringLiteral("out/.rowvane-listedinput1.tmp"));
   startConverting();
 
   EXPECT_EQ(harness.readFile(QStringLiteral("out/staff.xml")), std::string(kStaffXml));
-  EXPECT_FALSE(QFile::exists(harness.path(QStringLiteral("out/.rowvane-killedrun0001.tmp"))));
+  EXPECT_FALSE(QFile::exists(harness.path(QStringLiteral("out/.rowvane-killedrun001.tmp"))));
+  EXPECT_EQ(harness.readFile(QStringLiteral("out/.rowvane-listedinput1.tmp")), kStaffCsv);
+  EXPECT_EQ(harness.readFile(QStringLiteral("out/.rowvane-listedinput1.xml")),
+            std::string(kStaffXml));
 }
 
 TEST_F(ConversionRunTest, OptionsOfTheWindowShapeTheOutput) {

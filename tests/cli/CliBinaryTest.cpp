@@ -21,7 +21,6 @@ const std::string kStaffCsv = "id,name\r\n7,Ann\r\n8,Bob";
 const std::string kStaffXml =
     "<XML>\r\n <row>\r\n  <id>7</id>\r\n  <name>Ann</name>\r\n </row>\r\n"
     " <row>\r\n  <id>8</id>\r\n  <name>Bob</name>\r\n </row>\r\n</XML>";
-const std::string kMissingFolder = "Folder does not exist. Please select another folder.\n";
 
 class CliBinaryTest : public ::testing::Test {
  protected:
@@ -171,14 +170,36 @@ TEST_F(CliBinaryTest, MissingInputIsReportedAndTheRestConverted) {
 }
 
 TEST_F(CliBinaryTest, MissingOutputFolderStopsBeforeAnything) {
-  for (const std::string& folder :
-       {(m_temp.path() / "nowhere").string(), std::string(), m_staff /* a file */}) {
+  const struct {
+    std::string folder;
+    std::string reason;
+  } cases[] = {
+      {(m_temp.path() / "nowhere").string(), "No such file or directory"},
+      {"", "No such file or directory"},
+      {m_staff /* a file */, "Not a directory"},
+      {(m_temp.path() / std::string(300, 'n')).string(), "File name too long"},
+  };
+  for (const auto& [folder, reason] : cases) {
     const ProgramResult result = run({"-o", folder, m_staff});
     EXPECT_EQ(result.exitCode, 2) << folder;
-    EXPECT_EQ(result.err, kMissingFolder) << folder;
+    EXPECT_EQ(result.err,
+              "rowvane-cli: cannot use output folder '" + folder + "': " + reason + "\n");
   }
   EXPECT_FALSE(std::filesystem::exists(m_temp.path() / "nowhere"));
   EXPECT_THAT(outputNames(), IsEmpty());
+}
+
+TEST_F(CliBinaryTest, ClearsOnlyAbandonedTemporaryFilesThatAreNoInputs) {
+  const std::string notes = m_temp.write("out/.rowvane-notes.tmp", "precious");
+  const std::string input = m_temp.write("out/.rowvane-0a1b2c3d4e5f.tmp", kStaffCsv);
+  m_temp.write("out/.rowvane-abandoned012.tmp", "half an output");
+  const ProgramResult result = run({"-q", "-o", m_out.string(), input});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(outputNames(),
+            (std::vector<std::string>{".rowvane-0a1b2c3d4e5f.tmp", ".rowvane-0a1b2c3d4e5f.xml",
+                                      ".rowvane-notes.tmp"}));
+  EXPECT_EQ(ReadFile(notes), "precious");
+  EXPECT_EQ(ReadFile(input), kStaffCsv);
 }
 
 TEST_F(CliBinaryTest, NameWithoutDotIsAFailureButStillWritten) {

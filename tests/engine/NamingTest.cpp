@@ -1,7 +1,8 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
-#include "engine/FolderExists.h"
 #include "engine/OutputNaming.h"
+#include "engine/PathExists.h"
 #include "tests/support/TempDir.h"
 
 namespace rowvane {
@@ -38,15 +39,20 @@ TEST(OutputPathFor, JoinsFolderAndNameAsTyped) {
   EXPECT_TRUE(OutputPathFor("/data/staff.csv", "/out").hadDot);
 }
 
-TEST(FolderExists, IsTrueForFoldersOnly) {
+TEST(PathExists, IsTrueForWhatTheFileSystemCanDescribe) {
   const testing::TempDir dir;
   const std::string file = dir.write("file.txt", "x");
-  EXPECT_TRUE(FolderExists(dir.path().string()));
-  EXPECT_TRUE(FolderExists(dir.path().string() + "/"));
-  EXPECT_FALSE(FolderExists(file));
-  EXPECT_FALSE(FolderExists(dir / "missing"));
-  EXPECT_FALSE(FolderExists(""));
-  EXPECT_FALSE(FolderExists(std::string("/tmp\0x", 6)));
+  const std::string dangling = dir / "dangling";
+  ASSERT_EQ(::symlink("missing", dangling.c_str()), 0);
+  EXPECT_TRUE(PathExists(dir.path().string()));
+  EXPECT_TRUE(PathExists(dir.path().string() + "/"));
+  EXPECT_TRUE(PathExists(file));
+  EXPECT_FALSE(PathExists(file + "/"));
+  EXPECT_FALSE(PathExists(dir / "missing"));
+  EXPECT_FALSE(PathExists(dangling));
+  EXPECT_FALSE(PathExists(""));
+  EXPECT_FALSE(PathExists(std::string("/tmp\0x", 6)));
+  EXPECT_FALSE(PathExists(dir / std::string(300, 'a')));
 }
 
 }  // namespace

@@ -63,7 +63,7 @@ std::map<std::string, FileStamp> StampFolder(const std::string& folder) {
 std::vector<std::string> TemporaryFilesIn(const std::string& folder) {
   std::vector<std::string> temporary;
   for (const std::string& name : NamesIn(folder)) {
-    if (name.starts_with(".rowvane-") && name.ends_with(".tmp")) {
+    if (name.starts_with(".rowvane-")) {
       temporary.push_back(name);
     }
   }

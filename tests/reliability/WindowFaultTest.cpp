@@ -127,9 +127,8 @@ std::uint64_t LastByteOf(const std::string& input) {
 }
 
 Arrangement WriteFailsAtOffset(std::uint64_t offset) {
-  return FailFirstHolding(
-      offset, Expect::FailsWrite,
-      "call=write,path=/.rowvane-,error=ENOSPC,offset=" + std::to_string(offset));
+  return FailFirstHolding(offset, Expect::FailsWrite,
+                          "call=write,path=/#,error=ENOSPC,offset=" + std::to_string(offset));
 }
 
 Arrangement ReadFailsAt(const std::string& input, std::uint64_t offset) {

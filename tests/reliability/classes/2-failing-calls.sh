@@ -32,14 +32,14 @@ shim_write_offsets() {
   for offset in "${WRITE_OFFSETS[@]}"; do
     byte=$(victim_offset "$offset")
     CASE_CLASS=2 CASE_NAME=single-write-fails-at-byte-$offset CASE_CTX=single
-    CASE_SHIM="call=write,path=/.rowvane-,error=ENOSPC,offset=$byte"
+    CASE_SHIM="call=write,path=/#,error=ENOSPC,offset=$byte"
     CASE_MUST_FAIL='^victim\.csv$'
     run_case
 
     # In list order, the earlier files that hold the byte pass it first.
     skip=$(skip_before batch f050.xml "$byte")
     CASE_CLASS=2 CASE_NAME=batch-write-fails-at-byte-$offset CASE_CTX=batch CASE_JOBS=1
-    CASE_SHIM="call=write,path=/.rowvane-,error=ENOSPC,offset=$byte,skip=$skip"
+    CASE_SHIM="call=write,path=/#,error=ENOSPC,offset=$byte,skip=$skip"
     CASE_MUST_FAIL='^f050\.csv$'
     run_case
   done
@@ -47,7 +47,7 @@ shim_write_offsets() {
   big_size=$(reference_size bigone big.xml)
   for byte in 0 $(((1 << 20) - 1)) $((1 << 20)) $((3 * (1 << 20) + 5)) $((big_size - 1)); do
     CASE_CLASS=2 CASE_NAME=large-background-write-fails-at-byte-$byte CASE_CTX=bigone
-    CASE_SHIM="call=write,path=/.rowvane-,error=EIO,offset=$byte"
+    CASE_SHIM="call=write,path=/#,error=EIO,offset=$byte"
     CASE_MUST_FAIL='^big\.csv$'
     run_case
   done
@@ -132,12 +132,12 @@ strace_runs() {
 
   # Opening the temporary file: once, and every open from there on.
   local ordinal
-  ordinal=$(openat_ordinal single '\.rowvane-')
+  ordinal=$(openat_ordinal single O_TMPFILE)
   CASE_CLASS=2 CASE_NAME=single-temporary-open-fails-emfile CASE_CTX=single
   CASE_STRACE=(-e trace=openat -e "inject=openat:error=EMFILE:when=$ordinal")
   CASE_MUST_FAIL='^victim\.csv$'
   run_case
-  ordinal=$(openat_ordinal batch '\.rowvane-')
+  ordinal=$(openat_ordinal batch O_TMPFILE)
   CASE_CLASS=2 CASE_NAME=batch-every-open-fails-emfile CASE_CTX=batch CASE_JOBS=1
   CASE_STRACE=(-e trace=openat -e "inject=openat:error=EMFILE:when=$ordinal+")
   CASE_MUST_FAIL='.'
@@ -146,19 +146,19 @@ strace_runs() {
 
 shim_call_runs() {
   CASE_CLASS=2 CASE_NAME=single-write-interrupted-once CASE_CTX=single
-  CASE_SHIM="call=write,path=/.rowvane-,error=EINTR"
+  CASE_SHIM="call=write,path=/#,error=EINTR"
   run_case
   CASE_CLASS=2 CASE_NAME=batch-every-write-fails CASE_CTX=batch
-  CASE_SHIM="call=write,path=/.rowvane-,error=ENOSPC,times=0" CASE_MUST_FAIL='.'
+  CASE_SHIM="call=write,path=/#,error=ENOSPC,times=0" CASE_MUST_FAIL='.'
   run_case
   CASE_CLASS=2 CASE_NAME=batch-f050-fsync-fails CASE_CTX=batch CASE_JOBS=1
-  CASE_SHIM="call=fsync,path=/.rowvane-,error=EIO,skip=49" CASE_MAY_FAIL='.'
+  CASE_SHIM="call=fsync,path=/#,error=EIO,skip=49" CASE_MAY_FAIL='.'
   CASE_MIN_FAILED=1 CASE_MAX_FAILED=1
   run_case
-  # The temporary file is closed before its rename: a failing close is a
-  # failed write, and the earlier output stays.
+  # A duplicate of the temporary file's descriptor is closed before the
+  # rename: a failing close is a failed write, and the earlier output stays.
   CASE_CLASS=2 CASE_NAME=single-close-before-rename-fails CASE_CTX=single
-  CASE_SHIM="call=close,path=/.rowvane-,error=EIO" CASE_MUST_FAIL='^victim\.csv$'
+  CASE_SHIM="call=close,path=/#,error=EIO" CASE_MUST_FAIL='^victim\.csv$'
   run_case
 }
 

@@ -80,8 +80,8 @@ class_7() {
   say "class 7: kill -9 while saving"
   local input_open temporary_open close_before_rename
   input_open=$(call_ordinal single openat 'victim\.csv')
-  temporary_open=$(call_ordinal single openat '\.rowvane-')
-  close_before_rename=$(call_ordinal single close '\.rowvane-')
+  temporary_open=$(call_ordinal single openat O_TMPFILE)
+  close_before_rename=$(call_ordinal single close '/#[0-9]+ \(deleted\)')
 
   kill_case before-input-open single 1 openat "$input_open" enter
   kill_case before-temporary-created single 1 openat "$temporary_open" enter
@@ -90,8 +90,8 @@ class_7() {
   kill_case after-all-written-unsynced single 1 write 1 exit
   kill_case before-fsync single 1 fsync 1 enter
   kill_case after-fsync-before-rename single 1 fsync 1 exit
-  kill_case before-rename single 1 rename 1 enter
-  kill_case after-rename single 1 rename 1 exit
+  kill_case before-rename single 1 renameat 1 enter
+  kill_case after-rename single 1 renameat 1 exit
   kill_case before-close-before-rename single 1 close "$close_before_rename" enter
   kill_case before-folder-fsync single 1 fsync 2 enter
   kill_case after-folder-fsync single 1 fsync 2 exit
@@ -100,10 +100,10 @@ class_7() {
   kill_case large-before-fifth-block bigone 1 write 5 enter
   kill_case large-after-fifth-block bigone 1 write 6 enter
   kill_case large-before-fsync bigone 1 fsync 1 enter
-  kill_case large-before-rename bigone 1 rename 1 enter
+  kill_case large-before-rename bigone 1 renameat 1 enter
 
   kill_case batch-before-20th-write batch 2 write 20 enter
-  kill_case batch-before-30th-rename batch 2 rename 30 enter
-  kill_case batch-after-30th-rename batch 2 rename 30 exit
+  kill_case batch-before-30th-rename batch 2 renameat 30 enter
+  kill_case batch-after-30th-rename batch 2 renameat 30 exit
   kill_case batch-after-10th-fsync batch 2 fsync 10 exit
 }

@@ -172,15 +172,19 @@ load_hashes() {
 # judge_run RC INTERFACE: compares what the run left with the reference and
 # the earlier outputs, and appends the verdict row. With RUN_KILLED=yes the
 # process was killed on purpose: its exit, its lines and its temporary files
-# are not judged.
+# are not judged. With RUN_SIGNALLED=N it was sent signal N on purpose and
+# must have ended by it.
 judge_run() {
   local rc=$1 interface=$2
   local hit=1 inputs_ok=1 outputs_ok=1 rest_ok=1 temps=0 crash=0 hang=0 reports_ok=1 lost=0
   local notes=()
-  local killed=${RUN_KILLED:-no}
+  local killed=${RUN_KILLED:-no} signalled=${RUN_SIGNALLED:-}
 
   if [[ $killed != yes ]]; then
-    if ((rc == 124 || rc == 137)); then
+    if [[ -n $signalled ]]; then
+      ((rc == 128 + signalled)) ||
+        { reports_ok=0 && notes+=("exit status $rc, expected $((128 + signalled))"); }
+    elif ((rc == 124 || rc == 137)); then
       hang=1
       notes+=("no end within ${CASE_TIMEOUT}s")
     elif ((rc >= 128)); then
@@ -353,7 +357,7 @@ judge_run() {
       fi
     done
   fi
-  if [[ $killed != yes && $crash == 0 && $hang == 0 ]]; then
+  if [[ $killed != yes && -z $signalled && $crash == 0 && $hang == 0 ]]; then
     ((stray > 0)) && [[ $CASE_REPORTS == strict ]] && reports_ok=0
     local expected_rc=$((failed_count > 0 || any_line || folder_not_flushed ? 1 : 0))
     # A warning alone may or may not make the run count as failed.

@@ -13,6 +13,9 @@ class_title() {
     7) printf '7 kill -9 while saving' ;;
     8) printf '8 memory cap' ;;
     9) printf '9 broken settings' ;;
+    10) printf '10 concurrent runs' ;;
+    11) printf '11 output folder swap' ;;
+    12) printf '12 signals while saving' ;;
     *) printf '%s' "$1" ;;
   esac
 }

@@ -1,0 +1,43 @@
+#include "engine/BatchStart.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+
+#include "engine/AtomicOutputFile.h"
+#include "engine/SystemError.h"
+
+namespace rowvane {
+namespace {
+
+OutputFolderVerdict CheckOutputFolder(const std::string& folder) {
+  if (folder.empty() || folder.find('\0') != std::string::npos) {
+    return {OutputFolderState::Missing, SystemMessage(ENOENT)};
+  }
+  struct stat info {};
+  if (::stat(folder.c_str(), &info) != 0) {
+    const int error = errno;
+    // A file standing where a folder of the path should be means the folder
+    // is not there either.
+    const bool missing = error == ENOENT || error == ENOTDIR;
+    return {missing ? OutputFolderState::Missing : OutputFolderState::Unusable,
+            SystemMessage(error)};
+  }
+  if (!S_ISDIR(info.st_mode)) {
+    return {OutputFolderState::NotAFolder, SystemMessage(ENOTDIR)};
+  }
+  return {};
+}
+
+}  // namespace
+
+OutputFolderVerdict StartBatch(const std::string& outputFolder,
+                               const std::vector<std::string>& inputs) {
+  OutputFolderVerdict verdict = CheckOutputFolder(outputFolder);
+  if (verdict.ready()) {
+    RemoveAbandonedTemporaryFiles(outputFolder, inputs);
+  }
+  return verdict;
+}
+
+}  // namespace rowvane
