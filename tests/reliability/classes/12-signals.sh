@@ -12,7 +12,11 @@ signal_case() {
   CASE_MAY_FAIL='.' CASE_REPORTS=exit
   prepare_run
   run_command_words
-  env "${RUN_ENV[@]}" "${RUN_COMMAND[@]}" >"$RUN_DIR/stdout" 2>"$RUN_DIR/stderr" &
+  # A command a script starts in the background ignores SIGINT; as under
+  # Ctrl-C in a terminal, it gets the default back (perl keeps the process).
+  # shellcheck disable=SC2016  # the perl code is in single quotes on purpose
+  env "${RUN_ENV[@]}" perl -e '$SIG{INT} = "DEFAULT"; exec @ARGV or exit 127' "${RUN_COMMAND[@]}" \
+    >"$RUN_DIR/stdout" 2>"$RUN_DIR/stderr" &
   pid=$!
   STARTED_PIDS+=("$pid")
   RUN_REACHED=no
@@ -27,7 +31,8 @@ signal_case() {
     kill -CONT "$pid"
     sleep 0.005
   done
-  wait "$pid"
+  # The shell's own notice of the death by signal stays out of the log.
+  { wait "$pid"; } 2>/dev/null
   rc=$?
   forget_pid "$pid"
   RUN_SIGNALLED=$(kill -l "$signal") judge_run "$rc" cli
