@@ -126,9 +126,17 @@ std::uint64_t LastByteOf(const std::string& input) {
   return reference ? reference->size - 1 : 0;
 }
 
-Arrangement WriteFailsAtOffset(std::uint64_t offset) {
+// The output's temporary file has no name while it is written: the system
+// shows it as "#" and its inode number in the output folder. Qt's own saves
+// (the settings) look alike in their folders, so the output folder is named.
+std::string TemporaryOutputs(const RunFolders& folders) {
+  return folders.out + "/#";
+}
+
+Arrangement WriteFailsAtOffset(const RunFolders& folders, std::uint64_t offset) {
   return FailFirstHolding(offset, Expect::FailsWrite,
-                          "call=write,path=/#,error=ENOSPC,offset=" + std::to_string(offset));
+                          "call=write,path=" + TemporaryOutputs(folders) +
+                              ",error=ENOSPC,offset=" + std::to_string(offset));
 }
 
 Arrangement ReadFailsAt(const std::string& input, std::uint64_t offset) {
@@ -181,8 +189,9 @@ std::vector<WindowScenario> WriteOffsetScenarios() {
   };
   for (const auto& [label, offset] : offsets) {
     scenarios.push_back(
-        {2, "WriteFailsAtByte" + label, false,
-         [offset = offset](const RunFolders&) { return WriteFailsAtOffset(offset()); }});
+        {2, "WriteFailsAtByte" + label, false, [offset = offset](const RunFolders& folders) {
+           return WriteFailsAtOffset(folders, offset());
+         }});
   }
   return scenarios;
 }
@@ -208,26 +217,33 @@ std::vector<WindowScenario> Scenarios() {
        }},
       // 2: failing system calls on the way to the output
       {2, "WriteInterruptedOnceIsRetried", false,
-       [](const RunFolders&) {
+       [](const RunFolders& folders) {
          Arrangement arrangement;
-         arrangement.faultPlan = "call=write,path=/.rowvane-,error=EINTR";
+         arrangement.faultPlan = "call=write,path=" + TemporaryOutputs(folders) + ",error=EINTR";
          return arrangement;
        }},
       {2, "EveryWriteFailsWithNoSpace", false,
-       [](const RunFolders&) {
-         return EveryWriteFails("call=write,path=/.rowvane-,error=ENOSPC,times=0");
+       [](const RunFolders& folders) {
+         return EveryWriteFails("call=write,path=" + TemporaryOutputs(folders) +
+                                ",error=ENOSPC,times=0");
        }},
       {2, "CreatingTheTemporaryFileFailsWithTooManyFiles", false,
-       [](const RunFolders&) { return FirstFileFails("call=open,path=/.rowvane-,error=EMFILE"); }},
-      {2, "FsyncOfTheOutputFails", false,
-       [](const RunFolders&) { return FirstFileFails("call=fsync,path=/.rowvane-,error=EIO"); }},
-      {2, "CloseOfTheOutputFails", false,
        [](const RunFolders&) {
-         // The temporary file is closed before its rename: a failed write.
-         return FirstFileFails("call=close,path=/.rowvane-,error=EIO");
+         // Created unnamed, relative to the output folder opened for it.
+         return FirstFileFails("call=open,end=.,error=EMFILE");
+       }},
+      {2, "FsyncOfTheOutputFails", false,
+       [](const RunFolders& folders) {
+         return FirstFileFails("call=fsync,path=" + TemporaryOutputs(folders) + ",error=EIO");
+       }},
+      {2, "CloseOfTheOutputFails", false,
+       [](const RunFolders& folders) {
+         // A duplicate of the temporary file is closed before its rename: a
+         // failed write.
+         return FirstFileFails("call=close,path=" + TemporaryOutputs(folders) + ",error=EIO");
        }},
       {2, "RenameOntoTheTargetFails", false,
-       [](const RunFolders&) { return FirstFileFails("call=rename,path=/.rowvane-,error=EIO"); }},
+       [](const RunFolders&) { return FirstFileFails("call=rename,path=.rowvane-,error=EIO"); }},
       {2, "FsyncOfTheOutputFolderFails", false,
        [](const RunFolders& folders) {
          // After the rename the new output stands; a report then must not
@@ -239,10 +255,10 @@ std::vector<WindowScenario> Scenarios() {
          return arrangement;
        }},
       {2, "BackgroundWriteFailsForTheLargeFile", false,
-       [](const RunFolders&) {
-         return FailFirstHolding(
-             3 << 20, Expect::FailsWrite,
-             "call=write,path=/.rowvane-,error=EIO,times=0,offset=" + std::to_string(3 << 20));
+       [](const RunFolders& folders) {
+         return FailFirstHolding(3 << 20, Expect::FailsWrite,
+                                 "call=write,path=" + TemporaryOutputs(folders) +
+                                     ",error=EIO,times=0,offset=" + std::to_string(3 << 20));
        }},
       // 3: reading the input fails midway
       {3, "ReadFailsAtTheFirstByte", false,

@@ -21,7 +21,7 @@ int ReportsAt(const std::vector<app::testing::ShownMessage>& shown, int line) {
 }
 
 bool IsTemporaryName(const std::string& name) {
-  return name.starts_with(".rowvane-") && name.ends_with(".tmp");
+  return name.starts_with(".rowvane-");  // ".tmp", or ".new" while being created
 }
 
 }  // namespace

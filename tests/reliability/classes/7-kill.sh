@@ -81,7 +81,7 @@ class_7() {
   local input_open temporary_open close_before_rename
   input_open=$(call_ordinal single openat 'victim\.csv')
   temporary_open=$(call_ordinal single openat O_TMPFILE)
-  close_before_rename=$(call_ordinal single close '/#[0-9]+ \(deleted\)')
+  close_before_rename=$(call_ordinal single close '/#[0-9]+>')
 
   kill_case before-input-open single 1 openat "$input_open" enter
   kill_case before-temporary-created single 1 openat "$temporary_open" enter
