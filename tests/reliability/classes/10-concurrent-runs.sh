@@ -1,4 +1,4 @@
-# shellcheck shell=bash disable=SC2034  # the CASE_* variables are read by lib/judge.sh
+# shellcheck shell=bash disable=SC2034,SC2054  # the CASE_* variables are read by lib/judge.sh
 # Class 10: two runs into the same output folder at once. The judged run is
 # held just before it renames its finished output (strace delays renameat)
 # while a second run starts there, clears away abandoned temporary files and
@@ -51,7 +51,7 @@ concurrent_case() {
   CONCURRENT_CTX=$3 CONCURRENT_DELAY=$4
   CASE_SETUP=start_concurrent_run CASE_TEARDOWN=finish_concurrent_run
   if [[ $4 != 0 ]]; then
-    CASE_STRACE=(-e trace=renameat -e inject=renameat:delay_enter=2000000:when=1)
+    CASE_STRACE=(-e trace=rename,renameat -e inject=rename,renameat:delay_enter=2000000:when=1)
     CASE_HIT=held  # a delay is not marked as injected; outliving the second run is the proof
   fi
   run_case
