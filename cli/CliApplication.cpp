@@ -1,17 +1,22 @@
 #include "cli/CliApplication.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <exception>
 #include <filesystem>
+#include <new>
 #include <optional>
 #include <system_error>
 #include <variant>
 
 #include "cli/BatchReporter.h"
 #include "cli/CommandLine.h"
+#include "cli/DisplayEscape.h"
 #include "cli/InputGathering.h"
 #include "engine/BatchConverter.h"
-#include "engine/FolderExists.h"
 #include "filelist/PosixFileSystem.h"
 
 namespace rowvane::cli {
@@ -41,13 +46,32 @@ std::uint64_t TotalSizeOf(const std::vector<std::string>& inputs) {
   return total;
 }
 
+// The line that says why the output folder cannot be used; empty when it can.
+// A folder that is not there gets the window's words; any other refusal of
+// the system (a path too long, a folder that cannot be searched) gets the
+// system's own reason, since the folder may well exist.
+std::string OutputFolderProblem(const std::string& folder) {
+  struct stat info {};
+  if (folder.empty() || folder.find('\0') != std::string::npos) {
+    return kMissingFolderMessage;
+  }
+  if (::stat(folder.c_str(), &info) == 0) {
+    return S_ISDIR(info.st_mode) ? std::string() : kMissingFolderMessage;
+  }
+  const int error = errno;
+  if (error == ENOENT || error == ENOTDIR) {
+    return kMissingFolderMessage;
+  }
+  return "rowvane-cli: " + EscapeForDisplay(folder) + ": " + std::strerror(error);
+}
+
 }  // namespace
 
 ExitStatus ConvertInputs(const CliOptions& options, const CliEnvironment& environment) {
   const PosixFileSystem fileSystem;
   const GatheredInputs gathered = GatherInputs(fileSystem, options.inputs, options.recursive);
   for (const std::string& folder : gathered.refusedFolders) {
-    environment.err << "rowvane-cli: " << folder
+    environment.err << "rowvane-cli: " << EscapeForDisplay(folder)
                     << ": is a folder; use -r to convert the CSV files in it and below\n";
   }
   std::optional<ProgressDisplay> progress;
@@ -71,17 +95,21 @@ int RunCli(int argc, const char* const argv[], const CliEnvironment& environment
     return AsExitCode(ExitStatus::AllConverted);
   }
   if (const auto* usage = std::get_if<UsageError>(&parsed)) {
-    environment.err << "rowvane-cli: " << usage->message << '\n'
+    environment.err << "rowvane-cli: " << EscapeForDisplay(usage->message) << '\n'
                     << "Run 'rowvane-cli --help' for more information.\n";
     return AsExitCode(ExitStatus::BadUsage);
   }
   const auto& options = std::get<CliOptions>(parsed);
-  if (!FolderExists(options.settings.OutputFolder)) {
-    environment.err << kMissingFolderMessage << '\n';
+  if (const std::string problem = OutputFolderProblem(options.settings.OutputFolder);
+      !problem.empty()) {
+    environment.err << problem << '\n';
     return AsExitCode(ExitStatus::BadUsage);
   }
   try {
     return AsExitCode(ConvertInputs(options, environment));
+  } catch (const std::bad_alloc&) {
+    environment.err << "rowvane-cli: not enough memory to go through the batch\n";
+    return AsExitCode(ExitStatus::SomeFailed);
   } catch (const std::exception& error) {
     // The engine reports file problems per file; what reaches here (no memory,
     // no thread) stops the whole batch.

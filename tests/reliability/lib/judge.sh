@@ -179,7 +179,13 @@ judge_run() {
   local notes=()
   local killed=${RUN_KILLED:-no}
 
-  if [[ $killed != yes ]]; then
+  if [[ $killed != yes ]] && exec_failed "$rc"; then
+    # Nothing ran, so nothing below can be judged: a failure, never a pass.
+    not_started "$CASE_CLASS" "$interface" "$CASE_NAME"
+    hit=0
+    reports_ok=0
+    notes+=("the program could not be started (exit status $rc): $(head -c 200 "$RUN_DIR/stderr")")
+  elif [[ $killed != yes ]]; then
     if ((rc == 124 || rc == 137)); then
       hang=1
       notes+=("no end within ${CASE_TIMEOUT}s")
