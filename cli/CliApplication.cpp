@@ -113,7 +113,7 @@ int RunCli(int argc, const char* const argv[], const CliEnvironment& environment
   } catch (const std::exception& error) {
     // The engine reports file problems per file; what reaches here (no memory,
     // no thread) stops the whole batch.
-    environment.err << "rowvane-cli: " << error.what() << '\n';
+    environment.err << "rowvane-cli: " << EscapeForDisplay(error.what()) << '\n';
     return AsExitCode(ExitStatus::SomeFailed);
   }
 }

@@ -27,7 +27,7 @@ constexpr struct {
   const char* bytes;
   bool roomForEveryFile;
 } kMemoryCaps[] = {
-    {"60000000", false}, {"100000000", false}, {"200000000", true}, {"400000000", true}};
+    {"20000000", false}, {"60000000", false}, {"100000000", false}, {"200000000", true}};
 const std::string kMissingFolder = "Folder does not exist. Please select another folder.\n";
 
 class CliBinaryTest : public ::testing::Test {
