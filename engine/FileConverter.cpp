@@ -70,6 +70,10 @@ FileOutcome ConvertFileOrThrowBadAlloc(const std::string& inputPath,
                                        ConversionObserver& observer,
                                        const ConversionTuning& tuning) {
   FileOutcome outcome;
+  // Room for the most failures a file can have (a naming one, then one more),
+  // so that running out of memory later can still be recorded: the out of
+  // memory failure's short message needs no memory of its own.
+  outcome.failures.reserve(2);
   const OutputName name = OutputPathFor(inputPath, settings.OutputFolder);
   outcome.outputPath = name.path;
   try {
@@ -95,7 +99,8 @@ FileOutcome ConvertFileOrThrowBadAlloc(const std::string& inputPath,
     outcome.failures.push_back({error.kind(), error.what()});
   } catch (const std::bad_alloc&) {
     outcome.status = FileOutcome::Status::Failed;
-    outcome.failures.assign({{FailureKind::OutOfMemory, kOutOfMemory}});
+    outcome.failures.clear();
+    outcome.failures.push_back({FailureKind::OutOfMemory, kOutOfMemory});
   } catch (const std::exception& error) {
     outcome.status = FileOutcome::Status::Failed;
     outcome.failures.assign({{FailureKind::Read, error.what()}});
