@@ -24,7 +24,7 @@ change_case() {
   CASE_CLASS=13 CASE_NAME=$name CASE_CTX=$context CASE_JOBS=$jobs CASE_PRIVATE_INPUTS=yes
   CASE_REMOVED=${input//./\\.}  # changed on purpose: not judged as an input
   CASE_MUST_FAIL=$pattern CASE_FAIL_REASON='changed while it was read'
-  CASE_STRACE=(-P "@IN@/$input" -e trace=read -e "inject=read:delay_enter=3000000:when=$when")
+  CASE_STRACE=(-P "@IN@/$input" -e trace=read -e "inject=read:delay_enter=2000000:when=$when")
   prepare_run
   run_command_words
   CASE_HIT=none  # a delay is not marked as injected; being held is the proof
