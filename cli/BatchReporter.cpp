@@ -1,16 +1,28 @@
 #include "cli/BatchReporter.h"
 
+#include <new>
+
+#include "cli/DisplayEscape.h"
 #include "cli/FailureReport.h"
 
 namespace rowvane::cli {
 
 BatchReporter::BatchReporter(const std::vector<std::string>& inputs, std::ostream& errors,
                              ProgressDisplay* progress)
-    : m_inputs(inputs), m_errors(errors), m_progress(progress), m_finished(inputs.size(), false) {}
+    : m_inputs(inputs),
+      m_errors(errors),
+      m_progress(progress),
+      m_finished(inputs.size(), false),
+      m_unexplained(inputs.size(), Unexplained::No) {}
 
 void BatchReporter::onBytesProcessed(std::uint64_t delta) {
-  if (m_progress != nullptr) {
+  if (m_progress == nullptr) {
+    return;
+  }
+  try {
     m_progress->addBytes(delta);
+  } catch (const std::bad_alloc&) {
+    m_progress = nullptr;  // the display is a comfort; the report is not
   }
 }
 
@@ -19,38 +31,79 @@ void BatchReporter::onFileFinished(std::size_t index, const FileOutcome& outcome
     return;  // not an input of this batch, or reported already
   }
   m_finished[index] = true;
-  std::vector<std::string> lines = DescribeProblems(m_inputs[index], outcome);
-  if (!lines.empty()) {
-    m_waitingLines.emplace(index, std::move(lines));
+  try {
+    std::vector<std::string> lines = DescribeProblems(m_inputs[index], outcome);
+    if (!lines.empty()) {
+      m_waitingLines.emplace(index, std::move(lines));
+    }
+  } catch (const std::bad_alloc&) {
+    if (!ConvertedCleanly(outcome)) {
+      m_unexplained[index] = outcome.status == FileOutcome::Status::Converted
+                                 ? Unexplained::ConvertedWithProblems
+                                 : Unexplained::NotConverted;
+    }
   }
   writeReadyLines();
   if (m_progress != nullptr) {
-    m_progress->fileFinished();
+    try {
+      m_progress->fileFinished();
+    } catch (const std::bad_alloc&) {
+      m_progress = nullptr;
+    }
   }
 }
 
 void BatchReporter::onFolderNotFlushed(const std::string& folder, const std::string& message) {
-  if (m_progress != nullptr) {
-    m_progress->clear();
-  }
-  m_errors << "rowvane-cli: " << folder << ": the outputs are written, but "
-           << kFolderNotFlushedNote << message << '\n';
+  clearProgress();
+  m_errors << "rowvane-cli: ";
+  WriteEscaped(m_errors, folder);
+  m_errors << ": the outputs are written, but " << kFolderNotFlushedNote;
+  WriteEscaped(m_errors, message);
+  m_errors << '\n';
   m_errors.flush();
 }
 
 void BatchReporter::finish() {
-  if (m_progress != nullptr) {
-    m_progress->finish();
+  if (m_progress == nullptr) {
+    return;
   }
+  try {
+    m_progress->finish();
+  } catch (const std::bad_alloc&) {
+    m_progress = nullptr;
+  }
+}
+
+void BatchReporter::clearProgress() noexcept {
+  if (m_progress == nullptr) {
+    return;
+  }
+  try {
+    m_progress->clear();
+  } catch (const std::bad_alloc&) {
+    m_progress = nullptr;
+  }
+}
+
+// Streams its pieces straight out: building a line would need memory.
+void BatchReporter::writeUnexplainedLine(std::size_t index, Unexplained what) {
+  clearProgress();
+  m_errors << "rowvane-cli: ";
+  WriteEscaped(m_errors, m_inputs[index]);
+  m_errors << (what == Unexplained::NotConverted
+                   ? ": not converted; no memory was left to say why\n"
+                   : ": converted, but no memory was left to describe a problem\n");
+  m_errors.flush();
 }
 
 void BatchReporter::writeReadyLines() {
   while (m_nextToReport < m_finished.size() && m_finished[m_nextToReport]) {
+    if (m_unexplained[m_nextToReport] != Unexplained::No) {
+      writeUnexplainedLine(m_nextToReport, m_unexplained[m_nextToReport]);
+    }
     const auto waiting = m_waitingLines.find(m_nextToReport);
     if (waiting != m_waitingLines.end()) {
-      if (m_progress != nullptr) {
-        m_progress->clear();
-      }
+      clearProgress();
       for (const std::string& line : waiting->second) {
         m_errors << line << '\n';
       }

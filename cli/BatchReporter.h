@@ -17,6 +17,8 @@ namespace rowvane::cli {
 /// DescribeProblems), one line each. Lines come in input order, each input's
 /// as soon as every earlier input has finished, so the report is the same
 /// whatever the number of jobs. Relies on the batch serialising its calls.
+/// Never throws for want of memory: an input whose lines cannot be built
+/// still gets one line, that says so, and the progress display is let go.
 class BatchReporter : public BatchObserver {
  public:
   /// `inputs` and `errors` must outlive the reporter; `progress` may be null.
@@ -31,12 +33,18 @@ class BatchReporter : public BatchObserver {
   void finish();
 
  private:
+  /// What is known of an input whose lines could not be built for want of memory.
+  enum class Unexplained : unsigned char { No, NotConverted, ConvertedWithProblems };
+
   void writeReadyLines();
+  void writeUnexplainedLine(std::size_t index, Unexplained what);
+  void clearProgress() noexcept;
 
   const std::vector<std::string>& m_inputs;
   std::ostream& m_errors;
   ProgressDisplay* m_progress;
   std::vector<bool> m_finished;
+  std::vector<Unexplained> m_unexplained;                          // by input index, made up front
   std::map<std::size_t, std::vector<std::string>> m_waitingLines;  // by input index
   std::size_t m_nextToReport = 0;
 };

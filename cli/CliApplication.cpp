@@ -1,14 +1,20 @@
 #include "cli/CliApplication.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <exception>
 #include <filesystem>
+#include <new>
 #include <optional>
 #include <system_error>
 #include <variant>
 
 #include "cli/BatchReporter.h"
 #include "cli/CommandLine.h"
+#include "cli/DisplayEscape.h"
 #include "cli/InputGathering.h"
 #include "engine/BatchConverter.h"
 #include "engine/BatchStart.h"
@@ -45,12 +51,13 @@ ExitStatus ConvertInputs(const CliOptions& options, const CliEnvironment& enviro
   const GatheredInputs gathered = GatherInputs(fileSystem, options.inputs, options.recursive);
   const OutputFolderVerdict verdict = StartBatch(options.settings.OutputFolder, gathered.files);
   if (!verdict.ready()) {
-    environment.err << "rowvane-cli: cannot use output folder '" << options.settings.OutputFolder
-                    << "': " << verdict.reason << '\n';
+    environment.err << "rowvane-cli: cannot use output folder '"
+                    << EscapeForDisplay(options.settings.OutputFolder) << "': " << verdict.reason
+                    << '\n';
     return ExitStatus::BadUsage;
   }
   for (const std::string& folder : gathered.refusedFolders) {
-    environment.err << "rowvane-cli: " << folder
+    environment.err << "rowvane-cli: " << EscapeForDisplay(folder)
                     << ": is a folder; use -r to convert the CSV files in it and below\n";
   }
   std::optional<ProgressDisplay> progress;
@@ -74,17 +81,20 @@ int RunCli(int argc, const char* const argv[], const CliEnvironment& environment
     return AsExitCode(ExitStatus::AllConverted);
   }
   if (const auto* usage = std::get_if<UsageError>(&parsed)) {
-    environment.err << "rowvane-cli: " << usage->message << '\n'
+    environment.err << "rowvane-cli: " << EscapeForDisplay(usage->message) << '\n'
                     << "Run 'rowvane-cli --help' for more information.\n";
     return AsExitCode(ExitStatus::BadUsage);
   }
   const auto& options = std::get<CliOptions>(parsed);
   try {
     return AsExitCode(ConvertInputs(options, environment));
+  } catch (const std::bad_alloc&) {
+    environment.err << "rowvane-cli: not enough memory to go through the batch\n";
+    return AsExitCode(ExitStatus::SomeFailed);
   } catch (const std::exception& error) {
     // The engine reports file problems per file; what reaches here (no memory,
     // no thread) stops the whole batch.
-    environment.err << "rowvane-cli: " << error.what() << '\n';
+    environment.err << "rowvane-cli: " << EscapeForDisplay(error.what()) << '\n';
     return AsExitCode(ExitStatus::SomeFailed);
   }
 }

@@ -95,6 +95,10 @@ void DescribeOptions(CLI::App& app, RawArguments& raw) {
       "An input named without a dot is reported, and its output is written as its\n"
       "whole name plus \".xml\".\n"
       "\n"
+      "Messages show names escaped: a backslash as \\\\, tab, line feed and carriage\n"
+      "return as \\t, \\n and \\r, other control characters and bytes that are not\n"
+      "UTF-8 as \\xHH (two hex digits).\n"
+      "\n"
       "Exit status: 0 when every input was converted, 1 when any input failed or was\n"
       "missing, 2 for bad usage or a missing output folder.");
 

@@ -2,12 +2,14 @@
 
 #include <algorithm>
 
+#include "cli/DisplayEscape.h"
+
 namespace rowvane::cli {
 namespace {
 
 std::string WithDetail(std::string reason, const std::string& detail) {
   if (!detail.empty()) {
-    reason += ": " + detail;
+    reason += ": " + EscapeForDisplay(detail);
   }
   return reason;
 }
@@ -17,9 +19,9 @@ std::string ReasonFor(const Failure& failure, const FileOutcome& outcome) {
     case FailureKind::Read:
       return WithDetail("cannot read the input", failure.message);
     case FailureKind::Name:
-      return "the name has no dot; output named " + outcome.outputPath;
+      return "the name has no dot; output named " + EscapeForDisplay(outcome.outputPath);
     case FailureKind::Write:
-      return WithDetail("cannot write " + outcome.outputPath, failure.message);
+      return WithDetail("cannot write " + EscapeForDisplay(outcome.outputPath), failure.message);
     case FailureKind::OutOfMemory:
       return WithDetail("not enough memory", failure.message);
   }
@@ -27,7 +29,7 @@ std::string ReasonFor(const Failure& failure, const FileOutcome& outcome) {
 }
 
 std::string LineFor(std::string_view input, const std::string& reason) {
-  return "rowvane-cli: " + std::string(input) + ": " + reason;
+  return "rowvane-cli: " + EscapeForDisplay(input) + ": " + reason;
 }
 
 }  // namespace
@@ -42,7 +44,8 @@ std::vector<std::string> DescribeProblems(std::string_view input, const FileOutc
     lines.push_back(LineFor(input, ReasonFor(failure, outcome)));
   }
   for (const std::string& note : outcome.notes) {
-    lines.push_back(LineFor(input, "written to " + outcome.outputPath + ", but " + note));
+    lines.push_back(LineFor(input, "written to " + EscapeForDisplay(outcome.outputPath) + ", but " +
+                                       EscapeForDisplay(note)));
   }
   // A failed input always gets a line, even if the engine gave no reason.
   if (lines.empty() && outcome.status != FileOutcome::Status::Converted) {

@@ -6,10 +6,12 @@
 
 #include "cli/CliApplication.h"
 #include "engine/ProcessSignals.h"
+#include "engine/ThreadStacks.h"
 
 int main(int argc, char* argv[]) {
   rowvane::LetOversizedWritesFail();
   rowvane::RemoveTemporaryFilesOnTermination();
+  rowvane::UseModestThreadStacks();
   const rowvane::cli::CliEnvironment environment{
       .out = std::cout,
       .err = std::cerr,

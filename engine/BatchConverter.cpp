@@ -1,10 +1,13 @@
 #include "engine/BatchConverter.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <atomic>
-#include <filesystem>
 #include <map>
 #include <mutex>
+#include <new>
+#include <system_error>
 #include <thread>
 
 #include "engine/AtomicOutputFile.h"
@@ -51,10 +54,28 @@ class FileProgress : public ConversionObserver {
   std::uint64_t m_reported = 0;
 };
 
-std::uint64_t SizeOf(const std::string& path) {
-  std::error_code error;
-  const auto size = std::filesystem::file_size(path, error);
-  return error ? 0 : static_cast<std::uint64_t>(size);
+// Only for progress; asks for no memory, so that it cannot fail a file.
+std::uint64_t SizeOf(const std::string& path) noexcept {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
+}
+
+/// Starts `count` threads running `work`, or as many as the system gives:
+/// a batch with fewer workers still converts every file.
+template <typename Work>
+std::vector<std::jthread> StartWorkers(std::size_t count, const Work& work) noexcept {
+  std::vector<std::jthread> workers;
+  try {
+    workers.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+      workers.emplace_back(work);
+    }
+  } catch (const std::system_error&) {
+    // No more threads to be had ("Resource temporarily unavailable").
+  } catch (const std::bad_alloc&) {
+    // No memory for another thread.
+  }
+  return workers;
 }
 
 /// Flushes the output folder once for the whole batch; when that fails, the
@@ -93,28 +114,38 @@ std::vector<FileOutcome> ConvertBatch(const std::vector<std::string>& inputs,
   std::atomic<std::size_t> nextGroup{0};
   std::mutex mutex;
 
+  // Memory running out around a file fails that file only: an exception
+  // leaving a worker thread would end the whole program.
+  auto convertOne = [&](std::size_t index) {
+    try {
+      {
+        const std::lock_guard lock(mutex);
+        observer.onFileStarted(index);
+      }
+      FileProgress progress(observer, mutex, SizeOf(inputs[index]));
+      outcomes[index] = ConvertFile(inputs[index], settings, progress, fileTuning);
+    } catch (const std::bad_alloc&) {
+      outcomes[index] = OutOfMemoryOutcome();
+    }
+    try {
+      const std::lock_guard lock(mutex);
+      observer.onFileFinished(index, outcomes[index]);
+    } catch (const std::bad_alloc&) {
+      // The outcome stands in what the batch returns; only the observer missed it.
+    }
+  };
   auto work = [&] {
     for (std::size_t group = nextGroup++; group < groups.size(); group = nextGroup++) {
       for (const std::size_t index : groups[group]) {
-        {
-          const std::lock_guard lock(mutex);
-          observer.onFileStarted(index);
-        }
-        FileProgress progress(observer, mutex, SizeOf(inputs[index]));
-        outcomes[index] = ConvertFile(inputs[index], settings, progress, fileTuning);
-        const std::lock_guard lock(mutex);
-        observer.onFileFinished(index, outcomes[index]);
+        convertOne(index);
       }
     }
   };
 
   const std::size_t workerCount =
       std::clamp<std::size_t>(jobs, 1, std::max<std::size_t>(groups.size(), 1));
-  std::vector<std::jthread> workers;
-  for (std::size_t i = 1; i < workerCount; ++i) {
-    workers.emplace_back(work);
-  }
-  work();
+  std::vector<std::jthread> workers = StartWorkers(workerCount - 1, work);
+  work();  // the calling thread converts too, so a batch never lacks a worker
   for (std::jthread& worker : workers) {
     worker.join();
   }

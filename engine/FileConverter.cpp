@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 
 #include <new>
+#include <optional>
+#include <system_error>
 
 #include "engine/AtomicOutputFile.h"
 #include "engine/BackgroundWriter.h"
@@ -26,6 +28,20 @@ bool NamesSameFile(const std::string& path, const InputFile& input) {
          static_cast<std::uint64_t>(info.st_ino) == input.inode();
 }
 
+/// A writer on a second thread for a large input; none for a small one, or
+/// when the system gives no thread, which only makes the file slower.
+std::optional<BackgroundWriter> BackgroundWriterFor(const InputFile& input,
+                                                    AtomicOutputFile& output) {
+  if (input.size().value_or(0) < kBackgroundWriteFrom) {
+    return std::nullopt;
+  }
+  try {
+    return std::optional<BackgroundWriter>(std::in_place, output);
+  } catch (const std::system_error&) {
+    return std::nullopt;
+  }
+}
+
 void Convert(InputFile& input, const std::string& outputPath, const ConversionSettings& settings,
              ConversionObserver& observer, const ConversionTuning& tuning, FileOutcome& outcome) {
   if (NamesSameFile(outputPath, input)) {
@@ -35,13 +51,15 @@ void Convert(InputFile& input, const std::string& outputPath, const ConversionSe
                                        .syncFolder = tuning.syncToDisk && tuning.syncFolderPerFile,
                                        .unnamedTemporary = tuning.unnamedTemporary,
                                        .beforeRename = tuning.beforeRename});
-  if (input.size().value_or(0) >= kBackgroundWriteFrom) {
-    BackgroundWriter writer(output);
-    ConvertCsvToXml(input, writer, settings, observer, tuning);
-    writer.finish();
+  std::optional<BackgroundWriter> writer = BackgroundWriterFor(input, output);
+  if (writer) {
+    ConvertCsvToXml(input, *writer, settings, observer, tuning);
+    writer->finish();
   } else {
     ConvertCsvToXml(input, output, settings, observer, tuning);
   }
+  // Last, so that a change made while the output was being finished counts too.
+  input.throwIfChangedSinceOpened();
   output.commit();
   outcome.outputBytes = output.bytesWritten();
   if (!output.folderFlushProblem().empty()) {
@@ -49,11 +67,15 @@ void Convert(InputFile& input, const std::string& outputPath, const ConversionSe
   }
 }
 
-}  // namespace
-
-FileOutcome ConvertFile(const std::string& inputPath, const ConversionSettings& settings,
-                        ConversionObserver& observer, const ConversionTuning& tuning) {
+FileOutcome ConvertFileOrThrowBadAlloc(const std::string& inputPath,
+                                       const ConversionSettings& settings,
+                                       ConversionObserver& observer,
+                                       const ConversionTuning& tuning) {
   FileOutcome outcome;
+  // Room for the most failures a file can have (a naming one, then one more),
+  // so that running out of memory later can still be recorded: the out of
+  // memory failure's short message needs no memory of its own.
+  outcome.failures.reserve(2);
   const OutputName name = OutputPathFor(inputPath, settings.OutputFolder);
   outcome.outputPath = name.path;
   try {
@@ -79,12 +101,36 @@ FileOutcome ConvertFile(const std::string& inputPath, const ConversionSettings& 
     outcome.failures.push_back({error.kind(), error.what()});
   } catch (const std::bad_alloc&) {
     outcome.status = FileOutcome::Status::Failed;
-    outcome.failures.assign({{FailureKind::OutOfMemory, kOutOfMemory}});
+    outcome.failures.clear();
+    outcome.failures.push_back({FailureKind::OutOfMemory, kOutOfMemory});
   } catch (const std::exception& error) {
     outcome.status = FileOutcome::Status::Failed;
     outcome.failures.assign({{FailureKind::Read, error.what()}});
   }
   return outcome;
+}
+
+}  // namespace
+
+FileOutcome OutOfMemoryOutcome() noexcept {
+  FileOutcome outcome;
+  outcome.status = FileOutcome::Status::Failed;
+  try {
+    outcome.failures.push_back({FailureKind::OutOfMemory, kOutOfMemory});
+  } catch (const std::bad_alloc&) {
+    // Still a failure; it goes without its reason.
+  }
+  return outcome;
+}
+
+FileOutcome ConvertFile(const std::string& inputPath, const ConversionSettings& settings,
+                        ConversionObserver& observer, const ConversionTuning& tuning) {
+  try {
+    return ConvertFileOrThrowBadAlloc(inputPath, settings, observer, tuning);
+  } catch (const std::bad_alloc&) {
+    // Naming the output, or recording a failure, needed memory there was none of.
+    return OutOfMemoryOutcome();
+  }
 }
 
 }  // namespace rowvane

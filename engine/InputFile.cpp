@@ -27,6 +27,14 @@ void RequireRegular(const struct stat& info) {
   }
 }
 
+[[noreturn]] void ThrowChanged() {
+  throw ConversionError(FailureKind::Read, kInputChangedWhileRead);
+}
+
+bool SameTime(const timespec& a, const timespec& b) {
+  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
 }  // namespace
 
 InputFile::InputFile(const std::string& path) {
@@ -61,6 +69,7 @@ InputFile::InputFile(const std::string& path) {
   m_size = static_cast<std::uint64_t>(info.st_size);
   m_device = static_cast<std::uint64_t>(info.st_dev);
   m_inode = static_cast<std::uint64_t>(info.st_ino);
+  m_modified = info.st_mtim;
   ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 }
 
@@ -73,8 +82,18 @@ InputFile::~InputFile() {
 std::size_t InputFile::read(char* buffer, std::size_t capacity) {
   for (;;) {
     const ssize_t count = ::read(m_fd, buffer, capacity);
-    if (count >= 0) {
+    if (count > 0) {
+      m_offset += static_cast<std::uint64_t>(count);
+      if (m_offset > m_size) {
+        ThrowChanged();  // grown since it was opened
+      }
       return static_cast<std::size_t>(count);
+    }
+    if (count == 0) {
+      if (m_offset != m_size && capacity > 0) {
+        ThrowChanged();  // cut short since it was opened
+      }
+      return 0;
     }
     if (errno != EINTR) {
       ThrowSystemError(FailureKind::Read);
@@ -85,6 +104,17 @@ std::size_t InputFile::read(char* buffer, std::size_t capacity) {
 void InputFile::rewind() {
   if (::lseek(m_fd, 0, SEEK_SET) != 0) {
     ThrowSystemError(FailureKind::Read);
+  }
+  m_offset = 0;
+}
+
+void InputFile::throwIfChangedSinceOpened() const {
+  struct stat info {};
+  if (::fstat(m_fd, &info) != 0) {
+    ThrowSystemError(FailureKind::Read);
+  }
+  if (static_cast<std::uint64_t>(info.st_size) != m_size || !SameTime(info.st_mtim, m_modified)) {
+    ThrowChanged();
   }
 }
 

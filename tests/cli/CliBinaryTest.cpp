@@ -21,6 +21,13 @@ const std::string kStaffCsv = "id,name\r\n7,Ann\r\n8,Bob";
 const std::string kStaffXml =
     "<XML>\r\n <row>\r\n  <id>7</id>\r\n  <name>Ann</name>\r\n </row>\r\n"
     " <row>\r\n  <id>8</id>\r\n  <name>Bob</name>\r\n </row>\r\n</XML>";
+// Address space caps (bytes) from tight to roomy for a -j 16 run of small files.
+// From the roomier caps on, every file of the batch must convert.
+constexpr struct {
+  const char* bytes;
+  bool roomForEveryFile;
+} kMemoryCaps[] = {
+    {"20000000", false}, {"60000000", false}, {"100000000", false}, {"200000000", true}};
 
 class CliBinaryTest : public ::testing::Test {
  protected:
@@ -202,6 +209,23 @@ TEST_F(CliBinaryTest, ClearsOnlyAbandonedTemporaryFilesThatAreNoInputs) {
   EXPECT_EQ(ReadFile(input), kStaffCsv);
 }
 
+TEST_F(CliBinaryTest, ControlCharactersInNamesAreShownEscaped) {
+  const std::string folder = (m_temp.path() / "in").string();
+  const std::string forged = folder + "/missing\nrowvane-cli: all 3 files converted.csv";
+  const std::string colour = folder + "/\x1b[31mred\\.csv";
+  const std::string noDot = m_temp.write("in/tab\there", kStaffCsv);
+  const ProgramResult result = run({"-j", "2", "-o", m_out.string(), forged, colour, noDot});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.err, "rowvane-cli: " + folder +
+                            "/missing\\nrowvane-cli: all 3 files converted.csv: input file not "
+                            "found\n"
+                            "rowvane-cli: " +
+                            folder + "/\\x1b[31mred\\\\.csv: input file not found\n" +
+                            "rowvane-cli: " + folder +
+                            "/tab\\there: the name has no dot; output named " + m_out.string() +
+                            "/tab\\there.xml\n");
+}
+
 TEST_F(CliBinaryTest, NameWithoutDotIsAFailureButStillWritten) {
   const std::string input = m_temp.write("in/staff", kStaffCsv);
   const ProgramResult result = run({"-o", m_out.string(), input});
@@ -294,6 +318,61 @@ TEST_F(CliBinaryTest, SameInputTwiceGivesOneOutput) {
   const ProgramResult result = run({"-j", "4", "-o", m_out.string(), m_staff, m_staff});
   EXPECT_EQ(result.exitCode, 0) << result.err;
   EXPECT_EQ(output("staff.xml"), kStaffXml);
+}
+
+// Under a cap on its address space, with many workers, files may fail for
+// want of memory and fewer threads may start, but the program never dies,
+// leaves no temporary file, gives each file it did not convert one line, and
+// exits 0 exactly when every output was written.
+TEST_F(CliBinaryTest, MemoryCapWithManyWorkersNeverAbortsTheBatch) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer's shadow memory does not fit under any such cap";
+#endif
+  std::vector<std::string> inputs;
+  std::vector<std::string> expected;
+  for (int i = 0; i < 100; ++i) {
+    const std::string id = std::to_string(i);
+    inputs.push_back(m_temp.write("many/f" + id + ".csv", "id,name\r\n" + id + ",x\r\n"));
+    expected.push_back("<XML>\r\n <row>\r\n  <id>" + id +
+                       "</id>\r\n  <name>x</name>\r\n </row>\r\n</XML>");
+  }
+  for (const auto& [cap, roomForEveryFile] : kMemoryCaps) {
+    for (const char* jobs : {"8", "16"}) {
+      std::filesystem::remove_all(m_out);
+      std::filesystem::create_directory(m_out);
+      std::vector<std::string> args = {std::string("--as=") + cap,
+                                       "--",
+                                       ROWVANE_CLI_PATH,
+                                       "-q",
+                                       "-j",
+                                       jobs,
+                                       "-o",
+                                       m_out.string()};
+      args.insert(args.end(), inputs.begin(), inputs.end());
+      const ProgramResult result = RunProgram("/usr/bin/prlimit", args);
+      const std::string context = std::string("cap ") + cap + ", -j " + jobs + ": " + result.err;
+      ASSERT_TRUE(result.exitCode == 0 || result.exitCode == 1) << result.exitCode << context;
+      bool allConverted = true;
+      for (std::size_t i = 0; i < inputs.size(); ++i) {
+        const std::string name = "f" + std::to_string(i) + ".xml";
+        const bool converted = std::filesystem::exists(m_out / name) && output(name) == expected[i];
+        allConverted = allConverted && converted;
+        const std::string line = "rowvane-cli: " + inputs[i] + ": ";
+        std::size_t lines = 0;
+        for (auto at = result.err.find(line); at != std::string::npos;
+             at = result.err.find(line, at + 1)) {
+          ++lines;
+        }
+        EXPECT_EQ(lines, converted ? 0U : 1U) << name << ", " << context;
+      }
+      EXPECT_EQ(result.exitCode, allConverted ? 0 : 1) << context;
+      // Threads too many for the memory must not starve the conversions.
+      EXPECT_TRUE(allConverted || !roomForEveryFile) << context;
+      for (const std::string& name : outputNames()) {
+        EXPECT_FALSE(name.starts_with(".rowvane-")) << name << ", " << context;
+      }
+    }
+  }
 }
 
 TEST_F(CliBinaryTest, ProgressIsShownOnlyOnATerminalAndNotWhenQuiet) {

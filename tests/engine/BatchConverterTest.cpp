@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <new>
 #include <set>
 #include <string>
 #include <vector>
@@ -67,6 +69,57 @@ TEST(Batch, AFailedFileDoesNotStopTheOthers) {
   EXPECT_EQ(outcomes[0].status, FileOutcome::Status::Converted);
   EXPECT_EQ(outcomes[1].status, FileOutcome::Status::Failed);
   EXPECT_EQ(outcomes[2].status, FileOutcome::Status::Converted);
+}
+
+// Runs out of memory when it is told of chosen files, as a reporter building
+// its message might.
+class OutOfMemoryObserver : public BatchObserver {
+ public:
+  OutOfMemoryObserver(std::set<std::size_t> atStart, std::set<std::size_t> atFinish)
+      : m_atStart(std::move(atStart)), m_atFinish(std::move(atFinish)) {}
+  void onFileStarted(std::size_t index) override {
+    if (m_atStart.contains(index)) {
+      throw std::bad_alloc();
+    }
+  }
+  void onFileFinished(std::size_t index, const FileOutcome&) override {
+    if (m_atFinish.contains(index)) {
+      throw std::bad_alloc();
+    }
+  }
+
+ private:
+  std::set<std::size_t> m_atStart;
+  std::set<std::size_t> m_atFinish;
+};
+
+TEST(Batch, RunningOutOfMemoryFailsThatFileAndTheBatchGoesOn) {
+  for (const unsigned jobs : {1u, 4u}) {
+    TempDir in;
+    TempDir out;
+    ConversionSettings settings;
+    settings.OutputFolder = out.path().string();
+    std::vector<std::string> inputs;
+    for (int i = 0; i < 12; ++i) {
+      inputs.push_back(in.write("f" + std::to_string(i) + ".csv", "v\r\n" + std::to_string(i)));
+    }
+    out.write("f3.xml", "earlier output");
+    OutOfMemoryObserver observer({3, 7}, {5, 11});
+    const auto outcomes = ConvertBatch(inputs, settings, jobs, observer);
+    ASSERT_EQ(outcomes.size(), inputs.size());
+    for (std::size_t index = 0; index < inputs.size(); ++index) {
+      if (index == 3 || index == 7) {
+        EXPECT_EQ(outcomes[index].status, FileOutcome::Status::Failed) << index << " " << jobs;
+        EXPECT_EQ(outcomes[index].failures.at(0).kind, FailureKind::OutOfMemory) << index;
+      } else {
+        // Converted; only the observer missed the news of 5 and 11.
+        EXPECT_EQ(outcomes[index].status, FileOutcome::Status::Converted) << index << " " << jobs;
+      }
+    }
+    EXPECT_EQ(ReadFile(out / "f3.xml"), "earlier output");
+    EXPECT_FALSE(std::filesystem::exists(out / "f7.xml"));
+    EXPECT_EQ(out.entries().size(), inputs.size() - 1) << "no temporary file may be left";
+  }
 }
 
 TEST(Batch, EmptyListDoesNothing) {

@@ -1,15 +1,19 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "engine/AtomicOutputFile.h"
 #include "engine/FileConverter.h"
+#include "engine/InputFile.h"
 #include "tests/support/TempDir.h"
 
 namespace rowvane {
@@ -174,6 +178,80 @@ TEST_F(FileConversion, FailedWriteLeavesNoPartialFileAndKeepsTheOldOutput) {
       expectNoTemporaryFiles();
     }
   }
+}
+
+// Changes the input file once, at the first pause of the conversion or when
+// the last byte has been read, as another program might while it is read.
+class ChangeInputWhileRead : public ConversionObserver {
+ public:
+  ChangeInputWhileRead(std::function<void()> change, bool atEnd)
+      : m_change(std::move(change)), m_atEnd(atEnd) {}
+  void onPause(bool&) override {
+    if (!m_atEnd) {
+      changeOnce();
+    }
+  }
+  void onProgress(double share) override {
+    if (m_atEnd && share >= 1.0) {
+      changeOnce();
+    }
+  }
+
+ private:
+  void changeOnce() {
+    if (!m_changed) {
+      m_changed = true;
+      m_change();
+    }
+  }
+  std::function<void()> m_change;
+  bool m_atEnd;
+  bool m_changed = false;
+};
+
+TEST_F(FileConversion, InputChangedWhileReadIsAReadFailureAndKeepsTheOldOutput) {
+  std::string text = "id,name\r\n";
+  for (int i = 0; i < 200; ++i) {
+    text += std::to_string(i) + ",name" + std::to_string(i) + "\r\n";
+  }
+  const std::string input = in / "staff.csv";
+  const auto rewriteSameSizeWithAnotherTime = [&] {
+    std::string other = text;
+    other[text.size() - 3] = 'x';
+    in.write("staff.csv", other);
+    const timespec times[2] = {{978307200, 0}, {978307200, 0}};  // 2001-01-01
+    ASSERT_EQ(::utimensat(AT_FDCWD, input.c_str(), times, 0), 0);
+  };
+  const struct {
+    const char* name;
+    std::function<void()> change;
+    bool atEnd;
+  } cases[] = {
+      {"truncated", [&] { std::filesystem::resize_file(input, 10); }, false},
+      {"truncated to nothing", [&] { std::filesystem::resize_file(input, 0); }, false},
+      {"grown", [&] { in.write("staff.csv", text + text); }, false},
+      {"rewritten, same size", rewriteSameSizeWithAnotherTime, false},
+      {"truncated once read whole", [&] { std::filesystem::resize_file(input, 10); }, true},
+      {"rewritten once read whole", rewriteSameSizeWithAnotherTime, true},
+  };
+  ConversionTuning tuning;
+  tuning.readChunk = 64;
+  tuning.pauseInterval = std::chrono::milliseconds(0);
+  for (const auto& change : cases) {
+    in.write("staff.csv", text);
+    const std::string target = out.write("staff.xml", "earlier output");
+    ChangeInputWhileRead observer(change.change, change.atEnd);
+    const FileOutcome outcome = ConvertFile(input, settings, observer, tuning);
+    EXPECT_EQ(outcome.status, Status::Failed) << change.name;
+    EXPECT_EQ(outcome.failures, (std::vector<Failure>{{FailureKind::Read, kInputChangedWhileRead}}))
+        << change.name;
+    EXPECT_EQ(ReadFile(target), "earlier output") << change.name;
+    expectNoTemporaryFiles();
+  }
+  // Left alone, the same file converts.
+  in.write("staff.csv", text);
+  ChangeInputWhileRead untouched([] {}, false);
+  EXPECT_EQ(ConvertFile(input, settings, untouched, tuning).status, Status::Converted);
 }
 
 TEST_F(FileConversion, AbandonedTemporaryFilesAreRemovedButLiveOnesKept) {

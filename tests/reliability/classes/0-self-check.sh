@@ -31,9 +31,11 @@ expect_caught() {
 
 class_0() {
   say "class 0: the judge catches what it should"
-  local real_results=$RESULTS missed=()
+  local real_results=$RESULTS real_not_started=$NOT_STARTED missed=()
   RESULTS=$W/self-check-rows
+  NOT_STARTED=$W/self-check-not-started
   : >"$RESULTS"
+  : >"$NOT_STARTED"
   local -A body=(
     [damages-an-output]='truncate -s 10 "$out/f010.xml"'
     [removes-an-earlier-output]='rm -f "$out/f003.xml"'
@@ -57,7 +59,16 @@ class_0() {
     touch -d "@$(awk -F'\t' '$1 == "batch/f020.csv" { print $4 }' "$W/pristine.manifest")" \
       "$W/data/batch/f020.csv"
   done
+  # A program that cannot even be started must count as a failed run.
+  CASE_CLASS=0 CASE_NAME=cannot-start CASE_CTX=batch CASE_TIMEOUT=3
+  CASE_PROGRAM=$W/fakes/cannot-start
+  printf '#!/bin/sh\n' >"$CASE_PROGRAM" && chmod 0644 "$CASE_PROGRAM"
+  run_case 2>/dev/null
+  if ! expect_caught cannot-start 4 || ! grep -q '^0|cli|cannot-start$' "$NOT_STARTED"; then
+    missed+=(cannot-start)
+  fi
   RESULTS=$real_results
+  NOT_STARTED=$real_not_started
   if ((${#missed[@]})); then
     record_row 0 cli judge-self-check 1 1 1 1 0 0 0 0 0 "not caught: ${missed[*]}"
   else

@@ -17,7 +17,7 @@ settings_case() {
   local before
   before=$(sha_of "$file")
 
-  local runner=() notes=() crash=0 hang=0 reports_ok=1 outputs_ok=1 lost=0 rc
+  local runner=() notes=() crash=0 hang=0 reports_ok=1 outputs_ok=1 lost=0 rc started=yes
   [[ -n $as_user ]] && runner=(setpriv --reuid=65534 --regid=65534 --clear-groups)
   env -i PATH="$PATH" HOME="$home" XDG_CONFIG_HOME="$home/config" QT_QPA_PLATFORM=offscreen \
     XDG_RUNTIME_DIR="$dir" "${runner[@]}" "$APP" >"$dir/output" 2>&1 &
@@ -42,6 +42,11 @@ settings_case() {
   wait "$pid" 2>/dev/null
   rc=$?
   forget_pid "$pid"
+  if exec_failed "$rc"; then
+    started=no
+    notes+=("the program could not be started (exit status $rc): $(head -c 200 "$dir/output")")
+    not_started 9 binary "start-on-$name"
+  fi
   # SIGTERM ends a Qt program by its default action (143) or by a clean exit.
   if ((hang == 0 && rc != 143 && rc != 0)); then
     crash=1
@@ -64,7 +69,9 @@ settings_case() {
     lost=1
     notes+=("the settings file changed on a full disk")
   fi
-  record_row 9 binary "start-on-$name" 1 1 "$outputs_ok" 1 0 "$crash" "$hang" "$reports_ok" \
+  local hit=1
+  [[ $started == yes ]] || hit=0
+  record_row 9 binary "start-on-$name" "$hit" 1 "$outputs_ok" 1 0 "$crash" "$hang" "$reports_ok" \
     "$lost" "${notes[*]}"
 }
 

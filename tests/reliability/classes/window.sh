@@ -14,12 +14,28 @@ window_tests_run() {
     chown 65534:65534 "$rows" "$runtime"
     runner=(setpriv --reuid=65534 --regid=65534 --clear-groups)
   fi
+  local planned
+  if ! planned=$(planned_window_runs "$filter"); then
+    not_started 0 window "window-test-program-$label"
+    record_row 0 window "window-test-program-$label" 0 1 1 1 0 0 0 0 0 \
+      "the window test program cannot even list its tests: $(head -c 300 "$W/runs/window-list.err")"
+    return
+  fi
   env QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$runtime" TMPDIR=/tmp \
+    LD_LIBRARY_PATH="$WINDOW_LIBRARY_PATH" \
     ROWVANE_RELIABILITY_TMPFS="$WINDOW_DISK" ROWVANE_RELIABILITY_RESULTS="$rows" \
     timeout -k 5 300 "${runner[@]}" "$WINDOW_TESTS" --gtest_filter="$filter" >"$log" 2>&1
   rc=$?
-  local started written skipped crash=0 hang=0 notes=()
+  local started written skipped crash=0 hang=0 notes=() test
   started=$(grep -Ec '^\[ RUN      \] (Faults/|Settings/|WindowWalkTest)' "$log" || true)
+  # A planned run that never began counts as a failed run of its own.
+  while read -r test; do
+    [[ -z $test ]] && continue
+    grep -qxF "[ RUN      ] $test" "$log" && continue
+    not_started window window "$test"
+    record_row window window "$test" 0 1 1 1 0 0 0 0 0 \
+      "did not start (exit status $rc): $(grep -v '^\[' "$log" | head -c 200)"
+  done <<<"$planned"
   written=$(grep -c . "$rows" || true)
   skipped=$(grep -Ec '^\[  SKIPPED \] [A-Za-z]' "$log" || true)
   cat "$rows" >>"$RESULTS"
@@ -43,6 +59,22 @@ window_tests_run() {
     record_row 0 window "window-test-program-$label" 1 1 1 1 0 "$crash" "$hang" 0 0 \
       "${notes[*]} (log: $log)"
   fi
+}
+
+# planned_window_runs FILTER: the window runs FILTER selects, one full test
+# name a line, as the program lists them (as root, which can always start it).
+planned_window_runs() {
+  local listing suite line
+  listing=$(LD_LIBRARY_PATH="$WINDOW_LIBRARY_PATH" "$WINDOW_TESTS" --gtest_list_tests \
+    --gtest_filter="$1" 2>"$W/runs/window-list.err") || return 1
+  while IFS= read -r line; do
+    if [[ $line != " "* ]]; then
+      suite=$line
+    elif [[ $suite =~ ^(Faults/|Settings/|WindowWalkTest) ]]; then
+      line=${line#  }
+      printf '%s%s\n' "$suite" "${line%%  #*}"
+    fi
+  done <<<"$listing"
 }
 
 window_runs() {

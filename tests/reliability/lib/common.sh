@@ -133,3 +133,46 @@ wait_for_line() {
   done
   return 1
 }
+
+# Every row of the table is a run that was planned; the runs that could not
+# even start are also listed in $NOT_STARTED (set by run-suite), one
+# "class|interface|scenario" line each, so that the table can count them:
+# a run that never started proves nothing.
+not_started() { printf '%s|%s|%s\n' "$1" "$2" "$3" >>"$NOT_STARTED"; }
+
+# exec_failed RC: true for the statuses of a program that could not be
+# started (not found, not executable, a library the loader cannot reach).
+exec_failed() { (($1 == 126 || $1 == 127)); }
+
+# install_programs: copies the programs under test and the fault shim into
+# $W/bin, where the unprivileged user can reach them wherever the build lies
+# (a build folder under /root cannot be entered by nobody), and points CLI,
+# APP, SHIM and WINDOW_TESTS at the copies. The window tests find the shim
+# beside them through LD_LIBRARY_PATH, which comes before their run path.
+install_programs() {
+  local bin=$W/bin
+  mkdir -p "$bin" && chmod 0755 "$bin" || return 1
+  cp "$CLI" "$bin/rowvane-cli" && cp "$APP" "$bin/rowvane" &&
+    cp "$SHIM" "$bin/${SHIM##*/}" && cp "$WINDOW_TESTS" "$bin/reliability_window_tests" ||
+    return 1
+  chmod 0755 "$bin"/*
+  CLI=$bin/rowvane-cli APP=$bin/rowvane SHIM=$bin/${SHIM##*/}
+  WINDOW_TESTS=$bin/reliability_window_tests
+  # shellcheck disable=SC2034  # read by classes/window.sh
+  WINDOW_LIBRARY_PATH=$bin
+  local program
+  for program in "$CLI" "$WINDOW_TESTS"; do
+    # The runs as nobody will fail as not started; the rest can still run.
+    starts_as_nobody "$program" ||
+      say "$program cannot be started by nobody (65534): check the folders above $W"
+  done
+}
+
+# starts_as_nobody PROGRAM: the program runs for the unprivileged user (it
+# only lists what it would do).
+starts_as_nobody() {
+  local what=--version
+  [[ $1 == "$WINDOW_TESTS" ]] && what=--gtest_list_tests
+  setpriv --reuid=65534 --regid=65534 --clear-groups env LD_LIBRARY_PATH="$W/bin" \
+    QT_QPA_PLATFORM=offscreen "$1" "$what" >/dev/null 2>&1
+}

@@ -180,7 +180,13 @@ judge_run() {
   local notes=()
   local killed=${RUN_KILLED:-no} signalled=${RUN_SIGNALLED:-}
 
-  if [[ $killed != yes ]]; then
+  if [[ $killed != yes ]] && exec_failed "$rc"; then
+    # Nothing ran, so nothing below can be judged: a failure, never a pass.
+    not_started "$CASE_CLASS" "$interface" "$CASE_NAME"
+    hit=0
+    reports_ok=0
+    notes+=("the program could not be started (exit status $rc): $(head -c 200 "$RUN_DIR/stderr")")
+  elif [[ $killed != yes ]]; then
     if [[ -n $signalled ]]; then
       ((rc == 128 + signalled)) ||
         { reports_ok=0 && notes+=("exit status $rc, expected $((128 + signalled))"); }

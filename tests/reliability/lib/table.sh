@@ -1,7 +1,14 @@
 # shellcheck shell=bash
 # The one table at the end of the suite, from the rows in $RESULTS.
 
+# Titles of classes kept in their own files: CLASS_TITLES[13]='13 ...'.
+declare -A CLASS_TITLES=()
+
 class_title() {
+  if [[ -n ${CLASS_TITLES[$1]:-} ]]; then
+    printf '%s' "${CLASS_TITLES[$1]}"
+    return
+  fi
   case $1 in
     0) printf 'suite itself' ;;
     1) printf '1 disk full' ;;
@@ -20,8 +27,10 @@ class_title() {
   esac
 }
 
-# print_table: the table, then "data lost: N". Fails when any run broke an
-# invariant, or when there are no rows at all.
+# print_table: the table, then "data lost: N", then the count of passed and
+# failed runs and of runs started against runs planned (each row is a planned
+# run; $NOT_STARTED lists those that could not start). Fails when any run
+# broke an invariant or did not start, or when there are no rows at all.
 print_table() {
   local class
   {
@@ -52,12 +61,13 @@ print_table() {
         printf "data lost: %d\n", lost
       }' "$RESULTS"
   }
-  awk -F'|' '
+  awk -F'|' -v not_started="$(grep -c . "$NOT_STARTED" 2>/dev/null || true)" '
     { rows++ }
     $4 != 1 || $5 != 1 || $6 != 1 || $7 != 1 || $8 != 0 || $9 != 0 || $10 != 0 || $11 != 1 ||
       $12 != 0 { bad++ }
     END {
-      printf "reliability: %d passed, %d failed\n", rows - bad, bad
-      exit (rows == 0 || bad > 0) ? 1 : 0
+      printf "reliability: %d passed, %d failed; %d of %d planned runs started\n", rows - bad, bad,
+        rows - not_started, rows
+      exit (rows == 0 || bad > 0 || not_started > 0) ? 1 : 0
     }' "$RESULTS"
 }
