@@ -8,6 +8,7 @@
 #include <QIcon>
 #include <QPalette>
 #include <QScreen>
+#include <limits>
 
 #include "app/desktop/ApplicationTitle.h"
 #include "app/desktop/CursorFile.h"
@@ -101,6 +102,9 @@ void Form1::buildWindow() {
   paintBackgrounds(Qt::white);
   for (QLineEdit* box : {&Text1, &Text3, &Text4, &Text5}) {
     PaintTextBackground(*box, Qt::white);
+    // Qt cuts a line edit at 32,767 characters by default; tags and folders
+    // must arrive whole, however long.
+    box->setMaxLength(std::numeric_limits<int>::max());
   }
   arrangeTabOrder();
   watchHovering();
@@ -282,8 +286,10 @@ void Form1::ApplyOptionalSkin() {
 }
 
 void Form1::SetApplicationTitle() {
+  // Kept by the window and handed to each message box, and deliberately not
+  // made Qt's application display name: on X11, Qt appends that name to
+  // every window title that does not already end with it.
   m_applicationTitle = ApplicationTitleFrom(QString::fromUtf8(kProductName));
-  QGuiApplication::setApplicationDisplayName(m_applicationTitle);
 }
 
 void Form1::loadHandCursor(const QString& path) {

@@ -202,7 +202,7 @@ TEST_F(AddingFilesTest, CancelledFolderChoiceWalksNothingAndLeavesThePointer) {
 TEST_F(AddingFilesTest, WalkShowsTheHourglassAndLetsTheWindowWorkButNotRemove) {
   showWindow();
   form->ListView1.listItems().Add(QStringLiteral("/old.csv"));
-  form->ListView1.topLevelItem(0)->setSelected(true);
+  form->ListView1.setCurrentItem(form->ListView1.topLevelItem(0));
   std::vector<int> pointers;
   files.onListing = [&](const std::string&) { pointers.push_back(form->MousePointer()); };
   int countAfterDelete = -1;

@@ -100,6 +100,21 @@ TEST_F(ConversionRunTest, OptionsOfTheWindowShapeTheOutput) {
             " <header2>Bob</header2>\r\n</doc>");
 }
 
+TEST_F(ConversionRunTest, TagsLongerThanALineEditsDefaultLimitAreWrittenWhole) {
+  harness.writeFile(QStringLiteral("in/staff.csv"), kStaffCsv);
+  list(QStringLiteral("in/staff.csv"));
+  const QString rowTag(40000, QLatin1Char('r'));
+  const QString documentTag(40000, QLatin1Char('d'));
+  form->Text4.setText(rowTag);
+  form->Text5.setText(documentTag);
+  startConverting();
+  const std::string written = harness.readFile(QStringLiteral("out/staff.xml"));
+  EXPECT_TRUE(written.starts_with("<" + documentTag.toStdString() + ">\r\n <" +
+                                  rowTag.toStdString() + ">\r\n"));
+  EXPECT_TRUE(
+      written.ends_with("</" + rowTag.toStdString() + ">\r\n</" + documentTag.toStdString() + ">"));
+}
+
 TEST_F(ConversionRunTest, EmptyListIsToldBeforeAMissingFolderAndChangesNothing) {
   form->Text1.setText(harness.path(QStringLiteral("no-such-folder")));
   form->setMousePointer(99);
@@ -223,7 +238,7 @@ TEST_F(ConversionRunTest, WhileRunningTheWindowShowsTheFileAndRefusesRemovalsAnd
     pointer = form->MousePointer();
     QTest::mouseMove(&form->PushButton8, form->PushButton8.rect().center());
     pointerAfterHover = form->MousePointer();
-    form->ListView1.topLevelItem(0)->setSelected(true);
+    form->ListView1.setCurrentItem(form->ListView1.topLevelItem(0));
     QTest::keyClick(&form->ListView1, Qt::Key_Delete);
     entriesAfterDelete = form->ListView1.listItems().Count();
     form->PushButton7.click();

@@ -37,6 +37,16 @@ TEST_F(StartUpTest, LaterStartShowsTheStoredFolderUnchangedEvenWhenItIsGone) {
   EXPECT_EQ(form->Text1.text(), QStringLiteral("/no/such/folder//"));
 }
 
+TEST_F(StartUpTest, LongStoredFolderIsShownAndKeptWhole) {
+  const QString stored =
+      QLatin1Char('/') + QString(100 * 1024, QLatin1Char('f')) + QLatin1Char('/');
+  harness.store().setValue(QStringLiteral("Text1"), stored);
+  harness.store().sync();
+  auto form = harness.start();
+  EXPECT_EQ(form->Text1.text(), stored);
+  EXPECT_EQ(harness.store().value(QStringLiteral("Text1")).toString(), stored);
+}
+
 TEST_F(StartUpTest, StoredEmptyTextReadsBackEmpty) {
   {
     auto form = harness.start();

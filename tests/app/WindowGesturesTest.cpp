@@ -22,7 +22,17 @@ class WindowGesturesTest : public ::testing::Test {
     }
   }
 
-  void select(int position) { form->ListView1.topLevelItem(position - 1)->setSelected(true); }
+  // Selects an entry as the user does: a click on its row.
+  void select(int position) {
+    QTest::mouseClick(form->ListView1.viewport(), Qt::LeftButton, {}, rowCentre(position));
+  }
+
+  QPoint rowCentre(int position) const {
+    return form->ListView1.visualItemRect(form->ListView1.topLevelItem(position - 1)).center();
+  }
+
+  // A point of the list's blank area, below the last entry.
+  QPoint blankArea() const { return {50, form->ListView1.viewport()->height() - 5}; }
 
   QStringList entries() const {
     QStringList texts;
@@ -45,7 +55,14 @@ class WindowGesturesTest : public ::testing::Test {
 
 // ------------------------------------------------------------ list removals
 
-enum class Gesture { DoubleClickOnEntry, DoubleClickBelowEntries, Delete, ShiftDelete, CtrlDelete };
+enum class Gesture {
+  DoubleClickOnEntry,
+  DoubleClickBelowEntries,
+  Delete,
+  ShiftDelete,
+  CtrlDelete,
+  ClickBelowEntriesThenDelete
+};
 
 class RemovalGestureTest : public WindowGesturesTest,
                            public ::testing::WithParamInterface<Gesture> {
@@ -53,13 +70,17 @@ class RemovalGestureTest : public WindowGesturesTest,
   void perform(Gesture gesture) {
     QWidget* viewport = form->ListView1.viewport();
     switch (gesture) {
-      case Gesture::DoubleClickOnEntry: {
-        const QRect row = form->ListView1.visualItemRect(form->ListView1.topLevelItem(1));
-        QTest::mouseDClick(viewport, Qt::LeftButton, {}, row.center());
+      case Gesture::DoubleClickOnEntry:
+        QTest::mouseDClick(viewport, Qt::LeftButton, {}, rowCentre(2));
         break;
-      }
       case Gesture::DoubleClickBelowEntries:
-        QTest::mouseDClick(viewport, Qt::LeftButton, {}, QPoint(50, viewport->height() - 5));
+        // The double-click's first press lands on the blank area too.
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, blankArea());
+        QTest::mouseDClick(viewport, Qt::LeftButton, {}, blankArea());
+        break;
+      case Gesture::ClickBelowEntriesThenDelete:
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, blankArea());
+        QTest::keyClick(&form->ListView1, Qt::Key_Delete);
         break;
       case Gesture::Delete:
         QTest::keyClick(&form->ListView1, Qt::Key_Delete);
@@ -102,6 +123,8 @@ std::string NameOf(const ::testing::TestParamInfo<Gesture>& gesture) {
       return "ShiftDelete";
     case Gesture::CtrlDelete:
       return "CtrlDelete";
+    case Gesture::ClickBelowEntriesThenDelete:
+      return "ClickBelowEntriesThenDelete";
   }
   return "Unknown";
 }
@@ -109,8 +132,18 @@ std::string NameOf(const ::testing::TestParamInfo<Gesture>& gesture) {
 INSTANTIATE_TEST_SUITE_P(Gestures, RemovalGestureTest,
                          ::testing::Values(Gesture::DoubleClickOnEntry,
                                            Gesture::DoubleClickBelowEntries, Gesture::Delete,
-                                           Gesture::ShiftDelete, Gesture::CtrlDelete),
+                                           Gesture::ShiftDelete, Gesture::CtrlDelete,
+                                           Gesture::ClickBelowEntriesThenDelete),
                          NameOf);
+
+TEST_F(WindowGesturesTest, ClickOnTheBlankAreaKeepsTheSelectedEntryHighlighted) {
+  addEntries({"/in/a.csv", "/in/b.csv", "/in/c.csv"});
+  select(2);
+  QTest::mouseClick(form->ListView1.viewport(), Qt::LeftButton, {}, blankArea());
+  const QList<QTreeWidgetItem*> highlighted = form->ListView1.selectedItems();
+  ASSERT_EQ(highlighted.size(), 1);
+  EXPECT_EQ(highlighted.first()->text(0), QStringLiteral("/in/b.csv"));
+}
 
 TEST_F(WindowGesturesTest, DuplicateEntriesAreRemovedOneAtATime) {
   addEntries({"/in/a.csv", "/in/a.csv"});
@@ -122,7 +155,7 @@ TEST_F(WindowGesturesTest, DuplicateEntriesAreRemovedOneAtATime) {
 TEST_F(WindowGesturesTest, DeleteOnAnEmptyListOrWithoutSelectionDoesNothing) {
   QTest::keyClick(&form->ListView1, Qt::Key_Delete);
   addEntries({"/in/a.csv"});
-  form->ListView1.clearSelection();
+  form->ListView1.setCurrentItem(nullptr);
   QTest::keyClick(&form->ListView1, Qt::Key_Delete);
   EXPECT_EQ(entries(), QStringList{"/in/a.csv"});
   EXPECT_TRUE(harness.boxes.shown.empty());
