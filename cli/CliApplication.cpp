@@ -56,8 +56,9 @@ ExitStatus ConvertInputs(const CliOptions& options, const CliEnvironment& enviro
                      TotalSizeOf(gathered.files));
   }
   BatchReporter reporter(gathered.files, environment.err, progress ? &*progress : nullptr);
-  const std::vector<FileOutcome> outcomes = ConvertBatch(
-      gathered.files, options.settings, JobsFor(options, environment.processors), reporter);
+  const std::vector<FileOutcome> outcomes =
+      ConvertBatch(gathered.files, options.outputFolder, options.settings,
+                   JobsFor(options, environment.processors), reporter);
   reporter.finish();
   const ExitStatus status = ExitStatusOf(outcomes);
   return gathered.refusedFolders.empty() ? status : ExitStatus::SomeFailed;
@@ -76,7 +77,7 @@ int RunCli(int argc, const char* const argv[], const CliEnvironment& environment
     return AsExitCode(ExitStatus::BadUsage);
   }
   const auto& options = std::get<CliOptions>(parsed);
-  if (!FolderExists(options.settings.OutputFolder)) {
+  if (!FolderExists(options.outputFolder)) {
     environment.err << kMissingFolderMessage << '\n';
     return AsExitCode(ExitStatus::BadUsage);
   }

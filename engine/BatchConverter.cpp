@@ -81,17 +81,17 @@ void SyncOutputFolder(std::vector<FileOutcome>& outcomes, BatchObserver& observe
 }  // namespace
 
 std::vector<FileOutcome> ConvertBatch(const std::vector<std::string>& inputs,
+                                      const std::string& outputFolder,
                                       const ConversionSettings& settings, unsigned jobs,
                                       BatchObserver& observer, const ConversionTuning& tuning) {
   std::vector<FileOutcome> outcomes(inputs.size());
   if (inputs.empty()) {
     return outcomes;
   }
-  RemoveAbandonedTemporaryFiles(
-      FolderOf(OutputPathFor(inputs.front(), settings.OutputFolder).path));
+  RemoveAbandonedTemporaryFiles(FolderOf(OutputPathFor(inputs.front(), outputFolder).path));
   ConversionTuning fileTuning = tuning;
   fileTuning.syncFolderPerFile = false;
-  const auto groups = GroupByOutput(inputs, settings.OutputFolder);
+  const auto groups = GroupByOutput(inputs, outputFolder);
   std::atomic<std::size_t> nextGroup{0};
   std::mutex mutex;
 
@@ -103,7 +103,7 @@ std::vector<FileOutcome> ConvertBatch(const std::vector<std::string>& inputs,
           observer.onFileStarted(index);
         }
         FileProgress progress(observer, mutex, SizeOf(inputs[index]));
-        outcomes[index] = ConvertFile(inputs[index], settings, progress, fileTuning);
+        outcomes[index] = ConvertFile(inputs[index], outputFolder, settings, progress, fileTuning);
         const std::lock_guard lock(mutex);
         observer.onFileFinished(index, outcomes[index]);
       }

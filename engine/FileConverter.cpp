@@ -49,10 +49,11 @@ void Convert(InputFile& input, const std::string& outputPath, const ConversionSe
 
 }  // namespace
 
-FileOutcome ConvertFile(const std::string& inputPath, const ConversionSettings& settings,
-                        ConversionObserver& observer, const ConversionTuning& tuning) {
+FileOutcome ConvertFile(const std::string& inputPath, const std::string& outputFolder,
+                        const ConversionSettings& settings, ConversionObserver& observer,
+                        const ConversionTuning& tuning) {
   FileOutcome outcome;
-  const OutputName name = OutputPathFor(inputPath, settings.OutputFolder);
+  const OutputName name = OutputPathFor(inputPath, outputFolder);
   outcome.outputPath = name.path;
   try {
     InputFile input(inputPath);

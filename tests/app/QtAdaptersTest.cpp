@@ -10,10 +10,10 @@
 #include <QTimer>
 #include <functional>
 
+#include "app/desktop/FileOpenDialog.h"
+#include "app/desktop/FolderDialog.h"
+#include "app/desktop/MessageBoxes.h"
 #include "app/desktop/PersistentSettings.h"
-#include "app/desktop/QtFileOpenDialog.h"
-#include "app/desktop/QtFolderDialog.h"
-#include "app/desktop/QtMessageBoxes.h"
 #include "app/handlers/ApplicationErrorReport.h"
 
 namespace rowvane::app {

@@ -8,8 +8,8 @@
 #include <QTimer>
 #include <functional>
 
-#include "app/desktop/QtFileOpenDialog.h"
-#include "app/desktop/QtMessageBoxes.h"
+#include "app/desktop/FileOpenDialog.h"
+#include "app/desktop/MessageBoxes.h"
 #include "tests/app/WindowHarness.h"
 
 namespace rowvane::app {
@@ -67,7 +67,7 @@ TEST_P(WindowTitleTest, DialogTitleIsExactlyItsOwnText) {
   const WindowServices scripted = harness.services();
   // A failing folder dialog makes the folder button show the error report.
   harness.folderDialog.fails = true;
-  Form1 form(WindowServices{
+  MainWindow form(WindowServices{
       .messageBoxes = boxes,
       .folderDialog = scripted.folderDialog,
       .fileDialog = fileDialog,

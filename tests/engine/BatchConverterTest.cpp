@@ -35,10 +35,9 @@ TEST(Batch, LaterInputsWinForTheSameOutputWhateverTheJobs) {
       inputs.push_back(in.write("f" + std::to_string(i) + ".csv", "v\r\n" + std::to_string(i)));
     }
     inputs.push_back(in / "dir-missing/same.csv");  // not present: does not undo the last one
-    ConversionSettings settings;
-    settings.OutputFolder = out.path().string();
     Recorder recorder;
-    const auto outcomes = ConvertBatch(inputs, settings, jobs, recorder);
+    const auto outcomes =
+        ConvertBatch(inputs, out.path().string(), ConversionSettings{}, jobs, recorder);
     ASSERT_EQ(outcomes.size(), inputs.size());
     EXPECT_EQ(ReadFile(out / "same.xml"), "<XML>\r\n <row>\r\n  <v>39</v>\r\n </row>\r\n</XML>")
         << jobs;
@@ -58,12 +57,11 @@ TEST(Batch, LaterInputsWinForTheSameOutputWhateverTheJobs) {
 TEST(Batch, AFailedFileDoesNotStopTheOthers) {
   TempDir in;
   TempDir out;
-  ConversionSettings settings;
-  settings.OutputFolder = out.path().string();
   const std::vector<std::string> inputs = {in.write("a.csv", "x\r\n1"), in.path().string(),
                                            in.write("b.csv", "x\r\n2")};
   Recorder recorder;
-  const auto outcomes = ConvertBatch(inputs, settings, 2, recorder);
+  const auto outcomes =
+      ConvertBatch(inputs, out.path().string(), ConversionSettings{}, 2, recorder);
   EXPECT_EQ(outcomes[0].status, FileOutcome::Status::Converted);
   EXPECT_EQ(outcomes[1].status, FileOutcome::Status::Failed);
   EXPECT_EQ(outcomes[2].status, FileOutcome::Status::Converted);
@@ -71,7 +69,7 @@ TEST(Batch, AFailedFileDoesNotStopTheOthers) {
 
 TEST(Batch, EmptyListDoesNothing) {
   Recorder recorder;
-  EXPECT_TRUE(ConvertBatch({}, ConversionSettings{}, 4, recorder).empty());
+  EXPECT_TRUE(ConvertBatch({}, std::string(), ConversionSettings{}, 4, recorder).empty());
   EXPECT_TRUE(recorder.finished.empty());
 }
 

@@ -28,7 +28,7 @@ class FileConversion : public ::testing::Test {
  protected:
   FileOutcome convert(const std::string& input) {
     ConversionObserver observer;
-    return ConvertFile(input, settings, observer);
+    return ConvertFile(input, outputFolder, settings, observer);
   }
   /// No temporary file may be left in the output folder.
   void expectNoTemporaryFiles() {
@@ -36,10 +36,11 @@ class FileConversion : public ::testing::Test {
       EXPECT_EQ(name.find(".rowvane-"), std::string::npos) << name;
     }
   }
-  void SetUp() override { settings.OutputFolder = out.path().string(); }
+  void SetUp() override { outputFolder = out.path().string(); }
 
   TempDir in;
   TempDir out;
+  std::string outputFolder;
   ConversionSettings settings;
 };
 
@@ -99,7 +100,7 @@ TEST_F(FileConversion, NeverWritesOverItsOwnInput) {
   const std::string source = in.write("linked.csv", kStaff);
   ASSERT_EQ(::link(source.c_str(), (out / "linked.xml").c_str()), 0);
   EXPECT_EQ(convert(source).status, Status::Failed);
-  settings.OutputFolder = out.path().string() + "/../" + out.path().filename().string();
+  outputFolder = out.path().string() + "/../" + out.path().filename().string();
   EXPECT_EQ(convert(input).status, Status::Failed);
   EXPECT_EQ(ReadFile(source), kStaff);
   expectNoTemporaryFiles();
@@ -127,7 +128,7 @@ TEST_F(FileConversion, ReplacesAnEarlierOutputKeepingItsPermissions) {
 }
 
 TEST_F(FileConversion, MissingOutputFolderIsAWriteFailure) {
-  settings.OutputFolder = out / "not-there";
+  outputFolder = out / "not-there";
   const FileOutcome outcome = convert(in.write("staff.csv", kStaff));
   EXPECT_EQ(outcome.status, Status::Failed);
   EXPECT_EQ(outcome.failures.at(0), (Failure{FailureKind::Write, "No such file or directory"}));
@@ -141,10 +142,8 @@ int ConvertWithFileSizeLimit(const std::string& input, const std::string& folder
     ::signal(SIGXFSZ, SIG_IGN);
     const rlimit cap{limit, limit};
     ::setrlimit(RLIMIT_FSIZE, &cap);
-    ConversionSettings settings;
-    settings.OutputFolder = folder;
     ConversionObserver observer;
-    const FileOutcome outcome = ConvertFile(input, settings, observer);
+    const FileOutcome outcome = ConvertFile(input, folder, ConversionSettings{}, observer);
     const bool sawWriteFailure = outcome.status == FileOutcome::Status::Failed &&
                                  outcome.failures.size() == 1 &&
                                  outcome.failures[0].kind == FailureKind::Write;

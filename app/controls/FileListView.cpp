@@ -1,4 +1,4 @@
-#include "app/window/FileListView.h"
+#include "app/controls/FileListView.h"
 
 #include <QDropEvent>
 #include <QHeaderView>
@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/window/Twips.h"
+#include "app/controls/Twips.h"
 
 namespace rowvane::app {
 
