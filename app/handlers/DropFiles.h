@@ -2,27 +2,22 @@
 
 #include <QStringList>
 
-#include "app/handlers/HandlerContext.h"
+#include "app/handlers/ListFillingHandler.h"
 
 namespace rowvane::app {
-
-class ListItems;
 
 /// Files and folders dropped onto the list: a file is appended as it is,
 /// whatever its name or type; a folder adds the files of every extension of
 /// it and of every folder below it. A path that fails is passed over without
 /// a word and the rest of the drop goes on; closing the window ends the drop.
-class DropFiles {
+class DropFiles : public ListFillingHandler {
  public:
-  DropFiles(const HandlerContext& context, ListItems& items) : m_context(context), m_items(items) {}
+  using ListFillingHandler::ListFillingHandler;
 
   void run(const QStringList& paths);
 
  private:
   void addDroppedPath(const QString& path);
-
-  HandlerContext m_context;
-  ListItems& m_items;
 };
 
 }  // namespace rowvane::app

@@ -1,23 +1,16 @@
 #pragma once
 
-#include "app/handlers/HandlerContext.h"
+#include "app/handlers/ListFillingHandler.h"
 
 namespace rowvane::app {
 
-class ListItems;
-
 /// "Load Sample/Example Files": appends every file of the Samples folder
 /// beside the program, then offers to show that folder in the file browser.
-class LoadSamples {
+class LoadSamples : public ListFillingHandler {
  public:
-  LoadSamples(const HandlerContext& context, ListItems& items)
-      : m_context(context), m_items(items) {}
+  using ListFillingHandler::ListFillingHandler;
 
   void run();
-
- private:
-  HandlerContext m_context;
-  ListItems& m_items;
 };
 
 }  // namespace rowvane::app
