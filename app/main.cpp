@@ -1,14 +1,14 @@
 #include <QApplication>
 #include <QSettings>
 
+#include "app/desktop/FileOpenDialog.h"
+#include "app/desktop/FolderDialog.h"
 #include "app/desktop/FolderOpener.h"
 #include "app/desktop/HomePageOpener.h"
+#include "app/desktop/MessageBoxes.h"
 #include "app/desktop/OccasionalHomePage.h"
 #include "app/desktop/PersistentSettings.h"
-#include "app/desktop/QtFileOpenDialog.h"
-#include "app/desktop/QtFolderDialog.h"
-#include "app/desktop/QtMessageBoxes.h"
-#include "app/window/Form1.h"
+#include "app/window/MainWindow.h"
 #include "engine/ProcessSignals.h"
 #include "filelist/PosixFileSystem.h"
 
@@ -26,7 +26,7 @@ int main(int argc, char* argv[]) {
   const std::unique_ptr<QSettings> store = OpenUserSettings();
   PersistentSettings settings(*store);
 
-  Form1 window(WindowServices{
+  MainWindow window(WindowServices{
       .messageBoxes = messageBoxes,
       .folderDialog = folderDialog,
       .fileDialog = fileDialog,

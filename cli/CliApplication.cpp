@@ -49,11 +49,10 @@ std::uint64_t TotalSizeOf(const std::vector<std::string>& inputs) {
 ExitStatus ConvertInputs(const CliOptions& options, const CliEnvironment& environment) {
   const PosixFileSystem fileSystem;
   const GatheredInputs gathered = GatherInputs(fileSystem, options.inputs, options.recursive);
-  const OutputFolderVerdict verdict = StartBatch(options.settings.OutputFolder, gathered.files);
+  const OutputFolderVerdict verdict = StartBatch(options.outputFolder, gathered.files);
   if (!verdict.ready()) {
     environment.err << "rowvane-cli: cannot use output folder '"
-                    << EscapeForDisplay(options.settings.OutputFolder) << "': " << verdict.reason
-                    << '\n';
+                    << EscapeForDisplay(options.outputFolder) << "': " << verdict.reason << '\n';
     return ExitStatus::BadUsage;
   }
   for (const std::string& folder : gathered.refusedFolders) {
@@ -66,8 +65,9 @@ ExitStatus ConvertInputs(const CliOptions& options, const CliEnvironment& enviro
                      TotalSizeOf(gathered.files));
   }
   BatchReporter reporter(gathered.files, environment.err, progress ? &*progress : nullptr);
-  const std::vector<FileOutcome> outcomes = ConvertBatch(
-      gathered.files, options.settings, JobsFor(options, environment.processors), reporter);
+  const std::vector<FileOutcome> outcomes =
+      ConvertBatch(gathered.files, options.outputFolder, options.settings,
+                   JobsFor(options, environment.processors), reporter);
   reporter.finish();
   const ExitStatus status = ExitStatusOf(outcomes);
   return gathered.refusedFolders.empty() ? status : ExitStatus::SomeFailed;

@@ -10,8 +10,10 @@ namespace rowvane::cli {
 
 /// What one call of rowvane-cli asks for, as read from its arguments.
 struct CliOptions {
-  /// The conversion options; `settings.OutputFolder` is the -o folder as typed.
+  /// The conversion options.
   ConversionSettings settings;
+  /// The -o folder as typed.
+  std::string outputFolder;
   /// Input files in the order given; converted in this order.
   std::vector<std::string> inputs;
   /// Files converted at once; empty means one per processor.

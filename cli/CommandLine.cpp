@@ -142,7 +142,7 @@ void DescribeOptions(CLI::App& app, RawArguments& raw) {
 
 CliOptions FinishOptions(const CLI::App& app, RawArguments raw) {
   CliOptions options = std::move(raw.options);
-  options.settings.OutputFolder = std::move(raw.outputFolder);
+  options.outputFolder = std::move(raw.outputFolder);
   if (app.count("--jobs") > 0) {
     options.jobs = raw.jobs;
   }

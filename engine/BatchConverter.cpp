@@ -102,6 +102,7 @@ void SyncOutputFolder(std::vector<FileOutcome>& outcomes, BatchObserver& observe
 }  // namespace
 
 std::vector<FileOutcome> ConvertBatch(const std::vector<std::string>& inputs,
+                                      const std::string& outputFolder,
                                       const ConversionSettings& settings, unsigned jobs,
                                       BatchObserver& observer, const ConversionTuning& tuning) {
   std::vector<FileOutcome> outcomes(inputs.size());
@@ -110,7 +111,7 @@ std::vector<FileOutcome> ConvertBatch(const std::vector<std::string>& inputs,
   }
   ConversionTuning fileTuning = tuning;
   fileTuning.syncFolderPerFile = false;
-  const auto groups = GroupByOutput(inputs, settings.OutputFolder);
+  const auto groups = GroupByOutput(inputs, outputFolder);
   std::atomic<std::size_t> nextGroup{0};
   std::mutex mutex;
 
@@ -123,7 +124,7 @@ std::vector<FileOutcome> ConvertBatch(const std::vector<std::string>& inputs,
         observer.onFileStarted(index);
       }
       FileProgress progress(observer, mutex, SizeOf(inputs[index]));
-      outcomes[index] = ConvertFile(inputs[index], settings, progress, fileTuning);
+      outcomes[index] = ConvertFile(inputs[index], outputFolder, settings, progress, fileTuning);
     } catch (const std::bad_alloc&) {
       outcomes[index] = OutOfMemoryOutcome();
     }

@@ -33,7 +33,7 @@ class BatchObserver {
   }
 };
 
-/// Converts `inputs` with up to `jobs` files at once. Inputs that map to the
+/// Converts `inputs` into `outputFolder` with up to `jobs` files at once. Inputs that map to the
 /// same output path are converted one after the other in list order, so the
 /// final state is that of a conversion in list order. Returns one outcome per
 /// input, in list order. Memory running out around a file, the observer's
@@ -41,6 +41,7 @@ class BatchObserver {
 /// goes on with fewer workers when the system gives fewer threads, and the
 /// calling thread always converts. Call StartBatch first.
 std::vector<FileOutcome> ConvertBatch(const std::vector<std::string>& inputs,
+                                      const std::string& outputFolder,
                                       const ConversionSettings& settings, unsigned jobs,
                                       BatchObserver& observer, const ConversionTuning& tuning = {});
 

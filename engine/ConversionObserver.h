@@ -2,9 +2,11 @@
 
 namespace rowvane {
 
+class LiveOptions;
+
 /// Hooks into the conversion of one file, all called on the converting thread.
-/// Both are called at most once per pause interval (20 ms by default), at
-/// chunk boundaries, never per field.
+/// Progress and pauses come at most once per pause interval (20 ms by
+/// default), at chunk boundaries, never per field.
 class ConversionObserver {
  public:
   virtual ~ConversionObserver() = default;
@@ -13,10 +15,12 @@ class ConversionObserver {
   /// last time with 1.0 when the file has been converted.
   virtual void onProgress(double share) { (void)share; }
 
-  /// Lets the caller run its pending events. `includeRowTags` holds the value
-  /// in force; a caller whose option changed meanwhile stores the new value,
-  /// which applies from the next record on.
-  virtual void onPause(bool& includeRowTags) { (void)includeRowTags; }
+  /// Lets the caller run its pending events.
+  virtual void onPause() {}
+
+  /// Options the engine asks again after every pause; none (the default):
+  /// the settings' values hold for the whole file.
+  virtual const LiveOptions* liveOptions() const { return nullptr; }
 };
 
 }  // namespace rowvane

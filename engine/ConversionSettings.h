@@ -4,7 +4,7 @@
 
 namespace rowvane {
 
-/// The six options of a conversion run. Texts are UTF-8 and are used exactly
+/// The five options of a conversion. Texts are UTF-8 and are used exactly
 /// as typed: nothing is trimmed, checked or escaped.
 struct ConversionSettings {
   /// Exact character sequence between two fields of a line; may be empty.
@@ -18,8 +18,6 @@ struct ConversionSettings {
   std::string RowTag = "row";
   /// On: the fields of each record are wrapped in a row element.
   bool IncludeRowTags = true;
-  /// Folder the output files go to, used as typed (a trailing separator is kept).
-  std::string OutputFolder;
 };
 
 }  // namespace rowvane

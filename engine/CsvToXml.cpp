@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/FieldTags.h"
+#include "engine/LiveOptions.h"
 #include "engine/PaddedText.h"
 #include "engine/TextReader.h"
 #include "engine/XmlWriter.h"
@@ -136,7 +137,10 @@ class Conversion {
       m_observer.onProgress(static_cast<double>(m_reader.bytesRead()) /
                             static_cast<double>(*m_inputSize));
     }
-    m_observer.onPause(m_includeRowTags);
+    m_observer.onPause();
+    if (const LiveOptions* live = m_observer.liveOptions()) {
+      m_includeRowTags = live->includeRowTags();
+    }
   }
 
   /// Takes the first line as the header; it never carries a record.

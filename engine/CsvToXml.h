@@ -13,7 +13,7 @@ namespace rowvane {
 /// fields at `settings.Separator`, and writes the document, row and field
 /// elements to `sink` in UTF-8 with CR LF line breaks. Memory stays flat
 /// whatever the size of the input, its lines or its fields; only the header
-/// line is held. `settings.OutputFolder` is not used.
+/// line is held.
 /// Throws ConversionError from the source or the sink, and std::bad_alloc.
 void ConvertCsvToXml(ByteSource& source, OutputSink& sink, const ConversionSettings& settings,
                      ConversionObserver& observer, const ConversionTuning& tuning = {});

@@ -68,6 +68,7 @@ void Convert(InputFile& input, const std::string& outputPath, const ConversionSe
 }
 
 FileOutcome ConvertFileOrThrowBadAlloc(const std::string& inputPath,
+                                       const std::string& outputFolder,
                                        const ConversionSettings& settings,
                                        ConversionObserver& observer,
                                        const ConversionTuning& tuning) {
@@ -76,7 +77,7 @@ FileOutcome ConvertFileOrThrowBadAlloc(const std::string& inputPath,
   // so that running out of memory later can still be recorded: the out of
   // memory failure's short message needs no memory of its own.
   outcome.failures.reserve(2);
-  const OutputName name = OutputPathFor(inputPath, settings.OutputFolder);
+  const OutputName name = OutputPathFor(inputPath, outputFolder);
   outcome.outputPath = name.path;
   try {
     InputFile input(inputPath);
@@ -123,10 +124,11 @@ FileOutcome OutOfMemoryOutcome() noexcept {
   return outcome;
 }
 
-FileOutcome ConvertFile(const std::string& inputPath, const ConversionSettings& settings,
-                        ConversionObserver& observer, const ConversionTuning& tuning) {
+FileOutcome ConvertFile(const std::string& inputPath, const std::string& outputFolder,
+                        const ConversionSettings& settings, ConversionObserver& observer,
+                        const ConversionTuning& tuning) {
   try {
-    return ConvertFileOrThrowBadAlloc(inputPath, settings, observer, tuning);
+    return ConvertFileOrThrowBadAlloc(inputPath, outputFolder, settings, observer, tuning);
   } catch (const std::bad_alloc&) {
     // Naming the output, or recording a failure, needed memory there was none of.
     return OutOfMemoryOutcome();

@@ -39,14 +39,15 @@ struct FileOutcome {
 /// reason.
 FileOutcome OutOfMemoryOutcome() noexcept;
 
-/// Converts one CSV file into `settings.OutputFolder`. Streams with constant
-/// memory; the output appears atomically under its final name or not at all,
-/// and the input is never written. Failures are reported in the outcome; the
+/// Converts one CSV file into `outputFolder`, used as typed (a trailing
+/// separator is kept). Streams with constant memory; the output appears atomically under its final
+/// name or not at all, and the input is never written. Failures are reported in the outcome; the
 /// only exception that leaves is one the observer throws that is not a
 /// std::exception (a caller's way to abandon the file), after everything
 /// written for the file has been removed. Running out of memory anywhere in
 /// it gives OutOfMemoryOutcome().
-FileOutcome ConvertFile(const std::string& inputPath, const ConversionSettings& settings,
-                        ConversionObserver& observer, const ConversionTuning& tuning = {});
+FileOutcome ConvertFile(const std::string& inputPath, const std::string& outputFolder,
+                        const ConversionSettings& settings, ConversionObserver& observer,
+                        const ConversionTuning& tuning = {});
 
 }  // namespace rowvane

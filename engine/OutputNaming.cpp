@@ -18,10 +18,6 @@ std::optional<std::string> StripExtension(std::string_view fileName) {
   return std::string(fileName.substr(0, dot));
 }
 
-std::string Indent(int count) {
-  return std::string(count > 0 ? static_cast<std::size_t>(count) : 0, ' ');
-}
-
 OutputName OutputPathFor(std::string_view inputPath, std::string_view outputFolder) {
   const std::string name = FileNameOf(inputPath);
   const std::optional<std::string> stem = StripExtension(name);

@@ -16,9 +16,6 @@ std::string FileNameOf(std::string_view path);
 /// The characters before the last dot; nothing when the name has no dot.
 std::optional<std::string> StripExtension(std::string_view fileName);
 
-/// `count` spaces; none for zero.
-std::string Indent(int count);
-
 /// Output path of an input: the folder as typed, a separator, the input's name
 /// without its last dot and what follows, then ".xml".
 struct OutputName {

@@ -37,14 +37,8 @@ class TextReader {
   /// Appends more text behind what is available. False, with nothing added,
   /// when the source has ended. Throws NotUtf8, or the source's errors.
   bool more();
-  /// Reads until at least `count` bytes are available or the source ends.
-  void require(std::size_t count) {
-    while (available() < count && more()) {
-    }
-  }
 
   std::uint64_t bytesRead() const { return m_bytesRead; }
-  Encoding encoding() const { return m_encoding; }
 
  private:
   void readMark();

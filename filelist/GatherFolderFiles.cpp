@@ -40,7 +40,12 @@ std::vector<std::string> GatherFolderFiles(const FileSystem& fileSystem, const s
   }
   std::vector<std::string> folders{folder + "/"};
   CollectSubFolders(fileSystem, folders, true, letEventsRun);
+  return FilesOfFolders(fileSystem, folders, pattern);
+}
 
+std::vector<std::string> FilesOfFolders(const FileSystem& fileSystem,
+                                        const std::vector<std::string>& folders,
+                                        std::string_view pattern) {
   std::vector<std::string> entries;
   const std::string filePattern(pattern);
   for (const std::string& listed : folders) {

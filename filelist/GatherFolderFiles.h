@@ -38,6 +38,13 @@ std::vector<std::string> GatherFolderFiles(const FileSystem& fileSystem, const s
                                            std::string_view pattern = kCsvFilePattern,
                                            const LetEventsRun& letEventsRun = {});
 
+/// The files to append for `folders` as CollectSubFolders leaves them (each
+/// path ending with "/"), by the rules and in the order of GatherFolderFiles.
+/// No events run meanwhile.
+std::vector<std::string> FilesOfFolders(const FileSystem& fileSystem,
+                                        const std::vector<std::string>& folders,
+                                        std::string_view pattern);
+
 /// True when a path dropped onto the list is to be walked as a folder: a
 /// directory search for it with the mask 16 (folders, but no hidden or system
 /// entries) finds it, and its attribute value has the directory bit. A hidden

@@ -17,4 +17,10 @@ class FileOpenDialog {
   virtual QStringList chooseFiles(QWidget* owner, const QString& title, const QString& filter) = 0;
 };
 
+/// The desktop's file-open dialog, several files at a time.
+class QtFileOpenDialog : public FileOpenDialog {
+ public:
+  QStringList chooseFiles(QWidget* owner, const QString& title, const QString& filter) override;
+};
+
 }  // namespace rowvane::app

@@ -16,4 +16,14 @@ class FolderDialog {
   virtual QString chooseFolder(QWidget* owner, const QString& prompt) = 0;
 };
 
+/// The desktop's folder chooser.
+class QtFolderDialog : public FolderDialog {
+ public:
+  QString chooseFolder(QWidget* owner, const QString& prompt) override;
+};
+
+/// A chosen folder as the dialog hands it back: trailing separators removed
+/// except for the root itself ("/"); empty stays empty (cancelled).
+QString FolderFromChoice(const QString& chosen);
+
 }  // namespace rowvane::app

@@ -1,5 +1,7 @@
 #include "app/desktop/PersistentSettings.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 #include <stdexcept>
@@ -30,7 +32,14 @@ void PersistentSettings::setOutputFolder(const QString& folder) {
 }
 
 QString DesktopFolder() {
-  return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+  // The desktop names its folder in the XDG user directories; a fresh account
+  // may name one that was never made, and an output folder that does not
+  // exist would refuse the first run.
+  const QString named = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+  if (!named.isEmpty() && QFileInfo(named).isDir()) {
+    return named;
+  }
+  return QDir::homePath();
 }
 
 QString DefaultOutputFolder(const QString& desktopFolder) {

@@ -28,7 +28,9 @@ class PersistentSettings {
   QSettings& m_store;
 };
 
-/// The user's desktop folder; empty when it cannot be resolved.
+/// The folder the desktop names as the user's desktop (XDG_DESKTOP_DIR in the
+/// XDG user directories, ~/Desktop when none is named); the home folder when
+/// that folder does not exist.
 QString DesktopFolder();
 
 /// The default output folder: the desktop folder followed by the separator.

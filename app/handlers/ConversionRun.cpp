@@ -5,58 +5,73 @@
 #include <string>
 #include <vector>
 
+#include "app/controls/FileListView.h"
+#include "app/controls/TextProgressBar.h"
+#include "app/controls/WindowPointer.h"
 #include "app/desktop/EventPump.h"
-#include "app/desktop/MessageBoxes.h"
-#include "app/handlers/ApplicationErrorReport.h"
+#include "app/desktop/WindowServices.h"
 #include "app/handlers/ErrorTrap.h"
-#include "app/handlers/HandlerLocation.h"
-#include "app/window/FileListView.h"
-#include "app/window/TextProgressBar.h"
-#include "app/window/WindowPointer.h"
+#include "engine/AtomicOutputFile.h"
 #include "engine/BatchStart.h"
 #include "engine/ConversionObserver.h"
+#include "engine/LiveOptions.h"
 #include "engine/OutputNaming.h"
 
 namespace rowvane::app {
 
 namespace {
 
-// Follows the engine through one file: moves the bar, lets the window work
-// and hands the current row-tag option back to the engine.
-class RunObserver final : public rowvane::ConversionObserver {
- public:
-  RunObserver(TextProgressBar& bar, const QCheckBox& includeRowTags, EventPump& pump)
-      : m_bar(bar), m_includeRowTags(includeRowTags), m_pump(pump) {}
+constexpr char kLocation[] = "in Rowvane2017/04/05.Form1.PushButton7_Click ";
 
-  void onProgress(double share) override { m_bar.setPercent(share * 100.0); }
-
-  void onPause(bool& includeRowTags) override {
-    if (!m_pump.letPendingEventsRun()) {
-      throw LeaveHandler{};
-    }
-    includeRowTags = m_includeRowTags.isChecked();
-  }
-
- private:
-  TextProgressBar& m_bar;
-  const QCheckBox& m_includeRowTags;
-  EventPump& m_pump;
+// Labels of the statements that can fail, as the error report quotes them.
+struct RunLine {
+  static constexpr int CheckOutputFolder = 120;
+  static constexpr int LetEventsRunBeforeFile = 128;
+  static constexpr int ReadEntry = 154;
+  static constexpr int LetEventsRunAfterName = 158;
+  static constexpr int ConvertFile = 170;  ///< also where reading and memory failures show
+  static constexpr int NameOutput = 254;
+  static constexpr int WriteOutput = 256;
+  static constexpr int TellDone = 270;
+  static constexpr int TellFolderMissing = 272;
+  static constexpr int TellListEmpty = 274;
 };
 
-// The line of this handler a file's failure is reported at: reading covers
-// everything up to the output, so running out of memory is reported there too.
-int LabelOf(rowvane::FailureKind kind) {
+// The line a file's failure is reported at: reading covers everything up to
+// the output, so running out of memory is reported there too.
+int LineOf(rowvane::FailureKind kind) {
   switch (kind) {
     case rowvane::FailureKind::Name:
-      return 254;
+      return RunLine::NameOutput;
     case rowvane::FailureKind::Write:
-      return 256;
+      return RunLine::WriteOutput;
     case rowvane::FailureKind::Read:
     case rowvane::FailureKind::OutOfMemory:
       break;
   }
-  return 170;
+  return RunLine::ConvertFile;
 }
+
+// Follows the engine through one file: moves the bar and lets the window
+// work at the engine's pauses; closing the window abandons the file.
+class RunObserver final : public rowvane::ConversionObserver, public rowvane::LiveOptions {
+ public:
+  RunObserver(TextProgressBar& bar, const QCheckBox& includeRowTags, const HandlerContext& context)
+      : m_bar(bar), m_includeRowTags(includeRowTags), m_context(context) {}
+
+  void onProgress(double share) override { m_bar.setPercent(share * 100.0); }
+  void onPause() override { m_context.letEventsRunOrLeave(); }
+  const LiveOptions* liveOptions() const override { return this; }
+
+  // The user may switch row tags while a file converts; the change applies
+  // from the next record on.
+  bool includeRowTags() const override { return m_includeRowTags.isChecked(); }
+
+ private:
+  TextProgressBar& m_bar;
+  const QCheckBox& m_includeRowTags;
+  const HandlerContext& m_context;
+};
 
 std::string Utf8(const QString& text) {
   return text.toStdString();
@@ -65,34 +80,33 @@ std::string Utf8(const QString& text) {
 }  // namespace
 
 void ConversionRun::run() {
-  ErrorTrap trap(m_window.report, QString::fromUtf8(kPushButton7Location));
+  ErrorTrap trap(m_context.report, QString::fromUtf8(kLocation));
   ListItems& items = m_controls.ListView1.listItems();
-
-  RunTexts texts;
-  trap.step(112, [&] { texts.separator = Utf8(m_controls.Text3.text()); });
-  trap.step(114, [&] { texts.documentTag = Utf8(m_controls.Text5.text()); });
-  trap.step(116, [&] { texts.rowTag = Utf8(m_controls.Text4.text()); });
-  if (trap.test(118, [&] { return items.Count() == 0; })) {
-    trap.step(274, [&] { tell(QStringLiteral("No files added.")); });
+  // Texts are taken once, as the run starts; the check boxes as each file
+  // starts.
+  const RunTexts texts{Utf8(m_controls.Text3.text()), Utf8(m_controls.Text5.text()),
+                       Utf8(m_controls.Text4.text())};
+  if (items.Count() == 0) {
+    trap.step(RunLine::TellListEmpty, [&] { tell(QStringLiteral("No files added.")); });
     return;
   }
   // Outputs half-written by a run that was killed are cleared away with the
   // check; every name the file system rejects gets the same message.
-  if (trap.test(120, [&] {
+  if (trap.test(RunLine::CheckOutputFolder, [&] {
         std::vector<std::string> listed;
         for (int position = 1; position <= items.Count(); ++position) {
           listed.push_back(Utf8(items.Text(position)));
         }
         return !rowvane::StartBatch(Utf8(m_controls.Text1.text()), listed).ready();
       })) {
-    trap.step(
-        272, [&] { tell(QStringLiteral("Folder does not exist. Please select another folder.")); });
+    trap.step(RunLine::TellFolderMissing, [&] {
+      tell(QStringLiteral("Folder does not exist. Please select another folder."));
+    });
     return;
   }
 
   // Entries added from here on wait for the next run.
-  int count = 0;
-  trap.step(126, [&] { count = items.Count(); });
+  const int count = items.Count();
   for (int position = 1; position <= count; ++position) {
     if (!convertPosition(trap, texts, position)) {
       break;
@@ -102,38 +116,40 @@ void ConversionRun::run() {
     return;  // the window was closed: the program is ending
   }
 
-  trap.step(264, [&] { m_controls.ProgressBar1.setPercent(0.0); });
-  trap.step(266, [&] { m_window.pointer.set(WindowPointer::kDefault); });
-  trap.step(268, [&] { m_controls.ProgressBar1.setText(QStringLiteral("Progress Bar")); });
-  trap.step(270, [&] { tell(QStringLiteral("Done.")); });
+  m_controls.ProgressBar1.setPercent(0.0);
+  m_context.pointer.set(WindowPointer::kDefault);
+  m_controls.ProgressBar1.setText(QStringLiteral("Progress Bar"));
+  trap.step(RunLine::TellDone, [&] { tell(QStringLiteral("Done.")); });
 }
 
 // False when the file loop must end: the entry has gone from the list, or the
 // window was closed.
 bool ConversionRun::convertPosition(ErrorTrap& trap, const RunTexts& texts, int position) {
-  trap.step(128, [&] { letPendingEventsRun(); });
-  trap.step(130, [&] { m_window.pointer.set(WindowPointer::kHourglass); });
-  trap.step(152, [&] { showShareOfFilesBegun(position); });
+  trap.step(RunLine::LetEventsRunBeforeFile, [&] { m_context.letEventsRunOrLeave(); });
+  if (!trap.active()) {
+    return false;
+  }
+  m_context.pointer.set(WindowPointer::kHourglass);
+  showShareOfFilesBegun(position);
 
   // An entry removed meanwhile (e.g. by "Clear List") is reported once; the
   // positions behind it are gone as well.
   QString path;
-  if (!trap.step(154, [&] { path = m_controls.ListView1.listItems().Text(position); })) {
+  if (!trap.step(RunLine::ReadEntry,
+                 [&] { path = m_controls.ListView1.listItems().Text(position); })) {
     return false;
   }
-  trap.step(156, [&] {
-    const std::string name = rowvane::FileNameOf(Utf8(path));
-    m_controls.ProgressBar1.setText(QStringLiteral("Processing: ") + QString::fromStdString(name));
-  });
-  trap.step(158, [&] { letPendingEventsRun(); });
+  m_controls.ProgressBar1.setText(QStringLiteral("Processing: ") +
+                                  QString::fromStdString(rowvane::FileNameOf(Utf8(path))));
+  trap.step(RunLine::LetEventsRunAfterName, [&] { m_context.letEventsRunOrLeave(); });
 
   rowvane::FileOutcome outcome;
-  trap.step(170, [&] { outcome = convertFile(path, texts); });
-  if (m_window.pump.closed()) {
+  trap.step(RunLine::ConvertFile, [&] { outcome = convertFile(path, texts); });
+  if (m_context.pump.closed()) {
     trap.leave();
   }
   for (const rowvane::Failure& failure : outcome.failures) {
-    trap.failedAt(LabelOf(failure.kind), QString::fromStdString(failure.message));
+    trap.failedAt(LineOf(failure.kind), QString::fromStdString(failure.message));
   }
   return trap.active();
 }
@@ -143,19 +159,11 @@ rowvane::FileOutcome ConversionRun::convertFile(const QString& path, const RunTe
   settings.Separator = texts.separator;
   settings.DocumentTag = texts.documentTag;
   settings.RowTag = texts.rowTag;
-  // The remaining options are taken as the file begins; the row-tag option is
-  // taken again at every pause of the engine.
   settings.HasHeaderRow = m_controls.Check1.isChecked();
   settings.IncludeRowTags = m_controls.Check2.isChecked();
-  settings.OutputFolder = Utf8(m_controls.Text1.text());
-  RunObserver observer(m_controls.ProgressBar1, m_controls.Check2, m_window.pump);
-  return rowvane::ConvertFile(Utf8(path), settings, observer, m_tuning);
-}
-
-void ConversionRun::letPendingEventsRun() {
-  if (!m_window.pump.letPendingEventsRun()) {
-    throw LeaveHandler{};
-  }
+  RunObserver observer(m_controls.ProgressBar1, m_controls.Check2, m_context);
+  return rowvane::ConvertFile(Utf8(path), Utf8(m_controls.Text1.text()), settings, observer,
+                              m_context.services.tuning);
 }
 
 void ConversionRun::showShareOfFilesBegun(int position) {
@@ -167,8 +175,7 @@ void ConversionRun::showShareOfFilesBegun(int position) {
 }
 
 void ConversionRun::tell(const QString& message) {
-  m_window.messageBoxes.showMessage(m_window.owner, m_window.applicationTitle, message,
-                                    MessageIcon::None);
+  m_context.showMessage(message);
 }
 
 }  // namespace rowvane::app

@@ -3,22 +3,17 @@
 #include <QString>
 #include <string>
 
-#include "engine/ConversionTuning.h"
+#include "app/handlers/HandlerContext.h"
 #include "engine/FileConverter.h"
 
 class QCheckBox;
 class QLineEdit;
-class QWidget;
 
 namespace rowvane::app {
 
-class ApplicationErrorReport;
 class ErrorTrap;
-class EventPump;
 class FileListView;
-class MessageBoxes;
 class TextProgressBar;
-class WindowPointer;
 
 /// The controls of the window that a conversion run reads and changes.
 struct RunControls {
@@ -32,16 +27,6 @@ struct RunControls {
   TextProgressBar& ProgressBar1;
 };
 
-/// What the run needs of the window besides its controls.
-struct RunWindow {
-  QWidget* owner;
-  QString applicationTitle;
-  WindowPointer& pointer;
-  EventPump& pump;
-  MessageBoxes& messageBoxes;
-  const ApplicationErrorReport& report;
-};
-
 /// One press of "Start Converting": checks the list and the output folder,
 /// converts every listed file top to bottom into the output folder with the
 /// options in force, shows which file is converted and how far it has got,
@@ -49,9 +34,8 @@ struct RunWindow {
 /// goes on. Closing the window ends the run at once, without a message.
 class ConversionRun {
  public:
-  ConversionRun(const RunControls& controls, const RunWindow& window,
-                const rowvane::ConversionTuning& tuning)
-      : m_controls(controls), m_window(window), m_tuning(tuning) {}
+  ConversionRun(const RunControls& controls, const HandlerContext& context)
+      : m_controls(controls), m_context(context) {}
 
   void run();
 
@@ -65,13 +49,11 @@ class ConversionRun {
 
   bool convertPosition(ErrorTrap& trap, const RunTexts& texts, int position);
   rowvane::FileOutcome convertFile(const QString& path, const RunTexts& texts);
-  void letPendingEventsRun();
   void showShareOfFilesBegun(int position);
   void tell(const QString& message);
 
   RunControls m_controls;
-  RunWindow m_window;
-  rowvane::ConversionTuning m_tuning;
+  HandlerContext m_context;
 };
 
 }  // namespace rowvane::app

@@ -3,25 +3,13 @@
 #include <QString>
 #include <exception>
 #include <functional>
-#include <stdexcept>
-#include <string>
 #include <utility>
+
+#include "app/desktop/NumberedError.h"
 
 namespace rowvane::app {
 
 class ApplicationErrorReport;
-
-/// A failure that carries a number besides its description, so that a trap can
-/// tell it apart from others (the file dialog's 20476, for instance).
-class NumberedError : public std::runtime_error {
- public:
-  NumberedError(int number, const std::string& description)
-      : std::runtime_error(description), m_number(number) {}
-  int number() const { return m_number; }
-
- private:
-  int m_number;
-};
 
 /// Thrown to leave a trapped handler at once and without a report, e.g. when
 /// the window closes in the middle of a long operation. Deliberately not a
@@ -34,11 +22,12 @@ struct TrappedError {
   QString description;
 };
 
-/// The error trap of one run of a handler. The handler is written as its
-/// labelled steps; a step that throws is abandoned, the "Application Error"
-/// report names the handler's location and the step's line, and the handler
-/// goes on with its next step. The trap stays armed until the handler ends or
-/// is left; once left, every further step is skipped.
+/// The error trap of one run of a handler. The statements of a handler that
+/// can fail run as steps, each under the label the report quotes; a step that
+/// throws is abandoned, the "Application Error" report names the handler's
+/// location and the step's label, and the handler goes on with its next
+/// statement. The trap stays armed until the handler ends or is left; once
+/// left, every further step is skipped.
 class ErrorTrap {
  public:
   enum class Verdict { Report, LeaveHandler };
@@ -91,9 +80,6 @@ class ErrorTrap {
   /// False once the handler has been left.
   bool active() const { return m_active; }
 
-  /// The label of the last labelled statement started; 0 before the first.
-  int currentLine() const { return m_line; }
-
  private:
   void handle(std::exception_ptr failure);
   void report(const TrappedError& error);
@@ -104,5 +90,17 @@ class ErrorTrap {
   int m_line = 0;
   bool m_active = true;
 };
+
+/// Runs a handler that has no error trap. A failure in it is passed over
+/// without a word: it must neither end the program (the user's list would be
+/// lost) nor leave a Qt slot as an exception.
+template <typename Handler>
+void RunUntrapped(Handler&& handler) noexcept {
+  try {
+    std::forward<Handler>(handler)();
+  } catch (...) {
+    // Deliberately silent: these handlers report nothing.
+  }
+}
 
 }  // namespace rowvane::app

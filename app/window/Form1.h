@@ -7,26 +7,23 @@
 #include <QPushButton>
 #include <QString>
 #include <QWidget>
-#include <string>
-#include <vector>
 
-#include "app/desktop/CommonDialog.h"
+#include "app/controls/CommonDialog.h"
+#include "app/controls/FileListView.h"
+#include "app/controls/TextProgressBar.h"
+#include "app/controls/WindowPointer.h"
 #include "app/desktop/EventPump.h"
 #include "app/desktop/WindowServices.h"
 #include "app/handlers/ApplicationErrorReport.h"
-#include "app/window/FileListView.h"
-#include "app/window/TextProgressBar.h"
-#include "app/window/WindowPointer.h"
-#include "filelist/AddFolder.h"
+#include "app/handlers/HandlerContext.h"
 
 namespace rowvane::app {
 
-class ErrorTrap;
-
-/// The program's one window: the file list, the buttons that fill and empty
-/// it, the conversion options, the output folder, "Start Converting" and the
-/// progress bar. Start-up runs when the window is created; closing the window
-/// ends whatever runs and, with it, the program.
+/// The program's client area, 536 x 661 pixels: the file list, the buttons
+/// that fill and empty it, the conversion options, the output folder, "Start
+/// Converting" and the progress bar. It lays the controls out and hands each
+/// gesture to its handler; start-up runs when it is created. The controls
+/// keep their design names as object names.
 class Form1 : public QWidget {
   Q_OBJECT
   Q_PROPERTY(int MousePointer READ MousePointer WRITE setMousePointer)
@@ -44,7 +41,28 @@ class Form1 : public QWidget {
   /// True when start-up found the skin file and gave the window its colours.
   bool skinApplied() const { return m_skinApplied; }
 
+  /// The window is closing: any long operation still going notices at its
+  /// next pause and ends.
+  void windowClosing() { m_pump.windowClosed(); }
+
+ protected:
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
+  void placeControls();
+  void setCaptionsAndInitialValues();
+  void setFonts();
+  void arrangeTabOrder();
+  void watchHovering();
+  void connectHandlers();
+  void paintBackgrounds(const QColor& colour);
+  void startUp();
+  void startConverting();
+  void removeSelectedEntry();
+  HandlerContext handlerContext();
+
   // Declared before the controls: they are built first and outlive them.
   WindowServices m_services;
   ApplicationErrorReport m_report;
@@ -56,7 +74,6 @@ class Form1 : public QWidget {
   bool m_skinApplied = false;
   bool m_converting = false;
 
- public:
   // The controls under their design names. A frame is declared before the
   // controls it holds, so that they are destroyed before it.
   FileListView ListView1{this};
@@ -79,50 +96,6 @@ class Form1 : public QWidget {
   QPushButton PushButton1{&Frame6};
   QPushButton PushButton7{this};
   TextProgressBar ProgressBar1{this};
-
- public slots:
-  void PushButton1_Click();
-  void PushButton4_Click();
-  void PushButton5_Click();
-  void PushButton7_Click();
-  void PushButton8_Click();
-  void PushButton9_Click();
-  void Text1_Change();
-  void ListView1_DblClick();
-  void ListView1_KeyDown(int key);
-  void ListView1_OLEDragDrop(const QStringList& paths);
-
- protected:
-  void closeEvent(QCloseEvent* event) override;
-  void mouseMoveEvent(QMouseEvent* event) override;
-  void changeEvent(QEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
- private:
-  void buildWindow();
-  void placeControls();
-  void setCaptionsAndInitialValues();
-  void setFonts();
-  void arrangeTabOrder();
-  void watchHovering();
-  void connectHandlers();
-  void paintBackgrounds(const QColor& colour);
-
-  void Form_Load();
-  void ApplyOptionalSkin();
-  void SetApplicationTitle();
-  void loadHandCursor(const QString& path);
-  void fillOutputFolder();
-
-  void RemoveSelectedEntry();
-
-  void addChosenFiles(ErrorTrap& trap, const QStringList& parts);
-  void addOneChosenFile(ErrorTrap& trap, const QString& path);
-  void addFolderFiles(ErrorTrap& trap, const std::vector<std::string>& folders,
-                      const std::string& pattern);
-  void addDroppedPath(const QString& path);
-  rowvane::LetEventsRun letEventsRunOrLeave();
-  void showMessage(const QString& text);
 };
 
 }  // namespace rowvane::app

@@ -6,7 +6,7 @@
 #include <QTimer>
 #include <QUrl>
 
-#include "app/desktop/CommonDialog.h"
+#include "app/controls/CommonDialog.h"
 #include "app/handlers/ApplicationErrorReport.h"
 #include "tests/app/WindowHarness.h"
 #include "tests/support/MemoryFileSystem.h"
@@ -15,7 +15,9 @@
 namespace rowvane::app {
 namespace {
 
+using testing::Controls;
 using testing::EntriesOf;
+using testing::FormOf;
 using testing::WindowHarness;
 
 QString Refusal(const QString& path) {
@@ -65,11 +67,11 @@ class AddingFilesTest : public ::testing::Test {
 
   void chooseFiles(const QStringList& paths) {
     harness.fileDialog.answer = paths;
-    form->PushButton8.click();
+    Controls(*form).PushButton8.click();
   }
   void chooseFolder(const QString& folder) {
     harness.folderDialog.answer = folder;
-    form->PushButton9.click();
+    Controls(*form).PushButton9.click();
   }
   QStringList texts() const {
     QStringList shown;
@@ -85,7 +87,7 @@ class AddingFilesTest : public ::testing::Test {
 
   WatchedFileSystem files;
   WindowHarness harness;
-  std::unique_ptr<Form1> form;
+  std::unique_ptr<MainWindow> form;
 };
 
 QStringList WorkedExample() {
@@ -192,31 +194,31 @@ TEST_F(AddingFilesTest, RootFolderGivesEntriesWithOneSeparator) {
 }
 
 TEST_F(AddingFilesTest, CancelledFolderChoiceWalksNothingAndLeavesThePointer) {
-  form->setMousePointer(99);
+  FormOf(*form).setMousePointer(99);
   files.onListing = [](const std::string&) { ADD_FAILURE() << "walked"; };
   chooseFolder("");
   EXPECT_TRUE(EntriesOf(*form).isEmpty());
-  EXPECT_EQ(form->MousePointer(), 99);
+  EXPECT_EQ(FormOf(*form).MousePointer(), 99);
 }
 
 TEST_F(AddingFilesTest, WalkShowsTheHourglassAndLetsTheWindowWorkButNotRemove) {
   showWindow();
-  form->ListView1.listItems().Add(QStringLiteral("/old.csv"));
-  form->ListView1.topLevelItem(0)->setSelected(true);
+  Controls(*form).ListView1.listItems().Add(QStringLiteral("/old.csv"));
+  Controls(*form).ListView1.setCurrentItem(Controls(*form).ListView1.topLevelItem(0));
   std::vector<int> pointers;
-  files.onListing = [&](const std::string&) { pointers.push_back(form->MousePointer()); };
+  files.onListing = [&](const std::string&) { pointers.push_back(FormOf(*form).MousePointer()); };
   int countAfterDelete = -1;
   QTimer::singleShot(0, form.get(), [&] {  // runs when the walk lets events through
-    QTest::keyClick(&form->ListView1, Qt::Key_Delete);
-    countAfterDelete = form->ListView1.listItems().Count();
-    form->PushButton4.click();
+    QTest::keyClick(&Controls(*form).ListView1, Qt::Key_Delete);
+    countAfterDelete = Controls(*form).ListView1.listItems().Count();
+    Controls(*form).PushButton4.click();
   });
   chooseFolder("/in");
   EXPECT_EQ(countAfterDelete, 1);
   EXPECT_EQ(EntriesOf(*form), WorkedExample());  // cleared, then filled
   EXPECT_EQ(pointers, std::vector<int>(pointers.size(), 11));
   EXPECT_GE(pointers.size(), 4u);
-  EXPECT_EQ(form->MousePointer(), 0);
+  EXPECT_EQ(FormOf(*form).MousePointer(), 0);
 }
 
 TEST_F(AddingFilesTest, FailingWalkIsReportedAndTheChosenFolderStillListed) {
@@ -225,7 +227,7 @@ TEST_F(AddingFilesTest, FailingWalkIsReportedAndTheChosenFolderStillListed) {
   EXPECT_EQ(texts(), QStringList{ApplicationErrorText(
                          "in Rowvane2017/04/05.Form1.PushButton9_Click ", 116, "cannot list")});
   EXPECT_EQ(EntriesOf(*form), (QStringList{"/in/a.csv", "/in/b.CSV", "/in/k.csv"}));
-  EXPECT_EQ(form->MousePointer(), 0);
+  EXPECT_EQ(FormOf(*form).MousePointer(), 0);
 }
 
 TEST_F(AddingFilesTest, ClosingTheWindowDuringTheWalkEndsIt) {
@@ -245,7 +247,7 @@ TEST(AddFolderOnDisk, TakesCsvFilesOfTheFolderAndBelowButNotHiddenFiles) {
   }
   auto form = harness.start();
   harness.folderDialog.answer = harness.path(QStringLiteral("in"));
-  form->PushButton9.click();
+  Controls(*form).PushButton9.click();
   EXPECT_EQ(EntriesOf(*form), (QStringList{harness.path("in/a.csv"), harness.path("in/B.CSV"),
                                            harness.path("in/.git/e.csv")}));
 }
@@ -286,9 +288,9 @@ class DropTest : public AddingFilesTest, public ::testing::WithParamInterface<Dr
 TEST_P(DropTest, FilesAreTakenAsDroppedAndFoldersWalkedForFilesOfAnyType) {
   showWindow();
   const auto data = FileData(GetParam().dropped);
-  ASSERT_TRUE(DragOver(*form->ListView1.viewport(), *data));
+  ASSERT_TRUE(DragOver(*Controls(*form).ListView1.viewport(), *data));
   QDropEvent drop(QPointF(10, 10), Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(form->ListView1.viewport(), &drop);
+  QCoreApplication::sendEvent(Controls(*form).ListView1.viewport(), &drop);
   QCoreApplication::processEvents();  // handled once the drag source is released
   EXPECT_EQ(EntriesOf(*form), GetParam().added);
   EXPECT_TRUE(harness.boxes.shown.empty());
@@ -312,7 +314,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(AddingFilesTest, DraggedDataWithoutFilesIsRefused) {
   showWindow();
-  QWidget& viewport = *form->ListView1.viewport();
+  QWidget& viewport = *Controls(*form).ListView1.viewport();
   QMimeData text;
   text.setText(QStringLiteral("/in/a.csv"));
   QMimeData web;

@@ -12,6 +12,8 @@
 namespace rowvane::app {
 namespace {
 
+using testing::Controls;
+using testing::FormOf;
 using testing::ShownMessage;
 using testing::WindowHarness;
 
@@ -29,16 +31,16 @@ QString NoDotMessage() {
 
 class ConversionRunTest : public ::testing::Test {
  protected:
-  void SetUp() override { form->Text1.setText(harness.outFolder()); }
+  void SetUp() override { Controls(*form).Text1.setText(harness.outFolder()); }
 
   // Lists `relative` (below the harness root) and returns its full path.
   QString list(const QString& relative) {
     const QString path = harness.path(relative);
-    form->ListView1.listItems().Add(path);
+    Controls(*form).ListView1.listItems().Add(path);
     return path;
   }
 
-  void startConverting() { form->PushButton7.click(); }
+  void startConverting() { Controls(*form).PushButton7.click(); }
 
   std::vector<QString> texts() const {
     std::vector<QString> result;
@@ -58,7 +60,7 @@ class ConversionRunTest : public ::testing::Test {
   }
 
   WindowHarness harness;
-  std::unique_ptr<Form1> form = harness.start();
+  std::unique_ptr<MainWindow> form = harness.start();
 };
 
 TEST_F(ConversionRunTest, WorkedExampleIsWrittenByteForByteAndTheWindowIsAtRestAfter) {
@@ -71,10 +73,10 @@ TEST_F(ConversionRunTest, WorkedExampleIsWrittenByteForByteAndTheWindowIsAtRestA
   EXPECT_EQ(harness.boxes.shown[0].text, QStringLiteral("Done."));
   EXPECT_EQ(harness.boxes.shown[0].title, QStringLiteral("Rowvane"));
   EXPECT_EQ(harness.boxes.shown[0].icon, MessageIcon::None);
-  EXPECT_EQ(form->MousePointer(), 0);
-  EXPECT_EQ(form->ProgressBar1.percent(), 0.0);
-  EXPECT_EQ(form->ProgressBar1.text(), QStringLiteral("Progress Bar"));
-  EXPECT_EQ(form->ListView1.listItems().Count(), 1);  // converted entries stay
+  EXPECT_EQ(FormOf(*form).MousePointer(), 0);
+  EXPECT_EQ(Controls(*form).ProgressBar1.percent(), 0.0);
+  EXPECT_EQ(Controls(*form).ProgressBar1.text(), QStringLiteral("Progress Bar"));
+  EXPECT_EQ(Controls(*form).ListView1.listItems().Count(), 1);  // converted entries stay
 }
 
 TEST_F(ConversionRunTest, OutputsLeftHalfWrittenByAKilledRunAreClearedAway) {
@@ -96,9 +98,9 @@ TEST_F(ConversionRunTest, OutputsLeftHalfWrittenByAKilledRunAreClearedAway) {
 TEST_F(ConversionRunTest, OptionsOfTheWindowShapeTheOutput) {
   harness.writeFile(QStringLiteral("in/staff.csv"), kStaffCsv);
   list(QStringLiteral("in/staff.csv"));
-  form->Check1.setChecked(false);
-  form->Check2.setChecked(false);
-  form->Text5.setText(QStringLiteral("doc"));
+  Controls(*form).Check1.setChecked(false);
+  Controls(*form).Check2.setChecked(false);
+  Controls(*form).Text5.setText(QStringLiteral("doc"));
   startConverting();
   EXPECT_EQ(harness.readFile(QStringLiteral("out/staff.xml")),
             "<doc>\r\n <header1>id</header1>\r\n <header2>name</header2>\r\n"
@@ -106,15 +108,30 @@ TEST_F(ConversionRunTest, OptionsOfTheWindowShapeTheOutput) {
             " <header2>Bob</header2>\r\n</doc>");
 }
 
+TEST_F(ConversionRunTest, TagsLongerThanALineEditsDefaultLimitAreWrittenWhole) {
+  harness.writeFile(QStringLiteral("in/staff.csv"), kStaffCsv);
+  list(QStringLiteral("in/staff.csv"));
+  const QString rowTag(40000, QLatin1Char('r'));
+  const QString documentTag(40000, QLatin1Char('d'));
+  Controls(*form).Text4.setText(rowTag);
+  Controls(*form).Text5.setText(documentTag);
+  startConverting();
+  const std::string written = harness.readFile(QStringLiteral("out/staff.xml"));
+  EXPECT_TRUE(written.starts_with("<" + documentTag.toStdString() + ">\r\n <" +
+                                  rowTag.toStdString() + ">\r\n"));
+  EXPECT_TRUE(
+      written.ends_with("</" + rowTag.toStdString() + ">\r\n</" + documentTag.toStdString() + ">"));
+}
+
 TEST_F(ConversionRunTest, EmptyListIsToldBeforeAMissingFolderAndChangesNothing) {
-  form->Text1.setText(harness.path(QStringLiteral("no-such-folder")));
-  form->setMousePointer(99);
-  form->ProgressBar1.setPercent(40.0);
+  Controls(*form).Text1.setText(harness.path(QStringLiteral("no-such-folder")));
+  FormOf(*form).setMousePointer(99);
+  Controls(*form).ProgressBar1.setPercent(40.0);
   startConverting();
   EXPECT_EQ(texts(), std::vector<QString>{"No files added."});
   EXPECT_EQ(harness.boxes.shown[0].title, QStringLiteral("Rowvane"));
-  EXPECT_EQ(form->MousePointer(), 99);
-  EXPECT_EQ(form->ProgressBar1.percent(), 40.0);
+  EXPECT_EQ(FormOf(*form).MousePointer(), 99);
+  EXPECT_EQ(Controls(*form).ProgressBar1.percent(), 40.0);
 }
 
 class MissingOutputFolderTest : public ConversionRunTest,
@@ -125,11 +142,11 @@ TEST_P(MissingOutputFolderTest, IsToldAndNothingIsWritten) {
   harness.writeFile(QStringLiteral("plain-file"), "x");
   list(QStringLiteral("in/staff.csv"));
   const QString folder = QString::fromUtf8(GetParam());
-  form->Text1.setText(folder.isEmpty() ? folder : harness.path(folder));
+  Controls(*form).Text1.setText(folder.isEmpty() ? folder : harness.path(folder));
   startConverting();
   EXPECT_EQ(texts(), std::vector<QString>{"Folder does not exist. Please select another folder."});
-  EXPECT_EQ(form->MousePointer(), 0);
-  EXPECT_EQ(form->ProgressBar1.text(), QStringLiteral("Progress Bar"));
+  EXPECT_EQ(FormOf(*form).MousePointer(), 0);
+  EXPECT_EQ(Controls(*form).ProgressBar1.text(), QStringLiteral("Progress Bar"));
   EXPECT_TRUE(outFolderEntries().isEmpty());
 }
 
@@ -139,7 +156,7 @@ INSTANTIATE_TEST_SUITE_P(Folders, MissingOutputFolderTest,
 TEST_F(ConversionRunTest, FolderWithTrailingSeparatorIsAccepted) {
   harness.writeFile(QStringLiteral("in/staff.csv"), kStaffCsv);
   list(QStringLiteral("in/staff.csv"));
-  form->Text1.setText(harness.outFolder() + QLatin1Char('/'));
+  Controls(*form).Text1.setText(harness.outFolder() + QLatin1Char('/'));
   startConverting();
   EXPECT_EQ(harness.readFile(QStringLiteral("out/staff.xml")), std::string(kStaffXml));
   EXPECT_EQ(texts(), std::vector<QString>{"Done."});
@@ -225,14 +242,14 @@ TEST_F(ConversionRunTest, WhileRunningTheWindowShowsTheFileAndRefusesRemovalsAnd
     if (!message.text.contains(QStringLiteral("at line 254"))) {
       return;
     }
-    barText = form->ProgressBar1.text();
-    pointer = form->MousePointer();
-    QTest::mouseMove(&form->PushButton8, form->PushButton8.rect().center());
-    pointerAfterHover = form->MousePointer();
-    form->ListView1.topLevelItem(0)->setSelected(true);
-    QTest::keyClick(&form->ListView1, Qt::Key_Delete);
-    entriesAfterDelete = form->ListView1.listItems().Count();
-    form->PushButton7.click();
+    barText = Controls(*form).ProgressBar1.text();
+    pointer = FormOf(*form).MousePointer();
+    QTest::mouseMove(&Controls(*form).PushButton8, Controls(*form).PushButton8.rect().center());
+    pointerAfterHover = FormOf(*form).MousePointer();
+    Controls(*form).ListView1.setCurrentItem(Controls(*form).ListView1.topLevelItem(0));
+    QTest::keyClick(&Controls(*form).ListView1, Qt::Key_Delete);
+    entriesAfterDelete = Controls(*form).ListView1.listItems().Count();
+    Controls(*form).PushButton7.click();
     messagesAfterSecondPress = harness.boxes.shown.size();
   };
   startConverting();
@@ -246,8 +263,8 @@ TEST_F(ConversionRunTest, WhileRunningTheWindowShowsTheFileAndRefusesRemovalsAnd
   EXPECT_EQ(harness.readFile(QStringLiteral("out/staff.xml")), std::string(kStaffXml));
 
   // After the run the next movement over a button shows the hand again.
-  QTest::mouseMove(&form->PushButton4, form->PushButton4.rect().center());
-  EXPECT_EQ(form->MousePointer(), 99);
+  QTest::mouseMove(&Controls(*form).PushButton4, Controls(*form).PushButton4.rect().center());
+  EXPECT_EQ(FormOf(*form).MousePointer(), 99);
 }
 
 TEST_F(ConversionRunTest, ClearingTheListDuringARunReportsTheLostEntryOnceAndEnds) {
@@ -259,7 +276,7 @@ TEST_F(ConversionRunTest, ClearingTheListDuringARunReportsTheLostEntryOnceAndEnd
   list(QStringLiteral("in/c.csv"));
   harness.boxes.whileShown = [&](const ShownMessage& message) {
     if (message.text.contains(QStringLiteral("at line 254"))) {
-      form->PushButton4.click();
+      Controls(*form).PushButton4.click();
     }
   };
   startConverting();
@@ -270,7 +287,7 @@ TEST_F(ConversionRunTest, ClearingTheListDuringARunReportsTheLostEntryOnceAndEnd
   EXPECT_EQ(shown[1], report(154, QStringLiteral("There is no list item at position 2.")));
   EXPECT_EQ(shown[2], QStringLiteral("Done."));
   EXPECT_EQ(outFolderEntries(), QStringList{"nodot.xml"});
-  EXPECT_EQ(form->MousePointer(), 0);
+  EXPECT_EQ(FormOf(*form).MousePointer(), 0);
 }
 
 TEST_F(ConversionRunTest, EntriesAddedDuringARunWaitAndProgressCountsTheGrownList) {
@@ -280,7 +297,7 @@ TEST_F(ConversionRunTest, EntriesAddedDuringARunWaitAndProgressCountsTheGrownLis
   list(QStringLiteral("in/nodot"));
   list(QStringLiteral("in/b.csv"));
   std::vector<int> barValues;
-  QObject::connect(&form->ProgressBar1, &QProgressBar::valueChanged,
+  QObject::connect(&Controls(*form).ProgressBar1, &QProgressBar::valueChanged,
                    [&](int value) { barValues.push_back(value); });
   harness.boxes.whileShown = [&](const ShownMessage& message) {
     if (message.text.contains(QStringLiteral("at line 254"))) {
@@ -301,7 +318,7 @@ TEST_F(ConversionRunTest, HeaderOptionIsTakenAnewForEachFile) {
   harness.writeFile(QStringLiteral("in/staff.csv"), kStaffCsv);
   list(QStringLiteral("in/nodot"));
   list(QStringLiteral("in/staff.csv"));
-  harness.boxes.whileShown = [&](const ShownMessage&) { form->Check1.setChecked(false); };
+  harness.boxes.whileShown = [&](const ShownMessage&) { Controls(*form).Check1.setChecked(false); };
   startConverting();
   EXPECT_EQ(harness.readFile(QStringLiteral("out/nodot.xml")), std::string(kStaffXml));
   EXPECT_TRUE(harness.readFile(QStringLiteral("out/staff.xml")).find("<header1>id</header1>") !=
@@ -322,12 +339,12 @@ TEST_F(ConversionRunTest, RowTagSwitchAppliesFromTheNextRecordWhileTagTextsStay)
   list(QStringLiteral("in/big.csv"));
   form->show();
   bool switched = false;
-  QObject::connect(&form->ProgressBar1, &QProgressBar::valueChanged, [&](int value) {
+  QObject::connect(&Controls(*form).ProgressBar1, &QProgressBar::valueChanged, [&](int value) {
     // Past the first quarter of the file, so that early records have row tags.
     if (!switched && value > 2500 && value < 5000) {
       switched = true;
-      form->Check2.setChecked(false);
-      form->Text4.setText(QStringLiteral("record"));
+      Controls(*form).Check2.setChecked(false);
+      Controls(*form).Text4.setText(QStringLiteral("record"));
     }
   });
   startConverting();
@@ -362,7 +379,7 @@ TEST_F(ConversionRunTest, ClosingTheWindowInTheMiddleOfAFileLeavesNoOutputBehind
   list(QStringLiteral("in/after.csv"));
   form->show();
   bool closed = false;
-  QObject::connect(&form->ProgressBar1, &QProgressBar::valueChanged, [&](int value) {
+  QObject::connect(&Controls(*form).ProgressBar1, &QProgressBar::valueChanged, [&](int value) {
     // 50 % is the share of files begun; anything else is progress inside big.csv.
     if (!closed && value > 0 && value < 5000) {
       closed = true;
@@ -391,13 +408,13 @@ TEST_F(ConversionRunTest, ClosingTheWindowDuringARunEndsTheProgramsEventLoop) {
   list(QStringLiteral("in/after.csv"));
   form->show();
   bool closed = false;
-  QObject::connect(&form->ProgressBar1, &QProgressBar::valueChanged, [&](int value) {
+  QObject::connect(&Controls(*form).ProgressBar1, &QProgressBar::valueChanged, [&](int value) {
     if (!closed && value > 0 && value < 5000) {
       closed = true;
       form->close();
     }
   });
-  QTimer::singleShot(0, &form->PushButton7, &QPushButton::click);
+  QTimer::singleShot(0, &Controls(*form).PushButton7, &QPushButton::click);
   QTimer neverEnding;  // gone with the test, so it cannot end a later loop
   neverEnding.setSingleShot(true);
   QObject::connect(&neverEnding, &QTimer::timeout, [] { QCoreApplication::exit(1); });

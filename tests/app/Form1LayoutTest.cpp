@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <QHeaderView>
+#include <QMenuBar>
+#include <QTest>
 
 #include "tests/app/WindowHarness.h"
 
 namespace rowvane::app {
 namespace {
 
+using testing::Controls;
+using testing::FormOf;
 using testing::WindowHarness;
 
 // One row of the design table: the control, its container, its place in
@@ -21,7 +25,7 @@ struct ControlCase {
 class Form1LayoutTest : public ::testing::TestWithParam<ControlCase> {
  protected:
   WindowHarness harness;
-  std::unique_ptr<Form1> form = harness.start();
+  std::unique_ptr<MainWindow> form = harness.start();
 };
 
 QString CaptionOf(const QWidget& control) {
@@ -81,7 +85,7 @@ INSTANTIATE_TEST_SUITE_P(
 class Form1WindowTest : public ::testing::Test {
  protected:
   WindowHarness harness;
-  std::unique_ptr<Form1> form = harness.start();
+  std::unique_ptr<MainWindow> form = harness.start();
 };
 
 TEST_F(Form1WindowTest, WindowIsFixedWithoutMaximizeAndNamedAfterTheProduct) {
@@ -90,23 +94,39 @@ TEST_F(Form1WindowTest, WindowIsFixedWithoutMaximizeAndNamedAfterTheProduct) {
   EXPECT_FALSE(form->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
   EXPECT_TRUE(form->windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
   EXPECT_EQ(form->windowTitle(), QStringLiteral("Rowvane"));
-  EXPECT_EQ(form->applicationTitle(), QStringLiteral("Rowvane"));
+  EXPECT_EQ(FormOf(*form).applicationTitle(), QStringLiteral("Rowvane"));
   EXPECT_FALSE(form->windowIcon().isNull());
 }
 
+// Menus arrive later; until then there is no bar, and adding one moves
+// nothing inside the client area: the window grows by the bar's height.
+TEST_F(Form1WindowTest, MenuBarSitsAboveTheUnchangedClientArea) {
+  EXPECT_EQ(form->menuWidget(), nullptr);
+  QMenuBar* bar = form->menuBar();
+  bar->addMenu(QStringLiteral("Format"));
+  form->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+  ASSERT_GT(bar->height(), 0);
+  const Form1& client = FormOf(*form);
+  EXPECT_EQ(client.geometry(), QRect(0, bar->height(), 536, 661));
+  EXPECT_EQ(Controls(*form).PushButton7.geometry(), QRect(8, 592, 520, 27));
+  EXPECT_EQ(form->size(), QSize(536, 661 + bar->height()));
+  EXPECT_EQ(form->minimumSize(), form->maximumSize());
+}
+
 TEST_F(Form1WindowTest, OptionsStartAtTheirInitialValues) {
-  EXPECT_TRUE(form->Check1.isChecked());
-  EXPECT_TRUE(form->Check2.isChecked());
-  EXPECT_EQ(form->ProgressBar1.percent(), 0.0);
-  EXPECT_EQ(form->MousePointer(), 0);
-  EXPECT_EQ(form->ListView1.listItems().Count(), 0);
+  EXPECT_TRUE(Controls(*form).Check1.isChecked());
+  EXPECT_TRUE(Controls(*form).Check2.isChecked());
+  EXPECT_EQ(Controls(*form).ProgressBar1.percent(), 0.0);
+  EXPECT_EQ(FormOf(*form).MousePointer(), 0);
+  EXPECT_EQ(Controls(*form).ListView1.listItems().Count(), 0);
 }
 
 TEST_F(Form1WindowTest, ListHasOneColumnOf7000Twips) {
-  EXPECT_EQ(form->ListView1.columnCount(), 1);
-  EXPECT_EQ(form->ListView1.headerItem()->text(0), QStringLiteral("CSV File(s)"));
-  EXPECT_EQ(form->ListView1.columnWidth(0), 467);
-  EXPECT_FALSE(form->ListView1.rootIsDecorated());
+  EXPECT_EQ(Controls(*form).ListView1.columnCount(), 1);
+  EXPECT_EQ(Controls(*form).ListView1.headerItem()->text(0), QStringLiteral("CSV File(s)"));
+  EXPECT_EQ(Controls(*form).ListView1.columnWidth(0), 467);
+  EXPECT_FALSE(Controls(*form).ListView1.rootIsDecorated());
 }
 
 TEST_F(Form1WindowTest, TabGoesThroughTheControlsInDesignOrder) {
@@ -115,21 +135,21 @@ TEST_F(Form1WindowTest, TabGoesThroughTheControlsInDesignOrder) {
                              "Text3",       "Text4",       "Text5",       "Text1",
                              "PushButton1"};
   QStringList order;
-  QWidget* widget = &form->ListView1;
+  QWidget* widget = &Controls(*form).ListView1;
   do {
     if (widget->focusPolicy() & Qt::TabFocus) {
       order << widget->objectName();
     }
     widget = widget->nextInFocusChain();
-  } while (widget != &form->ListView1);
+  } while (widget != &Controls(*form).ListView1);
   EXPECT_EQ(order, expected);
 }
 
 TEST_F(Form1WindowTest, WithoutSkinTheWindowFramesAndCheckBoxesAreWhite) {
-  EXPECT_FALSE(form->skinApplied());
+  EXPECT_FALSE(FormOf(*form).skinApplied());
   for (const QWidget* surface :
-       {static_cast<QWidget*>(form.get()), static_cast<QWidget*>(&form->Frame4),
-        static_cast<QWidget*>(&form->Check2)}) {
+       {static_cast<QWidget*>(&FormOf(*form)), static_cast<QWidget*>(&Controls(*form).Frame4),
+        static_cast<QWidget*>(&Controls(*form).Check2)}) {
     EXPECT_EQ(surface->palette().color(surface->backgroundRole()), QColor(Qt::white));
   }
 }

@@ -6,6 +6,7 @@
 namespace rowvane::app {
 namespace {
 
+using testing::Controls;
 using testing::WindowHarness;
 
 struct ChoiceCase {
@@ -16,15 +17,15 @@ struct ChoiceCase {
 class OutputFolderChoiceTest : public ::testing::TestWithParam<ChoiceCase> {
  protected:
   WindowHarness harness;
-  std::unique_ptr<Form1> form = harness.start();
+  std::unique_ptr<MainWindow> form = harness.start();
 };
 
 TEST_P(OutputFolderChoiceTest, ChosenFolderGoesIntoTheBoxAndTheStore) {
-  form->Text1.setText(QStringLiteral("/before/"));
+  Controls(*form).Text1.setText(QStringLiteral("/before/"));
   harness.folderDialog.answer = QString::fromUtf8(GetParam().chosen);
-  form->PushButton1.click();
+  Controls(*form).PushButton1.click();
   const QString shown = QString::fromUtf8(GetParam().shown);
-  EXPECT_EQ(form->Text1.text(), shown);
+  EXPECT_EQ(Controls(*form).Text1.text(), shown);
   EXPECT_EQ(harness.store().value(QStringLiteral("Text1")).toString(), shown);
   EXPECT_EQ(harness.folderDialog.prompts, std::vector<QString>{"Please select folder:"});
   EXPECT_TRUE(harness.boxes.shown.empty());
@@ -40,14 +41,14 @@ INSTANTIATE_TEST_SUITE_P(Choices, OutputFolderChoiceTest,
 TEST(OutputFolderTest, FailingDialogIsReportedAndLeavesTheBoxAlone) {
   WindowHarness harness;
   auto form = harness.start();
-  form->Text1.setText(QStringLiteral("/before/"));
+  Controls(*form).Text1.setText(QStringLiteral("/before/"));
   harness.folderDialog.fails = true;
-  form->PushButton1.click();
+  Controls(*form).PushButton1.click();
   ASSERT_EQ(harness.boxes.shown.size(), 1u);
   EXPECT_EQ(harness.boxes.shown[0].text,
             ApplicationErrorText(QStringLiteral("in Rowvane2017/04/05.Form1.PushButton1_Click "),
                                  100, QStringLiteral("The folder dialog could not be shown.")));
-  EXPECT_EQ(form->Text1.text(), QStringLiteral("/before/"));
+  EXPECT_EQ(Controls(*form).Text1.text(), QStringLiteral("/before/"));
 }
 
 }  // namespace

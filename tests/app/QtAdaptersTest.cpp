@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -9,13 +10,77 @@
 #include <QTimer>
 #include <functional>
 
-#include "app/desktop/QtFileOpenDialog.h"
-#include "app/desktop/QtFolderDialog.h"
-#include "app/desktop/QtMessageBoxes.h"
+#include "app/desktop/FileOpenDialog.h"
+#include "app/desktop/FolderDialog.h"
+#include "app/desktop/MessageBoxes.h"
+#include "app/desktop/PersistentSettings.h"
 #include "app/handlers/ApplicationErrorReport.h"
 
 namespace rowvane::app {
 namespace {
+
+// Points an environment variable elsewhere for the life of the guard.
+class EnvironmentGuard {
+ public:
+  EnvironmentGuard(const char* name, const QByteArray& value)
+      : m_name(name), m_had(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name)) {
+    qputenv(name, value);
+  }
+  ~EnvironmentGuard() {
+    if (m_had) {
+      qputenv(m_name, m_old);
+    } else {
+      qunsetenv(m_name);
+    }
+  }
+  EnvironmentGuard(const EnvironmentGuard&) = delete;
+  EnvironmentGuard& operator=(const EnvironmentGuard&) = delete;
+
+ private:
+  const char* m_name;
+  bool m_had;
+  QByteArray m_old;
+};
+
+struct DesktopCase {
+  const char* label;
+  const char* userDirsEntry;  ///< line of user-dirs.dirs; none: no such file
+  const char* existing;       ///< folder below home that exists; none: none
+  const char* expected;       ///< below home; empty: home itself
+};
+
+class DesktopFolderTest : public ::testing::TestWithParam<DesktopCase> {};
+
+TEST_P(DesktopFolderTest, IsTheFolderTheDesktopNamesOrElseHome) {
+  const DesktopCase& row = GetParam();
+  QTemporaryDir root;
+  const QString home = root.filePath(QStringLiteral("home"));
+  const QString config = root.filePath(QStringLiteral("config"));
+  ASSERT_TRUE(QDir().mkpath(home) && QDir().mkpath(config));
+  if (row.existing != nullptr) {
+    ASSERT_TRUE(QDir(home).mkpath(QString::fromUtf8(row.existing)));
+  }
+  if (row.userDirsEntry != nullptr) {
+    QFile dirs(config + QStringLiteral("/user-dirs.dirs"));
+    ASSERT_TRUE(dirs.open(QIODevice::WriteOnly));
+    dirs.write(QByteArray(row.userDirsEntry) + '\n');
+  }
+  const EnvironmentGuard homeGuard("HOME", QFile::encodeName(home));
+  const EnvironmentGuard configGuard("XDG_CONFIG_HOME", QFile::encodeName(config));
+  const QString expected = *row.expected == '\0'
+                               ? QDir::homePath()
+                               : home + QLatin1Char('/') + QString::fromUtf8(row.expected);
+  EXPECT_EQ(DesktopFolder(), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Homes, DesktopFolderTest,
+    ::testing::Values(
+        DesktopCase{"NamedAndPresent", "XDG_DESKTOP_DIR=\"$HOME/Bureau\"", "Bureau", "Bureau"},
+        DesktopCase{"NamedButMissing", "XDG_DESKTOP_DIR=\"$HOME/Bureau\"", "Desktop", ""},
+        DesktopCase{"UnnamedAndPresent", nullptr, "Desktop", "Desktop"},
+        DesktopCase{"UnnamedAndMissing", nullptr, nullptr, ""}),
+    [](const ::testing::TestParamInfo<DesktopCase>& row) { return row.param.label; });
 
 TEST(WithDisplayLineBreaks, TurnsCrLfAndBareCrIntoOneBreakEach) {
   EXPECT_EQ(WithDisplayLineBreaks(QStringLiteral("a\r\nb\r\rc\nd")),

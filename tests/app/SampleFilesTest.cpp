@@ -9,6 +9,7 @@
 namespace rowvane::app {
 namespace {
 
+using testing::Controls;
 using testing::EntriesOf;
 using testing::WindowHarness;
 
@@ -46,15 +47,15 @@ class SampleFilesTest : public ::testing::Test {
   }
 
   WindowHarness harness;
-  std::unique_ptr<Form1> form = harness.start();
+  std::unique_ptr<MainWindow> form = harness.start();
 };
 
 TEST_F(SampleFilesTest, EveryPressAddsEachFileOfTheFolderHiddenOnesTooButNothingBelowIt) {
   for (const char* file : {"a.csv", "b.txt", ".hidden.csv", "old/c.csv"}) {
     harness.writeFile(QStringLiteral("program/Samples/") + QString::fromUtf8(file), "x");
   }
-  form->PushButton5.click();
-  form->PushButton5.click();
+  Controls(*form).PushButton5.click();
+  Controls(*form).PushButton5.click();
   const QStringList once{samples() + "/.hidden.csv", samples() + "/a.csv", samples() + "/b.txt"};
   EXPECT_EQ(EntriesOf(*form), once + once);
   expectOnlyTheQuestionsAsked(2);
@@ -63,7 +64,7 @@ TEST_F(SampleFilesTest, EveryPressAddsEachFileOfTheFolderHiddenOnesTooButNothing
 
 TEST_F(SampleFilesTest, MissingFolderAddsNothingButIsStillOfferedAndOpened) {
   harness.boxes.answerYes = true;
-  form->PushButton5.click();
+  Controls(*form).PushButton5.click();
   EXPECT_TRUE(EntriesOf(*form).isEmpty());
   expectOnlyTheQuestionsAsked(1);
   EXPECT_EQ(harness.folderOpener.opened, std::vector<QString>{samples() + "/"});
@@ -75,9 +76,9 @@ TEST_F(SampleFilesTest, ShippedSamplesConvertAsTheCommandLineToolConvertsThem) {
   for (const QString& name : FilesOf(built)) {
     ASSERT_TRUE(QFile::copy(built + '/' + name, samples() + '/' + name));
   }
-  form->PushButton5.click();
-  form->Text1.setText(harness.outFolder());
-  form->PushButton7.click();
+  Controls(*form).PushButton5.click();
+  Controls(*form).Text1.setText(harness.outFolder());
+  Controls(*form).PushButton7.click();
   ASSERT_EQ(harness.boxes.shown.size(), 2u);
   EXPECT_EQ(harness.boxes.shown[1].text, QStringLiteral("Done."));
 

@@ -11,6 +11,8 @@
 namespace rowvane::app {
 namespace {
 
+using testing::Controls;
+using testing::FormOf;
 using testing::WindowHarness;
 
 QString LoadLocation() {
@@ -25,7 +27,7 @@ class StartUpTest : public ::testing::Test {
 TEST_F(StartUpTest, FirstStartShowsTheDesktopWithASeparatorAndStoresIt) {
   auto form = harness.start();
   const QString expected = harness.desktop() + QLatin1Char('/');
-  EXPECT_EQ(form->Text1.text(), expected);
+  EXPECT_EQ(Controls(*form).Text1.text(), expected);
   EXPECT_EQ(harness.store().value(QStringLiteral("Text1")).toString(), expected);
   EXPECT_TRUE(harness.boxes.shown.empty());
 }
@@ -34,48 +36,58 @@ TEST_F(StartUpTest, LaterStartShowsTheStoredFolderUnchangedEvenWhenItIsGone) {
   harness.store().setValue(QStringLiteral("Text1"), QStringLiteral("/no/such/folder//"));
   harness.store().sync();
   auto form = harness.start();
-  EXPECT_EQ(form->Text1.text(), QStringLiteral("/no/such/folder//"));
+  EXPECT_EQ(Controls(*form).Text1.text(), QStringLiteral("/no/such/folder//"));
+}
+
+TEST_F(StartUpTest, LongStoredFolderIsShownAndKeptWhole) {
+  const QString stored =
+      QLatin1Char('/') + QString(100 * 1024, QLatin1Char('f')) + QLatin1Char('/');
+  harness.store().setValue(QStringLiteral("Text1"), stored);
+  harness.store().sync();
+  auto form = harness.start();
+  EXPECT_EQ(Controls(*form).Text1.text(), stored);
+  EXPECT_EQ(harness.store().value(QStringLiteral("Text1")).toString(), stored);
 }
 
 TEST_F(StartUpTest, StoredEmptyTextReadsBackEmpty) {
   {
     auto form = harness.start();
-    form->Text1.clear();
+    Controls(*form).Text1.clear();
   }
   harness.reopenSettings();
   auto form = harness.start();
-  EXPECT_EQ(form->Text1.text(), QString());
+  EXPECT_EQ(Controls(*form).Text1.text(), QString());
 }
 
 TEST_F(StartUpTest, TypedFolderIsStoredAtEveryChangeAndRestoredAtTheNextStart) {
   {
     auto form = harness.start();
-    form->Text1.clear();
+    Controls(*form).Text1.clear();
     EXPECT_EQ(harness.store().value(QStringLiteral("Text1")).toString(), QString());
-    QTest::keyClicks(&form->Text1, QStringLiteral("/tm"));
+    QTest::keyClicks(&Controls(*form).Text1, QStringLiteral("/tm"));
     EXPECT_EQ(harness.store().value(QStringLiteral("Text1")).toString(), QStringLiteral("/tm"));
-    QTest::keyClicks(&form->Text1, QStringLiteral("p/"));
+    QTest::keyClicks(&Controls(*form).Text1, QStringLiteral("p/"));
   }
   harness.reopenSettings();
   auto form = harness.start();
-  EXPECT_EQ(form->Text1.text(), QStringLiteral("/tmp/"));
+  EXPECT_EQ(Controls(*form).Text1.text(), QStringLiteral("/tmp/"));
 }
 
 TEST_F(StartUpTest, OptionsAreBackToTheirInitialValuesAfterARestart) {
   {
     auto form = harness.start();
-    form->Text3.setText(QStringLiteral(";"));
-    form->Text4.setText(QStringLiteral("record"));
-    form->Check1.setChecked(false);
-    form->Check2.setChecked(false);
+    Controls(*form).Text3.setText(QStringLiteral(";"));
+    Controls(*form).Text4.setText(QStringLiteral("record"));
+    Controls(*form).Check1.setChecked(false);
+    Controls(*form).Check2.setChecked(false);
   }
   harness.reopenSettings();
   auto form = harness.start();
-  EXPECT_EQ(form->Text3.text(), QStringLiteral(","));
-  EXPECT_EQ(form->Text4.text(), QStringLiteral("row"));
-  EXPECT_EQ(form->Text5.text(), QStringLiteral("XML"));
-  EXPECT_TRUE(form->Check1.isChecked());
-  EXPECT_TRUE(form->Check2.isChecked());
+  EXPECT_EQ(Controls(*form).Text3.text(), QStringLiteral(","));
+  EXPECT_EQ(Controls(*form).Text4.text(), QStringLiteral("row"));
+  EXPECT_EQ(Controls(*form).Text5.text(), QStringLiteral("XML"));
+  EXPECT_TRUE(Controls(*form).Check1.isChecked());
+  EXPECT_TRUE(Controls(*form).Check2.isChecked());
 }
 
 TEST_F(StartUpTest, UnresolvedDesktopIsReportedAndLeavesTheFolderEmptyDespiteAStoredOne) {
@@ -87,7 +99,7 @@ TEST_F(StartUpTest, UnresolvedDesktopIsReportedAndLeavesTheFolderEmptyDespiteASt
   EXPECT_EQ(harness.boxes.shown[0].text,
             ApplicationErrorText(LoadLocation(), 132,
                                  QStringLiteral("The desktop folder could not be found.")));
-  EXPECT_EQ(form->Text1.text(), QString());
+  EXPECT_EQ(Controls(*form).Text1.text(), QString());
   EXPECT_EQ(harness.store().value(QStringLiteral("Text1")).toString(), QStringLiteral("/stored/"));
 }
 
@@ -123,29 +135,31 @@ TEST_F(StartUpTest, HomePageThatCannotOpenIsReportedAndStartUpGoesOn) {
   ASSERT_EQ(harness.boxes.shown.size(), 1u);
   EXPECT_EQ(harness.boxes.shown[0].text,
             ApplicationErrorText(LoadLocation(), 110, QStringLiteral("No web browser.")));
-  EXPECT_EQ(form->ListView1.headerItem()->text(0), QStringLiteral("CSV File(s)"));
-  EXPECT_EQ(form->Text1.text(), harness.desktop() + QLatin1Char('/'));
+  EXPECT_EQ(Controls(*form).ListView1.headerItem()->text(0), QStringLiteral("CSV File(s)"));
+  EXPECT_EQ(Controls(*form).Text1.text(), harness.desktop() + QLatin1Char('/'));
 }
 
 TEST_F(StartUpTest, SkinFileBesideTheProgramGivesTheButtonFaceColour) {
   harness.writeFile(QStringLiteral("program/x/o.cjs"), "skin");
   auto form = harness.start();
   const QColor buttonFace = QApplication::palette().color(QPalette::Button);
-  EXPECT_TRUE(form->skinApplied());
+  EXPECT_TRUE(FormOf(*form).skinApplied());
   for (const QWidget* surface :
-       {static_cast<QWidget*>(form.get()), static_cast<QWidget*>(&form->Frame1),
-        static_cast<QWidget*>(&form->Frame6), static_cast<QWidget*>(&form->Check1)}) {
+       {static_cast<QWidget*>(&FormOf(*form)), static_cast<QWidget*>(&Controls(*form).Frame1),
+        static_cast<QWidget*>(&Controls(*form).Frame6),
+        static_cast<QWidget*>(&Controls(*form).Check1)}) {
     EXPECT_EQ(surface->palette().color(surface->backgroundRole()), buttonFace)
         << surface->objectName().toStdString();
   }
-  EXPECT_EQ(form->Text1.palette().color(QPalette::Base), QColor(Qt::white));
+  EXPECT_EQ(Controls(*form).Text1.palette().color(QPalette::Base), QColor(Qt::white));
 }
 
 TEST_F(StartUpTest, FolderNamedLikeTheSkinFileIsNoSkin) {
   QDir().mkpath(harness.path(QStringLiteral("program/x/o.cjs")));
   auto form = harness.start();
-  EXPECT_FALSE(form->skinApplied());
-  EXPECT_EQ(form->Frame1.palette().color(form->Frame1.backgroundRole()), QColor(Qt::white));
+  EXPECT_FALSE(FormOf(*form).skinApplied());
+  EXPECT_EQ(Controls(*form).Frame1.palette().color(Controls(*form).Frame1.backgroundRole()),
+            QColor(Qt::white));
 }
 
 // A 16 x 16 cursor file whose hot spot is (3, 5).
@@ -171,7 +185,7 @@ void WriteCursorFile(const QString& path) {
 TEST_F(StartUpTest, HandCursorFileBesideTheProgramIsTheHandOverButtons) {
   WriteCursorFile(harness.path(QStringLiteral("program/HAND-M.CUR")));
   auto form = harness.start();
-  form->setMousePointer(99);
+  FormOf(*form).setMousePointer(99);
   EXPECT_EQ(form->cursor().shape(), Qt::BitmapCursor);
   EXPECT_EQ(form->cursor().hotSpot(), QPoint(3, 5));
   EXPECT_EQ(form->cursor().pixmap().size(), QSize(16, 16));
@@ -184,7 +198,7 @@ TEST_F(StartUpTest, WithoutAReadableHandCursorTheDesktopHandStandsInSilently) {
       harness.writeFile(QStringLiteral("program/HAND-M.CUR"), "not a cursor");
     }
     auto form = harness.start();
-    form->setMousePointer(99);
+    FormOf(*form).setMousePointer(99);
     EXPECT_EQ(form->cursor().shape(), Qt::PointingHandCursor) << "file present: " << present;
   }
   EXPECT_TRUE(harness.boxes.shown.empty());

@@ -7,6 +7,8 @@
 namespace rowvane::app {
 namespace {
 
+using testing::Controls;
+using testing::FormOf;
 using testing::WindowHarness;
 
 class WindowGesturesTest : public ::testing::Test {
@@ -18,16 +20,29 @@ class WindowGesturesTest : public ::testing::Test {
 
   void addEntries(std::initializer_list<const char*> paths) {
     for (const char* path : paths) {
-      form->ListView1.listItems().Add(QString::fromUtf8(path));
+      Controls(*form).ListView1.listItems().Add(QString::fromUtf8(path));
     }
   }
 
-  void select(int position) { form->ListView1.topLevelItem(position - 1)->setSelected(true); }
+  // Selects an entry as the user does: a click on its row.
+  void select(int position) {
+    QTest::mouseClick(Controls(*form).ListView1.viewport(), Qt::LeftButton, {},
+                      rowCentre(position));
+  }
+
+  QPoint rowCentre(int position) const {
+    return Controls(*form)
+        .ListView1.visualItemRect(Controls(*form).ListView1.topLevelItem(position - 1))
+        .center();
+  }
+
+  // A point of the list's blank area, below the last entry.
+  QPoint blankArea() const { return {50, Controls(*form).ListView1.viewport()->height() - 5}; }
 
   QStringList entries() const {
     QStringList texts;
-    for (int position = 1; position <= form->ListView1.listItems().Count(); ++position) {
-      texts << form->ListView1.listItems().Text(position);
+    for (int position = 1; position <= Controls(*form).ListView1.listItems().Count(); ++position) {
+      texts << Controls(*form).ListView1.listItems().Text(position);
     }
     return texts;
   }
@@ -40,35 +55,46 @@ class WindowGesturesTest : public ::testing::Test {
   }
 
   WindowHarness harness;
-  std::unique_ptr<Form1> form = harness.start();
+  std::unique_ptr<MainWindow> form = harness.start();
 };
 
 // ------------------------------------------------------------ list removals
 
-enum class Gesture { DoubleClickOnEntry, DoubleClickBelowEntries, Delete, ShiftDelete, CtrlDelete };
+enum class Gesture {
+  DoubleClickOnEntry,
+  DoubleClickBelowEntries,
+  Delete,
+  ShiftDelete,
+  CtrlDelete,
+  ClickBelowEntriesThenDelete
+};
 
 class RemovalGestureTest : public WindowGesturesTest,
                            public ::testing::WithParamInterface<Gesture> {
  protected:
   void perform(Gesture gesture) {
-    QWidget* viewport = form->ListView1.viewport();
+    QWidget* viewport = Controls(*form).ListView1.viewport();
     switch (gesture) {
-      case Gesture::DoubleClickOnEntry: {
-        const QRect row = form->ListView1.visualItemRect(form->ListView1.topLevelItem(1));
-        QTest::mouseDClick(viewport, Qt::LeftButton, {}, row.center());
+      case Gesture::DoubleClickOnEntry:
+        QTest::mouseDClick(viewport, Qt::LeftButton, {}, rowCentre(2));
         break;
-      }
       case Gesture::DoubleClickBelowEntries:
-        QTest::mouseDClick(viewport, Qt::LeftButton, {}, QPoint(50, viewport->height() - 5));
+        // The double-click's first press lands on the blank area too.
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, blankArea());
+        QTest::mouseDClick(viewport, Qt::LeftButton, {}, blankArea());
+        break;
+      case Gesture::ClickBelowEntriesThenDelete:
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, blankArea());
+        QTest::keyClick(&Controls(*form).ListView1, Qt::Key_Delete);
         break;
       case Gesture::Delete:
-        QTest::keyClick(&form->ListView1, Qt::Key_Delete);
+        QTest::keyClick(&Controls(*form).ListView1, Qt::Key_Delete);
         break;
       case Gesture::ShiftDelete:
-        QTest::keyClick(&form->ListView1, Qt::Key_Delete, Qt::ShiftModifier);
+        QTest::keyClick(&Controls(*form).ListView1, Qt::Key_Delete, Qt::ShiftModifier);
         break;
       case Gesture::CtrlDelete:
-        QTest::keyClick(&form->ListView1, Qt::Key_Delete, Qt::ControlModifier);
+        QTest::keyClick(&Controls(*form).ListView1, Qt::Key_Delete, Qt::ControlModifier);
         break;
     }
   }
@@ -85,7 +111,7 @@ TEST_P(RemovalGestureTest, RemovesTheSelectedEntryAndMovesTheRestUp) {
 TEST_P(RemovalGestureTest, IsRefusedWhileTheHourglassShows) {
   addEntries({"/in/a.csv", "/in/b.csv", "/in/c.csv"});
   select(2);
-  form->setMousePointer(11);
+  FormOf(*form).setMousePointer(11);
   perform(GetParam());
   EXPECT_EQ(entries().size(), 3);
 }
@@ -102,6 +128,8 @@ std::string NameOf(const ::testing::TestParamInfo<Gesture>& gesture) {
       return "ShiftDelete";
     case Gesture::CtrlDelete:
       return "CtrlDelete";
+    case Gesture::ClickBelowEntriesThenDelete:
+      return "ClickBelowEntriesThenDelete";
   }
   return "Unknown";
 }
@@ -109,21 +137,31 @@ std::string NameOf(const ::testing::TestParamInfo<Gesture>& gesture) {
 INSTANTIATE_TEST_SUITE_P(Gestures, RemovalGestureTest,
                          ::testing::Values(Gesture::DoubleClickOnEntry,
                                            Gesture::DoubleClickBelowEntries, Gesture::Delete,
-                                           Gesture::ShiftDelete, Gesture::CtrlDelete),
+                                           Gesture::ShiftDelete, Gesture::CtrlDelete,
+                                           Gesture::ClickBelowEntriesThenDelete),
                          NameOf);
+
+TEST_F(WindowGesturesTest, ClickOnTheBlankAreaKeepsTheSelectedEntryHighlighted) {
+  addEntries({"/in/a.csv", "/in/b.csv", "/in/c.csv"});
+  select(2);
+  QTest::mouseClick(Controls(*form).ListView1.viewport(), Qt::LeftButton, {}, blankArea());
+  const QList<QTreeWidgetItem*> highlighted = Controls(*form).ListView1.selectedItems();
+  ASSERT_EQ(highlighted.size(), 1);
+  EXPECT_EQ(highlighted.first()->text(0), QStringLiteral("/in/b.csv"));
+}
 
 TEST_F(WindowGesturesTest, DuplicateEntriesAreRemovedOneAtATime) {
   addEntries({"/in/a.csv", "/in/a.csv"});
   select(1);
-  QTest::keyClick(&form->ListView1, Qt::Key_Delete);
+  QTest::keyClick(&Controls(*form).ListView1, Qt::Key_Delete);
   EXPECT_EQ(entries(), QStringList{"/in/a.csv"});
 }
 
 TEST_F(WindowGesturesTest, DeleteOnAnEmptyListOrWithoutSelectionDoesNothing) {
-  QTest::keyClick(&form->ListView1, Qt::Key_Delete);
+  QTest::keyClick(&Controls(*form).ListView1, Qt::Key_Delete);
   addEntries({"/in/a.csv"});
-  form->ListView1.clearSelection();
-  QTest::keyClick(&form->ListView1, Qt::Key_Delete);
+  Controls(*form).ListView1.setCurrentItem(nullptr);
+  QTest::keyClick(&Controls(*form).ListView1, Qt::Key_Delete);
   EXPECT_EQ(entries(), QStringList{"/in/a.csv"});
   EXPECT_TRUE(harness.boxes.shown.empty());
 }
@@ -131,81 +169,86 @@ TEST_F(WindowGesturesTest, DeleteOnAnEmptyListOrWithoutSelectionDoesNothing) {
 TEST_F(WindowGesturesTest, OtherKeysRemoveNothing) {
   addEntries({"/in/a.csv", "/in/b.csv"});
   select(1);
-  QTest::keyClick(&form->ListView1, Qt::Key_Backspace);
-  QTest::keyClick(&form->ListView1, Qt::Key_Down);
+  QTest::keyClick(&Controls(*form).ListView1, Qt::Key_Backspace);
+  QTest::keyClick(&Controls(*form).ListView1, Qt::Key_Down);
   EXPECT_EQ(entries().size(), 2);
 }
 
 TEST_F(WindowGesturesTest, ClearListEmptiesTheListEvenWhileBusy) {
   addEntries({"/in/a.csv", "/in/b.csv"});
-  form->setMousePointer(11);
-  form->PushButton4.click();
-  EXPECT_EQ(form->ListView1.listItems().Count(), 0);
-  form->PushButton4.click();
+  FormOf(*form).setMousePointer(11);
+  Controls(*form).PushButton4.click();
+  EXPECT_EQ(Controls(*form).ListView1.listItems().Count(), 0);
+  Controls(*form).PushButton4.click();
   EXPECT_TRUE(harness.boxes.shown.empty());
 }
 
 TEST_F(WindowGesturesTest, EntryTextIsTheWholePathHoweverNarrowTheColumn) {
   const QString longPath = QStringLiteral("/in/") + QString(300, QLatin1Char('x')) + ".csv";
-  form->ListView1.listItems().Add(longPath);
-  EXPECT_EQ(form->ListView1.listItems().Text(1), longPath);
-  EXPECT_THROW(form->ListView1.listItems().Text(2), std::out_of_range);
-  EXPECT_THROW(form->ListView1.listItems().Remove(0), std::out_of_range);
+  Controls(*form).ListView1.listItems().Add(longPath);
+  EXPECT_EQ(Controls(*form).ListView1.listItems().Text(1), longPath);
+  EXPECT_THROW(Controls(*form).ListView1.listItems().Text(2), std::out_of_range);
+  EXPECT_THROW(Controls(*form).ListView1.listItems().Remove(0), std::out_of_range);
 }
 
 // ------------------------------------------------------------ hover rule
 
 TEST_F(WindowGesturesTest, ButtonsShowTheHandAndOtherAreasTheArrow) {
-  for (QPushButton* button : {&form->PushButton1, &form->PushButton4, &form->PushButton5,
-                              &form->PushButton7, &form->PushButton8, &form->PushButton9}) {
+  for (QPushButton* button :
+       {&Controls(*form).PushButton1, &Controls(*form).PushButton4, &Controls(*form).PushButton5,
+        &Controls(*form).PushButton7, &Controls(*form).PushButton8, &Controls(*form).PushButton9}) {
     hoverOver(*button);
-    EXPECT_EQ(form->MousePointer(), 99) << button->objectName().toStdString();
-    hoverOver(form->Frame2);
-    EXPECT_EQ(form->MousePointer(), 0);
+    EXPECT_EQ(FormOf(*form).MousePointer(), 99) << button->objectName().toStdString();
+    hoverOver(Controls(*form).Frame2);
+    EXPECT_EQ(FormOf(*form).MousePointer(), 0);
   }
-  for (QWidget* area : {static_cast<QWidget*>(form->ListView1.viewport()),
-                        static_cast<QWidget*>(&form->Frame1), static_cast<QWidget*>(&form->Frame3),
-                        static_cast<QWidget*>(&form->Frame6), static_cast<QWidget*>(&form->Check1),
-                        static_cast<QWidget*>(&form->Check2), static_cast<QWidget*>(&form->Text3),
-                        static_cast<QWidget*>(&form->Text4), static_cast<QWidget*>(&form->Text5)}) {
-    hoverOver(form->PushButton7);
+  for (QWidget* area : {static_cast<QWidget*>(Controls(*form).ListView1.viewport()),
+                        static_cast<QWidget*>(&Controls(*form).Frame1),
+                        static_cast<QWidget*>(&Controls(*form).Frame3),
+                        static_cast<QWidget*>(&Controls(*form).Frame6),
+                        static_cast<QWidget*>(&Controls(*form).Check1),
+                        static_cast<QWidget*>(&Controls(*form).Check2),
+                        static_cast<QWidget*>(&Controls(*form).Text3),
+                        static_cast<QWidget*>(&Controls(*form).Text4),
+                        static_cast<QWidget*>(&Controls(*form).Text5)}) {
+    hoverOver(Controls(*form).PushButton7);
     hoverOver(*area);
-    EXPECT_EQ(form->MousePointer(), 0) << area->objectName().toStdString();
+    EXPECT_EQ(FormOf(*form).MousePointer(), 0) << area->objectName().toStdString();
   }
-  hoverOver(form->PushButton7);
+  hoverOver(Controls(*form).PushButton7);
   QTest::mouseMove(form.get(), QPoint(3, 3));  // the window's own surface
-  EXPECT_EQ(form->MousePointer(), 0);
+  EXPECT_EQ(FormOf(*form).MousePointer(), 0);
 }
 
 TEST_F(WindowGesturesTest, TextBoxOfTheFolderAndProgressBarKeepThePointer) {
-  hoverOver(form->PushButton1);
-  hoverOver(form->Text1);
-  EXPECT_EQ(form->MousePointer(), 99);
-  hoverOver(form->ProgressBar1);
-  EXPECT_EQ(form->MousePointer(), 99);
-  hoverOver(form->Frame5);
-  hoverOver(form->ProgressBar1);
-  EXPECT_EQ(form->MousePointer(), 0);
+  hoverOver(Controls(*form).PushButton1);
+  hoverOver(Controls(*form).Text1);
+  EXPECT_EQ(FormOf(*form).MousePointer(), 99);
+  hoverOver(Controls(*form).ProgressBar1);
+  EXPECT_EQ(FormOf(*form).MousePointer(), 99);
+  hoverOver(Controls(*form).Frame5);
+  hoverOver(Controls(*form).ProgressBar1);
+  EXPECT_EQ(FormOf(*form).MousePointer(), 0);
 }
 
 TEST_F(WindowGesturesTest, HourglassStaysWhateverTheMouseCrosses) {
-  form->setMousePointer(11);
-  for (QWidget* area :
-       {static_cast<QWidget*>(&form->PushButton8), static_cast<QWidget*>(&form->Frame1),
-        static_cast<QWidget*>(form->ListView1.viewport())}) {
+  FormOf(*form).setMousePointer(11);
+  for (QWidget* area : {static_cast<QWidget*>(&Controls(*form).PushButton8),
+                        static_cast<QWidget*>(&Controls(*form).Frame1),
+                        static_cast<QWidget*>(Controls(*form).ListView1.viewport())}) {
     hoverOver(*area);
-    EXPECT_EQ(form->MousePointer(), 11);
+    EXPECT_EQ(FormOf(*form).MousePointer(), 11);
   }
   EXPECT_EQ(form->cursor().shape(), Qt::WaitCursor);
-  EXPECT_EQ(form->Text3.cursor().shape(), Qt::WaitCursor);
+  EXPECT_EQ(Controls(*form).Text3.cursor().shape(), Qt::WaitCursor);
 }
 
 TEST_F(WindowGesturesTest, ArrowGivesTextBoxesTheirTextCursorBack) {
-  form->setMousePointer(99);
-  EXPECT_EQ(form->Text1.cursor().shape(), Qt::PointingHandCursor);
-  form->setMousePointer(0);
+  FormOf(*form).setMousePointer(99);
+  EXPECT_EQ(Controls(*form).Text1.cursor().shape(), Qt::PointingHandCursor);
+  FormOf(*form).setMousePointer(0);
   EXPECT_EQ(form->cursor().shape(), Qt::ArrowCursor);
-  EXPECT_EQ(form->Text1.cursor().shape(), Qt::IBeamCursor);
+  EXPECT_EQ(Controls(*form).Text1.cursor().shape(), Qt::IBeamCursor);
 }
 
 TEST_F(WindowGesturesTest, ClosingWhileIdleAsksNothing) {

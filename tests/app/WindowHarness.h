@@ -21,6 +21,7 @@
 #include "app/desktop/PersistentSettings.h"
 #include "app/desktop/WindowServices.h"
 #include "app/window/Form1.h"
+#include "app/window/MainWindow.h"
 #include "filelist/FileSystem.h"
 #include "filelist/PosixFileSystem.h"
 
@@ -114,11 +115,78 @@ class RecordingOpener : public HomePageOpener {
   std::vector<QUrl> opened;
 };
 
+/// The child of `window` with the object name `name`, as a user of the window
+/// knows it; throws when there is none of that type.
+template <typename Control>
+Control& Found(const QWidget& window, const char* name) {
+  auto* const control = window.findChild<Control*>(QString::fromLatin1(name));
+  if (control == nullptr) {
+    throw std::logic_error(std::string("no control named ") + name);
+  }
+  return *control;
+}
+
+/// The client area of a started window.
+inline Form1& FormOf(const QWidget& window) {
+  return Found<Form1>(window, "Form1");
+}
+
+/// Form1's controls, found by their design names.
+struct Form1Controls {
+  explicit Form1Controls(const QWidget& window)
+      : ListView1(Found<FileListView>(window, "ListView1")),
+        PushButton1(Found<QPushButton>(window, "PushButton1")),
+        PushButton4(Found<QPushButton>(window, "PushButton4")),
+        PushButton5(Found<QPushButton>(window, "PushButton5")),
+        PushButton7(Found<QPushButton>(window, "PushButton7")),
+        PushButton8(Found<QPushButton>(window, "PushButton8")),
+        PushButton9(Found<QPushButton>(window, "PushButton9")),
+        Frame1(Found<QGroupBox>(window, "Frame1")),
+        Frame2(Found<QGroupBox>(window, "Frame2")),
+        Frame3(Found<QGroupBox>(window, "Frame3")),
+        Frame4(Found<QGroupBox>(window, "Frame4")),
+        Frame5(Found<QGroupBox>(window, "Frame5")),
+        Frame6(Found<QGroupBox>(window, "Frame6")),
+        Check1(Found<QCheckBox>(window, "Check1")),
+        Check2(Found<QCheckBox>(window, "Check2")),
+        Text1(Found<QLineEdit>(window, "Text1")),
+        Text3(Found<QLineEdit>(window, "Text3")),
+        Text4(Found<QLineEdit>(window, "Text4")),
+        Text5(Found<QLineEdit>(window, "Text5")),
+        ProgressBar1(Found<TextProgressBar>(window, "ProgressBar1")) {}
+
+  FileListView& ListView1;
+  QPushButton& PushButton1;
+  QPushButton& PushButton4;
+  QPushButton& PushButton5;
+  QPushButton& PushButton7;
+  QPushButton& PushButton8;
+  QPushButton& PushButton9;
+  QGroupBox& Frame1;
+  QGroupBox& Frame2;
+  QGroupBox& Frame3;
+  QGroupBox& Frame4;
+  QGroupBox& Frame5;
+  QGroupBox& Frame6;
+  QCheckBox& Check1;
+  QCheckBox& Check2;
+  QLineEdit& Text1;
+  QLineEdit& Text3;
+  QLineEdit& Text4;
+  QLineEdit& Text5;
+  TextProgressBar& ProgressBar1;
+};
+
+inline Form1Controls Controls(const QWidget& window) {
+  return Form1Controls(window);
+}
+
 /// The texts of the window's list entries, top to bottom.
-inline QStringList EntriesOf(const Form1& form) {
+inline QStringList EntriesOf(const QWidget& window) {
+  const ListItems& items = Controls(window).ListView1.listItems();
   QStringList texts;
-  for (int position = 1; position <= form.ListView1.listItems().Count(); ++position) {
-    texts << form.ListView1.listItems().Text(position);
+  for (int position = 1; position <= items.Count(); ++position) {
+    texts << items.Text(position);
   }
   return texts;
 }
@@ -177,7 +245,7 @@ class WindowHarness {
   }
 
   /// Starts the program: a new window, with start-up run.
-  std::unique_ptr<Form1> start() { return std::make_unique<Form1>(services()); }
+  std::unique_ptr<MainWindow> start() { return std::make_unique<MainWindow>(services()); }
 
   void writeFile(const QString& relative, const QByteArray& bytes) const {
     const QString target = path(relative);

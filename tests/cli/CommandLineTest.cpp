@@ -59,7 +59,7 @@ TEST_P(AcceptedArguments, GiveTheseOptions) {
   EXPECT_EQ(options.settings.DocumentTag, expected.documentTag);
   EXPECT_EQ(options.settings.RowTag, expected.rowTag);
   EXPECT_EQ(options.settings.IncludeRowTags, expected.includeRowTags);
-  EXPECT_EQ(options.settings.OutputFolder, expected.outputFolder);
+  EXPECT_EQ(options.outputFolder, expected.outputFolder);
   EXPECT_EQ(options.inputs, expected.inputs);
   EXPECT_EQ(options.jobs, expected.jobs);
   EXPECT_EQ(options.quiet, expected.quiet);

@@ -37,10 +37,9 @@ TEST(Batch, LaterInputsWinForTheSameOutputWhateverTheJobs) {
       inputs.push_back(in.write("f" + std::to_string(i) + ".csv", "v\r\n" + std::to_string(i)));
     }
     inputs.push_back(in / "dir-missing/same.csv");  // not present: does not undo the last one
-    ConversionSettings settings;
-    settings.OutputFolder = out.path().string();
     Recorder recorder;
-    const auto outcomes = ConvertBatch(inputs, settings, jobs, recorder);
+    const auto outcomes =
+        ConvertBatch(inputs, out.path().string(), ConversionSettings{}, jobs, recorder);
     ASSERT_EQ(outcomes.size(), inputs.size());
     EXPECT_EQ(ReadFile(out / "same.xml"), "<XML>\r\n <row>\r\n  <v>39</v>\r\n </row>\r\n</XML>")
         << jobs;
@@ -60,12 +59,11 @@ TEST(Batch, LaterInputsWinForTheSameOutputWhateverTheJobs) {
 TEST(Batch, AFailedFileDoesNotStopTheOthers) {
   TempDir in;
   TempDir out;
-  ConversionSettings settings;
-  settings.OutputFolder = out.path().string();
   const std::vector<std::string> inputs = {in.write("a.csv", "x\r\n1"), in.path().string(),
                                            in.write("b.csv", "x\r\n2")};
   Recorder recorder;
-  const auto outcomes = ConvertBatch(inputs, settings, 2, recorder);
+  const auto outcomes =
+      ConvertBatch(inputs, out.path().string(), ConversionSettings{}, 2, recorder);
   EXPECT_EQ(outcomes[0].status, FileOutcome::Status::Converted);
   EXPECT_EQ(outcomes[1].status, FileOutcome::Status::Failed);
   EXPECT_EQ(outcomes[2].status, FileOutcome::Status::Converted);
@@ -97,15 +95,14 @@ TEST(Batch, RunningOutOfMemoryFailsThatFileAndTheBatchGoesOn) {
   for (const unsigned jobs : {1u, 4u}) {
     TempDir in;
     TempDir out;
-    ConversionSettings settings;
-    settings.OutputFolder = out.path().string();
     std::vector<std::string> inputs;
     for (int i = 0; i < 12; ++i) {
       inputs.push_back(in.write("f" + std::to_string(i) + ".csv", "v\r\n" + std::to_string(i)));
     }
     out.write("f3.xml", "earlier output");
     OutOfMemoryObserver observer({3, 7}, {5, 11});
-    const auto outcomes = ConvertBatch(inputs, settings, jobs, observer);
+    const auto outcomes =
+        ConvertBatch(inputs, out.path().string(), ConversionSettings{}, jobs, observer);
     ASSERT_EQ(outcomes.size(), inputs.size());
     for (std::size_t index = 0; index < inputs.size(); ++index) {
       if (index == 3 || index == 7) {
@@ -124,7 +121,7 @@ TEST(Batch, RunningOutOfMemoryFailsThatFileAndTheBatchGoesOn) {
 
 TEST(Batch, EmptyListDoesNothing) {
   Recorder recorder;
-  EXPECT_TRUE(ConvertBatch({}, ConversionSettings{}, 4, recorder).empty());
+  EXPECT_TRUE(ConvertBatch({}, std::string(), ConversionSettings{}, 4, recorder).empty());
   EXPECT_TRUE(recorder.finished.empty());
 }
 

@@ -32,7 +32,7 @@ class FileConversion : public ::testing::Test {
  protected:
   FileOutcome convert(const std::string& input) {
     ConversionObserver observer;
-    return ConvertFile(input, settings, observer);
+    return ConvertFile(input, outputFolder, settings, observer);
   }
   /// No temporary file may be left in the output folder.
   void expectNoTemporaryFiles() {
@@ -40,10 +40,11 @@ class FileConversion : public ::testing::Test {
       EXPECT_EQ(name.find(".rowvane-"), std::string::npos) << name;
     }
   }
-  void SetUp() override { settings.OutputFolder = out.path().string(); }
+  void SetUp() override { outputFolder = out.path().string(); }
 
   TempDir in;
   TempDir out;
+  std::string outputFolder;
   ConversionSettings settings;
 };
 
@@ -103,7 +104,7 @@ TEST_F(FileConversion, NeverWritesOverItsOwnInput) {
   const std::string source = in.write("linked.csv", kStaff);
   ASSERT_EQ(::link(source.c_str(), (out / "linked.xml").c_str()), 0);
   EXPECT_EQ(convert(source).status, Status::Failed);
-  settings.OutputFolder = out.path().string() + "/../" + out.path().filename().string();
+  outputFolder = out.path().string() + "/../" + out.path().filename().string();
   EXPECT_EQ(convert(input).status, Status::Failed);
   EXPECT_EQ(ReadFile(source), kStaff);
   expectNoTemporaryFiles();
@@ -131,7 +132,7 @@ TEST_F(FileConversion, ReplacesAnEarlierOutputKeepingItsPermissions) {
 }
 
 TEST_F(FileConversion, MissingOutputFolderIsAWriteFailure) {
-  settings.OutputFolder = out / "not-there";
+  outputFolder = out / "not-there";
   const FileOutcome outcome = convert(in.write("staff.csv", kStaff));
   EXPECT_EQ(outcome.status, Status::Failed);
   EXPECT_EQ(outcome.failures.at(0), (Failure{FailureKind::Write, "No such file or directory"}));
@@ -145,10 +146,8 @@ int ConvertWithFileSizeLimit(const std::string& input, const std::string& folder
     ::signal(SIGXFSZ, SIG_IGN);
     const rlimit cap{limit, limit};
     ::setrlimit(RLIMIT_FSIZE, &cap);
-    ConversionSettings settings;
-    settings.OutputFolder = folder;
     ConversionObserver observer;
-    const FileOutcome outcome = ConvertFile(input, settings, observer);
+    const FileOutcome outcome = ConvertFile(input, folder, ConversionSettings{}, observer);
     const bool sawWriteFailure = outcome.status == FileOutcome::Status::Failed &&
                                  outcome.failures.size() == 1 &&
                                  outcome.failures[0].kind == FailureKind::Write;
@@ -186,7 +185,7 @@ class ChangeInputWhileRead : public ConversionObserver {
  public:
   ChangeInputWhileRead(std::function<void()> change, bool atEnd)
       : m_change(std::move(change)), m_atEnd(atEnd) {}
-  void onPause(bool&) override {
+  void onPause() override {
     if (!m_atEnd) {
       changeOnce();
     }
@@ -241,7 +240,7 @@ TEST_F(FileConversion, InputChangedWhileReadIsAReadFailureAndKeepsTheOldOutput) 
     in.write("staff.csv", text);
     const std::string target = out.write("staff.xml", "earlier output");
     ChangeInputWhileRead observer(change.change, change.atEnd);
-    const FileOutcome outcome = ConvertFile(input, settings, observer, tuning);
+    const FileOutcome outcome = ConvertFile(input, outputFolder, settings, observer, tuning);
     EXPECT_EQ(outcome.status, Status::Failed) << change.name;
     EXPECT_EQ(outcome.failures, (std::vector<Failure>{{FailureKind::Read, kInputChangedWhileRead}}))
         << change.name;
@@ -251,7 +250,8 @@ TEST_F(FileConversion, InputChangedWhileReadIsAReadFailureAndKeepsTheOldOutput) 
   // Left alone, the same file converts.
   in.write("staff.csv", text);
   ChangeInputWhileRead untouched([] {}, false);
-  EXPECT_EQ(ConvertFile(input, settings, untouched, tuning).status, Status::Converted);
+  EXPECT_EQ(ConvertFile(input, outputFolder, settings, untouched, tuning).status,
+            Status::Converted);
 }
 
 TEST_F(FileConversion, AbandonedTemporaryFilesAreRemovedButLiveOnesKept) {

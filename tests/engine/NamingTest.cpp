@@ -22,12 +22,6 @@ TEST(StripExtension, CutsAtTheLastDotOnly) {
   EXPECT_EQ(StripExtension("README"), std::nullopt);
 }
 
-TEST(Indent, GivesThatManySpaces) {
-  EXPECT_EQ(Indent(2), "  ");
-  EXPECT_EQ(Indent(0), "");
-  EXPECT_EQ(Indent(-3), "");
-}
-
 TEST(OutputPathFor, JoinsFolderAndNameAsTyped) {
   EXPECT_EQ(OutputPathFor("/data/staff.csv", "/out").path, "/out/staff.xml");
   EXPECT_EQ(OutputPathFor("/data/a.b.csv", "/out").path, "/out/a.b.xml");

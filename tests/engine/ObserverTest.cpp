@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/Failure.h"
+#include "engine/LiveOptions.h"
 #include "engine/OutputSink.h"
 #include "tests/engine/ConvertText.h"
 
@@ -11,13 +12,12 @@ namespace rowvane {
 namespace {
 
 /// Switches the row elements off at the first pause and records progress.
-class SwitchingObserver : public ConversionObserver {
+class SwitchingObserver : public ConversionObserver, public LiveOptions {
  public:
   void onProgress(double share) override { shares.push_back(share); }
-  void onPause(bool& includeRowTags) override {
-    ++pauses;
-    includeRowTags = false;
-  }
+  void onPause() override { ++pauses; }
+  const LiveOptions* liveOptions() const override { return this; }
+  bool includeRowTags() const override { return pauses == 0; }
   std::vector<double> shares;
   int pauses = 0;
 };
@@ -47,13 +47,11 @@ TEST(Observer, ARecordKeepsTheLayoutItStartedWith) {
   const std::string longValue(1000, 'x');
   MemorySource source("a\r\n" + longValue + "\r\n2", 64);
   MemorySink sink;
-  class LateSwitch : public ConversionObserver {
+  class LateSwitch : public ConversionObserver, public LiveOptions {
    public:
-    void onPause(bool& includeRowTags) override {
-      if (++calls == 3) {
-        includeRowTags = false;
-      }
-    }
+    void onPause() override { ++calls; }
+    const LiveOptions* liveOptions() const override { return this; }
+    bool includeRowTags() const override { return calls < 3; }
     int calls = 0;
   } observer;
   ConvertCsvToXml(source, sink, ConversionSettings{}, observer, EveryChunk(64));

@@ -139,27 +139,25 @@ TEST(StartBatch, TellsWhyTheOutputFolderCannotBeUsed) {
 std::string SaveWhileAnotherRunStarts(const std::string& root, ConversionTuning tuning) {
   const std::string x = root + "/x.csv";
   const std::string y = root + "/y.csv";
-  ConversionSettings settings;
-  settings.OutputFolder = root + "/out";
+  const ConversionSettings settings;
+  const std::string outputFolder = root + "/out";
   ConversionObserver observer;
   FileOutcome other;
   const ConversionTuning plain = tuning;
   tuning.beforeRename = [&] {
-    if (StartBatch(settings.OutputFolder, {y}).ready()) {
-      other = ConvertFile(y, settings, observer, plain);
+    if (StartBatch(outputFolder, {y}).ready()) {
+      other = ConvertFile(y, outputFolder, settings, observer, plain);
     }
   };
-  const FileOutcome first = ConvertFile(x, settings, observer, tuning);
+  const FileOutcome first = ConvertFile(x, outputFolder, settings, observer, tuning);
   std::string problems;
-  if (first.status != FileOutcome::Status::Converted ||
-      ReadFile(settings.OutputFolder + "/x.xml") != kXml) {
+  if (first.status != FileOutcome::Status::Converted || ReadFile(outputFolder + "/x.xml") != kXml) {
     problems += "x lost: " + (first.failures.empty() ? "" : first.failures[0].message) + "; ";
   }
-  if (other.status != FileOutcome::Status::Converted ||
-      ReadFile(settings.OutputFolder + "/y.xml") != kXml) {
+  if (other.status != FileOutcome::Status::Converted || ReadFile(outputFolder + "/y.xml") != kXml) {
     problems += "y lost; ";
   }
-  if (EntriesOf(settings.OutputFolder) != std::vector<std::string>{"x.xml", "y.xml"}) {
+  if (EntriesOf(outputFolder) != std::vector<std::string>{"x.xml", "y.xml"}) {
     problems += "stray files; ";
   }
   return problems;
@@ -198,15 +196,14 @@ TEST_P(EachSave, OutputFolderSwappedDuringTheSaveOrphansNothing) {
     const auto old = root.path() / "out.old";
     root.makeFolder("out");
     root.makeFolder("elsewhere");
-    ConversionSettings settings;
-    settings.OutputFolder = out.string();
     ConversionTuning tuning = this->tuning();
     tuning.beforeRename = [&] {
       std::filesystem::rename(out, old);
       swap.putInPlace(out);
     };
     ConversionObserver observer;
-    EXPECT_EQ(ConvertFile(input, settings, observer, tuning).status, FileOutcome::Status::Converted)
+    EXPECT_EQ(ConvertFile(input, out.string(), ConversionSettings{}, observer, tuning).status,
+              FileOutcome::Status::Converted)
         << swap.name;
     // The output lands in the folder that was opened for it.
     EXPECT_EQ(EntriesOf(old), std::vector<std::string>{"x.xml"}) << swap.name;

@@ -132,11 +132,11 @@ TEST_P(SettingsFaultTest, WindowStartsWithTheDefaultFolderAndSurvivesAChange) {
   RunRecord record;
   record.faultClass = 9;
   record.scenario = "Settings" + scenario.name;
-  const std::unique_ptr<app::Form1> form = m_harness.start();
-  const QString shown = form->Text1.text();
+  const std::unique_ptr<app::MainWindow> form = m_harness.start();
+  const QString shown = app::testing::Controls(*form).Text1.text();
   const QString expected = m_harness.desktop() + QLatin1Char('/');
   // Typing into the box writes the store at once; it must not fail loudly.
-  form->Text1.setText(QStringLiteral("/another/folder/"));
+  app::testing::Controls(*form).Text1.setText(QStringLiteral("/another/folder/"));
   const auto settingsAfter = StampOf(m_harness.settingsFile().toStdString());
 
   std::string problems;

@@ -45,23 +45,24 @@ void ClearFolder(const std::string& folder) {
 /// A window with real disk writes (fsync included), as the program has it.
 struct WindowUnderTest {
   WindowHarness harness;
-  std::unique_ptr<app::Form1> form;
+  std::unique_ptr<app::MainWindow> form;
 
   WindowUnderTest() {
     app::WindowServices services = harness.services();
     services.tuning = rowvane::ConversionTuning{};
-    form = std::make_unique<app::Form1>(services);
+    form = std::make_unique<app::MainWindow>(services);
   }
 
   void list(const std::string& folder) {
     for (const InputSpec& input : Batch()) {
-      form->ListView1.listItems().Add(QString::fromStdString(folder + "/" + input.name));
+      app::testing::Controls(*form).ListView1.listItems().Add(
+          QString::fromStdString(folder + "/" + input.name));
     }
   }
 
   void convertInto(const std::string& folder) {
-    form->Text1.setText(QString::fromStdString(folder));
-    form->PushButton7.click();
+    app::testing::Controls(*form).Text1.setText(QString::fromStdString(folder));
+    app::testing::Controls(*form).PushButton7.click();
   }
 };
 

@@ -106,14 +106,16 @@ void WindowWalkTest::walkAndConvert() {
   WindowHarness harness;
   app::WindowServices services = harness.services();
   services.tuning = rowvane::ConversionTuning{};
-  const auto form = std::make_unique<app::Form1>(services);
+  const auto form = std::make_unique<app::MainWindow>(services);
   const auto inputsBefore = stampInputs();
 
   harness.folderDialog.answer = QString::fromStdString(m_tree);
-  form->PushButton9.click();
+  app::testing::Controls(*form).PushButton9.click();
   std::vector<std::string> listed;
-  for (int position = 1; position <= form->ListView1.listItems().Count(); ++position) {
-    listed.push_back(form->ListView1.listItems().Text(position).toStdString());
+  for (int position = 1; position <= app::testing::Controls(*form).ListView1.listItems().Count();
+       ++position) {
+    listed.push_back(
+        app::testing::Controls(*form).ListView1.listItems().Text(position).toStdString());
   }
   std::sort(listed.begin(), listed.end());
   std::vector<std::string> expected{m_tree + "/a.csv", m_tree + "/out-link/o.csv",
@@ -123,8 +125,8 @@ void WindowWalkTest::walkAndConvert() {
   }
   std::sort(expected.begin(), expected.end());
 
-  form->Text1.setText(harness.outFolder());
-  form->PushButton7.click();
+  app::testing::Controls(*form).Text1.setText(harness.outFolder());
+  app::testing::Controls(*form).PushButton7.click();
 
   RunRecord record;
   record.faultClass = 6;

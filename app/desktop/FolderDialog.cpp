@@ -1,4 +1,4 @@
-#include "app/desktop/QtFolderDialog.h"
+#include "app/desktop/FolderDialog.h"
 
 #include <QFileDialog>
 

@@ -48,7 +48,8 @@ class FileListView : public QTreeWidget {
   ListItems& listItems() { return m_items; }
   const ListItems& listItems() const { return m_items; }
 
-  /// Position of the selected entry, nothing when none is selected.
+  /// Position of the selected entry (the list's current item, which a click
+  /// on the blank area leaves in place), nothing when there is none.
   std::optional<int> SelectedItemIndex() const;
 
   /// Sets the one column's header text and width in twips.
@@ -64,6 +65,8 @@ class FileListView : public QTreeWidget {
   void OLEDragDrop(const QStringList& paths);
 
  protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
@@ -71,6 +74,8 @@ class FileListView : public QTreeWidget {
   void dropEvent(QDropEvent* event) override;
 
  private:
+  void highlightCurrentItem();
+
   ListItems m_items{*this};
 };
 

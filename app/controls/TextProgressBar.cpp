@@ -1,4 +1,4 @@
-#include "app/window/TextProgressBar.h"
+#include "app/controls/TextProgressBar.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
-#include "app/desktop/CommonDialog.h"
+#include "app/controls/CommonDialog.h"
 
 #include "app/desktop/FileOpenDialog.h"
-#include "app/handlers/ErrorTrap.h"
+#include "app/desktop/NumberedError.h"
 
 namespace rowvane::app {
 

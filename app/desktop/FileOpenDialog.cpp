@@ -1,4 +1,4 @@
-#include "app/desktop/QtFileOpenDialog.h"
+#include "app/desktop/FileOpenDialog.h"
 
 #include <QFileDialog>
 

@@ -1,4 +1,4 @@
-#include "app/window/WindowPointer.h"
+#include "app/controls/WindowPointer.h"
 
 #include <QLineEdit>
 #include <QWidget>
@@ -7,18 +7,20 @@ namespace rowvane::app {
 
 void WindowPointer::set(int value) {
   m_value = value;
-  // Text boxes carry a pointer of their own, so they are set one by one;
-  // every other control shows the window's.
-  const auto textBoxes = m_window.findChildren<QLineEdit*>();
+  // The pointer covers the whole top-level window, a menu bar included. Text
+  // boxes carry a pointer of their own, so they are set one by one; every
+  // other control shows the window's.
+  QWidget& window = *m_area.window();
+  const auto textBoxes = window.findChildren<QLineEdit*>();
   if (value == kDefault) {
-    m_window.unsetCursor();
+    window.unsetCursor();
     for (QLineEdit* box : textBoxes) {
       box->setCursor(Qt::IBeamCursor);
     }
     return;
   }
   const QCursor cursor = cursorFor(value);
-  m_window.setCursor(cursor);
+  window.setCursor(cursor);
   for (QLineEdit* box : textBoxes) {
     box->setCursor(cursor);
   }

@@ -7,7 +7,8 @@ class QWidget;
 
 namespace rowvane::app {
 
-/// The window's mouse pointer: one value for the window and all its controls.
+/// The window's mouse pointer: one value for the top-level window that holds
+/// `area` and all its controls.
 /// 0 is the ordinary arrow (text boxes keep their text cursor), 11 the
 /// hourglass of a long operation, 99 the custom hand.
 class WindowPointer {
@@ -16,7 +17,7 @@ class WindowPointer {
   static constexpr int kHourglass = 11;
   static constexpr int kCustom = 99;
 
-  explicit WindowPointer(QWidget& window) : m_window(window) {}
+  explicit WindowPointer(QWidget& area) : m_area(area) {}
 
   int value() const { return m_value; }
   void set(int value);
@@ -34,7 +35,7 @@ class WindowPointer {
  private:
   QCursor cursorFor(int value) const;
 
-  QWidget& m_window;
+  QWidget& m_area;
   std::optional<QCursor> m_custom;
   int m_value = kDefault;
 };

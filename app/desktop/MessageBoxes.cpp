@@ -1,4 +1,4 @@
-#include "app/desktop/QtMessageBoxes.h"
+#include "app/desktop/MessageBoxes.h"
 
 #include <QMessageBox>
 

@@ -1,4 +1,4 @@
-#include "app/window/FileListView.h"
+#include "app/controls/FileListView.h"
 
 #include <QDropEvent>
 #include <QHeaderView>
@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "app/window/Twips.h"
+#include "app/controls/Twips.h"
 
 namespace rowvane::app {
 
@@ -84,11 +84,11 @@ FileListView::FileListView(QWidget* parent) : QTreeWidget(parent) {
 }
 
 std::optional<int> FileListView::SelectedItemIndex() const {
-  const QList<QTreeWidgetItem*> selected = selectedItems();
-  if (selected.isEmpty()) {
+  QTreeWidgetItem* const current = currentItem();
+  if (current == nullptr) {
     return std::nullopt;
   }
-  return indexOfTopLevelItem(selected.first()) + 1;
+  return indexOfTopLevelItem(current) + 1;
 }
 
 void FileListView::AddColumn(const QString& header) {
@@ -99,9 +99,30 @@ void FileListView::SetColumnWidthTwips(int twips) {
   setColumnWidth(0, PixelsFromTwips(twips));
 }
 
+void FileListView::mousePressEvent(QMouseEvent* event) {
+  QTreeWidget::mousePressEvent(event);
+  highlightCurrentItem();
+}
+
+void FileListView::mouseReleaseEvent(QMouseEvent* event) {
+  QTreeWidget::mouseReleaseEvent(event);
+  highlightCurrentItem();
+}
+
 void FileListView::mouseDoubleClickEvent(QMouseEvent* event) {
   QTreeWidget::mouseDoubleClickEvent(event);
+  highlightCurrentItem();
   emit DblClick();
+}
+
+void FileListView::highlightCurrentItem() {
+  // A click on the blank area clears the view's selection but keeps the
+  // current entry, which the removal gestures act on: keep it highlighted so
+  // the user sees what a double-click or Delete would remove.
+  if (QTreeWidgetItem* const current = currentItem();
+      current != nullptr && !current->isSelected()) {
+    current->setSelected(true);
+  }
 }
 
 void FileListView::keyPressEvent(QKeyEvent* event) {

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+
+#include "filelist/AddFolder.h"
+
+class QWidget;
+
+namespace rowvane::app {
+
+class ApplicationErrorReport;
+class EventPump;
+class WindowPointer;
+struct WindowServices;
+
+/// What a handler reaches of the window besides the controls it works on.
+struct HandlerContext {
+  /// Owner of the dialogs and message boxes the handler shows.
+  QWidget* owner;
+  const WindowServices& services;
+  const ApplicationErrorReport& report;
+  WindowPointer& pointer;
+  EventPump& pump;
+  /// Title of the handler's message boxes.
+  QString applicationTitle;
+
+  /// Shows `text` with OK only, no icon and the application title.
+  void showMessage(const QString& text) const;
+
+  /// Runs the window's pending events; throws LeaveHandler when the window
+  /// has been closed, so that a long operation ends at once.
+  void letEventsRunOrLeave() const;
+
+  /// The same, as the callback the folder walks take.
+  rowvane::LetEventsRun eventsRunOrLeave() const;
+};
+
+}  // namespace rowvane::app
