@@ -1,6 +1,9 @@
 #include <QApplication>
 #include <QSettings>
+#include <cstdio>
+#include <variant>
 
+#include "app/desktop/CommandLineFiles.h"
 #include "app/desktop/FileOpenDialog.h"
 #include "app/desktop/FolderDialog.h"
 #include "app/desktop/FolderOpener.h"
@@ -8,14 +11,42 @@
 #include "app/desktop/MessageBoxes.h"
 #include "app/desktop/OccasionalHomePage.h"
 #include "app/desktop/PersistentSettings.h"
+#include "app/desktop/ProductInfo.h"
+#include "app/desktop/ProgramArguments.h"
+#include "app/desktop/SingleInstance.h"
 #include "app/window/MainWindow.h"
 #include "engine/ProcessSignals.h"
 #include "filelist/PosixFileSystem.h"
 
+namespace {
+
+int PrintAnswer(const rowvane::app::AnswerAndExit& answer) {
+  std::FILE* stream = answer.exitStatus == 0 ? stdout : stderr;
+  std::fputs(answer.text.c_str(), stream);
+  return std::fflush(stream) == 0 ? answer.exitStatus : 1;
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
   using namespace rowvane::app;
   rowvane::LetOversizedWritesFail();
-  QApplication application(argc, argv);
+  // Help and the version need no display, so they come before any Qt.
+  const ProgramArguments arguments = ParseProgramArguments(argc, argv);
+  if (const auto* answer = std::get_if<AnswerAndExit>(&arguments)) {
+    return PrintAnswer(*answer);
+  }
+  const QStringList& startFiles = std::get<StartWindow>(arguments).files;
+  const QString socketName = SingleInstance::userSocketName();
+  if (!startFiles.isEmpty() && SingleInstance::handOver(socketName, startFiles)) {
+    return 0;
+  }
+
+  // The arguments were read above; Qt sees none, so that a file name never
+  // passes for one of its own options.
+  int qtArgumentCount = 1;
+  QApplication application(qtArgumentCount, argv);
+  QGuiApplication::setDesktopFileName(QString::fromUtf8(kDesktopId));
 
   QtMessageBoxes messageBoxes;
   QtFolderDialog folderDialog;
@@ -39,6 +70,12 @@ int main(int argc, char* argv[]) {
       // The folder of the program file itself, also when started through a
       // link to it.
       .programFolder = QCoreApplication::applicationDirPath(),
+  });
+  // A second window, started while another listens, simply works alone.
+  SingleInstance instance(socketName);
+  instance.listen();
+  AcceptCommandLineFiles(startFiles, instance, window, [&window](const QStringList& paths) {
+    window.form().addPathsAsDropped(paths);
   });
   window.show();
   // Closing the window, the last one, ends the program.

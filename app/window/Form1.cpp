@@ -226,10 +226,11 @@ void Form1::connectHandlers() {
   // walked.
   connect(
       &ListView1, &FileListView::OLEDragDrop, this,
-      [this](const QStringList& paths) {
-        RunUntrapped([&] { DropFiles(handlerContext(), ListView1.listItems()).run(paths); });
-      },
-      Qt::QueuedConnection);
+      [this](const QStringList& paths) { addPathsAsDropped(paths); }, Qt::QueuedConnection);
+}
+
+void Form1::addPathsAsDropped(const QStringList& paths) {
+  RunUntrapped([&] { DropFiles(handlerContext(), ListView1.listItems()).run(paths); });
 }
 
 void Form1::startUp() {

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include "app/controls/CommonDialog.h"
@@ -40,6 +41,10 @@ class Form1 : public QWidget {
 
   /// True when start-up found the skin file and gave the window its colours.
   bool skinApplied() const { return m_skinApplied; }
+
+  /// Adds files and folders as a drop onto the list would (files named on the
+  /// command line, or handed over by a later start of the program).
+  void addPathsAsDropped(const QStringList& paths);
 
   /// The window is closing: any long operation still going notices at its
   /// next pause and ends.

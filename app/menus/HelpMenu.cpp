@@ -1,0 +1,32 @@
+#include "app/menus/HelpMenu.h"
+
+#include <QMessageBox>
+
+#include "app/desktop/ProductInfo.h"
+
+namespace rowvane::app {
+
+HelpMenu::HelpMenu(QWidget* parent) : QMenu(QStringLiteral("&Help"), parent) {
+  About.setText(QStringLiteral("About %1").arg(QString::fromUtf8(kProductName)));
+  About.setMenuRole(QAction::AboutRole);
+  connect(&About, &QAction::triggered, this, &HelpMenu::showAbout);
+  addAction(&About);
+}
+
+QString HelpMenu::aboutText() {
+  const QString home = QString::fromUtf8(kHomePageAddress);
+  return QStringLiteral(
+             "<p><b>%1</b> %2</p>"
+             "<p>Converts batches of CSV files into XML files.</p>"
+             "<p>Copyright &copy; %3. Distributed under the %4.</p>"
+             "<p><a href=\"%5\">%5</a></p>")
+      .arg(QString::fromUtf8(kProductName), QString::fromUtf8(kProductVersion),
+           QString::fromUtf8(kMakerName), QString::fromUtf8(kLicenceName), home.toHtmlEscaped());
+}
+
+void HelpMenu::showAbout() {
+  QWidget* owner = parentWidget() != nullptr ? parentWidget()->window() : nullptr;
+  QMessageBox::about(owner, About.text(), aboutText());
+}
+
+}  // namespace rowvane::app

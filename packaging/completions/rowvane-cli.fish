@@ -1,0 +1,12 @@
+# fish completion for rowvane-cli; inputs are completed as files.
+complete -c rowvane-cli -s o -l output -x -a '(__fish_complete_directories)' -d 'Output folder'
+complete -c rowvane-cli -s s -l separator -x -d 'Separating character or characters'
+complete -c rowvane-cli -l no-header -d 'The first line is data, not field names'
+complete -c rowvane-cli -l document-tag -x -d 'Element around the whole document'
+complete -c rowvane-cli -l row-tag -x -d 'Element around the fields of one record'
+complete -c rowvane-cli -l no-row-tags -d 'Fields directly inside the document element'
+complete -c rowvane-cli -s j -l jobs -x -d 'Number of files converted at once'
+complete -c rowvane-cli -s q -l quiet -d 'No progress display'
+complete -c rowvane-cli -s r -l recursive -d 'Take the *.csv files of folder inputs and below'
+complete -c rowvane-cli -s h -l help -d 'Print the options and exit'
+complete -c rowvane-cli -l version -d 'Print the version and exit'

@@ -1,0 +1,35 @@
+# Fails when a long option that PROGRAM's --help lists is missing from any of
+# DOCUMENTS (manual page, shell completions), naming each missing option.
+#   cmake -DPROGRAM=path -DDOCUMENTS="a;b" -P OptionsDocumented.cmake
+execute_process(COMMAND ${PROGRAM} --help
+  OUTPUT_VARIABLE help ERROR_VARIABLE errors RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "${PROGRAM} --help ended with ${status}: ${errors}")
+endif()
+string(REGEX MATCHALL "--[A-Za-z0-9][-A-Za-z0-9]*" options "${help}")
+list(REMOVE_DUPLICATES options)
+if(NOT options)
+  message(FATAL_ERROR "${PROGRAM} --help lists no long options:\n${help}")
+endif()
+
+set(report "")
+foreach(document IN LISTS DOCUMENTS)
+  file(READ ${document} text)
+  # Manual pages escape their hyphens; fish names long options with -l.
+  string(REPLACE "\\-" "-" text "${text}")
+  string(REGEX REPLACE "-l ([-A-Za-z0-9]+)" "--\\1" text "${text}")
+  set(missing "")
+  foreach(option IN LISTS options)
+    if(NOT text MATCHES "${option}([^-A-Za-z0-9]|$)")
+      list(APPEND missing ${option})
+    endif()
+  endforeach()
+  if(missing)
+    list(JOIN missing " " missing)
+    string(APPEND report "\n  ${document}: ${missing}")
+  endif()
+endforeach()
+if(report)
+  message(FATAL_ERROR "Options of ${PROGRAM} --help that are not documented in:${report}")
+endif()
+message(STATUS "All ${PROGRAM} --help options documented: ${options}")
