@@ -2,9 +2,11 @@
 
 #include <string>
 
+#include "engine/CsvFormat.h"
+
 namespace rowvane {
 
-/// The six options of a conversion run. Texts are UTF-8 and are used exactly
+/// The options of a conversion run. Texts are UTF-8 and are used exactly
 /// as typed: nothing is trimmed, checked or escaped.
 struct ConversionSettings {
   /// Exact character sequence between two fields of a line; may be empty.
@@ -20,6 +22,8 @@ struct ConversionSettings {
   bool IncludeRowTags = true;
   /// Folder the output files go to, used as typed (a trailing separator is kept).
   std::string OutputFolder;
+  /// Line breaks, quotes and escaping; classic unless chosen otherwise.
+  CsvFormat Format;
 };
 
 }  // namespace rowvane

@@ -35,10 +35,10 @@ void Convert(InputFile& input, const std::string& outputPath, const ConversionSe
                           {tuning.syncToDisk, tuning.syncToDisk && tuning.syncFolderPerFile});
   if (input.size().value_or(0) >= kBackgroundWriteFrom) {
     BackgroundWriter writer(output);
-    ConvertCsvToXml(input, writer, settings, observer, tuning);
+    outcome.warnings = ConvertCsvToXml(input, writer, settings, observer, tuning);
     writer.finish();
   } else {
-    ConvertCsvToXml(input, output, settings, observer, tuning);
+    outcome.warnings = ConvertCsvToXml(input, output, settings, observer, tuning);
   }
   output.commit();
   outcome.outputBytes = output.bytesWritten();

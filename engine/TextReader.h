@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/ByteSource.h"
+#include "engine/LineBreakSurvey.h"
 #include "engine/TextDecoder.h"
 
 namespace rowvane {
@@ -45,6 +46,8 @@ class TextReader {
 
   std::uint64_t bytesRead() const { return m_bytesRead; }
   Encoding encoding() const { return m_encoding; }
+  /// Whether the text read so far holds LF, and CR LF.
+  const LineBreakSurvey& lineBreaks() const { return m_lineBreaks; }
 
  private:
   void readMark();
@@ -61,6 +64,7 @@ class TextReader {
   Encoding m_encoding = Encoding::Utf8;
   TextDecoder m_decoder{Encoding::Utf8};
   Utf8Validator m_validator;
+  LineBreakSurvey m_lineBreaks;
   std::string m_pendingHead;  // bytes read while looking for the mark
   std::vector<char> m_raw;    // read buffer for encodings that need decoding
   std::string m_decoded;

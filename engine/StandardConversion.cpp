@@ -1,0 +1,621 @@
+#include "engine/StandardConversion.h"
+
+#include <array>
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/NameTags.h"
+#include "engine/PaddedText.h"
+#include "engine/XmlEscaping.h"
+
+namespace rowvane {
+namespace {
+
+constexpr std::string_view kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n";
+constexpr int kNeedMore = -1;
+
+/// The bytes that end a run of plain data, in and out of quoted fields.
+struct StopBytes {
+  std::array<bool, 256> unquoted{};
+  std::array<bool, 256> quoted{};
+  bool escaping = false;
+};
+
+/// Finds the first byte in [from, end) that `stop` marks; `end` when none.
+const char* FindStop(const char* from, const char* end, const std::array<bool, 256>& stop) {
+  const auto marked = [&stop](const char* at) { return stop[static_cast<unsigned char>(*at)]; };
+  while (end - from >= 4) {
+    if (marked(from)) {
+      return from;
+    }
+    if (marked(from + 1)) {
+      return from + 1;
+    }
+    if (marked(from + 2)) {
+      return from + 2;
+    }
+    if (marked(from + 3)) {
+      return from + 3;
+    }
+    from += 4;
+  }
+  while (from < end && !marked(from)) {
+    ++from;
+  }
+  return from;
+}
+
+/// What scanning one record found.
+struct ScannedRecord {
+  std::size_t values = 0;        // 0 for an empty line
+  bool abandoned = false;        // the sink asked to stop
+  std::uint64_t lineBreaks = 0;  // crossed, inside quoted fields and the one that ended it
+  std::optional<std::uint64_t> unterminatedQuote;  // line breaks before the open quote
+  std::size_t length = 0;                          // bytes scanned, when peeking
+};
+
+/// Collects the header record's values into one text with their end offsets.
+class HeaderValues {
+ public:
+  bool beginValue(std::size_t index) {
+    if (index > 0) {
+      m_ends.push_back(m_text.size());
+    }
+    return true;
+  }
+  bool data(const char* at, std::size_t size) {
+    m_text.append(at, size);
+    return true;
+  }
+  bool escaped(const char*, std::size_t, bool) { return true; }
+  void endRecord(std::size_t) { m_ends.push_back(m_text.size()); }
+
+  std::size_t count() const { return m_ends.size(); }
+  std::string_view value(std::size_t index) const {
+    const std::size_t begin = index == 0 ? 0 : m_ends[index - 1];
+    return std::string_view(m_text).substr(begin, m_ends[index] - begin);
+  }
+
+ private:
+  std::string m_text;
+  std::vector<std::size_t> m_ends;
+};
+
+/// Compares a record's values with the header's as they are scanned, and
+/// gives up at the first difference.
+class HeaderComparison {
+ public:
+  explicit HeaderComparison(const HeaderValues& header) : m_header(header) {}
+  bool beginValue(std::size_t index) {
+    if (index > 0 && m_matched != m_header.value(index - 1).size()) {
+      return false;
+    }
+    if (index >= m_header.count()) {
+      return false;
+    }
+    m_current = m_header.value(index);
+    m_matched = 0;
+    return true;
+  }
+  bool data(const char* at, std::size_t size) {
+    if (size > m_current.size() - m_matched ||
+        std::memcmp(at, m_current.data() + m_matched, size) != 0) {
+      return false;
+    }
+    m_matched += size;
+    return true;
+  }
+  bool escaped(const char*, std::size_t, bool) { return false; }
+  void endRecord(std::size_t last) {
+    m_equal = last + 1 == m_header.count() && m_matched == m_current.size();
+  }
+  bool equal(const ScannedRecord& record) const {
+    return !record.abandoned && (record.values == 0 ? m_header.count() == 0 : m_equal);
+  }
+
+ private:
+  const HeaderValues& m_header;
+  std::string_view m_current;
+  std::size_t m_matched = 0;
+  bool m_equal = false;
+};
+
+/// Writes a record's values between their field tags.
+class RecordWriter {
+ public:
+  RecordWriter(WriteCursor& out, NameTags& tags) : m_out(out), m_tags(tags) {}
+  bool beginValue(std::size_t index) {
+    if (index == 0) {
+      m_tags.writeOpen(m_out, 0);
+    } else {
+      m_tags.writeBetween(m_out, index - 1);
+    }
+    m_copying = m_tags.has(index);
+    return true;
+  }
+  bool data(const char* at, std::size_t size) {
+    if (m_copying) {
+      m_out.putPadded(at, size);
+    }
+    return true;
+  }
+  /// `replacement`: for a character XML forbids, counted when written.
+  bool escaped(const char* padded, std::size_t size, bool replacement) {
+    if (m_copying) {
+      m_replaced += replacement ? 1 : 0;
+      m_out.putPadded(padded, size);
+    }
+    return true;
+  }
+  void endRecord(std::size_t last) { m_tags.writeClose(m_out, last); }
+  std::uint64_t replaced() const { return m_replaced; }
+
+ private:
+  std::uint64_t m_replaced = 0;
+  WriteCursor& m_out;
+  NameTags& m_tags;
+  bool m_copying = false;
+};
+
+class FormatConversion {
+ public:
+  FormatConversion(TextReader& reader, XmlWriter& out, const ConversionSettings& settings,
+                   ConversionObserver& observer, const ConversionTuning& tuning,
+                   std::optional<std::uint64_t> inputSize)
+      : m_reader(reader),
+        m_out(out),
+        m_settings(settings),
+        m_observer(observer),
+        m_pauseInterval(tuning.pauseInterval),
+        m_inputSize(inputSize),
+        m_includeRowTags(settings.IncludeRowTags),
+        m_anyBreak(settings.Format.lineBreaks == LineBreaks::Any),
+        m_quotes(settings.Format.quotes == Quotes::Double),
+        m_escaping(settings.Format.escaping == Escaping::Xml),
+        m_separator(settings.Separator),
+        m_tags(settings.IncludeRowTags ? "  " : " ") {
+    m_separatorCanMatch = !m_separator.empty() && separatorFitsLines();
+    m_separatorEndsWithCr = !m_anyBreak && !m_separator.empty() && m_separator.back() == '\r';
+    m_documentTag = m_escaping ? FixXmlName(settings.DocumentTag, "XML") : settings.DocumentTag;
+    const std::string rowTag = m_escaping ? FixXmlName(settings.RowTag, "row") : settings.RowTag;
+    m_rowOpen = m_texts.add(" <" + rowTag + ">\r\n");
+    m_rowClose = m_texts.add(" </" + rowTag + ">\r\n");
+    m_replacement = m_texts.add(kReplacementCharacter);
+    prepareStopBytes(m_plain, false);
+    prepareStopBytes(m_output, m_escaping);
+    if (m_escaping) {
+      for (int b = 0; b < 256; ++b) {
+        const std::string_view entity = XmlEntityFor(static_cast<char>(b));
+        if (!entity.empty()) {
+          m_entities[b] = m_texts.add(entity);
+        } else if (b < 0x20 && b != '\t' && b != '\n') {
+          m_entities[b] = m_replacement;
+        }
+      }
+    }
+    m_lastPause = std::chrono::steady_clock::now();
+  }
+
+  ConversionWarnings run() {
+    if (m_escaping) {
+      m_out.put(kDeclaration);
+    }
+    m_out.put("<");
+    m_out.put(m_documentTag);
+    m_out.put(">\r\n");
+    bool firstRecordNamesFields = !m_settings.HasHeaderRow;
+    if (m_settings.HasHeaderRow) {
+      readHeader();
+    }
+    while (startRecord()) {
+      convertRecord(firstRecordNamesFields);
+      firstRecordNamesFields = false;
+    }
+    m_out.put("</");
+    m_out.put(m_documentTag);
+    m_out.put(">");
+    m_out.flush();
+    m_observer.onProgress(1.0);
+    m_warnings.lineFeedsWithoutCrLf =
+        !m_anyBreak && m_reader.lineBreaks().sawLf() && !m_reader.lineBreaks().sawCrLf();
+    return m_warnings;
+  }
+
+ private:
+  bool separatorFitsLines() const {
+    // A separator can never hold what ends a line.
+    if (m_anyBreak) {
+      return m_separator.find_first_of("\r\n") == std::string_view::npos;
+    }
+    return m_separator.find("\r\n") == std::string_view::npos;
+  }
+
+  void prepareStopBytes(StopBytes& stop, bool escaping) const {
+    stop.escaping = escaping;
+    for (auto* table : {&stop.unquoted, &stop.quoted}) {
+      (*table)['\r'] = true;
+      if (m_anyBreak) {
+        (*table)['\n'] = true;
+      }
+      if (escaping) {
+        for (int b = 0; b < 0x20; ++b) {
+          if (b != '\t' && b != '\n') {
+            (*table)[b] = true;
+          }
+        }
+        (*table)['&'] = (*table)['<'] = (*table)['>'] = true;
+        (*table)[0xEF] = true;  // U+FFFE and U+FFFF begin with it
+      }
+    }
+    if (m_separatorCanMatch) {
+      stop.unquoted[static_cast<unsigned char>(m_separator.front())] = true;
+    }
+    stop.quoted['"'] = true;
+  }
+
+  bool more() {
+    const bool added = m_reader.more();
+    pauseWhenDue();
+    return added;
+  }
+
+  void pauseWhenDue() {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_lastPause < m_pauseInterval) {
+      return;
+    }
+    m_lastPause = now;
+    if (m_inputSize && *m_inputSize > 0) {
+      m_observer.onProgress(static_cast<double>(m_reader.bytesRead()) /
+                            static_cast<double>(*m_inputSize));
+    }
+    m_observer.onPause(m_includeRowTags);
+  }
+
+  /// Length of the line break at `at`; 0 when there is none, kNeedMore when
+  /// the next byte decides.
+  int breakAt(const char* at, const char* end, bool ended) const {
+    if (*at == '\n') {
+      return m_anyBreak ? 1 : 0;
+    }
+    if (*at != '\r') {
+      return 0;
+    }
+    if (at + 1 == end) {
+      return ended ? (m_anyBreak ? 1 : 0) : kNeedMore;
+    }
+    if (at[1] == '\n') {
+      return 2;
+    }
+    return m_anyBreak ? 1 : 0;
+  }
+
+  /// Length of the separator at `at`; 0 when it is not there, kNeedMore when
+  /// later bytes decide.
+  int separatorAt(const char* at, const char* end, bool ended) const {
+    if (!m_separatorCanMatch || *at != m_separator.front()) {
+      return 0;
+    }
+    const std::size_t size = m_separator.size();
+    const auto left = static_cast<std::size_t>(end - at);
+    if (left < size + (m_separatorEndsWithCr ? 1 : 0) && !ended) {
+      return kNeedMore;
+    }
+    if (left < size || std::memcmp(at, m_separator.data(), size) != 0) {
+      return 0;
+    }
+    // CR LF stays a line break where the separator's last CR would take it.
+    if (m_separatorEndsWithCr && left > size && at[size] == '\n') {
+      return 0;
+    }
+    return static_cast<int>(size);
+  }
+
+  /// Scans one record from the start of the reader's text, handing its values
+  /// to `sink`. Consumes what it scans unless `kPeek`; peeking keeps the text
+  /// for the caller to consume or not.
+  template <bool kPeek, class Sink>
+  ScannedRecord scanRecord(Sink& sink, const StopBytes& stops) {
+    ScannedRecord record;
+    std::size_t offset = 0;  // of p from the reader's begin()
+    const char* base = m_reader.begin();
+    const char* p = base;
+    const char* end = m_reader.end();
+    bool ended = m_reader.ended();
+    const auto reload = [&] {
+      base = m_reader.begin();
+      p = base + offset;
+      end = m_reader.end();
+      ended = m_reader.ended();
+    };
+    // Reads on, keeping p; false at the end of the input.
+    const auto refill = [&]() -> bool {
+      offset = static_cast<std::size_t>(p - base);
+      if constexpr (!kPeek) {
+        m_reader.consume(offset);
+        offset = 0;
+      }
+      const bool added = more();
+      reload();
+      return added;
+    };
+    const auto finish = [&](std::size_t values) {
+      offset = static_cast<std::size_t>(p - base);
+      if constexpr (!kPeek) {
+        m_reader.consume(offset);
+      }
+      record.length = offset;
+      record.values = values;
+      return record;
+    };
+    const auto abandon = [&] {
+      record.abandoned = true;
+      return record;
+    };
+
+    // A line break first: an empty line, a record with no values.
+    for (;;) {
+      const int length = p < end ? breakAt(p, end, ended) : 0;
+      if (length == kNeedMore) {
+        refill();
+        continue;
+      }
+      if (length > 0) {
+        p += length;
+        ++record.lineBreaks;
+        return finish(0);
+      }
+      break;
+    }
+    enum class State { FieldStart, Unquoted, Quoted };
+    State state = State::FieldStart;
+    std::uint64_t breaksBeforeQuote = 0;
+    std::size_t field = 0;
+    if (!sink.beginValue(0)) {
+      return abandon();
+    }
+    for (;;) {
+      if (p == end) {
+        if (!refill()) {
+          if (state == State::Quoted) {
+            record.unterminatedQuote = breaksBeforeQuote;
+          }
+          sink.endRecord(field);
+          return finish(field + 1);
+        }
+        continue;
+      }
+      if (state == State::FieldStart) {
+        if (m_quotes && *p == '"') {
+          state = State::Quoted;
+          breaksBeforeQuote = record.lineBreaks;
+          ++p;
+          continue;
+        }
+        state = State::Unquoted;
+      }
+      const bool quoted = state == State::Quoted;
+      const char* q = FindStop(p, end, quoted ? stops.quoted : stops.unquoted);
+      if (q != p && !sink.data(p, static_cast<std::size_t>(q - p))) {
+        return abandon();
+      }
+      p = q;
+      if (q == end) {
+        continue;
+      }
+      if (quoted) {
+        if (*q == '"') {
+          if (q + 1 == end && !ended) {
+            refill();
+            continue;
+          }
+          if (q + 1 < end && q[1] == '"') {
+            if (!sink.data(q, 1)) {
+              return abandon();
+            }
+            p = q + 2;
+          } else {
+            p = q + 1;
+            state = State::Unquoted;  // what follows the closing quote is appended
+          }
+          continue;
+        }
+        if (*q == '\r' || *q == '\n') {
+          const int length = breakAt(q, end, ended);
+          if (length == kNeedMore) {
+            refill();
+            continue;
+          }
+          // CR LF counts once, at its LF.
+          if (length > 0 && !(length == 2 && *q == '\r' && m_anyBreak)) {
+            ++record.lineBreaks;
+          }
+        }
+      } else {
+        const int lineBreak = breakAt(q, end, ended);
+        if (lineBreak == kNeedMore) {
+          refill();
+          continue;
+        }
+        if (lineBreak > 0) {
+          p = q + lineBreak;
+          ++record.lineBreaks;
+          sink.endRecord(field);
+          return finish(field + 1);
+        }
+        const int separator = separatorAt(q, end, ended);
+        if (separator == kNeedMore) {
+          refill();
+          continue;
+        }
+        if (separator > 0) {
+          ++field;
+          if (!sink.beginValue(field)) {
+            return abandon();
+          }
+          p = q + separator;
+          state = State::FieldStart;
+          continue;
+        }
+      }
+      // An ordinary character that a stop byte began.
+      const auto byte = static_cast<unsigned char>(*q);
+      if (stops.escaping) {
+        if (byte == 0xEF) {
+          if (end - q < 3 && !ended) {
+            refill();
+            continue;
+          }
+          if (end - q >= 3 && static_cast<unsigned char>(q[1]) == 0xBF &&
+              (static_cast<unsigned char>(q[2]) & 0xFE) == 0xBE) {
+            if (!sink.escaped(m_texts.at(m_replacement), m_replacement.size, true)) {
+              return abandon();
+            }
+            p = q + 3;
+            continue;
+          }
+        } else if (m_entities[byte].size > 0) {
+          const PaddedTexts::Ref entity = m_entities[byte];
+          if (!sink.escaped(m_texts.at(entity), entity.size,
+                            entity.offset == m_replacement.offset)) {
+            return abandon();
+          }
+          p = q + 1;
+          continue;
+        }
+      }
+      if (!sink.data(q, 1)) {
+        return abandon();
+      }
+      p = q + 1;
+    }
+  }
+
+  void account(const ScannedRecord& record) {
+    if (record.unterminatedQuote && !m_warnings.unterminatedQuoteLine) {
+      m_warnings.unterminatedQuoteLine = m_line + *record.unterminatedQuote;
+    }
+    m_line += record.lineBreaks;
+  }
+
+  /// Skips the empty lines at the reader's position, where they carry no
+  /// record; false at the end of the input.
+  bool skipEmptyLines() {
+    for (;;) {
+      if (m_reader.available() == 0 && !more()) {
+        return false;
+      }
+      if (!m_anyBreak) {
+        return true;
+      }
+      const char first = *m_reader.begin();
+      if (first != '\r' && first != '\n') {
+        return true;
+      }
+      m_reader.require(2);
+      const bool crLf = first == '\r' && m_reader.available() >= 2 && m_reader.begin()[1] == '\n';
+      m_reader.consume(crLf ? 2 : 1);
+      ++m_line;
+    }
+  }
+
+  /// Takes the first record as the header; it never carries a record.
+  void readHeader() {
+    if (!skipEmptyLines()) {
+      m_tags.setCount(0);
+      return;
+    }
+    account(scanRecord<false>(m_header, m_plain));
+    for (std::size_t i = 0; i < m_header.count(); ++i) {
+      if (m_escaping) {
+        m_tags.add(FixXmlName(m_header.value(i), "header" + std::to_string(i + 1)));
+      } else {
+        m_tags.add(m_header.value(i));
+      }
+    }
+    m_tags.setCount(m_header.count());
+  }
+
+  /// Skips empty lines and header repeats; false when no record is left.
+  bool startRecord() {
+    for (;;) {
+      if (!skipEmptyLines()) {
+        return false;
+      }
+      if (!m_settings.HasHeaderRow) {
+        return true;
+      }
+      HeaderComparison comparison(m_header);
+      const ScannedRecord record = scanRecord<true>(comparison, m_plain);
+      if (!comparison.equal(record)) {
+        return true;
+      }
+      m_reader.consume(record.length);
+      account(record);
+    }
+  }
+
+  void convertRecord(bool namesFields) {
+    const bool rowTags = m_includeRowTags;
+    m_tags.reindent(rowTags ? "  " : " ");
+    WriteCursor out(m_out);
+    if (rowTags) {
+      out.putPadded(m_texts.at(m_rowOpen), m_rowOpen.size);
+    }
+    RecordWriter writer(out, m_tags);
+    const ScannedRecord record = scanRecord<false>(writer, m_output);
+    account(record);
+    m_warnings.replacedCharacters += writer.replaced();
+    if (namesFields) {
+      m_tags.setCount(record.values);
+    }
+    for (std::size_t field = record.values; field < m_tags.count(); ++field) {
+      m_tags.writeOpen(out, field);
+      m_tags.writeClose(out, field);
+    }
+    if (rowTags) {
+      out.putPadded(m_texts.at(m_rowClose), m_rowClose.size);
+    }
+  }
+
+  TextReader& m_reader;
+  XmlWriter& m_out;
+  const ConversionSettings& m_settings;
+  ConversionObserver& m_observer;
+  std::chrono::milliseconds m_pauseInterval;
+  std::chrono::steady_clock::time_point m_lastPause;
+  std::optional<std::uint64_t> m_inputSize;
+  bool m_includeRowTags;
+  bool m_anyBreak;
+  bool m_quotes;
+  bool m_escaping;
+  std::string_view m_separator;
+  bool m_separatorCanMatch = false;
+  bool m_separatorEndsWithCr = false;
+  std::string m_documentTag;
+  PaddedTexts m_texts;
+  PaddedTexts::Ref m_rowOpen;
+  PaddedTexts::Ref m_rowClose;
+  PaddedTexts::Ref m_replacement;
+  std::array<PaddedTexts::Ref, 256> m_entities{};
+  StopBytes m_plain;   // header and header repeats: nothing escaped
+  StopBytes m_output;  // records written out
+  HeaderValues m_header;
+  NameTags m_tags;
+  std::uint64_t m_line = 1;
+  ConversionWarnings m_warnings;
+};
+
+}  // namespace
+
+ConversionWarnings ConvertWithFormat(TextReader& reader, XmlWriter& out,
+                                     const ConversionSettings& settings,
+                                     ConversionObserver& observer, const ConversionTuning& tuning,
+                                     std::optional<std::uint64_t> inputSize) {
+  return FormatConversion(reader, out, settings, observer, tuning, inputSize).run();
+}
+
+}  // namespace rowvane
