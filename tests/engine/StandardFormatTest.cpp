@@ -303,5 +303,176 @@ TEST(StandardFormat, StreamingAgreesWithTheWholeTextModelForEveryChoice) {
   }
 }
 
+// ---------------------------------------------------------------------------
+// One row per rule, with the exact output. Row tags are off and the document
+// tag is "X" unless the row says otherwise; "|" stands for CR LF in `expected`.
+
+struct RuleCase {
+  const char* rule;
+  std::string input;
+  CsvFormat format = CsvFormat::Standard();
+  std::string separator = ",";
+  bool header = true;
+  std::string expected;
+  ConversionWarnings warnings = {};
+  std::string documentTag = "X";
+};
+
+void PrintTo(const RuleCase& c, std::ostream* os) {
+  *os << c.rule;
+}
+
+constexpr CsvFormat kQuotesOnly{LineBreaks::CrLf, Quotes::Double, Escaping::None};
+constexpr CsvFormat kAnyBreaksOnly{LineBreaks::Any, Quotes::None, Escaping::None};
+constexpr CsvFormat kNoEscaping{LineBreaks::Any, Quotes::Double, Escaping::None};
+constexpr std::string_view kDecl = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>|";
+
+std::string Bar(std::string text) {
+  for (std::size_t at = 0; (at = text.find("\r\n", at)) != std::string::npos;) {
+    text.replace(at, 2, "|");
+  }
+  return text;
+}
+
+class StandardFormatRule : public ::testing::TestWithParam<RuleCase> {};
+
+TEST_P(StandardFormatRule, GivesTheExactOutput) {
+  const RuleCase& c = GetParam();
+  ConversionSettings settings;
+  settings.Separator = c.separator;
+  settings.HasHeaderRow = c.header;
+  settings.IncludeRowTags = false;
+  settings.DocumentTag = c.documentTag;
+  settings.Format = c.format;
+  for (const std::size_t chunk : {std::size_t{1}, std::size_t{7}, SIZE_MAX}) {
+    const Converted converted = Convert(c.input, settings, chunk);
+    EXPECT_EQ(Bar(converted.xml), c.expected) << "chunk " << chunk;
+    EXPECT_EQ(converted.warnings, c.warnings) << "chunk " << chunk;
+  }
+}
+
+ConversionWarnings Unterminated(std::uint64_t line) {
+  ConversionWarnings w;
+  w.unterminatedQuoteLine = line;
+  return w;
+}
+ConversionWarnings Replaced(std::uint64_t count) {
+  ConversionWarnings w;
+  w.replacedCharacters = count;
+  return w;
+}
+ConversionWarnings OneLine() {
+  ConversionWarnings w;
+  w.lineFeedsWithoutCrLf = true;
+  return w;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, StandardFormatRule,
+    ::testing::Values(
+        RuleCase{.rule = "LF ends a line",
+                 .input = "a,b\n1,2\n3",
+                 .format = kAnyBreaksOnly,
+                 .expected = "<X>| <a>1</a>| <b>2</b>| <a>3</a>| <b></b>|</X>"},
+        RuleCase{.rule = "CR alone ends a line, CR LF counts once",
+                 .input = "a\r1\r\n2\n\r3",
+                 .format = kAnyBreaksOnly,
+                 .expected = "<X>| <a>1</a>| <a>2</a>| <a>3</a>|</X>"},
+        RuleCase{.rule = "empty lines carry no record, before the header too",
+                 .input = "\n\r\n\ra\n\n1\r\r\n",
+                 .format = kAnyBreaksOnly,
+                 .expected = "<X>| <a>1</a>|</X>"},
+        RuleCase{.rule = "with CR LF breaks an empty line is a record with no values",
+                 .input = "a\r\n\r\n1\r\n",
+                 .format = kQuotesOnly,
+                 .expected = "<X>| <a></a>| <a>1</a>|</X>"},
+        RuleCase{.rule = "with CR LF breaks a lone CR or LF is data, and CR LF beats a separator",
+                 .input = "1\r2\n\r\n3",
+                 .format = kQuotesOnly,
+                 .separator = "\r",
+                 .header = false,
+                 .expected = "<X>| <header1>1</header1>| <header2>2\n</header2>| "
+                             "<header1>3</header1>| <header2></header2>|</X>"},
+        RuleCase{.rule = "a separator holding LF never matches with any line break",
+                 .input = "a\nb;\nc",
+                 .format = kAnyBreaksOnly,
+                 .separator = ";\n",
+                 .header = false,
+                 .expected = "<X>| <header1>a</header1>| <header1>b;</header1>| "
+                             "<header1>c</header1>|</X>"},
+        RuleCase{.rule = "a quoted field holds separators and line breaks as they stand",
+                 .input = "a,b\n\"1,2\",\"x\r\ny\nz\"",
+                 .format = kNoEscaping,
+                 .expected = "<X>| <a>1,2</a>| <b>x|y\nz</b>|</X>"},
+        RuleCase{.rule = "a doubled quote is one quote",
+                 .input = "a\n\"say \"\"hi\"\"\"\n\"\"\"\"",
+                 .format = kNoEscaping,
+                 .expected = "<X>| <a>say \"hi\"</a>| <a>\"</a>|</X>"},
+        RuleCase{.rule = "what follows the closing quote is appended; a quote inside is ordinary",
+                 .input = "a,b\n\"b\"x\"y,c\"d\"",
+                 .format = kNoEscaping,
+                 .expected = "<X>| <a>bx\"y</a>| <b>c\"d\"</b>|</X>"},
+        RuleCase{.rule = "a closing quote is never part of a separator",
+                 .input = "a\",b\n\"1\",2\nx\",\"y\"",
+                 .format = kNoEscaping,
+                 .separator = "\",",
+                 .expected = "<X>| <a>1,2</a>| <b></b>| <a>x</a>| <b>y</b>|</X>"},
+        RuleCase{.rule = "the end of the input inside a quoted field ends the record",
+                 .input = "a,b\n1,\"2\n3,4",
+                 .expected = std::string(kDecl) + "<X>| <a>1</a>| <b>2\n3,4</b>|</X>",
+                 .warnings = Unterminated(2)},
+        RuleCase{.rule = "a header repeat is a record with the header's values",
+                 .input = "a,b\n\"a\",b\na,b,\n\"a\"\"\",b\na,\"b\"",
+                 .format = kNoEscaping,
+                 .expected = "<X>| <a>a</a>| <b>b</b>| <a>a\"</a>| <b>b</b>|</X>"},
+        RuleCase{.rule = "an empty line does not repeat a header holding one empty value",
+                 .input = "\"\"\r\n\r\n\"\"\r\nx",
+                 .format = kQuotesOnly,
+                 .expected = "<X>| <></>| <>x</>|</X>"},
+        RuleCase{.rule = "an empty separator leaves the line whole but quoting applies",
+                 .input = "h\n\"a,\nb\"c,d\ne\"f",
+                 .format = kNoEscaping,
+                 .separator = "",
+                 .expected = "<X>| <h>a,\nbc,d</h>| <h>e\"f</h>|</X>"},
+        RuleCase{
+            .rule = "values are escaped and forbidden characters replaced",
+            .input = "v\n\"a&b<c>d\re\x01\tf\x1F\xEF\xBF\xBE\xEF\xBF\xBF\xEF\xBF\xBD\"",
+            .expected = std::string(kDecl) +
+                        "<X>| <v>a&amp;b&lt;c&gt;d&#13;e\xEF\xBF\xBD\tf\xEF\xBF\xBD\xEF\xBF\xBD"
+                        "\xEF\xBF\xBD\xEF\xBF\xBD</v>|</X>",
+            .warnings = Replaced(4)},
+        RuleCase{.rule = "names are fixed one character at a time",
+                 .input = " a,1r,a:b,,\xC3\xA9\xEF\xBC\x8C,\xF0\x9D\x90\x80,-\n1,2,3,4,5,6,7",
+                 .expected = std::string(kDecl) +
+                             "<X>| <_a>1</_a>| <_1r>2</_1r>| <a_b>3</a_b>| <header4>4</header4>| "
+                             "<\xC3\xA9_>5</\xC3\xA9_>| <_>6</_>| <_->7</_->|</X>"},
+        RuleCase{.rule = "an empty document tag becomes XML",
+                 .input = "a\n1",
+                 .expected = std::string(kDecl) + "<XML>| <a>1</a>|</XML>",
+                 .documentTag = ""},
+        RuleCase{.rule = "classic line breaks: LF without CR LF is noticed",
+                 .input = "a\n1",
+                 .format = CsvFormat::Classic(),
+                 .expected = "<X>|</X>",
+                 .warnings = OneLine()},
+        RuleCase{.rule = "classic line breaks: LF beside CR LF is not",
+                 .input = "a\r\n1\n2",
+                 .format = CsvFormat::Classic(),
+                 .expected = "<X>| <a>1\n2</a>|</X>"}),
+    [](const ::testing::TestParamInfo<RuleCase>& param) {
+      return "Rule" + std::to_string(param.index);
+    });
+
+TEST(StandardFormat, RowTagsAndGeneratedNamesFollowTheSameLayout) {
+  ConversionSettings settings;
+  settings.HasHeaderRow = false;
+  settings.RowTag = "";
+  settings.Format = CsvFormat::Standard();
+  EXPECT_EQ(Bar(Convert("\"1\n2\",3\n", settings, 1).xml),
+            std::string(kDecl) +
+                "<XML>| <row>|  <header1>1\n2</header1>|  <header2>3</header2>| "
+                "</row>|</XML>");
+}
+
 }  // namespace
 }  // namespace rowvane
