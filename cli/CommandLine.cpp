@@ -90,25 +90,17 @@ struct RawArguments {
 // The choices of the CSV format: a preset, then any choice set on its own.
 void DescribeFormatOptions(CLI::App& app, RawArguments& raw) {
   app.add_option("--format", raw.format,
-                 "classic: lines end at CR LF, quotes are ordinary, nothing escaped.\n"
-                 "standard: the three choices below set to any, double and xml.")
-      ->type_name("classic|standard")
+                 "classic: CR LF lines, no quoting, no escaping; standard: any, double, xml.")
       ->check(CLI::IsMember({"classic", "standard"}))
       ->capture_default_str();
   app.add_option("--line-breaks", raw.lineBreaks,
-                 "crlf: only CR LF ends a line. any: CR LF, LF or CR does, and\n"
-                 "empty lines are skipped.")
-      ->type_name("crlf|any")
+                 "crlf: only CR LF ends a line; any: CR LF, LF or CR, empty lines skipped.")
       ->check(CLI::IsMember({"crlf", "any"}));
   app.add_option("--quotes", raw.quotes,
-                 "none: quotation marks are ordinary. double: a field in \"...\" may\n"
-                 "hold separators and line breaks, and \"\" in it is one \".")
-      ->type_name("none|double")
+                 "none: quotes are ordinary; double: \"a,b\" is one value, \"\" in it one \".")
       ->check(CLI::IsMember({"none", "double"}));
   app.add_option("--escape", raw.escape,
-                 "none: names and values written as they are. xml: & < > escaped,\n"
-                 "names fixed, so the output is well-formed XML.")
-      ->type_name("none|xml")
+                 "none: names and values as typed; xml: & < > escaped, names fixed.")
       ->check(CLI::IsMember({"none", "xml"}));
 }
 
