@@ -25,7 +25,8 @@ struct StopBytes {
 };
 
 /// Finds the first byte in [from, end) that `stop` marks; `end` when none.
-const char* FindStop(const char* from, const char* end, const std::array<bool, 256>& stop) {
+[[gnu::always_inline]] inline const char* FindStop(const char* from, const char* end,
+                                                   const std::array<bool, 256>& stop) {
   const auto marked = [&stop](const char* at) { return stop[static_cast<unsigned char>(*at)]; };
   while (end - from >= 4) {
     if (marked(from)) {
@@ -179,6 +180,12 @@ class FormatConversion {
         m_tags(settings.IncludeRowTags ? "  " : " ") {
     m_separatorCanMatch = !m_separator.empty() && separatorFitsLines();
     m_separatorEndsWithCr = !m_anyBreak && !m_separator.empty() && m_separator.back() == '\r';
+    // A one-byte separator other than CR or LF needs no look-ahead: the common case.
+    if (m_separatorCanMatch && m_separator.size() == 1 && m_separator != "\r" &&
+        m_separator != "\n") {
+      m_fastSeparator = m_separator.front();
+      m_hasFastSeparator = true;
+    }
     m_documentTag = m_escaping ? FixXmlName(settings.DocumentTag, "XML") : settings.DocumentTag;
     const std::string rowTag = m_escaping ? FixXmlName(settings.RowTag, "row") : settings.RowTag;
     m_rowOpen = m_texts.add(" <" + rowTag + ">\r\n");
@@ -406,6 +413,15 @@ class FormatConversion {
       if (q == end) {
         continue;
       }
+      if (!quoted && m_hasFastSeparator && *q == m_fastSeparator) {
+        ++field;
+        if (!sink.beginValue(field)) {
+          return abandon();
+        }
+        p = q + 1;
+        state = State::FieldStart;
+        continue;
+      }
       if (quoted) {
         if (*q == '"') {
           if (q + 1 == end && !ended) {
@@ -539,6 +555,16 @@ class FormatConversion {
     m_tags.setCount(m_header.count());
   }
 
+  /// False when the record at the reader's position cannot repeat the header:
+  /// unquoted, its first value must begin as the header's does.
+  bool mayRepeatHeader() const {
+    const char first = *m_reader.begin();
+    if ((m_quotes && first == '"') || m_header.count() == 0 || m_header.value(0).empty()) {
+      return true;
+    }
+    return first == m_header.value(0).front();
+  }
+
   /// Skips empty lines and header repeats; false when no record is left.
   bool startRecord() {
     for (;;) {
@@ -546,6 +572,9 @@ class FormatConversion {
         return false;
       }
       if (!m_settings.HasHeaderRow) {
+        return true;
+      }
+      if (!mayRepeatHeader()) {
         return true;
       }
       HeaderComparison comparison(m_header);
@@ -595,6 +624,8 @@ class FormatConversion {
   std::string_view m_separator;
   bool m_separatorCanMatch = false;
   bool m_separatorEndsWithCr = false;
+  bool m_hasFastSeparator = false;  // the separator is one byte, not CR or LF
+  char m_fastSeparator = 0;
   std::string m_documentTag;
   PaddedTexts m_texts;
   PaddedTexts::Ref m_rowOpen;
