@@ -15,12 +15,6 @@ std::string GeneratedName(std::size_t index) {
   return std::string("header").append(digits, result.ptr);
 }
 
-void PutText(WriteCursor& out, std::string_view text) {
-  std::string padded(text);
-  padded.append(kCopySlack, '\0');
-  out.putPadded(padded.data(), text.size());
-}
-
 }  // namespace
 
 NameTags::NameTags(std::string_view indent) : m_indent(indent), m_text(kCopySlack, '\0') {}
@@ -58,7 +52,7 @@ void NameTags::ensureGenerated(std::size_t index) {
   }
 }
 
-void NameTags::writeOpen(WriteCursor& out, std::size_t index) {
+void NameTags::writeOpen(XmlWriter& out, std::size_t index) {
   if (!has(index)) {
     return;
   }
@@ -70,7 +64,7 @@ void NameTags::writeOpen(WriteCursor& out, std::size_t index) {
   }
 }
 
-void NameTags::writeClose(WriteCursor& out, std::size_t index) {
+void NameTags::writeClose(XmlWriter& out, std::size_t index) {
   if (!has(index)) {
     return;
   }
@@ -81,14 +75,9 @@ void NameTags::writeClose(WriteCursor& out, std::size_t index) {
   }
 }
 
-void NameTags::writeBetweenSlowly(WriteCursor& out, std::size_t index) {
-  writeClose(out, index);
-  writeOpen(out, index + 1);
-}
-
-void NameTags::writeGenerated(WriteCursor& out, std::size_t index, std::string_view before,
+void NameTags::writeGenerated(XmlWriter& out, std::size_t index, std::string_view before,
                               std::string_view after) {
-  PutText(out, std::string(before).append(GeneratedName(index)).append(after));
+  out.put(std::string(before).append(GeneratedName(index)).append(after));
 }
 
 }  // namespace rowvane

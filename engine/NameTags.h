@@ -32,18 +32,18 @@ class NameTags {
   std::string_view indent() const { return m_indent; }
 
   /// Indentation and opening tag of field `index`.
-  void writeOpen(WriteCursor& out, std::size_t index);
+  void writeOpen(XmlWriter& out, std::size_t index);
   /// Closing tag and line break of field `index`.
-  void writeClose(WriteCursor& out, std::size_t index);
-  /// Closing tag of field `index`, then the opening tag of the next, where
-  /// either exists.
-  void writeBetween(WriteCursor& out, std::size_t index) {
+  void writeClose(XmlWriter& out, std::size_t index);
+  /// Closing tag of field `index` followed by the opening tag of the next,
+  /// readable for kCopySlack bytes past its end; empty when the two are not
+  /// both prepared (then write them one by one).
+  std::string_view between(std::size_t index) const {
     if (index + 1 < m_spans.size() && index + 1 < m_count) {
-      out.putPadded(m_text.data() + m_spans[index].close,
-                    m_spans[index + 1].close - m_spans[index].close);
-      return;
+      return {m_text.data() + m_spans[index].close,
+              m_spans[index + 1].close - m_spans[index].close};
     }
-    writeBetweenSlowly(out, index);
+    return {};
   }
 
  private:
@@ -54,9 +54,8 @@ class NameTags {
   std::size_t endOf(std::size_t index) const {
     return index + 1 < m_spans.size() ? m_spans[index + 1].open : m_text.size() - kCopySlack;
   }
-  void writeBetweenSlowly(WriteCursor& out, std::size_t index);
   void ensureGenerated(std::size_t index);
-  void writeGenerated(WriteCursor& out, std::size_t index, std::string_view before,
+  void writeGenerated(XmlWriter& out, std::size_t index, std::string_view before,
                       std::string_view after);
 
   std::string m_indent;

@@ -124,22 +124,38 @@ class HeaderComparison {
   bool m_equal = false;
 };
 
-/// Writes a record's values between their field tags.
+/// Closes field `index - 1` (when there is one) and opens field `index`.
+[[gnu::noinline]] void WriteTagsOneByOne(XmlWriter& out, NameTags& tags, std::size_t index) {
+  if (index > 0) {
+    tags.writeClose(out, index - 1);
+  }
+  tags.writeOpen(out, index);
+}
+
+/// Writes a record's values between their field tags. Holds the writer's
+/// cursor itself, so that in the hot loop it stays in registers: call
+/// finish() before anything else writes.
 class RecordWriter {
  public:
-  RecordWriter(WriteCursor& out, NameTags& tags) : m_out(out), m_tags(tags) {}
-  bool beginValue(std::size_t index) {
-    if (index == 0) {
-      m_tags.writeOpen(m_out, 0);
+  RecordWriter(XmlWriter& out, NameTags& tags) : m_out(out), m_tags(tags) { reload(); }
+  RecordWriter(const RecordWriter&) = delete;
+  RecordWriter& operator=(const RecordWriter&) = delete;
+
+  [[gnu::always_inline]] bool beginValue(std::size_t index) {
+    const std::string_view between = index > 0 ? m_tags.between(index - 1) : std::string_view();
+    if (!between.empty()) {
+      put(between.data(), between.size());
     } else {
-      m_tags.writeBetween(m_out, index - 1);
+      sync();
+      WriteTagsOneByOne(m_out, m_tags, index);
+      reload();
     }
     m_copying = m_tags.has(index);
     return true;
   }
-  bool data(const char* at, std::size_t size) {
+  [[gnu::always_inline]] bool data(const char* at, std::size_t size) {
     if (m_copying) {
-      m_out.putPadded(at, size);
+      put(at, size);
     }
     return true;
   }
@@ -147,18 +163,42 @@ class RecordWriter {
   bool escaped(const char* padded, std::size_t size, bool replacement) {
     if (m_copying) {
       m_replaced += replacement ? 1 : 0;
-      m_out.putPadded(padded, size);
+      put(padded, size);
     }
     return true;
   }
-  void endRecord(std::size_t last) { m_tags.writeClose(m_out, last); }
+  void endRecord(std::size_t last) {
+    sync();
+    m_tags.writeClose(m_out, last);
+    reload();
+  }
+  void finish() { sync(); }
   std::uint64_t replaced() const { return m_replaced; }
 
  private:
-  std::uint64_t m_replaced = 0;
-  WriteCursor& m_out;
+  /// As XmlWriter::putPadded.
+  [[gnu::always_inline]] void put(const char* padded, std::size_t size) {
+    if (size <= kCopySlack && size <= static_cast<std::size_t>(m_limit - m_at)) {
+      std::memcpy(m_at, padded, kCopySlack);
+      m_at += size;
+      return;
+    }
+    sync();
+    m_out.put(padded, size);
+    reload();
+  }
+  void sync() { m_out.setCursor(m_at); }
+  void reload() {
+    m_at = m_out.cursor();
+    m_limit = m_out.limit();
+  }
+
+  XmlWriter& m_out;
   NameTags& m_tags;
+  char* m_at = nullptr;
+  char* m_limit = nullptr;
   bool m_copying = false;
+  std::uint64_t m_replaced = 0;
 };
 
 class FormatConversion {
@@ -349,6 +389,7 @@ class FormatConversion {
       reload();
       return added;
     };
+    // Each return gives `record` itself, so it is built in place.
     const auto finish = [&](std::size_t values) {
       offset = static_cast<std::size_t>(p - base);
       if constexpr (!kPeek) {
@@ -356,11 +397,6 @@ class FormatConversion {
       }
       record.length = offset;
       record.values = values;
-      return record;
-    };
-    const auto abandon = [&] {
-      record.abandoned = true;
-      return record;
     };
 
     // A line break first: an empty line, a record with no values.
@@ -373,16 +409,22 @@ class FormatConversion {
       if (length > 0) {
         p += length;
         ++record.lineBreaks;
-        return finish(0);
+        finish(0);
+        return record;
       }
       break;
     }
+    // Held in locals: stores through the output's char pointer could alias members.
+    const bool quotes = m_quotes;
+    const bool hasFastSeparator = m_hasFastSeparator;
+    const char fastSeparator = m_fastSeparator;
     enum class State { FieldStart, Unquoted, Quoted };
     State state = State::FieldStart;
     std::uint64_t breaksBeforeQuote = 0;
     std::size_t field = 0;
     if (!sink.beginValue(0)) {
-      return abandon();
+      record.abandoned = true;
+      return record;
     }
     for (;;) {
       if (p == end) {
@@ -391,12 +433,13 @@ class FormatConversion {
             record.unterminatedQuote = breaksBeforeQuote;
           }
           sink.endRecord(field);
-          return finish(field + 1);
+          finish(field + 1);
+          return record;
         }
         continue;
       }
       if (state == State::FieldStart) {
-        if (m_quotes && *p == '"') {
+        if (quotes && *p == '"') {
           state = State::Quoted;
           breaksBeforeQuote = record.lineBreaks;
           ++p;
@@ -407,16 +450,18 @@ class FormatConversion {
       const bool quoted = state == State::Quoted;
       const char* q = FindStop(p, end, quoted ? stops.quoted : stops.unquoted);
       if (q != p && !sink.data(p, static_cast<std::size_t>(q - p))) {
-        return abandon();
+        record.abandoned = true;
+        return record;
       }
       p = q;
       if (q == end) {
         continue;
       }
-      if (!quoted && m_hasFastSeparator && *q == m_fastSeparator) {
+      if (!quoted && hasFastSeparator && *q == fastSeparator) {
         ++field;
         if (!sink.beginValue(field)) {
-          return abandon();
+          record.abandoned = true;
+          return record;
         }
         p = q + 1;
         state = State::FieldStart;
@@ -430,7 +475,8 @@ class FormatConversion {
           }
           if (q + 1 < end && q[1] == '"') {
             if (!sink.data(q, 1)) {
-              return abandon();
+              record.abandoned = true;
+              return record;
             }
             p = q + 2;
           } else {
@@ -460,7 +506,8 @@ class FormatConversion {
           p = q + lineBreak;
           ++record.lineBreaks;
           sink.endRecord(field);
-          return finish(field + 1);
+          finish(field + 1);
+          return record;
         }
         const int separator = separatorAt(q, end, ended);
         if (separator == kNeedMore) {
@@ -470,7 +517,8 @@ class FormatConversion {
         if (separator > 0) {
           ++field;
           if (!sink.beginValue(field)) {
-            return abandon();
+            record.abandoned = true;
+            return record;
           }
           p = q + separator;
           state = State::FieldStart;
@@ -488,7 +536,8 @@ class FormatConversion {
           if (end - q >= 3 && static_cast<unsigned char>(q[1]) == 0xBF &&
               (static_cast<unsigned char>(q[2]) & 0xFE) == 0xBE) {
             if (!sink.escaped(m_texts.at(m_replacement), m_replacement.size, true)) {
-              return abandon();
+              record.abandoned = true;
+              return record;
             }
             p = q + 3;
             continue;
@@ -497,14 +546,16 @@ class FormatConversion {
           const PaddedTexts::Ref entity = m_entities[byte];
           if (!sink.escaped(m_texts.at(entity), entity.size,
                             entity.offset == m_replacement.offset)) {
-            return abandon();
+            record.abandoned = true;
+            return record;
           }
           p = q + 1;
           continue;
         }
       }
       if (!sink.data(q, 1)) {
-        return abandon();
+        record.abandoned = true;
+        return record;
       }
       p = q + 1;
     }
@@ -590,23 +641,23 @@ class FormatConversion {
   void convertRecord(bool namesFields) {
     const bool rowTags = m_includeRowTags;
     m_tags.reindent(rowTags ? "  " : " ");
-    WriteCursor out(m_out);
     if (rowTags) {
-      out.putPadded(m_texts.at(m_rowOpen), m_rowOpen.size);
+      m_texts.write(m_out, m_rowOpen);
     }
-    RecordWriter writer(out, m_tags);
+    RecordWriter writer(m_out, m_tags);
     const ScannedRecord record = scanRecord<false>(writer, m_output);
+    writer.finish();
     account(record);
     m_warnings.replacedCharacters += writer.replaced();
     if (namesFields) {
       m_tags.setCount(record.values);
     }
     for (std::size_t field = record.values; field < m_tags.count(); ++field) {
-      m_tags.writeOpen(out, field);
-      m_tags.writeClose(out, field);
+      m_tags.writeOpen(m_out, field);
+      m_tags.writeClose(m_out, field);
     }
     if (rowTags) {
-      out.putPadded(m_texts.at(m_rowClose), m_rowClose.size);
+      m_texts.write(m_out, m_rowClose);
     }
   }
 
