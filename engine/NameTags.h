@@ -45,6 +45,20 @@ class NameTags {
     }
     return {};
   }
+  /// The opening tag of field `index` alone, the same way; empty when not prepared.
+  std::string_view open(std::size_t index) const {
+    if (index < m_spans.size() && index < m_count) {
+      return {m_text.data() + m_spans[index].open, m_spans[index].close - m_spans[index].open};
+    }
+    return {};
+  }
+  /// The closing tag and line break of field `index` alone; empty when not prepared.
+  std::string_view close(std::size_t index) const {
+    if (index < m_spans.size() && index < m_count) {
+      return {m_text.data() + m_spans[index].close, endOf(index) - m_spans[index].close};
+    }
+    return {};
+  }
 
  private:
   struct Span {

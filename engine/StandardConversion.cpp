@@ -1,7 +1,9 @@
 #include "engine/StandardConversion.h"
 
 #include <array>
+#include <bit>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -18,30 +20,58 @@ constexpr std::string_view kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-
 constexpr int kNeedMore = -1;
 
 /// The bytes that end a run of plain data, in and out of quoted fields.
+struct StopSet {
+  std::array<bool, 256> marked{};
+  // The marked bytes from 0x20 up, each repeated in all eight lanes; unused
+  // slots hold 0, which the test for bytes below 0x20 covers anyway.
+  std::array<std::uint64_t, 5> lanes{};
+
+  void mark(unsigned char byte) { marked[byte] = true; }
+  void prepareLanes() {
+    std::size_t used = 0;
+    for (int b = 0x20; b < 256; ++b) {
+      if (marked[b] && used < lanes.size()) {
+        lanes[used++] = 0x0101010101010101ULL * static_cast<std::uint64_t>(b);
+      }
+    }
+  }
+};
+
 struct StopBytes {
-  std::array<bool, 256> unquoted{};
-  std::array<bool, 256> quoted{};
+  StopSet unquoted;
+  StopSet quoted;
   bool escaping = false;
 };
 
-/// Finds the first byte in [from, end) that `stop` marks; `end` when none.
+/// Finds the first byte in [from, end) that `stops` marks; `end` when none.
+/// Eight bytes at a time, any byte below 0x20 or equal to one of the lanes is
+/// a candidate, which the table confirms.
 [[gnu::always_inline]] inline const char* FindStop(const char* from, const char* end,
-                                                   const std::array<bool, 256>& stop) {
-  const auto marked = [&stop](const char* at) { return stop[static_cast<unsigned char>(*at)]; };
-  while (end - from >= 4) {
-    if (marked(from)) {
-      return from;
+                                                   const StopSet& stops) {
+  const auto marked = [&stops](const char* at) {
+    return stops.marked[static_cast<unsigned char>(*at)];
+  };
+  if constexpr (std::endian::native == std::endian::little) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
+    const auto zeroBytes = [](std::uint64_t x) { return (x - kOnes) & ~x & kHigh; };
+    while (end - from >= 8) {
+      std::uint64_t word;
+      std::memcpy(&word, from, sizeof word);
+      // The lowest set bit of each test marks its first hit exactly.
+      std::uint64_t hits = ((word - kOnes * 0x20) & ~word & kHigh) |
+                           zeroBytes(word ^ stops.lanes[0]) | zeroBytes(word ^ stops.lanes[1]) |
+                           zeroBytes(word ^ stops.lanes[2]) | zeroBytes(word ^ stops.lanes[3]) |
+                           zeroBytes(word ^ stops.lanes[4]);
+      while (hits != 0) {
+        const char* candidate = from + std::countr_zero(hits) / 8;
+        if (marked(candidate)) {
+          return candidate;
+        }
+        hits &= hits - 1;
+      }
+      from += 8;
     }
-    if (marked(from + 1)) {
-      return from + 1;
-    }
-    if (marked(from + 2)) {
-      return from + 2;
-    }
-    if (marked(from + 3)) {
-      return from + 3;
-    }
-    from += 4;
   }
   while (from < end && !marked(from)) {
     ++from;
@@ -142,9 +172,9 @@ class RecordWriter {
   RecordWriter& operator=(const RecordWriter&) = delete;
 
   [[gnu::always_inline]] bool beginValue(std::size_t index) {
-    const std::string_view between = index > 0 ? m_tags.between(index - 1) : std::string_view();
-    if (!between.empty()) {
-      put(between.data(), between.size());
+    const std::string_view tags = index > 0 ? m_tags.between(index - 1) : m_tags.open(0);
+    if (!tags.empty()) {
+      put(tags.data(), tags.size());
     } else {
       sync();
       WriteTagsOneByOne(m_out, m_tags, index);
@@ -167,7 +197,12 @@ class RecordWriter {
     }
     return true;
   }
-  void endRecord(std::size_t last) {
+  [[gnu::always_inline]] void endRecord(std::size_t last) {
+    const std::string_view tag = m_tags.close(last);
+    if (!tag.empty()) {
+      put(tag.data(), tag.size());
+      return;
+    }
     sync();
     m_tags.writeClose(m_out, last);
     reload();
@@ -282,25 +317,29 @@ class FormatConversion {
 
   void prepareStopBytes(StopBytes& stop, bool escaping) const {
     stop.escaping = escaping;
-    for (auto* table : {&stop.unquoted, &stop.quoted}) {
-      (*table)['\r'] = true;
+    for (StopSet* set : {&stop.unquoted, &stop.quoted}) {
+      set->mark('\r');
       if (m_anyBreak) {
-        (*table)['\n'] = true;
+        set->mark('\n');
       }
       if (escaping) {
-        for (int b = 0; b < 0x20; ++b) {
+        for (unsigned char b = 0; b < 0x20; ++b) {
           if (b != '\t' && b != '\n') {
-            (*table)[b] = true;
+            set->mark(b);
           }
         }
-        (*table)['&'] = (*table)['<'] = (*table)['>'] = true;
-        (*table)[0xEF] = true;  // U+FFFE and U+FFFF begin with it
+        set->mark('&');
+        set->mark('<');
+        set->mark('>');
+        set->mark(0xEF);  // U+FFFE and U+FFFF begin with it
       }
     }
     if (m_separatorCanMatch) {
-      stop.unquoted[static_cast<unsigned char>(m_separator.front())] = true;
+      stop.unquoted.mark(static_cast<unsigned char>(m_separator.front()));
     }
-    stop.quoted['"'] = true;
+    stop.quoted.mark('"');
+    stop.unquoted.prepareLanes();
+    stop.quoted.prepareLanes();
   }
 
   bool more() {
@@ -479,6 +518,14 @@ class FormatConversion {
               return record;
             }
             p = q + 2;
+          } else if (q + 1 < end && hasFastSeparator && q[1] == fastSeparator) {
+            ++field;  // the common case: the separator right after the closing quote
+            if (!sink.beginValue(field)) {
+              record.abandoned = true;
+              return record;
+            }
+            p = q + 2;
+            state = State::FieldStart;
           } else {
             p = q + 1;
             state = State::Unquoted;  // what follows the closing quote is appended
@@ -607,13 +654,20 @@ class FormatConversion {
   }
 
   /// False when the record at the reader's position cannot repeat the header:
-  /// unquoted, its first value must begin as the header's does.
-  bool mayRepeatHeader() const {
-    const char first = *m_reader.begin();
-    if ((m_quotes && first == '"') || m_header.count() == 0 || m_header.value(0).empty()) {
+  /// its first value must begin as the header's does.
+  bool mayRepeatHeader() {
+    if (m_header.count() == 0) {
       return true;
     }
-    return first == m_header.value(0).front();
+    const std::string_view first = m_header.value(0);
+    const char* at = m_reader.begin();
+    if (m_quotes && *at == '"') {
+      // Quoted, the value's first character follows the quote (`""` for a quote).
+      m_reader.require(2);
+      at = m_reader.begin();
+      return m_reader.available() < 2 || at[1] == (first.empty() ? '"' : first.front());
+    }
+    return first.empty() || *at == first.front();
   }
 
   /// Skips empty lines and header repeats; false when no record is left.
