@@ -31,10 +31,7 @@ void NameTags::add(std::string_view name) {
   m_spans.push_back(span);
 }
 
-void NameTags::reindent(std::string_view indent) {
-  if (indent == m_indent) {
-    return;
-  }
+void NameTags::rebuild(std::string_view indent) {
   NameTags other(indent);
   for (std::size_t i = 0; i < m_spans.size(); ++i) {
     const std::size_t nameAt = m_spans[i].open + m_indent.size() + 1;

@@ -28,7 +28,11 @@ class NameTags {
   std::size_t count() const { return m_count; }
   bool has(std::size_t index) const { return index < m_count; }
   /// Writes every tag with a new indentation from now on.
-  void reindent(std::string_view indent);
+  void reindent(std::string_view indent) {
+    if (indent != m_indent) {
+      rebuild(indent);
+    }
+  }
   std::string_view indent() const { return m_indent; }
 
   /// Indentation and opening tag of field `index`.
@@ -68,6 +72,7 @@ class NameTags {
   std::size_t endOf(std::size_t index) const {
     return index + 1 < m_spans.size() ? m_spans[index + 1].open : m_text.size() - kCopySlack;
   }
+  void rebuild(std::string_view indent);
   void ensureGenerated(std::size_t index);
   void writeGenerated(XmlWriter& out, std::size_t index, std::string_view before,
                       std::string_view after);

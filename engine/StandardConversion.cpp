@@ -22,17 +22,23 @@ constexpr int kNeedMore = -1;
 /// The bytes that end a run of plain data, in and out of quoted fields.
 struct StopSet {
   std::array<bool, 256> marked{};
-  // The marked bytes from 0x20 up, each repeated in all eight lanes; unused
-  // slots hold 0, which the test for bytes below 0x20 covers anyway.
+  // Bytes that end a run, each repeated in all eight lanes, for the eight-byte
+  // search; unused slots repeat the first. With `below20` every byte under
+  // 0x20 counts as well, and the lanes hold only the marked bytes from 0x20 up.
   std::array<std::uint64_t, 5> lanes{};
+  std::uint64_t below20 = 0;  // kHigh to count bytes under 0x20, else 0
 
   void mark(unsigned char byte) { marked[byte] = true; }
-  void prepareLanes() {
+  void prepareLanes(bool countBelow20) {
+    below20 = countBelow20 ? 0x8080808080808080ULL : 0;
     std::size_t used = 0;
-    for (int b = 0x20; b < 256; ++b) {
+    for (int b = countBelow20 ? 0x20 : 0; b < 256; ++b) {
       if (marked[b] && used < lanes.size()) {
         lanes[used++] = 0x0101010101010101ULL * static_cast<std::uint64_t>(b);
       }
+    }
+    for (std::size_t i = used; i < lanes.size(); ++i) {
+      lanes[i] = lanes[0];
     }
   }
 };
@@ -44,13 +50,10 @@ struct StopBytes {
 };
 
 /// Finds the first byte in [from, end) that `stops` marks; `end` when none.
-/// Eight bytes at a time, any byte below 0x20 or equal to one of the lanes is
-/// a candidate, which the table confirms.
+/// Eight bytes at a time it may also stop at a byte under 0x20 that is not
+/// marked (a tab), which the caller then takes as an ordinary character.
 [[gnu::always_inline]] inline const char* FindStop(const char* from, const char* end,
                                                    const StopSet& stops) {
-  const auto marked = [&stops](const char* at) {
-    return stops.marked[static_cast<unsigned char>(*at)];
-  };
   if constexpr (std::endian::native == std::endian::little) {
     constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
     constexpr std::uint64_t kHigh = 0x8080808080808080ULL;
@@ -59,21 +62,17 @@ struct StopBytes {
       std::uint64_t word;
       std::memcpy(&word, from, sizeof word);
       // The lowest set bit of each test marks its first hit exactly.
-      std::uint64_t hits = ((word - kOnes * 0x20) & ~word & kHigh) |
-                           zeroBytes(word ^ stops.lanes[0]) | zeroBytes(word ^ stops.lanes[1]) |
-                           zeroBytes(word ^ stops.lanes[2]) | zeroBytes(word ^ stops.lanes[3]) |
-                           zeroBytes(word ^ stops.lanes[4]);
-      while (hits != 0) {
-        const char* candidate = from + std::countr_zero(hits) / 8;
-        if (marked(candidate)) {
-          return candidate;
-        }
-        hits &= hits - 1;
+      const std::uint64_t hits =
+          ((word - kOnes * 0x20) & ~word & stops.below20) | zeroBytes(word ^ stops.lanes[0]) |
+          zeroBytes(word ^ stops.lanes[1]) | zeroBytes(word ^ stops.lanes[2]) |
+          zeroBytes(word ^ stops.lanes[3]) | zeroBytes(word ^ stops.lanes[4]);
+      if (hits != 0) {
+        return from + std::countr_zero(hits) / 8;
       }
       from += 8;
     }
   }
-  while (from < end && !marked(from)) {
+  while (from < end && !stops.marked[static_cast<unsigned char>(*from)]) {
     ++from;
   }
   return from;
@@ -338,8 +337,8 @@ class FormatConversion {
       stop.unquoted.mark(static_cast<unsigned char>(m_separator.front()));
     }
     stop.quoted.mark('"');
-    stop.unquoted.prepareLanes();
-    stop.quoted.prepareLanes();
+    stop.unquoted.prepareLanes(escaping);
+    stop.quoted.prepareLanes(escaping);
   }
 
   bool more() {
@@ -618,6 +617,9 @@ class FormatConversion {
   /// Skips the empty lines at the reader's position, where they carry no
   /// record; false at the end of the input.
   bool skipEmptyLines() {
+    if (m_reader.available() > 0 && *m_reader.begin() != '\r' && *m_reader.begin() != '\n') {
+      return true;  // the common case, kept short
+    }
     for (;;) {
       if (m_reader.available() == 0 && !more()) {
         return false;
