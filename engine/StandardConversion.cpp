@@ -11,6 +11,7 @@
 
 #include "engine/NameTags.h"
 #include "engine/PaddedText.h"
+#include "engine/TextDecoder.h"
 #include "engine/XmlEscaping.h"
 
 namespace rowvane {
@@ -252,7 +253,7 @@ class FormatConversion {
         m_escaping(settings.Format.escaping == Escaping::Xml),
         m_separator(settings.Separator),
         m_tags(settings.IncludeRowTags ? "  " : " ") {
-    m_separatorCanMatch = !m_separator.empty() && separatorFitsLines();
+    m_separatorCanMatch = !m_separator.empty() && separatorCanMatch();
     m_separatorEndsWithCr = !m_anyBreak && !m_separator.empty() && m_separator.back() == '\r';
     // A one-byte separator other than CR or LF needs no look-ahead: the common case.
     if (m_separatorCanMatch && m_separator.size() == 1 && m_separator != "\r" &&
@@ -306,7 +307,13 @@ class FormatConversion {
   }
 
  private:
-  bool separatorFitsLines() const {
+  bool separatorCanMatch() const {
+    // The text is UTF-8: a separator that is not would only ever match inside
+    // a character and cut it in two.
+    Utf8Validator validator;
+    if (!validator.feed(m_separator) || !validator.finish()) {
+      return false;
+    }
     // A separator can never hold what ends a line.
     if (m_anyBreak) {
       return m_separator.find_first_of("\r\n") == std::string_view::npos;
