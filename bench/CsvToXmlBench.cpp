@@ -63,6 +63,39 @@ std::string MakeCsv(std::string_view separator, std::size_t bytes) {
   return csv;
 }
 
+// The same rows with every field quoted; one field in eight holds the
+// separator, one in sixteen a line break, and one in thirty-two a doubled quote.
+std::string MakeQuotedCsv(std::size_t bytes) {
+  const std::string plain = MakeCsv(",", bytes);
+  std::string csv;
+  csv.reserve(plain.size() * 3 / 2);
+  std::size_t field = 0;
+  std::size_t start = 0;
+  while (start <= plain.size()) {
+    const std::size_t end = plain.find_first_of(",\r", start);
+    const std::size_t stop = end == std::string::npos ? plain.size() : end;
+    csv.append("\"").append(plain, start, stop - start);
+    if (field % 8 == 3) {
+      csv.append(", more");
+    }
+    if (field % 16 == 5) {
+      csv.append("\r\nnext line");
+    }
+    if (field % 32 == 7) {
+      csv.append(" \"\"quoted\"\"");
+    }
+    csv.append("\"");
+    ++field;
+    if (end == std::string::npos) {
+      break;
+    }
+    const std::size_t after = plain[end] == ',' ? end + 1 : end + 2;
+    csv.append(plain, end, after - end);
+    start = after;
+  }
+  return csv;
+}
+
 void ConvertRepeatedly(benchmark::State& state, const std::string& csv,
                        const ConversionSettings& settings) {
   MemorySource source(csv);
@@ -100,7 +133,33 @@ void BM_TwoCharacterSeparator(benchmark::State& state) {
   ConvertRepeatedly(state, csv, settings);
 }
 
+// The standard format (any line break, quotes, escaping) against the classic
+// one on the same input: the first on plain rows, the second on quoted ones.
+ConversionSettings Standard() {
+  ConversionSettings settings;
+  settings.Format = CsvFormat::Standard();
+  return settings;
+}
+
+void BM_StandardFormat(benchmark::State& state) {
+  static const std::string csv = MakeCsv(",", kInputBytes);
+  ConvertRepeatedly(state, csv, Standard());
+}
+
+void BM_QuoteHeavyClassic(benchmark::State& state) {
+  static const std::string csv = MakeQuotedCsv(kInputBytes);
+  ConvertRepeatedly(state, csv, ConversionSettings{});
+}
+
+void BM_QuoteHeavyStandard(benchmark::State& state) {
+  static const std::string csv = MakeQuotedCsv(kInputBytes);
+  ConvertRepeatedly(state, csv, Standard());
+}
+
 BENCHMARK(BM_Defaults)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StandardFormat)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_QuoteHeavyClassic)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_QuoteHeavyStandard)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_NoHeaderNoRowTags)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TwoCharacterSeparator)->Unit(benchmark::kMillisecond);
 

@@ -20,8 +20,9 @@ constexpr unsigned kMostJobs = 1024;
 
 // Options that take a value, by long name and by short letter. A new option
 // that takes a value must be listed here as well.
-constexpr std::array<std::string_view, 5> kLongValueOptions = {
-    "--output", "--separator", "--document-tag", "--row-tag", "--jobs"};
+constexpr std::array<std::string_view, 9> kLongValueOptions = {
+    "--output", "--separator",   "--document-tag", "--row-tag", "--jobs",
+    "--format", "--line-breaks", "--quotes",       "--escape"};
 constexpr std::string_view kShortValueOptions = "osj";
 
 bool IsLongValueOption(std::string_view name) {
@@ -80,7 +81,42 @@ struct RawArguments {
   CliOptions options;
   std::string outputFolder;
   unsigned jobs = 0;
+  std::string format = "classic";
+  std::string lineBreaks;
+  std::string quotes;
+  std::string escape;
 };
+
+// The choices of the CSV format: a preset, then any choice set on its own.
+void DescribeFormatOptions(CLI::App& app, RawArguments& raw) {
+  app.add_option("--format", raw.format,
+                 "classic: CR LF lines, no quoting, no escaping; standard: any, double, xml.")
+      ->check(CLI::IsMember({"classic", "standard"}))
+      ->capture_default_str();
+  app.add_option("--line-breaks", raw.lineBreaks,
+                 "crlf: only CR LF ends a line; any: CR LF, LF or CR, empty lines skipped.")
+      ->check(CLI::IsMember({"crlf", "any"}));
+  app.add_option("--quotes", raw.quotes,
+                 "none: quotes are ordinary; double: \"a,b\" is one value, \"\" in it one \".")
+      ->check(CLI::IsMember({"none", "double"}));
+  app.add_option("--escape", raw.escape,
+                 "none: names and values as typed; xml: & < > escaped, names fixed.")
+      ->check(CLI::IsMember({"none", "xml"}));
+}
+
+CsvFormat FormatOf(const RawArguments& raw) {
+  CsvFormat format = raw.format == "standard" ? CsvFormat::Standard() : CsvFormat::Classic();
+  if (!raw.lineBreaks.empty()) {
+    format.lineBreaks = raw.lineBreaks == "any" ? LineBreaks::Any : LineBreaks::CrLf;
+  }
+  if (!raw.quotes.empty()) {
+    format.quotes = raw.quotes == "double" ? Quotes::Double : Quotes::None;
+  }
+  if (!raw.escape.empty()) {
+    format.escaping = raw.escape == "xml" ? Escaping::Xml : Escaping::None;
+  }
+  return format;
+}
 
 void DescribeOptions(CLI::App& app, RawArguments& raw) {
   ConversionSettings& settings = raw.options.settings;
@@ -90,8 +126,9 @@ void DescribeOptions(CLI::App& app, RawArguments& raw) {
       "file of that name is replaced. Inputs are converted in the order given, and\n"
       "when two inputs map to the same output, the later one wins.");
   app.footer(
-      "Lines end with CR LF; fields are split at the separator exactly as typed (no\n"
-      "quoting, no trimming). Names and values are written into the XML unescaped.\n"
+      "By default lines end with CR LF; fields are split at the separator exactly as\n"
+      "typed (no quoting, no trimming). Names and values are written into the XML\n"
+      "unescaped. --format standard reads the CSV most programs write.\n"
       "An input named without a dot is reported, and its output is written as its\n"
       "whole name plus \".xml\".\n"
       "\n"
@@ -121,6 +158,7 @@ void DescribeOptions(CLI::App& app, RawArguments& raw) {
                  "Name of the element around the fields of one record; may be empty.")
       ->type_name("TEXT")
       ->capture_default_str();
+  DescribeFormatOptions(app, raw);
   app.add_flag_callback(
       "--no-row-tags", [&settings] { settings.IncludeRowTags = false; },
       "Write the fields of all records directly inside the document element.");
@@ -143,6 +181,7 @@ void DescribeOptions(CLI::App& app, RawArguments& raw) {
 CliOptions FinishOptions(const CLI::App& app, RawArguments raw) {
   CliOptions options = std::move(raw.options);
   options.outputFolder = std::move(raw.outputFolder);
+  options.settings.Format = FormatOf(raw);
   if (app.count("--jobs") > 0) {
     options.jobs = raw.jobs;
   }

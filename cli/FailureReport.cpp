@@ -32,6 +32,26 @@ std::string LineFor(std::string_view input, const std::string& reason) {
   return "rowvane-cli: " + EscapeForDisplay(input) + ": " + reason;
 }
 
+// What the conversion noticed; the output is written all the same.
+std::vector<std::string> WarningsOf(const ConversionWarnings& warnings) {
+  std::vector<std::string> lines;
+  if (warnings.lineFeedsWithoutCrLf) {
+    lines.emplace_back(
+        "no CR LF line break, so the whole file is one line; --format standard reads LF line "
+        "breaks");
+  }
+  if (warnings.unterminatedQuoteLine) {
+    lines.push_back("unterminated quoted field from line " +
+                    std::to_string(*warnings.unterminatedQuoteLine));
+  }
+  if (warnings.replacedCharacters > 0) {
+    lines.push_back(std::to_string(warnings.replacedCharacters) +
+                    (warnings.replacedCharacters == 1 ? " character" : " characters") +
+                    " that XML does not allow written as U+FFFD");
+  }
+  return lines;
+}
+
 }  // namespace
 
 std::vector<std::string> DescribeProblems(std::string_view input, const FileOutcome& outcome) {
@@ -46,6 +66,11 @@ std::vector<std::string> DescribeProblems(std::string_view input, const FileOutc
   for (const std::string& note : outcome.notes) {
     lines.push_back(LineFor(input, "written to " + EscapeForDisplay(outcome.outputPath) + ", but " +
                                        EscapeForDisplay(note)));
+  }
+  if (outcome.status == FileOutcome::Status::Converted) {
+    for (const std::string& warning : WarningsOf(outcome.warnings)) {
+      lines.push_back(LineFor(input, warning));
+    }
   }
   // A failed input always gets a line, even if the engine gave no reason.
   if (lines.empty() && outcome.status != FileOutcome::Status::Converted) {

@@ -18,7 +18,8 @@ enum class ExitStatus : int {
 /// One line per problem of one input, each naming the input and the reason,
 /// without a line break; none when the input converted cleanly. Names and
 /// messages are shown through EscapeForDisplay, so no line break or terminal
-/// control of theirs gets through. A missing
+/// control of theirs gets through. Warnings about a converted input's text
+/// come last; they are not failures. A missing
 /// input is a problem here. A name without a dot is reported even though its
 /// output was written (as the whole name plus ".xml").
 std::vector<std::string> DescribeProblems(std::string_view input, const FileOutcome& outcome);

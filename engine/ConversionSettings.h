@@ -2,9 +2,11 @@
 
 #include <string>
 
+#include "engine/CsvFormat.h"
+
 namespace rowvane {
 
-/// The five options of a conversion. Texts are UTF-8 and are used exactly
+/// The options of a conversion. Texts are UTF-8 and are used exactly
 /// as typed: nothing is trimmed, checked or escaped.
 struct ConversionSettings {
   /// Exact character sequence between two fields of a line; may be empty.
@@ -18,6 +20,8 @@ struct ConversionSettings {
   std::string RowTag = "row";
   /// On: the fields of each record are wrapped in a row element.
   bool IncludeRowTags = true;
+  /// Line breaks, quotes and escaping; classic unless chosen otherwise.
+  CsvFormat Format;
 };
 
 }  // namespace rowvane

@@ -13,6 +13,7 @@
 #include "engine/FieldTags.h"
 #include "engine/LiveOptions.h"
 #include "engine/PaddedText.h"
+#include "engine/StandardConversion.h"
 #include "engine/TextReader.h"
 #include "engine/XmlWriter.h"
 
@@ -359,15 +360,28 @@ std::size_t WriterCapacityFor(std::optional<std::uint64_t> inputSize) {
   return std::max(kSmallest, static_cast<std::size_t>(*inputSize) * 4);
 }
 
+ConversionWarnings ConvertText(TextReader& reader, XmlWriter& out,
+                               const ConversionSettings& settings, ConversionObserver& observer,
+                               const ConversionTuning& tuning,
+                               std::optional<std::uint64_t> inputSize) {
+  if (settings.Format != CsvFormat::Classic()) {
+    return ConvertWithFormat(reader, out, settings, observer, tuning, inputSize);
+  }
+  Conversion(reader, out, settings, observer, tuning, inputSize).run();
+  ConversionWarnings warnings;
+  warnings.lineFeedsWithoutCrLf = reader.lineBreaks().sawLf() && !reader.lineBreaks().sawCrLf();
+  return warnings;
+}
+
 }  // namespace
 
-void ConvertCsvToXml(ByteSource& source, OutputSink& sink, const ConversionSettings& settings,
-                     ConversionObserver& observer, const ConversionTuning& tuning) {
+ConversionWarnings ConvertCsvToXml(ByteSource& source, OutputSink& sink,
+                                   const ConversionSettings& settings, ConversionObserver& observer,
+                                   const ConversionTuning& tuning) {
   XmlWriter out(sink, WriterCapacityFor(source.size()));
   try {
     TextReader reader(source, tuning.readChunk, false);
-    Conversion(reader, out, settings, observer, tuning, source.size()).run();
-    return;
+    return ConvertText(reader, out, settings, observer, tuning, source.size());
   } catch (const NotUtf8&) {
     // Not UTF-8 after all: start over and read the text as Windows-1252.
   }
@@ -375,7 +389,7 @@ void ConvertCsvToXml(ByteSource& source, OutputSink& sink, const ConversionSetti
   sink.discard();
   source.rewind();
   TextReader reader(source, tuning.readChunk, true);
-  Conversion(reader, out, settings, observer, tuning, source.size()).run();
+  return ConvertText(reader, out, settings, observer, tuning, source.size());
 }
 
 }  // namespace rowvane

@@ -53,10 +53,10 @@ void Convert(InputFile& input, const std::string& outputPath, const ConversionSe
                                        .beforeRename = tuning.beforeRename});
   std::optional<BackgroundWriter> writer = BackgroundWriterFor(input, output);
   if (writer) {
-    ConvertCsvToXml(input, *writer, settings, observer, tuning);
+    outcome.warnings = ConvertCsvToXml(input, *writer, settings, observer, tuning);
     writer->finish();
   } else {
-    ConvertCsvToXml(input, output, settings, observer, tuning);
+    outcome.warnings = ConvertCsvToXml(input, output, settings, observer, tuning);
   }
   // Last, so that a change made while the output was being finished counts too.
   input.throwIfChangedSinceOpened();

@@ -7,6 +7,7 @@
 #include "engine/ConversionObserver.h"
 #include "engine/ConversionSettings.h"
 #include "engine/ConversionTuning.h"
+#include "engine/ConversionWarnings.h"
 #include "engine/Failure.h"
 
 namespace rowvane {
@@ -30,6 +31,8 @@ struct FileOutcome {
   /// folder could not be flushed to the disk, so the new file may not survive
   /// a system crash.
   std::vector<std::string> notes;
+  /// What the conversion noticed about the input (only for a converted file).
+  ConversionWarnings warnings;
   std::uint64_t inputBytes = 0;
   std::uint64_t outputBytes = 0;
 };

@@ -74,6 +74,7 @@ std::size_t TextReader::readNext() {
     if (!m_validator.feed(std::string_view(m_buffer.data() + m_end, count))) {
       throw NotUtf8{};
     }
+    m_lineBreaks.feed(std::string_view(m_buffer.data() + m_end, count));
     m_end += count;
     return count;
   }
@@ -113,6 +114,7 @@ std::size_t TextReader::append(std::string_view text) {
   }
   makeRoom(text.size());
   std::memcpy(m_buffer.data() + m_end, text.data(), text.size());
+  m_lineBreaks.feed(text);
   m_end += text.size();
   return text.size();
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/ByteSource.h"
+#include "engine/LineBreakSurvey.h"
 #include "engine/TextDecoder.h"
 
 namespace rowvane {
@@ -37,8 +38,15 @@ class TextReader {
   /// Appends more text behind what is available. False, with nothing added,
   /// when the source has ended. Throws NotUtf8, or the source's errors.
   bool more();
+  /// Reads until at least `count` bytes are available or the source ends.
+  void require(std::size_t count) {
+    while (available() < count && more()) {
+    }
+  }
 
   std::uint64_t bytesRead() const { return m_bytesRead; }
+  /// Whether the text read so far holds LF, and CR LF.
+  const LineBreakSurvey& lineBreaks() const { return m_lineBreaks; }
 
  private:
   void readMark();
@@ -55,6 +63,7 @@ class TextReader {
   Encoding m_encoding = Encoding::Utf8;
   TextDecoder m_decoder{Encoding::Utf8};
   Utf8Validator m_validator;
+  LineBreakSurvey m_lineBreaks;
   std::string m_pendingHead;  // bytes read while looking for the mark
   std::vector<char> m_raw;    // read buffer for encodings that need decoding
   std::string m_decoded;

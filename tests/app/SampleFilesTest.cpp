@@ -25,7 +25,7 @@ QStringList FilesOf(const QString& folder) {
 TEST(SampleFilesBuild, BuildPutsTheSamplesBesideTheProgram) {
   const QString source = QStringLiteral(ROWVANE_SOURCE_SAMPLES);
   const QString built = QStringLiteral(ROWVANE_BUILT_SAMPLES);
-  ASSERT_EQ(FilesOf(source).size(), 6);
+  ASSERT_EQ(FilesOf(source).size(), 7);
   ASSERT_EQ(FilesOf(built), FilesOf(source));
   for (const QString& name : FilesOf(source)) {
     EXPECT_EQ(ReadAll(built + '/' + name), ReadAll(source + '/' + name)) << name.toStdString();
@@ -90,7 +90,7 @@ TEST_F(SampleFilesTest, ShippedSamplesConvertAsTheCommandLineToolConvertsThem) {
             QStringList{QStringLiteral("-q"), QStringLiteral("-o"), expected} + EntriesOf(*form));
   ASSERT_TRUE(cli.waitForFinished(60000));
   EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
-  ASSERT_EQ(FilesOf(harness.outFolder()).size(), 6);
+  ASSERT_EQ(FilesOf(harness.outFolder()).size(), 7);
   ASSERT_EQ(FilesOf(expected), FilesOf(harness.outFolder()));
   for (const QString& name : FilesOf(expected)) {
     EXPECT_EQ(ReadAll(harness.outFolder() + '/' + name), ReadAll(expected + '/' + name))

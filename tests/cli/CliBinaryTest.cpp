@@ -164,7 +164,58 @@ INSTANTIATE_TEST_SUITE_P(
                    {"--separator", "; "},
                    "a; b\r\n1; 2;3",
                    "<XML>\r\n <row>\r\n  <a>1</a>\r\n  <b>2;3</b>\r\n </row>\r\n</XML>"},
-        OptionCase{"Jobs", {"-j", "1", "-q"}, kStaffCsv, kStaffXml}),
+        OptionCase{"Jobs", {"-j", "1", "-q"}, kStaffCsv, kStaffXml},
+        OptionCase{"StandardFormat",
+                   {"--format", "standard"},
+                   "id,note\n7,\"a, \"\"b\"\" & c\"\n",
+                   "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<XML>\r\n <row>\r\n"
+                   "  <id>7</id>\r\n  <note>a, \"b\" &amp; c</note>\r\n </row>\r\n</XML>"},
+        OptionCase{"OneChoiceOnTopOfClassic",
+                   {"--line-breaks", "any"},
+                   "id\n\"7\"",
+                   "<XML>\r\n <row>\r\n  <id>\"7\"</id>\r\n </row>\r\n</XML>"}),
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
+struct WarningCase {
+  const char* name;
+  std::vector<std::string> options;
+  std::string csv;
+  std::string warning;
+};
+
+void PrintTo(const WarningCase& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class CliWarningTest : public CliBinaryTest, public ::testing::WithParamInterface<WarningCase> {};
+
+TEST_P(CliWarningTest, GoesToStandardErrorAndTheRunStillSucceeds) {
+  const WarningCase& row = GetParam();
+  const std::string input = m_temp.write("in/x.csv", row.csv);
+  std::vector<std::string> args = row.options;
+  args.insert(args.end(), {"-o", m_out.string(), input});
+  const ProgramResult result = run(args);
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(result.err, "rowvane-cli: " + input + ": " + row.warning + "\n");
+  EXPECT_EQ(outputNames(), std::vector<std::string>{"x.xml"});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, CliWarningTest,
+    ::testing::Values(
+        WarningCase{"LineFeedsOnly",
+                    {},
+                    "a,b\n1,2\n",
+                    "no CR LF line break, so the whole file is one line; --format standard reads "
+                    "LF line breaks"},
+        WarningCase{"UnterminatedQuote",
+                    {"--format", "standard"},
+                    "a\n1\n\"2\n3",
+                    "unterminated quoted field from line 3"},
+        WarningCase{"ReplacedCharacters",
+                    {"--format", "standard"},
+                    "a\n\x01\x02",
+                    "2 characters that XML does not allow written as U+FFFD"}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST_F(CliBinaryTest, MissingInputIsReportedAndTheRestConverted) {

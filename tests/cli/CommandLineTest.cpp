@@ -32,6 +32,7 @@ struct Expected {
   std::vector<std::string> inputs = {"a.csv"};
   std::optional<unsigned> jobs;
   bool quiet = false;
+  CsvFormat format = CsvFormat::Classic();
 };
 
 struct AcceptedCase {
@@ -63,6 +64,13 @@ TEST_P(AcceptedArguments, GiveTheseOptions) {
   EXPECT_EQ(options.inputs, expected.inputs);
   EXPECT_EQ(options.jobs, expected.jobs);
   EXPECT_EQ(options.quiet, expected.quiet);
+  EXPECT_EQ(options.settings.Format, expected.format);
+}
+
+Expected WithFormat(CsvFormat format) {
+  Expected expected;
+  expected.format = format;
+  return expected;
 }
 
 Expected WithSeparator(std::string separator) {
@@ -161,6 +169,20 @@ INSTANTIATE_TEST_SUITE_P(
         AcceptedCase{"InputsInOrder",
                      {"-o", "out", "b.csv", "a.csv", "b.csv"},
                      WithInputs({"b.csv", "a.csv", "b.csv"})},
+        AcceptedCase{"ClassicFormat", {"--format", "classic", "-o", "out", "a.csv"}, Expected{}},
+        AcceptedCase{"StandardFormat",
+                     {"--format=standard", "-o", "out", "a.csv"},
+                     WithFormat(CsvFormat::Standard())},
+        AcceptedCase{"StandardWithoutEscaping",
+                     {"--escape", "none", "--format", "standard", "-o", "out", "a.csv"},
+                     WithFormat({LineBreaks::Any, Quotes::Double, Escaping::None})},
+        AcceptedCase{"ClassicWithOneChoice",
+                     {"--quotes=double", "-o", "out", "a.csv"},
+                     WithFormat({LineBreaks::CrLf, Quotes::Double, Escaping::None})},
+        AcceptedCase{
+            "EachChoiceOnItsOwn",
+            {"--line-breaks", "any", "--escape", "xml", "--quotes", "none", "-o", "out", "a.csv"},
+            WithFormat({LineBreaks::Any, Quotes::None, Escaping::Xml})},
         AcceptedCase{"InputsAfterDoubleDash",
                      {"-o", "out", "--", "-x.csv", "--no-header"},
                      WithInputs({"-x.csv", "--no-header"})}),
@@ -195,7 +217,12 @@ INSTANTIATE_TEST_SUITE_P(
         RejectedCase{"ZeroJobs", {"-j", "0", "-o", "out", "a.csv"}, "--jobs"},
         RejectedCase{"NegativeJobs", {"-j", "-1", "-o", "out", "a.csv"}, "--jobs"},
         RejectedCase{"TooManyJobs", {"-j", "1025", "-o", "out", "a.csv"}, "--jobs"},
-        RejectedCase{"JobsNotANumber", {"-j", "two", "-o", "out", "a.csv"}, "--jobs"}),
+        RejectedCase{"JobsNotANumber", {"-j", "two", "-o", "out", "a.csv"}, "--jobs"},
+        RejectedCase{"UnknownFormat", {"--format", "rfc", "-o", "out", "a.csv"}, "--format"},
+        RejectedCase{
+            "UnknownLineBreaks", {"--line-breaks=lf", "-o", "out", "a.csv"}, "--line-breaks"},
+        RejectedCase{"UnknownQuotes", {"--quotes", "single", "-o", "out", "a.csv"}, "--quotes"},
+        RejectedCase{"UnknownEscape", {"--escape", "html", "-o", "out", "a.csv"}, "--escape"}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST(CommandLineInfo, HelpNamesEveryOption) {
@@ -203,9 +230,9 @@ TEST(CommandLineInfo, HelpNamesEveryOption) {
     const ParsedCommandLine parsed = Parse({flag});
     ASSERT_TRUE(std::holds_alternative<InfoRequest>(parsed)) << flag;
     const std::string& text = std::get<InfoRequest>(parsed).text;
-    for (const char* option :
-         {"--output", "--separator", "--no-header", "--document-tag", "--row-tag", "--no-row-tags",
-          "--jobs", "--quiet", "--version", "INPUT"}) {
+    for (const char* option : {"--output", "--separator", "--no-header", "--document-tag",
+                               "--row-tag", "--no-row-tags", "--jobs", "--quiet", "--version",
+                               "--format", "--line-breaks", "--quotes", "--escape", "INPUT"}) {
       EXPECT_THAT(text, HasSubstr(option)) << flag;
     }
   }

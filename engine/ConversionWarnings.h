@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+namespace rowvane {
+
+/// What a conversion noticed about its input that the user may want to know.
+/// None of it keeps the output from being written.
+struct ConversionWarnings {
+  /// The input ended inside a quoted field that began on this line (counted
+  /// from 1 by the line breaks in force, those inside quoted fields included).
+  std::optional<std::uint64_t> unterminatedQuoteLine;
+  /// Characters XML 1.0 forbids, written as U+FFFD.
+  std::uint64_t replacedCharacters = 0;
+  /// Lines end at CR LF only, and the text holds LF but no CR LF: it is all one line.
+  bool lineFeedsWithoutCrLf = false;
+
+  bool any() const {
+    return unterminatedQuoteLine.has_value() || replacedCharacters > 0 || lineFeedsWithoutCrLf;
+  }
+  friend bool operator==(const ConversionWarnings&, const ConversionWarnings&) = default;
+};
+
+}  // namespace rowvane

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "engine/ConversionObserver.h"
+#include "engine/ConversionSettings.h"
+#include "engine/ConversionTuning.h"
+#include "engine/ConversionWarnings.h"
+#include "engine/TextReader.h"
+#include "engine/XmlWriter.h"
+
+namespace rowvane {
+
+/// Converts the text of `reader` by any choice of `settings.Format`:
+/// - line breaks Any: CR LF, LF and CR each end a line, and empty lines carry
+///   no record;
+/// - quotes Double: a field that begins with `"` runs to the next lone `"`,
+///   holding separators and line breaks as data, with `""` standing for `"`;
+///   what follows the closing quote up to the next separator or line break is
+///   appended; the end of the input inside such a field ends the record;
+///   a header repeat is a record whose values equal the header's;
+/// - escaping Xml: a declaration, `& < >` and CR as entities, forbidden
+///   characters as U+FFFD, names fixed to what every parser accepts.
+/// Streams like the classic conversion: only the header record is held.
+/// Throws NotUtf8 and ConversionError from the reader and the writer.
+ConversionWarnings ConvertWithFormat(TextReader& reader, XmlWriter& out,
+                                     const ConversionSettings& settings,
+                                     ConversionObserver& observer, const ConversionTuning& tuning,
+                                     std::optional<std::uint64_t> inputSize);
+
+}  // namespace rowvane
