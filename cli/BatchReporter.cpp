@@ -5,8 +5,12 @@
 namespace rowvane::cli {
 
 BatchReporter::BatchReporter(const std::vector<std::string>& inputs, std::ostream& errors,
-                             ProgressDisplay* progress)
-    : m_inputs(inputs), m_errors(errors), m_progress(progress), m_finished(inputs.size(), false) {}
+                             ProgressDisplay* progress, ReportOrder order)
+    : m_inputs(inputs),
+      m_errors(errors),
+      m_progress(progress),
+      m_order(order),
+      m_finished(inputs.size(), false) {}
 
 void BatchReporter::onBytesProcessed(std::uint64_t delta) {
   if (m_progress != nullptr) {
@@ -23,9 +27,17 @@ void BatchReporter::onFileFinished(std::size_t index, const FileOutcome& outcome
   if (!lines.empty()) {
     m_waitingLines.emplace(index, std::move(lines));
   }
-  writeReadyLines();
+  if (m_order == ReportOrder::AsTheyHappen) {
+    writeLinesOf(index);
+  } else {
+    writeReadyLines();
+  }
   if (m_progress != nullptr) {
-    m_progress->fileFinished();
+    if (outcome.status == FileOutcome::Status::Converted) {
+      m_progress->fileConverted();
+    } else {
+      m_progress->fileFailed();
+    }
   }
 }
 
@@ -46,19 +58,24 @@ void BatchReporter::finish() {
 
 void BatchReporter::writeReadyLines() {
   while (m_nextToReport < m_finished.size() && m_finished[m_nextToReport]) {
-    const auto waiting = m_waitingLines.find(m_nextToReport);
-    if (waiting != m_waitingLines.end()) {
-      if (m_progress != nullptr) {
-        m_progress->clear();
-      }
-      for (const std::string& line : waiting->second) {
-        m_errors << line << '\n';
-      }
-      m_errors.flush();
-      m_waitingLines.erase(waiting);
-    }
+    writeLinesOf(m_nextToReport);
     ++m_nextToReport;
   }
+}
+
+void BatchReporter::writeLinesOf(std::size_t index) {
+  const auto waiting = m_waitingLines.find(index);
+  if (waiting == m_waitingLines.end()) {
+    return;
+  }
+  if (m_progress != nullptr) {
+    m_progress->clear();
+  }
+  for (const std::string& line : waiting->second) {
+    m_errors << line << '\n';
+  }
+  m_errors.flush();
+  m_waitingLines.erase(waiting);
 }
 
 }  // namespace rowvane::cli

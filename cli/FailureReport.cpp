@@ -44,6 +44,12 @@ std::vector<std::string> DescribeProblems(std::string_view input, const FileOutc
   for (const std::string& note : outcome.notes) {
     lines.push_back(LineFor(input, "written to " + outcome.outputPath + ", but " + note));
   }
+  if (outcome.utf8Replacements > 0) {
+    lines.push_back(LineFor(input, "warning: " + std::to_string(outcome.utf8Replacements) +
+                                       " ill-formed UTF-8 sequence" +
+                                       (outcome.utf8Replacements == 1 ? "" : "s") +
+                                       " written as U+FFFD"));
+  }
   // A failed input always gets a line, even if the engine gave no reason.
   if (lines.empty() && outcome.status != FileOutcome::Status::Converted) {
     lines.push_back(LineFor(input, "not converted"));

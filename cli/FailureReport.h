@@ -18,7 +18,8 @@ enum class ExitStatus : int {
 /// One line per problem of one input, each naming the input and the reason,
 /// without a line break; none when the input converted cleanly. A missing
 /// input is a problem here. A name without a dot is reported even though its
-/// output was written (as the whole name plus ".xml").
+/// output was written (as the whole name plus ".xml"). Ill-formed UTF-8 that
+/// was replaced gives a warning line, which is not a failure.
 std::vector<std::string> DescribeProblems(std::string_view input, const FileOutcome& outcome);
 
 /// True when the input's output was written and nothing went wrong.

@@ -41,4 +41,22 @@ std::vector<FileOutcome> ConvertBatch(const std::vector<std::string>& inputs,
                                       const ConversionSettings& settings, unsigned jobs,
                                       BatchObserver& observer, const ConversionTuning& tuning = {});
 
+/// One input of a batch and the output it is written to.
+struct BatchFile {
+  std::string input;
+  OutputName output;
+};
+
+/// Each input's output named by OutputPathFor in `outputFolder`, in list order.
+std::vector<BatchFile> PlanBatch(const std::vector<std::string>& inputs,
+                                 const std::string& outputFolder);
+
+/// The same with the outputs chosen by the caller, who may spread them over
+/// several folders; `settings.OutputFolder` is not used. Abandoned temporary
+/// files are cleared from, and the flush is done for, every output folder.
+std::vector<FileOutcome> ConvertPlannedBatch(const std::vector<BatchFile>& files,
+                                             const ConversionSettings& settings, unsigned jobs,
+                                             BatchObserver& observer,
+                                             const ConversionTuning& tuning = {});
+
 }  // namespace rowvane

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <optional>
 #include <string>
+
+#include "engine/TextDecoder.h"
 
 namespace rowvane {
 
@@ -20,6 +23,9 @@ struct ConversionSettings {
   bool IncludeRowTags = true;
   /// Folder the output files go to, used as typed (a trailing separator is kept).
   std::string OutputFolder;
+  /// Not one of the window's options: when set, the input is read in this
+  /// encoding instead of being detected (see TextReader's `fixed`).
+  std::optional<Encoding> InputEncoding;
 };
 
 }  // namespace rowvane

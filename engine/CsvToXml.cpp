@@ -357,13 +357,20 @@ std::size_t WriterCapacityFor(std::optional<std::uint64_t> inputSize) {
 
 }  // namespace
 
-void ConvertCsvToXml(ByteSource& source, OutputSink& sink, const ConversionSettings& settings,
-                     ConversionObserver& observer, const ConversionTuning& tuning) {
+std::uint64_t ConvertCsvToXml(ByteSource& source, OutputSink& sink,
+                              const ConversionSettings& settings, ConversionObserver& observer,
+                              const ConversionTuning& tuning) {
   XmlWriter out(sink, WriterCapacityFor(source.size()));
+  if (settings.InputEncoding) {
+    // A known encoding never starts over, so the output can stream from the first byte.
+    TextReader reader(source, tuning.readChunk, false, settings.InputEncoding);
+    Conversion(reader, out, settings, observer, tuning, source.size()).run();
+    return reader.utf8Replacements();
+  }
   try {
     TextReader reader(source, tuning.readChunk, false);
     Conversion(reader, out, settings, observer, tuning, source.size()).run();
-    return;
+    return 0;
   } catch (const NotUtf8&) {
     // Not UTF-8 after all: start over and read the text as Windows-1252.
   }
@@ -372,6 +379,7 @@ void ConvertCsvToXml(ByteSource& source, OutputSink& sink, const ConversionSetti
   source.rewind();
   TextReader reader(source, tuning.readChunk, true);
   Conversion(reader, out, settings, observer, tuning, source.size()).run();
+  return 0;
 }
 
 }  // namespace rowvane

@@ -35,10 +35,10 @@ void Convert(InputFile& input, const std::string& outputPath, const ConversionSe
                           {tuning.syncToDisk, tuning.syncToDisk && tuning.syncFolderPerFile});
   if (input.size().value_or(0) >= kBackgroundWriteFrom) {
     BackgroundWriter writer(output);
-    ConvertCsvToXml(input, writer, settings, observer, tuning);
+    outcome.utf8Replacements = ConvertCsvToXml(input, writer, settings, observer, tuning);
     writer.finish();
   } else {
-    ConvertCsvToXml(input, output, settings, observer, tuning);
+    outcome.utf8Replacements = ConvertCsvToXml(input, output, settings, observer, tuning);
   }
   output.commit();
   outcome.outputBytes = output.bytesWritten();
@@ -51,8 +51,14 @@ void Convert(InputFile& input, const std::string& outputPath, const ConversionSe
 
 FileOutcome ConvertFile(const std::string& inputPath, const ConversionSettings& settings,
                         ConversionObserver& observer, const ConversionTuning& tuning) {
+  return ConvertFile(inputPath, OutputPathFor(inputPath, settings.OutputFolder), settings, observer,
+                     tuning);
+}
+
+FileOutcome ConvertFile(const std::string& inputPath, const OutputName& name,
+                        const ConversionSettings& settings, ConversionObserver& observer,
+                        const ConversionTuning& tuning) {
   FileOutcome outcome;
-  const OutputName name = OutputPathFor(inputPath, settings.OutputFolder);
   outcome.outputPath = name.path;
   try {
     InputFile input(inputPath);

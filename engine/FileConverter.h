@@ -8,6 +8,7 @@
 #include "engine/ConversionSettings.h"
 #include "engine/ConversionTuning.h"
 #include "engine/Failure.h"
+#include "engine/OutputNaming.h"
 
 namespace rowvane {
 
@@ -32,6 +33,8 @@ struct FileOutcome {
   std::vector<std::string> notes;
   std::uint64_t inputBytes = 0;
   std::uint64_t outputBytes = 0;
+  /// Ill-formed UTF-8 sequences written as U+FFFD (a fixed UTF-8 input only).
+  std::uint64_t utf8Replacements = 0;
 };
 
 /// Converts one CSV file into `settings.OutputFolder`. Streams with constant
@@ -42,5 +45,11 @@ struct FileOutcome {
 /// written for the file has been removed.
 FileOutcome ConvertFile(const std::string& inputPath, const ConversionSettings& settings,
                         ConversionObserver& observer, const ConversionTuning& tuning = {});
+
+/// The same, into `output` (computed by the caller, who may have chosen
+/// another folder than `settings.OutputFolder`).
+FileOutcome ConvertFile(const std::string& inputPath, const OutputName& output,
+                        const ConversionSettings& settings, ConversionObserver& observer,
+                        const ConversionTuning& tuning = {});
 
 }  // namespace rowvane

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,8 +22,12 @@ struct NotUtf8 {};
 class TextReader {
  public:
   /// `fallback`: decode the text after any UTF-8 mark as Windows-1252 rather
-  /// than trying UTF-8 first.
-  TextReader(ByteSource& source, std::size_t chunk, bool fallback);
+  /// than trying UTF-8 first. `fixed`: read the text in that encoding whatever
+  /// the bytes look like (`fallback` is then ignored): its own byte-order mark
+  /// is skipped, any other is read as text, and ill-formed UTF-8 becomes
+  /// U+FFFD instead of throwing NotUtf8.
+  TextReader(ByteSource& source, std::size_t chunk, bool fallback,
+             std::optional<Encoding> fixed = std::nullopt);
 
   const char* begin() const { return m_buffer.data() + m_begin; }
   const char* end() const { return m_buffer.data() + m_end; }
@@ -44,10 +49,13 @@ class TextReader {
   }
 
   std::uint64_t bytesRead() const { return m_bytesRead; }
+  /// Ill-formed UTF-8 sequences replaced by U+FFFD so far (fixed UTF-8 only).
+  std::uint64_t utf8Replacements() const { return m_decoder.utf8Replacements(); }
   Encoding encoding() const { return m_encoding; }
 
  private:
-  void readMark();
+  void readMark(std::optional<Encoding> fixed);
+  bool checksUtf8() const { return m_encoding == Encoding::Utf8 && !m_repairsUtf8; }
   std::size_t readRaw(char* into, std::size_t capacity);
   void makeRoom(std::size_t count);
   std::size_t readNext();
@@ -59,6 +67,7 @@ class TextReader {
   ByteSource& m_source;
   std::size_t m_chunk;
   Encoding m_encoding = Encoding::Utf8;
+  bool m_repairsUtf8 = false;  // a fixed UTF-8: ill-formed bytes become U+FFFD
   TextDecoder m_decoder{Encoding::Utf8};
   Utf8Validator m_validator;
   std::string m_pendingHead;  // bytes read while looking for the mark
