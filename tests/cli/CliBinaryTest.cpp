@@ -2,16 +2,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <map>
 #include <optional>
 #include <ostream>
-#include <regex>
 #include <string>
 #include <vector>
 
