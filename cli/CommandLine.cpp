@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <memory>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -110,7 +111,21 @@ std::string Lowercase(std::string text) {
   return text;
 }
 
+std::string ShortUsageText() {
+  return std::string("Usage: ") + kProgramName + " [OPTIONS] -o DIR INPUT...\n" + "       " +
+         kProgramName + " [OPTIONS] -O FILE INPUT\n";
+}
+
+// Help shows both ways of calling the program, not one line made up from the options.
+class HelpFormatter : public CLI::Formatter {
+ public:
+  std::string make_usage(const CLI::App*, std::string) const override {
+    return "\n" + ShortUsageText();
+  }
+};
+
 void DescribeOptions(CLI::App& app, RawArguments& raw) {
+  app.formatter(std::make_shared<HelpFormatter>());
   ConversionSettings& settings = raw.options.settings;
   app.description(
       "Converts CSV files into XML files. Each INPUT becomes one file in DIR, named\n"
