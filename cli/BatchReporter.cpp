@@ -8,10 +8,11 @@
 namespace rowvane::cli {
 
 BatchReporter::BatchReporter(const std::vector<std::string>& inputs, std::ostream& errors,
-                             ProgressDisplay* progress)
+                             ProgressDisplay* progress, ReportOrder order)
     : m_inputs(inputs),
       m_errors(errors),
       m_progress(progress),
+      m_order(order),
       m_finished(inputs.size(), false),
       m_unexplained(inputs.size(), Unexplained::No) {}
 
@@ -43,10 +44,18 @@ void BatchReporter::onFileFinished(std::size_t index, const FileOutcome& outcome
                                  : Unexplained::NotConverted;
     }
   }
-  writeReadyLines();
+  if (m_order == ReportOrder::AsTheyHappen) {
+    writeLinesOf(index);
+  } else {
+    writeReadyLines();
+  }
   if (m_progress != nullptr) {
     try {
-      m_progress->fileFinished();
+      if (outcome.status == FileOutcome::Status::Converted) {
+        m_progress->fileConverted();
+      } else {
+        m_progress->fileFailed();
+      }
     } catch (const std::bad_alloc&) {
       m_progress = nullptr;
     }
@@ -98,20 +107,26 @@ void BatchReporter::writeUnexplainedLine(std::size_t index, Unexplained what) {
 
 void BatchReporter::writeReadyLines() {
   while (m_nextToReport < m_finished.size() && m_finished[m_nextToReport]) {
-    if (m_unexplained[m_nextToReport] != Unexplained::No) {
-      writeUnexplainedLine(m_nextToReport, m_unexplained[m_nextToReport]);
-    }
-    const auto waiting = m_waitingLines.find(m_nextToReport);
-    if (waiting != m_waitingLines.end()) {
-      clearProgress();
-      for (const std::string& line : waiting->second) {
-        m_errors << line << '\n';
-      }
-      m_errors.flush();
-      m_waitingLines.erase(waiting);
-    }
+    writeLinesOf(m_nextToReport);
     ++m_nextToReport;
   }
+}
+
+void BatchReporter::writeLinesOf(std::size_t index) {
+  if (m_unexplained[index] != Unexplained::No) {
+    writeUnexplainedLine(index, m_unexplained[index]);
+    m_unexplained[index] = Unexplained::No;
+  }
+  const auto waiting = m_waitingLines.find(index);
+  if (waiting == m_waitingLines.end()) {
+    return;
+  }
+  clearProgress();
+  for (const std::string& line : waiting->second) {
+    m_errors << line << '\n';
+  }
+  m_errors.flush();
+  m_waitingLines.erase(waiting);
 }
 
 }  // namespace rowvane::cli

@@ -12,18 +12,26 @@
 
 namespace rowvane::cli {
 
+/// When the problems of an input are written.
+enum class ReportOrder {
+  /// In input order, each input's as soon as every earlier input has
+  /// finished, so a log is the same whatever the number of jobs.
+  InputOrder,
+  /// As soon as the input has finished, for someone watching a terminal.
+  AsTheyHappen,
+};
+
 /// Follows a batch for rowvane-cli: feeds the progress display, when there is
 /// one, and writes the problems of each input to `errors` (see
-/// DescribeProblems), one line each. Lines come in input order, each input's
-/// as soon as every earlier input has finished, so the report is the same
-/// whatever the number of jobs. Relies on the batch serialising its calls.
-/// Never throws for want of memory: an input whose lines cannot be built
-/// still gets one line, that says so, and the progress display is let go.
+/// DescribeProblems), one line each, in the order asked. Relies on the batch
+/// serialising its calls. Never throws for want of memory: an input whose
+/// lines cannot be built still gets one line, that says so, and the progress
+/// display is let go.
 class BatchReporter : public BatchObserver {
  public:
   /// `inputs` and `errors` must outlive the reporter; `progress` may be null.
   BatchReporter(const std::vector<std::string>& inputs, std::ostream& errors,
-                ProgressDisplay* progress);
+                ProgressDisplay* progress, ReportOrder order = ReportOrder::InputOrder);
 
   void onBytesProcessed(std::uint64_t delta) override;
   void onFileFinished(std::size_t index, const FileOutcome& outcome) override;
@@ -37,12 +45,14 @@ class BatchReporter : public BatchObserver {
   enum class Unexplained : unsigned char { No, NotConverted, ConvertedWithProblems };
 
   void writeReadyLines();
+  void writeLinesOf(std::size_t index);
   void writeUnexplainedLine(std::size_t index, Unexplained what);
   void clearProgress() noexcept;
 
   const std::vector<std::string>& m_inputs;
   std::ostream& m_errors;
   ProgressDisplay* m_progress;
+  ReportOrder m_order;
   std::vector<bool> m_finished;
   std::vector<Unexplained> m_unexplained;                          // by input index, made up front
   std::map<std::size_t, std::vector<std::string>> m_waitingLines;  // by input index

@@ -10,9 +10,9 @@ namespace rowvane::cli {
 
 /// What rowvane-cli gets from its surroundings, so tests can stand in for them.
 struct CliEnvironment {
-  std::ostream& out;    ///< --help and --version text
-  std::ostream& err;    ///< problems, and the progress display
-  bool errIsTerminal;   ///< the progress display is only shown on a terminal
+  std::ostream& out;    ///< --help and --version text, and the --dry-run list
+  std::ostream& err;    ///< problems, the progress display and the summary
+  bool errIsTerminal;   ///< progress and summary are shown on a terminal
   unsigned processors;  ///< jobs when -j is not given (0 counts as 1)
   SteadyClock clock;
 };

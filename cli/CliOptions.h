@@ -8,20 +8,36 @@
 
 namespace rowvane::cli {
 
+/// The INPUT and -O FILE that stand for standard input and standard output.
+inline constexpr const char* kStandardStream = "-";
+
 /// What one call of rowvane-cli asks for, as read from its arguments.
 struct CliOptions {
   /// The conversion options.
   ConversionSettings settings;
-  /// The -o folder as typed.
+  /// The -o folder as typed (empty with -O).
   std::string outputFolder;
   /// Input files in the order given; converted in this order.
   std::vector<std::string> inputs;
+  /// -O: the one input's output file, or "-" for standard output.
+  std::optional<std::string> outputFile;
   /// Files converted at once; empty means one per processor.
   std::optional<unsigned> jobs;
   /// No progress display even on a terminal.
   bool quiet = false;
+  /// The closing summary even when standard error is not a terminal.
+  bool verbose = false;
   /// A folder INPUT stands for its CSV files and those of every folder below.
   bool recursive = false;
+  /// Create the output folder and the folders above it when missing.
+  bool parents = false;
+  /// Never replace an existing output.
+  bool noClobber = false;
+  /// With `recursive`: outputs go into the same sub-folder of the output
+  /// folder as their input has below the INPUT folder.
+  bool keepTree = false;
+  /// List each input and its output, with the warnings; convert nothing.
+  bool dryRun = false;
 };
 
 }  // namespace rowvane::cli

@@ -4,12 +4,19 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
+#include <memory>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "cli/TypedSeparator.h"
+
 #ifndef ROWVANE_VERSION
 #error "ROWVANE_VERSION must be defined by the build"
+#endif
+#ifndef ROWVANE_REVISION
+#error "ROWVANE_REVISION must be defined by the build"
 #endif
 
 namespace rowvane::cli {
@@ -20,10 +27,10 @@ constexpr unsigned kMostJobs = 1024;
 
 // Options that take a value, by long name and by short letter. A new option
 // that takes a value must be listed here as well.
-constexpr std::array<std::string_view, 9> kLongValueOptions = {
-    "--output", "--separator",   "--document-tag", "--row-tag", "--jobs",
-    "--format", "--line-breaks", "--quotes",       "--escape"};
-constexpr std::string_view kShortValueOptions = "osj";
+constexpr std::array<std::string_view, 11> kLongValueOptions = {
+    "--output",   "--output-file", "--separator",   "--document-tag", "--row-tag", "--jobs",
+    "--encoding", "--format",      "--line-breaks", "--quotes",       "--escape"};
+constexpr std::string_view kShortValueOptions = "oOsj";
 
 bool IsLongValueOption(std::string_view name) {
   return std::find(kLongValueOptions.begin(), kLongValueOptions.end(), name) !=
@@ -80,6 +87,9 @@ std::vector<std::string> SplitAttachedValues(std::vector<std::string> args) {
 struct RawArguments {
   CliOptions options;
   std::string outputFolder;
+  std::string outputFile;
+  std::string separator = ",";
+  std::string encoding = "auto";
   unsigned jobs = 0;
   std::string format = "classic";
   std::string lineBreaks;
@@ -118,13 +128,47 @@ CsvFormat FormatOf(const RawArguments& raw) {
   return format;
 }
 
+struct NamedEncoding {
+  std::string_view name;
+  std::optional<Encoding> encoding;
+};
+
+constexpr std::array<NamedEncoding, 5> kEncodings = {{{"auto", std::nullopt},
+                                                      {"utf-8", Encoding::Utf8},
+                                                      {"windows-1252", Encoding::Windows1252},
+                                                      {"utf-16le", Encoding::Utf16LE},
+                                                      {"utf-16be", Encoding::Utf16BE}}};
+
+std::string Lowercase(std::string text) {
+  for (char& c : text) {
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return text;
+}
+
+std::string ShortUsageText() {
+  return std::string("Usage: ") + kProgramName + " [OPTIONS] -o DIR INPUT...\n" + "       " +
+         kProgramName + " [OPTIONS] -O FILE INPUT\n";
+}
+
+// Help shows both ways of calling the program, not one line made up from the options.
+class HelpFormatter : public CLI::Formatter {
+ public:
+  std::string make_usage(const CLI::App*, std::string) const override {
+    return "\n" + ShortUsageText();
+  }
+};
+
 void DescribeOptions(CLI::App& app, RawArguments& raw) {
+  app.formatter(std::make_shared<HelpFormatter>());
   ConversionSettings& settings = raw.options.settings;
   app.description(
       "Converts CSV files into XML files. Each INPUT becomes one file in DIR, named\n"
       "after the input without its last dot and what follows, plus \".xml\"; an existing\n"
       "file of that name is replaced. Inputs are converted in the order given, and\n"
-      "when two inputs map to the same output, the later one wins.");
+      "when two inputs map to the same output, the later one wins (with a warning).\n"
+      "With -O, the one INPUT is written to FILE instead; \"-\" as INPUT reads\n"
+      "standard input and \"-O -\" writes standard output.");
   app.footer(
       "By default lines end with CR LF; fields are split at the separator exactly as\n"
       "typed (no quoting, no trimming). Names and values are written into the XML\n"
@@ -136,16 +180,47 @@ void DescribeOptions(CLI::App& app, RawArguments& raw) {
       "return as \\t, \\n and \\r, other control characters and bytes that are not\n"
       "UTF-8 as \\xHH (two hex digits).\n"
       "\n"
-      "Exit status: 0 when every input was converted, 1 when any input failed or was\n"
-      "missing, 2 for bad usage or a missing output folder.");
+      "Separators: a name (tab, comma, semicolon, pipe, space), or text taken as\n"
+      "typed, where \\t is a tab, \\\\ a backslash and \\xHH the character of that\n"
+      "hexadecimal code (up to \\x7F); any other backslash is refused.\n"
+      "\n"
+      "On a terminal, progress is shown on standard error and a summary closes the\n"
+      "run: \"N converted, M failed in T s (X MB/s)\" (also with -v).\n"
+      "\n"
+      "Examples:\n"
+      "  rowvane-cli -o out a.csv b.csv\n"
+      "  rowvane-cli -r --keep-tree -p -o out data/\n"
+      "  curl -s URL | rowvane-cli -s tab - -O - | xmllint --format -\n"
+      "\n"
+      "Exit status:\n"
+      "  0    every input was converted\n"
+      "  1    an input failed, was missing or was not replaced (-n)\n"
+      "  2    bad usage, or the output folder cannot be used\n"
+      "  141  (a shell's 128 + SIGPIPE) the reader of standard output went away;\n"
+      "       the program ended quietly by SIGPIPE, as filters do\n"
+      "  129, 130, 143  (128 + SIGHUP, SIGINT, SIGTERM) stopped by that signal,\n"
+      "       after removing its unfinished outputs\n");
 
-  app.add_option("-o,--output", raw.outputFolder, "Output folder; it must exist. Used as typed.")
-      ->type_name("DIR")
-      ->required();
-  app.add_option("-s,--separator", settings.Separator,
-                 "Separating character or characters, taken as typed: may be several\n"
-                 "characters, a space, or empty (each line is then one field).")
+  app.add_option("-o,--output", raw.outputFolder,
+                 "Output folder; it must exist (see -p). Used as typed.")
+      ->type_name("DIR");
+  app.add_option("-O,--output-file", raw.outputFile,
+                 "Write the one INPUT's XML to FILE: a regular file is replaced\n"
+                 "whole when complete; anything else (/dev/null, a pipe, a\n"
+                 "terminal) is written in place; \"-\" is standard output.")
+      ->type_name("FILE");
+  app.add_flag("-p,--parents", raw.options.parents,
+               "Create the output folder, and the folders above it, when missing.");
+  app.add_option("-s,--separator", raw.separator,
+                 "Separator between fields: a name or text (see below); may be\n"
+                 "several characters, or empty (each line is then one field).")
       ->type_name("TEXT")
+      ->capture_default_str();
+  app.add_option("--encoding", raw.encoding,
+                 "Encoding of the inputs: auto (a byte-order mark, else UTF-8 if\n"
+                 "valid, else windows-1252), utf-8 (ill-formed bytes become U+FFFD,\n"
+                 "with a warning), windows-1252, utf-16le or utf-16be.")
+      ->type_name("NAME")
       ->capture_default_str();
   app.add_flag_callback(
       "--no-header", [&settings] { settings.HasHeaderRow = false; },
@@ -162,27 +237,133 @@ void DescribeOptions(CLI::App& app, RawArguments& raw) {
   app.add_flag_callback(
       "--no-row-tags", [&settings] { settings.IncludeRowTags = false; },
       "Write the fields of all records directly inside the document element.");
-  app.add_option("-j,--jobs", raw.jobs,
-                 "Number of files converted at once (default: one per processor).")
-      ->type_name("N")
-      ->check(CLI::Range(1U, kMostJobs));
-  app.add_flag("-q,--quiet", raw.options.quiet, "No progress display.");
+  app.add_flag("-n,--no-clobber", raw.options.noClobber,
+               "Never replace an existing output; each refusal is reported. Of\n"
+               "inputs with the same output, the first is then kept.");
   app.add_flag("-r,--recursive", raw.options.recursive,
                "An INPUT that is a folder adds its *.csv files and those of every\n"
                "folder below it, as the window's folder button does: system\n"
                "folders, hidden files, names starting with ~ and files that\n"
                "cannot be opened are left out.\n"
                "Without -r a folder INPUT is an error.");
-  app.set_version_flag("--version", VersionText(), "Print the version and exit.");
-  app.add_option("INPUT", raw.options.inputs, "CSV files to convert (folders with -r).")
-      ->required();
+  app.add_flag("--keep-tree", raw.options.keepTree,
+               "With -r: write each output into the same sub-folder of DIR as its\n"
+               "input has below the INPUT folder (created as needed).");
+  app.add_flag("--dry-run", raw.options.dryRun,
+               "List each input and its output (on standard output), with the\n"
+               "warnings; convert nothing.");
+  app.add_option("-j,--jobs", raw.jobs,
+                 "Number of files converted at once (default: one per processor).")
+      ->type_name("N")
+      ->check(CLI::Range(1U, kMostJobs));
+  app.add_flag("-q,--quiet", raw.options.quiet, "No progress display and no summary.");
+  app.add_flag("-v,--verbose", raw.options.verbose,
+               "The summary also when standard error is not a terminal.");
+  app.set_version_flag("-V,--version", VersionText(),
+                       "Print the version and the build's revision, and exit.");
+  app.add_option("INPUT", raw.options.inputs,
+                 "CSV files to convert (folders with -r; \"-\" for standard input).");
+  // Repeats are allowed through here and said in plain words afterwards.
+  for (CLI::Option* option : app.get_options()) {
+    option->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  }
+  app.allow_extras();
 }
 
-CliOptions FinishOptions(const CLI::App& app, RawArguments raw) {
+std::optional<std::string> UnknownOptionIn(const std::vector<std::string>& extras) {
+  for (const std::string& extra : extras) {
+    // CLI11 leaves the "--" that ends the options among the extras.
+    if (extra.size() > 1 && extra.front() == '-' && extra != "--") {
+      return extra;
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> RepeatedOption(const CLI::App& app) {
+  for (const std::string_view name : kLongValueOptions) {
+    if (app.count(std::string(name)) > 1) {
+      return std::string(name);
+    }
+  }
+  return std::nullopt;
+}
+
+bool Has(const CLI::App& app, const char* name) {
+  return app.count(name) > 0;
+}
+
+// Checks that the options fit together; the message names what is wrong.
+std::optional<std::string> CombinationProblem(const CLI::App& app, const CliOptions& options) {
+  const bool toFile = Has(app, "--output-file");
+  const auto standardInputs =
+      std::count(options.inputs.begin(), options.inputs.end(), kStandardStream);
+  if (options.inputs.empty()) {
+    return "no INPUT given";
+  }
+  if (toFile && Has(app, "--output")) {
+    return "-o DIR and -O FILE cannot be used together";
+  }
+  if (!toFile && !Has(app, "--output")) {
+    return "no output given: -o DIR for an output folder, or -O FILE for one output file";
+  }
+  if (toFile && options.inputs.size() > 1) {
+    return "-O FILE takes exactly one INPUT, but " + std::to_string(options.inputs.size()) +
+           " were given";
+  }
+  if (standardInputs > 0 && !toFile) {
+    return "\"-\" (standard input) needs -O FILE: there is no name to write its output under";
+  }
+  if (toFile && (options.recursive || options.parents)) {
+    return std::string(options.recursive ? "-r" : "-p") + " cannot be used with -O FILE";
+  }
+  if (options.keepTree && !options.recursive) {
+    return "--keep-tree needs -r";
+  }
+  if (options.quiet && options.verbose) {
+    return "-q and -v cannot be used together";
+  }
+  return std::nullopt;
+}
+
+std::variant<std::optional<Encoding>, UsageError> EncodingNamed(const std::string& typed) {
+  const std::string name = Lowercase(typed);
+  for (const NamedEncoding& named : kEncodings) {
+    if (name == named.name) {
+      return named.encoding;
+    }
+  }
+  return UsageError{"--encoding '" + typed +
+                    "' is not known; use auto, utf-8, windows-1252, utf-16le or utf-16be"};
+}
+
+ParsedCommandLine FinishOptions(const CLI::App& app, RawArguments raw) {
+  if (const auto unknown = UnknownOptionIn(app.remaining())) {
+    return UsageError{"unknown option '" + *unknown + "'"};
+  }
+  if (const auto repeated = RepeatedOption(app)) {
+    return UsageError{*repeated + " is given more than once; give it once"};
+  }
   CliOptions options = std::move(raw.options);
+  if (auto problem = CombinationProblem(app, options)) {
+    return UsageError{std::move(*problem)};
+  }
+  auto separator = SeparatorFromTyped(raw.separator);
+  if (auto* problem = std::get_if<SeparatorProblem>(&separator)) {
+    return UsageError{std::move(problem->message)};
+  }
+  options.settings.Separator = std::move(std::get<std::string>(separator));
+  auto encoding = EncodingNamed(raw.encoding);
+  if (auto* problem = std::get_if<UsageError>(&encoding)) {
+    return std::move(*problem);
+  }
+  options.settings.InputEncoding = std::get<std::optional<Encoding>>(encoding);
   options.outputFolder = std::move(raw.outputFolder);
   options.settings.Format = FormatOf(raw);
-  if (app.count("--jobs") > 0) {
+  if (Has(app, "--output-file")) {
+    options.outputFile = std::move(raw.outputFile);
+  }
+  if (Has(app, "--jobs")) {
     options.jobs = raw.jobs;
   }
   return options;
@@ -191,10 +372,18 @@ CliOptions FinishOptions(const CLI::App& app, RawArguments raw) {
 }  // namespace
 
 std::string VersionText() {
-  return std::string(kProgramName) + " " + ROWVANE_VERSION;
+  return std::string(kProgramName) + " " + ROWVANE_VERSION + " (revision " + ROWVANE_REVISION + ")";
+}
+
+std::string ShortUsage() {
+  return std::string("Usage: ") + kProgramName + " [OPTIONS] -o DIR INPUT...\n" + "       " +
+         kProgramName + " [OPTIONS] -O FILE INPUT\n";
 }
 
 ParsedCommandLine ParseCommandLine(int argc, const char* const argv[]) {
+  if (argc <= 1) {
+    return UsageError{"", true};
+  }
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) {
     args.emplace_back(argv[i]);

@@ -14,8 +14,11 @@ struct InfoRequest {
 };
 
 /// The arguments cannot be used; `message` says why, without the program name.
+/// `showUsage`: no arguments at all; the short usage (ShortUsage) says more
+/// than a message would.
 struct UsageError {
   std::string message;
+  bool showUsage = false;
 };
 
 using ParsedCommandLine = std::variant<CliOptions, InfoRequest, UsageError>;
@@ -26,7 +29,11 @@ using ParsedCommandLine = std::variant<CliOptions, InfoRequest, UsageError>;
 /// empty one or one that starts with "-" (`-s -`, `-s ""`, `--separator=`).
 ParsedCommandLine ParseCommandLine(int argc, const char* const argv[]);
 
-/// "rowvane-cli" and the version of this build.
+/// "rowvane-cli", the version, and the revision this build was made from
+/// ("unknown" when the build could not tell).
 std::string VersionText();
+
+/// The two ways of calling rowvane-cli, one line each.
+std::string ShortUsage();
 
 }  // namespace rowvane::cli

@@ -71,6 +71,11 @@ std::vector<std::string> DescribeProblems(std::string_view input, const FileOutc
     for (const std::string& warning : WarningsOf(outcome.warnings)) {
       lines.push_back(LineFor(input, warning));
     }
+    if (const std::uint64_t replaced = outcome.warnings.utf8Replacements; replaced > 0) {
+      lines.push_back(LineFor(input, "warning: " + std::to_string(replaced) +
+                                         " ill-formed UTF-8 sequence" + (replaced == 1 ? "" : "s") +
+                                         " written as U+FFFD"));
+    }
   }
   // A failed input always gets a line, even if the engine gave no reason.
   if (lines.empty() && outcome.status != FileOutcome::Status::Converted) {

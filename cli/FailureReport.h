@@ -21,7 +21,8 @@ enum class ExitStatus : int {
 /// control of theirs gets through. Warnings about a converted input's text
 /// come last; they are not failures. A missing
 /// input is a problem here. A name without a dot is reported even though its
-/// output was written (as the whole name plus ".xml").
+/// output was written (as the whole name plus ".xml"). Ill-formed UTF-8 that
+/// was replaced gives a warning line, which is not a failure.
 std::vector<std::string> DescribeProblems(std::string_view input, const FileOutcome& outcome);
 
 /// True when the input's output was written and nothing went wrong.

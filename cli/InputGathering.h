@@ -11,6 +11,9 @@ namespace rowvane::cli {
 /// arguments that were refused.
 struct GatheredInputs {
   std::vector<std::string> files;
+  /// For each file, the folder it lies in below the INPUT folder it was
+  /// found in ("a/b" for INPUT/a/b/x.csv); empty for a file given as INPUT.
+  std::vector<std::string> subFolders;
   std::vector<std::string> refusedFolders;  ///< folders given without --recursive
 };
 

@@ -1,5 +1,6 @@
 #include "cli/ProgressDisplay.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <utility>
@@ -23,6 +24,20 @@ std::string FormatBytes(std::uint64_t bytes) {
   return buffer.data();
 }
 
+std::string FormatDuration(std::chrono::seconds duration) {
+  const auto total = std::max<std::int64_t>(duration.count(), 0);
+  const auto hours = total / 3600;
+  const auto minutes = total % 3600 / 60;
+  const auto seconds = total % 60;
+  if (hours > 0) {
+    return std::to_string(hours) + " h " + std::to_string(minutes) + " min";
+  }
+  if (minutes > 0) {
+    return std::to_string(minutes) + " min " + std::to_string(seconds) + " s";
+  }
+  return std::to_string(seconds) + " s";
+}
+
 ProgressDisplay::ProgressDisplay(std::ostream& out, SteadyClock clock, std::size_t totalFiles,
                                  std::uint64_t totalBytes)
     : m_out(out),
@@ -37,8 +52,13 @@ void ProgressDisplay::addBytes(std::uint64_t delta) {
   redrawIfDue();
 }
 
-void ProgressDisplay::fileFinished() {
-  ++m_filesDone;
+void ProgressDisplay::fileConverted() {
+  ++m_filesConverted;
+  redrawIfDue();
+}
+
+void ProgressDisplay::fileFailed() {
+  ++m_filesFailed;
   redrawIfDue();
 }
 
@@ -52,15 +72,20 @@ void ProgressDisplay::clear() {
 }
 
 void ProgressDisplay::finish() {
-  draw(m_clock());
-  m_out << '\n';
-  m_out.flush();
-  m_shownLength = 0;
+  clear();
 }
 
 std::string ProgressDisplay::lineAt(TimePoint now) const {
-  std::string line = std::to_string(m_filesDone) + "/" + std::to_string(m_totalFiles) + " files  " +
-                     FormatBytes(m_bytesDone);
+  std::string line =
+      std::to_string(m_filesConverted) + "/" + std::to_string(m_totalFiles) + " files";
+  if (m_filesFailed > 0) {
+    line += ", " + std::to_string(m_filesFailed) + " failed";
+  }
+  const std::uint64_t done = std::min(m_bytesDone, m_totalBytes);
+  if (m_totalBytes > 0) {
+    line += "  " + std::to_string(done * 100 / m_totalBytes) + "%";
+  }
+  line += "  " + FormatBytes(m_bytesDone);
   if (m_totalBytes > 0) {
     line += " of " + FormatBytes(m_totalBytes);
   }
@@ -68,6 +93,11 @@ std::string ProgressDisplay::lineAt(TimePoint now) const {
   if (elapsed.count() > 0.0) {
     const double rate = static_cast<double>(m_bytesDone) / elapsed.count();
     line += "  " + FormatBytes(static_cast<std::uint64_t>(rate)) + "/s";
+    if (elapsed >= kTimeLeftAfter && rate > 0.0 && m_totalBytes > done) {
+      const double secondsLeft = static_cast<double>(m_totalBytes - done) / rate;
+      line += "  " + FormatDuration(std::chrono::seconds(static_cast<std::int64_t>(secondsLeft))) +
+              " left";
+    }
   }
   return line;
 }

@@ -12,13 +12,18 @@ namespace rowvane::cli {
 /// Where the progress display takes the time from; tests pass a fake.
 using SteadyClock = std::function<std::chrono::steady_clock::time_point()>;
 
-/// A one-line progress display for a terminal: files done of total, bytes
-/// processed (of the total when known) and the average rate so far, e.g.
-/// "3/10 files  120.5 MB of 200.0 MB  85.2 MB/s". The line is rewritten in
-/// place with a carriage return, at most once per `kRedrawInterval`.
+/// A one-line progress display for a terminal: files converted of total, the
+/// failed ones, the share of the batch's bytes, bytes processed (of the total
+/// when known), the average rate so far and, once a run has gone on for
+/// `kTimeLeftAfter`, the time left at that rate, e.g.
+/// "3/10 files, 1 failed  60%  120.5 MB of 200.0 MB  85.2 MB/s  1 min 10 s left".
+/// The line is rewritten in place with a carriage return, at most once per
+/// `kRedrawInterval`.
 class ProgressDisplay {
  public:
   static constexpr std::chrono::milliseconds kRedrawInterval{100};
+  /// Short runs end before an estimate could help; it only shows after this.
+  static constexpr std::chrono::seconds kTimeLeftAfter{5};
 
   /// `totalBytes` of 0 means unknown. The clock is read once here: the rate
   /// counts from this moment.
@@ -26,11 +31,14 @@ class ProgressDisplay {
                   std::uint64_t totalBytes);
 
   void addBytes(std::uint64_t delta);
-  void fileFinished();
+  /// A file's output was written.
+  void fileConverted();
+  /// A file was missing or could not be converted.
+  void fileFailed();
   /// Erases the line so that other text can be written on a line of its own;
   /// the next redraw puts it back.
   void clear();
-  /// Draws the final state and ends the line.
+  /// Erases the line for good: the batch's summary takes its place.
   void finish();
 
  private:
@@ -45,12 +53,16 @@ class ProgressDisplay {
   TimePoint m_lastDraw;
   std::size_t m_shownLength = 0;  // characters of the line now on screen; 0 when none
   std::size_t m_totalFiles;
-  std::size_t m_filesDone = 0;
+  std::size_t m_filesConverted = 0;
+  std::size_t m_filesFailed = 0;
   std::uint64_t m_totalBytes;
   std::uint64_t m_bytesDone = 0;
 };
 
 /// A byte count for people: "512 B", "1.5 kB", "120.5 MB", "3.2 GB" (powers of 1000).
 std::string FormatBytes(std::uint64_t bytes);
+
+/// A duration for people, to the second: "45 s", "2 min 5 s", "1 h 3 min".
+std::string FormatDuration(std::chrono::seconds duration);
 
 }  // namespace rowvane::cli

@@ -17,13 +17,11 @@ namespace rowvane {
 namespace {
 
 /// Inputs that write the same output path, in list order.
-std::vector<std::vector<std::size_t>> GroupByOutput(const std::vector<std::string>& inputs,
-                                                    const std::string& outputFolder) {
+std::vector<std::vector<std::size_t>> GroupByOutput(const std::vector<BatchFile>& files) {
   std::vector<std::vector<std::size_t>> groups;
   std::map<std::string, std::size_t> groupOfPath;
-  for (std::size_t index = 0; index < inputs.size(); ++index) {
-    const std::string path = OutputPathFor(inputs[index], outputFolder).path;
-    const auto [entry, isNew] = groupOfPath.try_emplace(path, groups.size());
+  for (std::size_t index = 0; index < files.size(); ++index) {
+    const auto [entry, isNew] = groupOfPath.try_emplace(files[index].output.path, groups.size());
     if (isNew) {
       groups.emplace_back();
     }
@@ -78,40 +76,76 @@ std::vector<std::jthread> StartWorkers(std::size_t count, const Work& work) noex
   return workers;
 }
 
-/// Flushes the output folder once for the whole batch; when that fails, the
+/// Flushes each output folder once for the whole batch; when that fails, the
 /// files it holds may not survive a crash, so each converted one says so.
-void SyncOutputFolder(std::vector<FileOutcome>& outcomes, BatchObserver& observer) {
-  const auto converted = std::find_if(outcomes.begin(), outcomes.end(), [](const auto& outcome) {
-    return outcome.status == FileOutcome::Status::Converted;
-  });
-  if (converted == outcomes.end()) {
-    return;
-  }
-  try {
-    SyncFolder(FolderOf(converted->outputPath));
-  } catch (const ConversionError& error) {
-    for (FileOutcome& outcome : outcomes) {
-      if (outcome.status == FileOutcome::Status::Converted) {
-        outcome.notes.push_back(kFolderNotFlushedNote + std::string(error.what()));
+void SyncOutputFolders(const std::vector<BatchFile>& files, std::vector<FileOutcome>& outcomes,
+                       BatchObserver& observer) {
+  for (const std::string& folder : OutputFoldersOf(files)) {
+    auto convertedHere = [&](std::size_t index) {
+      return outcomes[index].status == FileOutcome::Status::Converted &&
+             FolderOf(outcomes[index].outputPath) == folder;
+    };
+    std::vector<std::size_t> converted;
+    for (std::size_t index = 0; index < outcomes.size(); ++index) {
+      if (convertedHere(index)) {
+        converted.push_back(index);
       }
     }
-    observer.onFolderNotFlushed(FolderOf(converted->outputPath), error.what());
+    if (converted.empty()) {
+      continue;
+    }
+    try {
+      SyncFolder(folder);
+    } catch (const ConversionError& error) {
+      for (const std::size_t index : converted) {
+        outcomes[index].notes.push_back(kFolderNotFlushedNote + std::string(error.what()));
+      }
+      observer.onFolderNotFlushed(folder, error.what());
+    }
   }
 }
 
 }  // namespace
 
+std::vector<std::string> OutputFoldersOf(const std::vector<BatchFile>& files) {
+  std::vector<std::string> folders;
+  for (const BatchFile& file : files) {
+    std::string folder = FolderOf(file.output.path);
+    if (std::find(folders.begin(), folders.end(), folder) == folders.end()) {
+      folders.push_back(std::move(folder));
+    }
+  }
+  return folders;
+}
+
+std::vector<BatchFile> PlanBatch(const std::vector<std::string>& inputs,
+                                 const std::string& outputFolder) {
+  std::vector<BatchFile> files;
+  files.reserve(inputs.size());
+  for (const std::string& input : inputs) {
+    files.push_back({input, OutputPathFor(input, outputFolder)});
+  }
+  return files;
+}
+
 std::vector<FileOutcome> ConvertBatch(const std::vector<std::string>& inputs,
                                       const std::string& outputFolder,
                                       const ConversionSettings& settings, unsigned jobs,
                                       BatchObserver& observer, const ConversionTuning& tuning) {
-  std::vector<FileOutcome> outcomes(inputs.size());
-  if (inputs.empty()) {
+  return ConvertPlannedBatch(PlanBatch(inputs, outputFolder), settings, jobs, observer, tuning);
+}
+
+std::vector<FileOutcome> ConvertPlannedBatch(const std::vector<BatchFile>& files,
+                                             const ConversionSettings& settings, unsigned jobs,
+                                             BatchObserver& observer,
+                                             const ConversionTuning& tuning) {
+  std::vector<FileOutcome> outcomes(files.size());
+  if (files.empty()) {
     return outcomes;
   }
   ConversionTuning fileTuning = tuning;
   fileTuning.syncFolderPerFile = false;
-  const auto groups = GroupByOutput(inputs, outputFolder);
+  const auto groups = GroupByOutput(files);
   std::atomic<std::size_t> nextGroup{0};
   std::mutex mutex;
 
@@ -123,8 +157,12 @@ std::vector<FileOutcome> ConvertBatch(const std::vector<std::string>& inputs,
         const std::lock_guard lock(mutex);
         observer.onFileStarted(index);
       }
-      FileProgress progress(observer, mutex, SizeOf(inputs[index]));
-      outcomes[index] = ConvertFile(inputs[index], outputFolder, settings, progress, fileTuning);
+      const BatchFile& file = files[index];
+      FileProgress progress(observer, mutex, SizeOf(file.input));
+      outcomes[index] = ConvertFile(file.input, file.output, settings, progress, fileTuning);
+      // A file that failed part-way is dealt with all the same: its bytes
+      // count as processed, so the batch's share still reaches the whole.
+      progress.onProgress(1.0);
     } catch (const std::bad_alloc&) {
       outcomes[index] = OutOfMemoryOutcome();
     }
@@ -151,7 +189,7 @@ std::vector<FileOutcome> ConvertBatch(const std::vector<std::string>& inputs,
     worker.join();
   }
   if (tuning.syncToDisk) {
-    SyncOutputFolder(outcomes, observer);
+    SyncOutputFolders(files, outcomes, observer);
   }
   return outcomes;
 }

@@ -45,4 +45,25 @@ std::vector<FileOutcome> ConvertBatch(const std::vector<std::string>& inputs,
                                       const ConversionSettings& settings, unsigned jobs,
                                       BatchObserver& observer, const ConversionTuning& tuning = {});
 
+/// One input of a batch and the output it is written to.
+struct BatchFile {
+  std::string input;
+  OutputName output;
+};
+
+/// Each input's output named by OutputPathFor in `outputFolder`, in list order.
+std::vector<BatchFile> PlanBatch(const std::vector<std::string>& inputs,
+                                 const std::string& outputFolder);
+
+/// The folders the outputs go to, each once, in the order first named.
+std::vector<std::string> OutputFoldersOf(const std::vector<BatchFile>& files);
+
+/// The same with the outputs chosen by the caller, who may spread them over
+/// several folders; each is flushed once at the end. Call StartBatch for every
+/// output folder first.
+std::vector<FileOutcome> ConvertPlannedBatch(const std::vector<BatchFile>& files,
+                                             const ConversionSettings& settings, unsigned jobs,
+                                             BatchObserver& observer,
+                                             const ConversionTuning& tuning = {});
+
 }  // namespace rowvane

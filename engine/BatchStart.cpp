@@ -8,7 +8,6 @@
 #include "engine/SystemError.h"
 
 namespace rowvane {
-namespace {
 
 OutputFolderVerdict CheckOutputFolder(const std::string& folder) {
   if (folder.empty() || folder.find('\0') != std::string::npos) {
@@ -28,8 +27,6 @@ OutputFolderVerdict CheckOutputFolder(const std::string& folder) {
   }
   return {};
 }
-
-}  // namespace
 
 OutputFolderVerdict StartBatch(const std::string& outputFolder,
                                const std::vector<std::string>& inputs) {

@@ -21,6 +21,10 @@ struct OutputFolderVerdict {
   bool ready() const { return state == OutputFolderState::Ready; }
 };
 
+/// What `folder` is as an output folder, without touching anything in it.
+/// Never throws for a file system's reason.
+OutputFolderVerdict CheckOutputFolder(const std::string& folder);
+
 /// Call once before a batch writes into `outputFolder`. Checks the folder and,
 /// when it is ready, removes the temporary files that runs ended by force
 /// left in it: only names of the exact form the engine generates, only those

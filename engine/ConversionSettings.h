@@ -1,8 +1,10 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "engine/CsvFormat.h"
+#include "engine/TextDecoder.h"
 
 namespace rowvane {
 
@@ -22,6 +24,9 @@ struct ConversionSettings {
   bool IncludeRowTags = true;
   /// Line breaks, quotes and escaping; classic unless chosen otherwise.
   CsvFormat Format;
+  /// Not one of the window's options: when set, the input is read in this
+  /// encoding instead of being detected (see TextReader's `fixed`).
+  std::optional<Encoding> InputEncoding;
 };
 
 }  // namespace rowvane

@@ -15,9 +15,13 @@ struct ConversionWarnings {
   std::uint64_t replacedCharacters = 0;
   /// Lines end at CR LF only, and the text holds LF but no CR LF: it is all one line.
   bool lineFeedsWithoutCrLf = false;
+  /// Ill-formed UTF-8 sequences read as U+FFFD; only an input read as UTF-8
+  /// by the caller's choice has any (detection falls back to Windows-1252).
+  std::uint64_t utf8Replacements = 0;
 
   bool any() const {
-    return unterminatedQuoteLine.has_value() || replacedCharacters > 0 || lineFeedsWithoutCrLf;
+    return unterminatedQuoteLine.has_value() || replacedCharacters > 0 || lineFeedsWithoutCrLf ||
+           utf8Replacements > 0;
   }
   friend bool operator==(const ConversionWarnings&, const ConversionWarnings&) = default;
 };

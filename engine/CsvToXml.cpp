@@ -379,6 +379,14 @@ ConversionWarnings ConvertCsvToXml(ByteSource& source, OutputSink& sink,
                                    const ConversionSettings& settings, ConversionObserver& observer,
                                    const ConversionTuning& tuning) {
   XmlWriter out(sink, WriterCapacityFor(source.size()));
+  if (settings.InputEncoding) {
+    // A known encoding never starts over, so the output can stream from the first byte.
+    TextReader reader(source, tuning.readChunk, false, settings.InputEncoding);
+    ConversionWarnings warnings =
+        ConvertText(reader, out, settings, observer, tuning, source.size());
+    warnings.utf8Replacements = reader.utf8Replacements();
+    return warnings;
+  }
   try {
     TextReader reader(source, tuning.readChunk, false);
     return ConvertText(reader, out, settings, observer, tuning, source.size());

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #include "engine/ByteSource.h"
 #include "engine/ConversionObserver.h"
 #include "engine/ConversionSettings.h"
@@ -10,12 +12,12 @@
 namespace rowvane {
 
 /// Converts CSV bytes into the XML layout: decodes the input (byte-order mark,
-/// else UTF-8, else Windows-1252), splits it into lines at CR LF and into
-/// fields at `settings.Separator`, and writes the document, row and field
-/// elements to `sink` in UTF-8 with CR LF line breaks. `settings.Format`
-/// chooses other line breaks, quoted fields and escaping (see
-/// ConvertWithFormat). Memory stays flat whatever the size of the input, its
-/// lines or its fields; only the header line is held.
+/// else UTF-8, else Windows-1252; or `settings.InputEncoding` when set), splits
+/// it into lines at CR LF and into fields at `settings.Separator`, and writes
+/// the document, row and field elements to `sink` in UTF-8 with CR LF line
+/// breaks. `settings.Format` chooses other line breaks, quoted fields and
+/// escaping (see ConvertWithFormat). Memory stays flat whatever the size of
+/// the input, its lines or its fields; only the header line is held.
 /// Gives what the user should be warned of.
 /// Throws ConversionError from the source or the sink, and std::bad_alloc.
 ConversionWarnings ConvertCsvToXml(ByteSource& source, OutputSink& sink,

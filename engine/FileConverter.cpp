@@ -67,8 +67,7 @@ void Convert(InputFile& input, const std::string& outputPath, const ConversionSe
   }
 }
 
-FileOutcome ConvertFileOrThrowBadAlloc(const std::string& inputPath,
-                                       const std::string& outputFolder,
+FileOutcome ConvertFileOrThrowBadAlloc(const std::string& inputPath, const OutputName& name,
                                        const ConversionSettings& settings,
                                        ConversionObserver& observer,
                                        const ConversionTuning& tuning) {
@@ -77,7 +76,6 @@ FileOutcome ConvertFileOrThrowBadAlloc(const std::string& inputPath,
   // so that running out of memory later can still be recorded: the out of
   // memory failure's short message needs no memory of its own.
   outcome.failures.reserve(2);
-  const OutputName name = OutputPathFor(inputPath, outputFolder);
   outcome.outputPath = name.path;
   try {
     InputFile input(inputPath);
@@ -124,13 +122,25 @@ FileOutcome OutOfMemoryOutcome() noexcept {
   return outcome;
 }
 
+FileOutcome ConvertFile(const std::string& inputPath, const OutputName& output,
+                        const ConversionSettings& settings, ConversionObserver& observer,
+                        const ConversionTuning& tuning) {
+  try {
+    return ConvertFileOrThrowBadAlloc(inputPath, output, settings, observer, tuning);
+  } catch (const std::bad_alloc&) {
+    // Recording a failure needed memory there was none of.
+    return OutOfMemoryOutcome();
+  }
+}
+
 FileOutcome ConvertFile(const std::string& inputPath, const std::string& outputFolder,
                         const ConversionSettings& settings, ConversionObserver& observer,
                         const ConversionTuning& tuning) {
   try {
-    return ConvertFileOrThrowBadAlloc(inputPath, outputFolder, settings, observer, tuning);
+    return ConvertFile(inputPath, OutputPathFor(inputPath, outputFolder), settings, observer,
+                       tuning);
   } catch (const std::bad_alloc&) {
-    // Naming the output, or recording a failure, needed memory there was none of.
+    // Naming the output needed memory there was none of.
     return OutOfMemoryOutcome();
   }
 }

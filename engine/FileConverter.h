@@ -9,6 +9,7 @@
 #include "engine/ConversionTuning.h"
 #include "engine/ConversionWarnings.h"
 #include "engine/Failure.h"
+#include "engine/OutputNaming.h"
 
 namespace rowvane {
 
@@ -50,6 +51,12 @@ FileOutcome OutOfMemoryOutcome() noexcept;
 /// written for the file has been removed. Running out of memory anywhere in
 /// it gives OutOfMemoryOutcome().
 FileOutcome ConvertFile(const std::string& inputPath, const std::string& outputFolder,
+                        const ConversionSettings& settings, ConversionObserver& observer,
+                        const ConversionTuning& tuning = {});
+
+/// The same, into `output` as the caller named it (OutputPathFor, or another
+/// folder of the caller's choosing).
+FileOutcome ConvertFile(const std::string& inputPath, const OutputName& output,
                         const ConversionSettings& settings, ConversionObserver& observer,
                         const ConversionTuning& tuning = {});
 

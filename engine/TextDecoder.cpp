@@ -108,7 +108,7 @@ bool Utf8Validator::feed(std::string_view bytes) {
 void TextDecoder::decode(std::string_view bytes, std::string& out) {
   switch (m_encoding) {
     case Encoding::Utf8:
-      out.append(bytes);
+      decodeUtf8(bytes, out);
       return;
     case Encoding::Windows1252:
       out.reserve(out.size() + bytes.size() * 2);
@@ -128,6 +128,69 @@ void TextDecoder::decode(std::string_view bytes, std::string& out) {
       decodeUtf16(bytes, out);
       return;
   }
+}
+
+void TextDecoder::decodeUtf8(std::string_view bytes, std::string& out) {
+  out.reserve(out.size() + bytes.size());
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  const auto* const end = p + bytes.size();
+  while (p < end) {
+    if (m_pending == 0) {
+      const auto* const run = p;
+      while (end - p >= 8 && IsAscii8(p)) {
+        p += 8;
+      }
+      while (p < end && *p < 0x80) {
+        ++p;
+      }
+      out.append(reinterpret_cast<const char*>(run), static_cast<std::size_t>(p - run));
+      if (p == end) {
+        return;
+      }
+      const unsigned char lead = *p++;
+      m_lower = 0x80;
+      m_upper = 0xBF;
+      if (lead >= 0xC2 && lead <= 0xDF) {
+        m_pending = 1;
+      } else if (lead >= 0xE0 && lead <= 0xEF) {
+        m_pending = 2;
+        m_lower = lead == 0xE0 ? 0xA0 : 0x80;  // no overlong forms
+        m_upper = lead == 0xED ? 0x9F : 0xBF;  // no surrogates
+      } else if (lead >= 0xF0 && lead <= 0xF4) {
+        m_pending = 3;
+        m_lower = lead == 0xF0 ? 0x90 : 0x80;
+        m_upper = lead == 0xF4 ? 0x8F : 0xBF;  // nothing above U+10FFFF
+      } else {
+        replaceUtf8Sequence(out);  // a byte that can never start a character
+        continue;
+      }
+      m_partial[0] = static_cast<char>(lead);
+      m_partialLength = 1;
+      continue;
+    }
+    const unsigned char next = *p;
+    if (next < m_lower || next > m_upper) {
+      // The character broke off: its start becomes one U+FFFD, and this byte
+      // is read again as the start of what follows.
+      replaceUtf8Sequence(out);
+      continue;
+    }
+    ++p;
+    m_partial[m_partialLength++] = static_cast<char>(next);
+    m_lower = 0x80;
+    m_upper = 0xBF;
+    if (--m_pending == 0) {
+      out.append(m_partial.data(), m_partialLength);
+      m_partialLength = 0;
+    }
+  }
+}
+
+void TextDecoder::replaceUtf8Sequence(std::string& out) {
+  AppendUtf8(kReplacement, out);
+  ++m_utf8Replacements;
+  m_pending = 0;
+  m_partialLength = 0;
 }
 
 void TextDecoder::decodeUtf16(std::string_view bytes, std::string& out) {
@@ -169,6 +232,9 @@ void TextDecoder::emitUnit(std::uint16_t unit, std::string& out) {
 }
 
 void TextDecoder::finish(std::string& out) {
+  if (m_partialLength > 0) {
+    replaceUtf8Sequence(out);
+  }
   if (m_highSurrogate != 0) {
     AppendUtf8(kReplacement, out);
     m_highSurrogate = 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -36,24 +37,36 @@ class Utf8Validator {
   std::uint8_t m_upper = 0xBF;
 };
 
-/// Turns bytes in Windows-1252 or UTF-16 into UTF-8, in pieces of any size.
+/// Turns bytes in UTF-8, Windows-1252 or UTF-16 into UTF-8, in pieces of any size.
 class TextDecoder {
  public:
   explicit TextDecoder(Encoding encoding) : m_encoding(encoding) {}
-  /// Appends the UTF-8 form of `bytes` to `out`. For Encoding::Utf8 the bytes
-  /// are copied as they are (validation is Utf8Validator's job).
+  /// Appends the UTF-8 form of `bytes` to `out`. For Encoding::Utf8 valid
+  /// bytes are copied as they are, and each ill-formed sequence (its longest
+  /// start that could still have become a character, or one stray byte)
+  /// becomes one U+FFFD.
   void decode(std::string_view bytes, std::string& out);
-  /// Flushes what is left at the end of the input: an odd last byte or an
-  /// unpaired high surrogate becomes U+FFFD.
+  /// Flushes what is left at the end of the input: an odd last byte, an
+  /// unpaired high surrogate or an unfinished UTF-8 character becomes U+FFFD.
   void finish(std::string& out);
+  /// Ill-formed UTF-8 sequences replaced by U+FFFD so far.
+  std::uint64_t utf8Replacements() const { return m_utf8Replacements; }
 
  private:
+  void decodeUtf8(std::string_view bytes, std::string& out);
+  void replaceUtf8Sequence(std::string& out);
   void decodeUtf16(std::string_view bytes, std::string& out);
   void emitUnit(std::uint16_t unit, std::string& out);
 
   Encoding m_encoding;
   int m_oddByte = -1;                 // first byte of an incomplete UTF-16 unit
   std::uint16_t m_highSurrogate = 0;  // pending high surrogate, 0 when none
+  std::array<char, 4> m_partial{};    // bytes of an unfinished UTF-8 character
+  std::size_t m_partialLength = 0;
+  int m_pending = 0;            // continuation bytes the unfinished character still needs
+  std::uint8_t m_lower = 0x80;  // bounds of its next continuation byte
+  std::uint8_t m_upper = 0xBF;
+  std::uint64_t m_utf8Replacements = 0;
 };
 
 /// Appends the UTF-8 form of `codePoint` to `out`.

@@ -7,10 +7,14 @@
 
 namespace rowvane {
 
-TextReader::TextReader(ByteSource& source, std::size_t chunk, bool fallback)
+TextReader::TextReader(ByteSource& source, std::size_t chunk, bool fallback,
+                       std::optional<Encoding> fixed)
     : m_source(source), m_chunk(std::max<std::size_t>(chunk, 1)) {
-  readMark();
-  if (fallback && m_encoding == Encoding::Utf8) {
+  readMark(fixed);
+  if (fixed) {
+    m_encoding = *fixed;
+    m_repairsUtf8 = *fixed == Encoding::Utf8;
+  } else if (fallback && m_encoding == Encoding::Utf8) {
     m_encoding = Encoding::Windows1252;
   }
   m_decoder = TextDecoder(m_encoding);
@@ -22,7 +26,7 @@ std::size_t TextReader::readRaw(char* into, std::size_t capacity) {
   return count;
 }
 
-void TextReader::readMark() {
+void TextReader::readMark(std::optional<Encoding> fixed) {
   char head[3];
   std::size_t length = 0;
   while (length < sizeof head) {
@@ -34,7 +38,9 @@ void TextReader::readMark() {
   }
   const ByteOrderMark mark = DetectByteOrderMark(std::string_view(head, length));
   m_encoding = mark.encoding;
-  m_pendingHead.assign(head + mark.length, length - mark.length);
+  // A fixed encoding skips only its own mark; another is text in that encoding.
+  const std::size_t skipped = !fixed || *fixed == mark.encoding ? mark.length : 0;
+  m_pendingHead.assign(head + skipped, length - skipped);
 }
 
 void TextReader::makeRoom(std::size_t count) {
@@ -64,7 +70,7 @@ std::size_t TextReader::takeHead() {
 }
 
 std::size_t TextReader::readNext() {
-  if (m_encoding == Encoding::Utf8) {
+  if (checksUtf8()) {
     // UTF-8 needs no decoding: read straight into the window and check it there.
     makeRoom(m_chunk);
     const std::size_t count = readRaw(m_buffer.data() + m_end, m_chunk);
@@ -87,7 +93,7 @@ std::size_t TextReader::readNext() {
 }
 
 std::size_t TextReader::accept(std::string_view bytes) {
-  if (m_encoding == Encoding::Utf8) {
+  if (checksUtf8()) {
     if (!m_validator.feed(bytes)) {
       throw NotUtf8{};
     }
@@ -100,7 +106,7 @@ std::size_t TextReader::accept(std::string_view bytes) {
 
 std::size_t TextReader::finishInput() {
   m_ended = true;
-  if (m_encoding == Encoding::Utf8 && !m_validator.finish()) {
+  if (checksUtf8() && !m_validator.finish()) {
     throw NotUtf8{};
   }
   m_decoded.clear();

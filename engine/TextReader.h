@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,8 +23,12 @@ struct NotUtf8 {};
 class TextReader {
  public:
   /// `fallback`: decode the text after any UTF-8 mark as Windows-1252 rather
-  /// than trying UTF-8 first.
-  TextReader(ByteSource& source, std::size_t chunk, bool fallback);
+  /// than trying UTF-8 first. `fixed`: read the text in that encoding whatever
+  /// the bytes look like (`fallback` is then ignored): its own byte-order mark
+  /// is skipped, any other is read as text, and ill-formed UTF-8 becomes
+  /// U+FFFD instead of throwing NotUtf8.
+  TextReader(ByteSource& source, std::size_t chunk, bool fallback,
+             std::optional<Encoding> fixed = std::nullopt);
 
   const char* begin() const { return m_buffer.data() + m_begin; }
   const char* end() const { return m_buffer.data() + m_end; }
@@ -47,9 +52,12 @@ class TextReader {
   std::uint64_t bytesRead() const { return m_bytesRead; }
   /// Whether the text read so far holds LF, and CR LF.
   const LineBreakSurvey& lineBreaks() const { return m_lineBreaks; }
+  /// Ill-formed UTF-8 sequences replaced by U+FFFD so far (fixed UTF-8 only).
+  std::uint64_t utf8Replacements() const { return m_decoder.utf8Replacements(); }
 
  private:
-  void readMark();
+  void readMark(std::optional<Encoding> fixed);
+  bool checksUtf8() const { return m_encoding == Encoding::Utf8 && !m_repairsUtf8; }
   std::size_t readRaw(char* into, std::size_t capacity);
   void makeRoom(std::size_t count);
   std::size_t readNext();
@@ -61,6 +69,7 @@ class TextReader {
   ByteSource& m_source;
   std::size_t m_chunk;
   Encoding m_encoding = Encoding::Utf8;
+  bool m_repairsUtf8 = false;  // a fixed UTF-8: ill-formed bytes become U+FFFD
   TextDecoder m_decoder{Encoding::Utf8};
   Utf8Validator m_validator;
   LineBreakSurvey m_lineBreaks;

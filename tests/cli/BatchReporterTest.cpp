@@ -66,7 +66,15 @@ INSTANTIATE_TEST_SUITE_P(
                      "rowvane-cli: in/a.csv: cannot write out/a.xml: Is a directory"}},
         ProblemCase{"FailedWithoutReason",
                     Outcome(Status::Failed),
-                    {"rowvane-cli: in/a.csv: not converted"}}),
+                    {"rowvane-cli: in/a.csv: not converted"}},
+        ProblemCase{"Utf8Replaced",
+                    [] {
+                      FileOutcome outcome = Outcome(Status::Converted);
+                      outcome.warnings.utf8Replacements = 3;
+                      return outcome;
+                    }(),
+                    {"rowvane-cli: in/a.csv: warning: 3 ill-formed UTF-8 sequences written as "
+                     "U+FFFD"}}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST(ExitStatusOfTest, OnlyCleanConversionsSucceed) {
@@ -79,6 +87,9 @@ TEST(ExitStatusOfTest, OnlyCleanConversionsSucceed) {
             ExitStatus::SomeFailed);
   EXPECT_EQ(ExitStatusOf({Outcome(Status::Converted, {{FailureKind::Name, ""}})}),
             ExitStatus::SomeFailed);
+  FileOutcome repaired = Outcome(Status::Converted);
+  repaired.warnings.utf8Replacements = 1;  // a warning, not a failure
+  EXPECT_EQ(ExitStatusOf({repaired}), ExitStatus::AllConverted);
 }
 
 class BatchReporterTest : public ::testing::Test {
@@ -142,10 +153,21 @@ TEST_F(BatchReporterTest, ProgressLineIsClearedBeforeAProblemAndRedrawnAfter) {
   reporter.onFileFinished(0, Outcome(Status::Missing));
   // Blank the 15-character line, write the problem, then draw the line again.
   EXPECT_EQ(m_errors.str(), "\r" + std::string(15, ' ') + "\r" +
-                                "rowvane-cli: a.csv: input file not found\n" + "\r1/4 files  12 B");
+                                "rowvane-cli: a.csv: input file not found\n" +
+                                "\r0/4 files, 1 failed  12 B");
   m_errors.str("");
   reporter.finish();
-  EXPECT_EQ(m_errors.str(), "\r1/4 files  12 B\n");
+  EXPECT_EQ(m_errors.str(), "\r" + std::string(25, ' ') + "\r");
+}
+
+TEST_F(BatchReporterTest, AsTheyHappenWritesEachProblemWhenItsInputFinishes) {
+  BatchReporter reporter(m_inputs, m_errors, nullptr, ReportOrder::AsTheyHappen);
+  reporter.onFileFinished(3, Outcome(Status::Missing));
+  EXPECT_EQ(m_errors.str(), "rowvane-cli: d.csv: input file not found\n");
+  reporter.onFileFinished(1, Outcome(Status::Failed, {{FailureKind::Read, "boom"}}));
+  EXPECT_EQ(m_errors.str(),
+            "rowvane-cli: d.csv: input file not found\n"
+            "rowvane-cli: b.csv: cannot read the input: boom\n");
 }
 
 }  // namespace

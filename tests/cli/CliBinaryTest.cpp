@@ -2,7 +2,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <csignal>
 #include <filesystem>
+#include <map>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -14,6 +18,7 @@ namespace rowvane::cli::testing {
 namespace {
 
 using rowvane::testing::ReadFile;
+using ::testing::ContainsRegex;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 
@@ -28,6 +33,25 @@ constexpr struct {
   bool roomForEveryFile;
 } kMemoryCaps[] = {
     {"20000000", false}, {"60000000", false}, {"100000000", false}, {"200000000", true}};
+const std::string kTryHelp = "Try 'rowvane-cli --help' for more information.\n";
+
+// Replaces each place name in `text` by its path, in one pass, so a path that
+// happens to contain a place name is left alone.
+std::string Placed(const std::string& text, const std::map<std::string, std::string>& places) {
+  std::string result;
+  for (std::size_t at = 0; at < text.size();) {
+    const auto place = std::find_if(places.begin(), places.end(), [&](const auto& entry) {
+      return text.compare(at, entry.first.size(), entry.first) == 0;
+    });
+    if (place == places.end()) {
+      result.push_back(text[at++]);
+    } else {
+      result += place->second;
+      at += place->first.size();
+    }
+  }
+  return result;
+}
 
 class CliBinaryTest : public ::testing::Test {
  protected:
@@ -36,6 +60,30 @@ class CliBinaryTest : public ::testing::Test {
     return RunProgram(ROWVANE_CLI_PATH, args, errorStream);
   }
   std::string output(const std::string& name) const { return ReadFile(m_out / name); }
+  // "OUT", "IN" and "TMP" in a test's arguments and expected texts stand for
+  // the output folder, the staff input and the temporary folder.
+  std::map<std::string, std::string> places() const {
+    return {{"OUT", m_out.string()}, {"IN", m_staff}, {"TMP", m_temp.path().string()}};
+  }
+  std::string placed(const std::string& text) const { return Placed(text, places()); }
+  std::vector<std::string> placed(const std::vector<std::string>& args) const {
+    std::vector<std::string> result;
+    for (const std::string& arg : args) {
+      result.push_back(placed(arg));
+    }
+    return result;
+  }
+  // Every file below the output folder, by path relative to it.
+  std::vector<std::string> outputTree() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(m_out)) {
+      if (entry.is_regular_file()) {
+        names.push_back(std::filesystem::relative(entry.path(), m_out).string());
+      }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
   std::vector<std::string> outputNames() const {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(m_out)) {
@@ -227,26 +275,6 @@ TEST_F(CliBinaryTest, MissingInputIsReportedAndTheRestConverted) {
   EXPECT_EQ(output("staff.xml"), kStaffXml);
 }
 
-TEST_F(CliBinaryTest, MissingOutputFolderStopsBeforeAnything) {
-  const struct {
-    std::string folder;
-    std::string reason;
-  } cases[] = {
-      {(m_temp.path() / "nowhere").string(), "No such file or directory"},
-      {"", "No such file or directory"},
-      {m_staff /* a file */, "Not a directory"},
-      {(m_temp.path() / std::string(300, 'n')).string(), "File name too long"},
-  };
-  for (const auto& [folder, reason] : cases) {
-    const ProgramResult result = run({"-o", folder, m_staff});
-    EXPECT_EQ(result.exitCode, 2) << folder;
-    EXPECT_EQ(result.err,
-              "rowvane-cli: cannot use output folder '" + folder + "': " + reason + "\n");
-  }
-  EXPECT_FALSE(std::filesystem::exists(m_temp.path() / "nowhere"));
-  EXPECT_THAT(outputNames(), IsEmpty());
-}
-
 TEST_F(CliBinaryTest, ClearsOnlyAbandonedTemporaryFilesThatAreNoInputs) {
   const std::string notes = m_temp.write("out/.rowvane-notes.tmp", "precious");
   const std::string input = m_temp.write("out/.rowvane-0a1b2c3d4e5f.tmp", kStaffCsv);
@@ -277,6 +305,68 @@ TEST_F(CliBinaryTest, ControlCharactersInNamesAreShownEscaped) {
                             "/tab\\there.xml\n");
 }
 
+struct FolderCase {
+  const char* name;
+  std::vector<std::string> args;  // before the input
+  int exitCode;
+  std::string err;
+  bool written;  // TMP/made/deeper/staff.xml
+};
+
+void PrintTo(const FolderCase& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class CliOutputFolderTest : public CliBinaryTest,
+                            public ::testing::WithParamInterface<FolderCase> {};
+
+TEST_P(CliOutputFolderTest, IsCheckedOrMadeBeforeAnything) {
+  const FolderCase& row = GetParam();
+  std::vector<std::string> args = placed(row.args);
+  args.push_back(m_staff);
+  const ProgramResult result = run(args);
+  EXPECT_EQ(result.exitCode, row.exitCode);
+  EXPECT_EQ(result.err, placed(row.err));
+  EXPECT_EQ(std::filesystem::exists(m_temp.path() / "made/deeper/staff.xml"), row.written);
+  EXPECT_THAT(outputNames(), IsEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, CliOutputFolderTest,
+    ::testing::Values(
+        FolderCase{"Missing",
+                   {"-o", "TMP/nowhere"},
+                   2,
+                   "rowvane-cli: TMP/nowhere: no such folder (-p creates it)\n",
+                   false},
+        FolderCase{
+            "EmptyName", {"-o", ""}, 2, "rowvane-cli: the output folder's name is empty\n", false},
+        FolderCase{"AFile", {"-o", "IN"}, 2, "rowvane-cli: IN: not a folder\n", false},
+        FolderCase{
+            "BelowAFile", {"-o", "IN/sub"}, 2, "rowvane-cli: IN/sub: Not a directory\n", false},
+        FolderCase{"MadeWithParents", {"-p", "-o", "TMP/made/deeper"}, 0, "", true},
+        FolderCase{"MadeWithParentsLong", {"--parents", "-o", "TMP/made/deeper/"}, 0, "", true},
+        FolderCase{"ParentsBelowAFile",
+                   {"-p", "-o", "IN/sub"},
+                   2,
+                   "rowvane-cli: IN/sub: Not a directory\n",
+                   false},
+        // The process file system takes no new folders, not even from root.
+        FolderCase{"ParentsWhereNoFolderCanBeMade",
+                   {"-p", "-o", "/proc/rowvane-made/deeper"},
+                   2,
+                   "rowvane-cli: /proc/rowvane-made/deeper: cannot create the folder: No such file "
+                   "or directory\n",
+                   false},
+        FolderCase{
+            "ParentsOnAFile", {"-p", "-o", "IN"}, 2, "rowvane-cli: IN: not a folder\n", false},
+        FolderCase{"NameTooLong",
+                   {"-o", "TMP/" + std::string(300, 'n')},
+                   2,
+                   "rowvane-cli: TMP/" + std::string(300, 'n') + ": File name too long\n",
+                   false}),
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
 TEST_F(CliBinaryTest, NameWithoutDotIsAFailureButStillWritten) {
   const std::string input = m_temp.write("in/staff", kStaffCsv);
   const ProgramResult result = run({"-o", m_out.string(), input});
@@ -300,6 +390,7 @@ TEST_F(CliBinaryTest, WriteFailureIsReportedAndTheRunGoesOn) {
 struct UsageCase {
   const char* name;
   std::vector<std::string> args;
+  std::string err;  // all of standard error
 };
 
 void PrintTo(const UsageCase& row, std::ostream* out) {
@@ -316,19 +407,42 @@ TEST_P(CliUsageTest, ExitsWithTwoAndWritesNothing) {
   }
   const ProgramResult result = run(args);
   EXPECT_EQ(result.exitCode, 2);
-  EXPECT_THAT(result.err, HasSubstr("--help"));
+  EXPECT_EQ(result.err, GetParam().err + kTryHelp);
   EXPECT_THAT(result.out, IsEmpty());
   EXPECT_THAT(outputNames(), IsEmpty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Cli, CliUsageTest,
-    ::testing::Values(UsageCase{"NoArguments", {}}, UsageCase{"NoOutput", {"IN"}},
-                      UsageCase{"NoInput", {"-o", "OUT"}},
-                      UsageCase{"UnknownOption", {"--fast", "-o", "OUT", "IN"}},
-                      UsageCase{"ZeroJobs", {"-j", "0", "-o", "OUT", "IN"}},
-                      UsageCase{"JobsNotANumber", {"-j", "x", "-o", "OUT", "IN"}},
-                      UsageCase{"SeparatorWithoutValue", {"-o", "OUT", "IN", "-s"}}),
+    ::testing::Values(
+        UsageCase{"NoArguments",
+                  {},
+                  "Usage: rowvane-cli [OPTIONS] -o DIR INPUT...\n"
+                  "       rowvane-cli [OPTIONS] -O FILE INPUT\n"},
+        UsageCase{"NoOutput",
+                  {"IN"},
+                  "rowvane-cli: no output given: -o DIR for an output folder, or -O FILE for one "
+                  "output file\n"},
+        UsageCase{"NoInput", {"-o", "OUT"}, "rowvane-cli: no INPUT given\n"},
+        UsageCase{"UnknownOption",
+                  {"--fast", "-o", "OUT", "IN"},
+                  "rowvane-cli: unknown option '--fast'\n"},
+        UsageCase{
+            "UnknownOptionAlone", {"--frobnicate"}, "rowvane-cli: unknown option '--frobnicate'\n"},
+        UsageCase{"RepeatedOption",
+                  {"-o", "OUT", "--document-tag=a", "--document-tag", "b", "IN"},
+                  "rowvane-cli: --document-tag is given more than once; give it once\n"},
+        UsageCase{"ZeroJobs",
+                  {"-j", "0", "-o", "OUT", "IN"},
+                  "rowvane-cli: --jobs: Value 0 not in range 1 to 1024\n"},
+        UsageCase{
+            "StandardInputWithoutOutputFile",
+            {"-o", "OUT", "-"},
+            "rowvane-cli: \"-\" (standard input) needs -O FILE: there is no name to write its "
+            "output under\n"},
+        UsageCase{"SeparatorWithoutValue",
+                  {"-o", "OUT", "IN", "-s"},
+                  "rowvane-cli: --separator: 1 required TEXT missing\n"}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST_F(CliBinaryTest, HelpAndVersionGoToStandardOutput) {
@@ -338,7 +452,7 @@ TEST_F(CliBinaryTest, HelpAndVersionGoToStandardOutput) {
   EXPECT_THAT(help.err, IsEmpty());
   const ProgramResult version = run({"--version"});
   EXPECT_EQ(version.exitCode, 0);
-  EXPECT_EQ(version.out, "rowvane-cli " ROWVANE_VERSION "\n");
+  EXPECT_EQ(version.out, "rowvane-cli " ROWVANE_VERSION " (revision " ROWVANE_REVISION ")\n");
 }
 
 // Inputs in different folders, and with different extensions, that all map to
@@ -429,7 +543,8 @@ TEST_F(CliBinaryTest, MemoryCapWithManyWorkersNeverAbortsTheBatch) {
 TEST_F(CliBinaryTest, ProgressIsShownOnlyOnATerminalAndNotWhenQuiet) {
   const ProgramResult shown = run({"-o", m_out.string(), m_staff}, ErrorStream::Terminal);
   EXPECT_EQ(shown.exitCode, 0);
-  EXPECT_THAT(shown.err, HasSubstr("1/1 files"));
+  EXPECT_THAT(shown.err, HasSubstr("0/1 files  100%"));
+  EXPECT_THAT(shown.err, HasSubstr("1 converted, 0 failed in "));
   const ProgramResult quiet = run({"-q", "-o", m_out.string(), m_staff}, ErrorStream::Terminal);
   EXPECT_EQ(quiet.exitCode, 0);
   EXPECT_THAT(quiet.err, IsEmpty());
@@ -445,8 +560,267 @@ TEST_F(CliBinaryTest, ProblemLineOnATerminalStandsOnItsOwnLine) {
   EXPECT_EQ(result.exitCode, 1);
   // The terminal turns each line feed into CR LF.
   EXPECT_THAT(result.err, HasSubstr("\rrowvane-cli: " + missing + ": input file not found\r\n"));
-  EXPECT_THAT(result.err, HasSubstr("2/2 files"));
+  EXPECT_THAT(result.err, HasSubstr("1/2 files, 1 failed"));
+  EXPECT_THAT(result.err, HasSubstr("1 converted, 1 failed in "));
 }
+
+TEST_F(CliBinaryTest, SummaryWithVerboseWhenNotOnATerminal) {
+  const std::string missing = (m_temp.path() / "missing.csv").string();
+  const ProgramResult result = run({"-v", "-o", m_out.string(), m_staff, missing});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_THAT(result.err, ContainsRegex("\n1 converted, 1 failed in [0-9]+\\.[0-9] s "
+                                        "\\([0-9]+\\.[0-9] MB/s\\)\n$"));
+}
+
+// What a CSV with one column named "v" and one value gives.
+std::string OneValueXml(const std::string& value) {
+  return "<XML>\r\n <row>\r\n  <v>" + value + "</v>\r\n </row>\r\n</XML>";
+}
+
+struct PipeCase {
+  const char* name;
+  std::vector<std::string> args;
+  std::optional<std::string> input;  // standard input; none: /dev/null
+  std::string out;                   // standard output
+  int exitCode;
+  std::string errPart;  // empty: standard error stays empty
+};
+
+void PrintTo(const PipeCase& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class CliPipeTest : public CliBinaryTest, public ::testing::WithParamInterface<PipeCase> {};
+
+TEST_P(CliPipeTest, ReadsAndWritesStreams) {
+  const PipeCase& row = GetParam();
+  m_temp.write("in/values.csv", "v\r\nx\xFFy\xE2\x82");
+  Streams streams;
+  streams.input = row.input;
+  const ProgramResult result = RunProgram(ROWVANE_CLI_PATH, placed(row.args), streams);
+  EXPECT_EQ(result.exitCode, row.exitCode) << result.err;
+  EXPECT_EQ(result.out, row.out);
+  if (row.errPart.empty()) {
+    EXPECT_THAT(result.err, IsEmpty());
+  } else {
+    EXPECT_THAT(result.err, HasSubstr(placed(row.errPart)));
+  }
+  EXPECT_THAT(outputNames(), IsEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, CliPipeTest,
+    ::testing::Values(
+        PipeCase{"StandardInToStandardOut", {"-", "-O", "-"}, kStaffCsv, kStaffXml, 0, ""},
+        PipeCase{"FileToStandardOut", {"--output-file=-", "IN"}, std::nullopt, kStaffXml, 0, ""},
+        PipeCase{"StandardInFallsBackToWindows1252",
+                 {"-O", "-", "-"},
+                 "v\r\n\xE9t\xE9",
+                 OneValueXml("\xC3\xA9t\xC3\xA9"),
+                 0,
+                 ""},
+        PipeCase{"FixedUtf8RepairsAndWarns",
+                 {"--encoding", "utf-8", "-O", "-", "TMP/in/values.csv"},
+                 std::nullopt,
+                 OneValueXml("x\xEF\xBF\xBDy\xEF\xBF\xBD"),
+                 0,
+                 "rowvane-cli: TMP/in/values.csv: warning: 2 ill-formed UTF-8 sequences written as "
+                 "U+FFFD\n"},
+        PipeCase{"FixedUtf8FromStandardIn",
+                 {"--encoding=utf-8", "-", "-O", "-"},
+                 "v\r\n\xC3\xA9\xFF",
+                 OneValueXml("\xC3\xA9\xEF\xBF\xBD"),
+                 0,
+                 "1 ill-formed UTF-8 sequence written"},
+        PipeCase{"FixedWindows1252",
+                 {"--encoding", "windows-1252", "-", "-O", "-"},
+                 "v\r\n\xC3\xA9",
+                 OneValueXml("\xC3\x83\xC2\xA9"),
+                 0,
+                 ""},
+        PipeCase{"FixedUtf16le",
+                 {"--encoding", "utf-16le", "-", "-O", "-"},
+                 std::string("v\0\r\0\n\0\xE9\0", 8),
+                 OneValueXml("\xC3\xA9"),
+                 0,
+                 ""},
+        PipeCase{"TypedTabSeparator",
+                 {"-s", "\\t", "-", "-O", "-"},
+                 "a\tb\r\n1\t2",
+                 "<XML>\r\n <row>\r\n  <a>1</a>\r\n  <b>2</b>\r\n </row>\r\n</XML>",
+                 0,
+                 ""},
+        PipeCase{"DevNullIsWrittenInPlace", {"-O", "/dev/null", "IN"}, std::nullopt, "", 0, ""},
+        PipeCase{"FailureOnceWritingHasBegun",
+                 {"-O", "/dev/full", "IN"},
+                 std::nullopt,
+                 "",
+                 1,
+                 "rowvane-cli: IN: cannot write /dev/full: No space left on device\n"},
+        PipeCase{"MissingInput",
+                 {"-O", "-", "TMP/none.csv"},
+                 std::nullopt,
+                 "",
+                 1,
+                 "rowvane-cli: TMP/none.csv: input file not found\n"}),
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
+TEST_F(CliBinaryTest, DevicesStayDevices) {
+  ASSERT_EQ(run({"-O", "/dev/null", m_staff}).exitCode, 0);
+  EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+}
+
+// A late byte that is not UTF-8 starts the text over in Windows-1252; what
+// reaches standard output is only the final text, even from an input larger
+// than any buffer on the way.
+TEST_F(CliBinaryTest, StandardOutputGetsOnlyTheSettledText) {
+  const std::string value(3'000'000, 'a');
+  const std::string input = m_temp.write("in/late.csv", "v\r\n" + value + "\xE9");
+  const ProgramResult result = run({"-O", "-", input});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_TRUE(result.out == OneValueXml(value + "\xC3\xA9"))
+      << "output of " << result.out.size() << " bytes";
+}
+
+TEST_F(CliBinaryTest, OutputFileIsReplacedWholeAndNeverTheInput) {
+  const std::string target = m_temp.write("out/named.xml", "old");
+  const ProgramResult result = run({"-O", target, m_staff});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(outputNames(), std::vector<std::string>{"named.xml"});  // no temporary file left
+  EXPECT_EQ(output("named.xml"), kStaffXml);
+
+  const ProgramResult onItself = run({"-O", m_staff, m_staff});
+  EXPECT_EQ(onItself.exitCode, 1);
+  EXPECT_THAT(onItself.err, HasSubstr("the output file would replace the input file"));
+  EXPECT_EQ(ReadFile(m_staff), kStaffCsv);
+
+  const ProgramResult kept = run({"-n", "-O", target, m_staff});
+  EXPECT_EQ(kept.exitCode, 1);
+  EXPECT_EQ(kept.err, "rowvane-cli: " + m_staff + ": not converted: " + target +
+                          " exists, and -n keeps it\n");
+}
+
+class CliClosedPipeTest : public CliBinaryTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(CliClosedPipeTest, EndsQuietlyBySigpipe) {
+  Streams streams;
+  streams.closedOutput = true;
+  streams.pipeSignalIgnored = GetParam();
+  for (const char* encoding : {"auto", "utf-8"}) {
+    const ProgramResult result =
+        RunProgram(ROWVANE_CLI_PATH, {"--encoding", encoding, "-O", "-", m_staff}, streams);
+    EXPECT_EQ(result.signal, SIGPIPE) << encoding;
+    EXPECT_THAT(result.err, IsEmpty()) << encoding;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cli, CliClosedPipeTest, ::testing::Values(false, true),
+                         [](const auto& testInfo) {
+                           return std::string(testInfo.param ? "SignalIgnored" : "SignalDefault");
+                         });
+
+// Two inputs named staff.csv, one in in/ and one in in/sub/.
+struct TreeCase {
+  const char* name;
+  std::vector<std::string> args;  // "TREE" is the folder in/, "SUB" the second input
+  int exitCode;
+  std::string out;
+  std::string err;
+  std::map<std::string, std::string> outputs;  // path below OUT -> content
+};
+
+void PrintTo(const TreeCase& row, std::ostream* out) {
+  *out << row.name;
+}
+
+const std::string kSubCsv = "id\r\n9";
+const std::string kSubXml = "<XML>\r\n <row>\r\n  <id>9</id>\r\n </row>\r\n</XML>";
+
+class CliTreeTest : public CliBinaryTest, public ::testing::WithParamInterface<TreeCase> {
+ protected:
+  std::string m_sub = m_temp.write("in/sub/staff.csv", kSubCsv);
+  std::string treePlaced(const std::string& text) const {
+    auto all = places();
+    all.emplace("TREE", (m_temp.path() / "in").string());
+    all.emplace("SUB", m_sub);
+    return Placed(text, all);
+  }
+};
+
+TEST_P(CliTreeTest, NamesEachOutputAndWarnsOfCollisions) {
+  const TreeCase& row = GetParam();
+  if (row.outputs.contains("staff.xml") && row.outputs.at("staff.xml") == "old") {
+    m_temp.write("out/staff.xml", "old");
+  }
+  std::vector<std::string> args;
+  for (const std::string& arg : row.args) {
+    args.push_back(treePlaced(arg));
+  }
+  const ProgramResult result = run(args);
+  EXPECT_EQ(result.exitCode, row.exitCode);
+  EXPECT_EQ(result.out, treePlaced(row.out));
+  EXPECT_EQ(result.err, treePlaced(row.err));
+  std::vector<std::string> expectedTree;
+  for (const auto& [path, content] : row.outputs) {
+    expectedTree.push_back(path);
+    const std::string expected = content == "staff" ? kStaffXml
+                                 : content == "sub" ? kSubXml
+                                                    : content;
+    EXPECT_EQ(output(path), expected) << path;
+  }
+  EXPECT_EQ(outputTree(), expectedTree);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, CliTreeTest,
+    ::testing::Values(
+        TreeCase{"LaterWinsWithAWarning",
+                 {"-o", "OUT", "IN", "SUB"},
+                 0,
+                 "",
+                 "rowvane-cli: warning: IN and SUB both give OUT/staff.xml; the later, SUB, "
+                 "replaces the other\n",
+                 {{"staff.xml", "sub"}}},
+        TreeCase{"RecursiveWithoutKeepTreeCollides",
+                 {"-r", "-o", "OUT", "TREE"},
+                 0,
+                 "",
+                 "rowvane-cli: warning: IN and SUB both give OUT/staff.xml; the later, SUB, "
+                 "replaces the other\n",
+                 {{"staff.xml", "sub"}}},
+        TreeCase{"NoClobberKeepsTheFirst",
+                 {"-n", "-o", "OUT", "IN", "SUB"},
+                 1,
+                 "",
+                 "rowvane-cli: SUB: not converted: IN also gives OUT/staff.xml, and -n keeps the "
+                 "first\n",
+                 {{"staff.xml", "staff"}}},
+        TreeCase{"NoClobberKeepsAnExistingOutput",
+                 {"--no-clobber", "-o", "OUT", "IN"},
+                 1,
+                 "",
+                 "rowvane-cli: IN: not converted: OUT/staff.xml exists, and -n keeps it\n",
+                 {{"staff.xml", "old"}}},
+        TreeCase{"KeepTree",
+                 {"-r", "--keep-tree", "-o", "OUT", "TREE/"},
+                 0,
+                 "",
+                 "",
+                 {{"staff.xml", "staff"}, {"sub/staff.xml", "sub"}}},
+        TreeCase{"DryRunListsAndWritesNothing",
+                 {"--dry-run", "-o", "OUT", "IN", "SUB"},
+                 0,
+                 "IN -> OUT/staff.xml\nSUB -> OUT/staff.xml\n",
+                 "rowvane-cli: warning: IN and SUB both give OUT/staff.xml; the later, SUB, "
+                 "replaces the other\n",
+                 {}},
+        TreeCase{"DryRunOfAKeptTreeMakesNoFolder",
+                 {"--dry-run", "-r", "--keep-tree", "-o", "OUT", "TREE", "TMP/none.csv"},
+                 1,
+                 "IN -> OUT/staff.xml\nSUB -> OUT/sub/staff.xml\n",
+                 "rowvane-cli: TMP/none.csv: input file not found\n",
+                 {}}),
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 }  // namespace
 }  // namespace rowvane::cli::testing

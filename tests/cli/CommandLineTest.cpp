@@ -33,6 +33,10 @@ struct Expected {
   std::optional<unsigned> jobs;
   bool quiet = false;
   CsvFormat format = CsvFormat::Classic();
+  std::optional<std::string> outputFile;
+  std::optional<Encoding> encoding;
+  // -v, -p, -n, -r, --keep-tree, --dry-run, in this order
+  std::vector<bool> switches = std::vector<bool>(6, false);
 };
 
 struct AcceptedCase {
@@ -64,12 +68,37 @@ TEST_P(AcceptedArguments, GiveTheseOptions) {
   EXPECT_EQ(options.inputs, expected.inputs);
   EXPECT_EQ(options.jobs, expected.jobs);
   EXPECT_EQ(options.quiet, expected.quiet);
+  EXPECT_EQ(options.outputFile, expected.outputFile);
+  EXPECT_EQ(options.settings.InputEncoding, expected.encoding);
+  EXPECT_EQ(std::vector<bool>({options.verbose, options.parents, options.noClobber,
+                               options.recursive, options.keepTree, options.dryRun}),
+            expected.switches);
   EXPECT_EQ(options.settings.Format, expected.format);
 }
 
 Expected WithFormat(CsvFormat format) {
   Expected expected;
   expected.format = format;
+  return expected;
+}
+
+Expected ToFile(std::string file, std::vector<std::string> inputs = {"a.csv"}) {
+  Expected expected;
+  expected.outputFile = std::move(file);
+  expected.outputFolder = "";
+  expected.inputs = std::move(inputs);
+  return expected;
+}
+
+Expected WithEncoding(std::optional<Encoding> encoding) {
+  Expected expected;
+  expected.encoding = encoding;
+  return expected;
+}
+
+Expected WithSwitches(std::vector<bool> switches) {
+  Expected expected;
+  expected.switches = std::move(switches);
   return expected;
 }
 
@@ -185,7 +214,50 @@ INSTANTIATE_TEST_SUITE_P(
             WithFormat({LineBreaks::Any, Quotes::None, Escaping::Xml})},
         AcceptedCase{"InputsAfterDoubleDash",
                      {"-o", "out", "--", "-x.csv", "--no-header"},
-                     WithInputs({"-x.csv", "--no-header"})}),
+                     WithInputs({"-x.csv", "--no-header"})},
+        AcceptedCase{"TabByName", {"-s", "tab", "-o", "out", "a.csv"}, WithSeparator("\t")},
+        AcceptedCase{"CommaByName", {"-s", "comma", "-o", "out", "a.csv"}, WithSeparator(",")},
+        AcceptedCase{
+            "SemicolonByName", {"-s", "semicolon", "-o", "out", "a.csv"}, WithSeparator(";")},
+        AcceptedCase{"PipeByName", {"--separator=pipe", "-o", "out", "a.csv"}, WithSeparator("|")},
+        AcceptedCase{"SpaceByName", {"-s", "space", "-o", "out", "a.csv"}, WithSeparator(" ")},
+        AcceptedCase{
+            "NameInsideTextIsText", {"-s", "tabs", "-o", "out", "a.csv"}, WithSeparator("tabs")},
+        AcceptedCase{"TabEscape", {"-s", "\\t", "-o", "out", "a.csv"}, WithSeparator("\t")},
+        AcceptedCase{"BackslashEscape", {"-s", "\\\\", "-o", "out", "a.csv"}, WithSeparator("\\")},
+        AcceptedCase{
+            "HexEscapes", {"-s", "\\x3B\\x7f|", "-o", "out", "a.csv"}, WithSeparator(";\x7f|")},
+        AcceptedCase{"EscapesAmongText",
+                     {"-s", "a\\tb\\\\t", "-o", "out", "a.csv"},
+                     WithSeparator("a\tb\\t")},
+        AcceptedCase{"OutputFile", {"-O", "x.xml", "a.csv"}, ToFile("x.xml")},
+        AcceptedCase{"OutputFileLong", {"--output-file=x.xml", "a.csv"}, ToFile("x.xml")},
+        AcceptedCase{"StandardInAndOut", {"-", "-O", "-"}, ToFile("-", {"-"})},
+        AcceptedCase{"EncodingAuto",
+                     {"--encoding", "auto", "-o", "out", "a.csv"},
+                     WithEncoding(std::nullopt)},
+        AcceptedCase{"EncodingUtf8",
+                     {"--encoding=utf-8", "-o", "out", "a.csv"},
+                     WithEncoding(Encoding::Utf8)},
+        AcceptedCase{"EncodingWindows1252",
+                     {"--encoding", "Windows-1252", "-o", "out", "a.csv"},
+                     WithEncoding(Encoding::Windows1252)},
+        AcceptedCase{"EncodingUtf16le",
+                     {"--encoding", "utf-16le", "-o", "out", "a.csv"},
+                     WithEncoding(Encoding::Utf16LE)},
+        AcceptedCase{"EncodingUtf16be",
+                     {"--encoding", "UTF-16BE", "-o", "out", "a.csv"},
+                     WithEncoding(Encoding::Utf16BE)},
+        AcceptedCase{"Switches",
+                     {"-v", "-p", "-n", "-r", "--keep-tree", "--dry-run", "-o", "out", "a.csv"},
+                     WithSwitches({true, true, true, true, true, true})},
+        AcceptedCase{
+            "LongSwitches",
+            {"--verbose", "--parents", "--no-clobber", "--recursive", "-o", "out", "a.csv"},
+            WithSwitches({true, true, true, true, false, false})},
+        AcceptedCase{"RepeatedFlagIsHarmless",
+                     {"-r", "-r", "-o", "out", "a.csv"},
+                     WithSwitches({false, false, false, true, false, false})}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 struct RejectedCase {
@@ -209,11 +281,46 @@ TEST_P(RejectedArguments, AreAUsageError) {
 INSTANTIATE_TEST_SUITE_P(
     CommandLine, RejectedArguments,
     ::testing::Values(
-        RejectedCase{"Nothing", {}, "required"}, RejectedCase{"NoOutput", {"a.csv"}, "--output"},
-        RejectedCase{"NoInput", {"-o", "out"}, "INPUT"},
+        RejectedCase{"NoOutput", {"a.csv"}, "no output given: -o DIR"},
+        RejectedCase{"NoInput", {"-o", "out"}, "no INPUT given"},
         RejectedCase{"OutputWithoutValue", {"a.csv", "-o"}, "--output"},
         RejectedCase{"SeparatorWithoutValue", {"-o", "out", "a.csv", "-s"}, "--separator"},
-        RejectedCase{"UnknownOption", {"-o", "out", "--bogus", "a.csv"}, "--bogus"},
+        RejectedCase{
+            "UnknownOption", {"-o", "out", "--bogus", "a.csv"}, "unknown option '--bogus'"},
+        RejectedCase{"UnknownOptionAlone", {"--frobnicate"}, "unknown option '--frobnicate'"},
+        RejectedCase{"UnknownShortOption", {"-o", "out", "-Z", "a.csv"}, "unknown option '-Z'"},
+        RejectedCase{"RepeatedSeparator",
+                     {"-s", ";", "-o", "out", "-s", ",", "a.csv"},
+                     "--separator is given more than once"},
+        RejectedCase{"RepeatedOutput",
+                     {"-o", "a", "--output=b", "a.csv"},
+                     "--output is given more than once"},
+        RejectedCase{"UnknownEscape", {"-s", "\\n", "-o", "out", "a.csv"}, "unknown escape"},
+        RejectedCase{"LoneBackslash", {"-s", "a\\", "-o", "out", "a.csv"}, "unknown escape"},
+        RejectedCase{"ShortHexEscape", {"-s", "\\x4", "-o", "out", "a.csv"}, "two hexadecimal"},
+        RejectedCase{"NonHexEscape", {"-s", "\\xg1", "-o", "out", "a.csv"}, "two hexadecimal"},
+        RejectedCase{"HexEscapeAboveAscii", {"-s", "\\xE9", "-o", "out", "a.csv"}, "up to \\x7F"},
+        RejectedCase{"UnknownEncoding",
+                     {"--encoding", "latin1", "-o", "out", "a.csv"},
+                     "--encoding 'latin1' is not known"},
+        RejectedCase{"OutputFolderAndFile",
+                     {"-o", "out", "-O", "x.xml", "a.csv"},
+                     "-o DIR and -O FILE cannot be used together"},
+        RejectedCase{"OutputFileWithTwoInputs",
+                     {"-O", "x.xml", "a.csv", "b.csv"},
+                     "-O FILE takes exactly one INPUT, but 2 were given"},
+        RejectedCase{"StandardInputWithoutOutputFile", {"-o", "out", "-"}, "needs -O FILE"},
+        RejectedCase{"RecursiveWithOutputFile",
+                     {"-r", "-O", "x.xml", "d"},
+                     "-r cannot be used with -O FILE"},
+        RejectedCase{"ParentsWithOutputFile",
+                     {"-p", "-O", "x.xml", "a.csv"},
+                     "-p cannot be used with -O FILE"},
+        RejectedCase{
+            "KeepTreeWithoutRecursive", {"--keep-tree", "-o", "out", "d"}, "--keep-tree needs -r"},
+        RejectedCase{"QuietAndVerbose",
+                     {"-q", "-v", "-o", "out", "a.csv"},
+                     "-q and -v cannot be used together"},
         RejectedCase{"ZeroJobs", {"-j", "0", "-o", "out", "a.csv"}, "--jobs"},
         RejectedCase{"NegativeJobs", {"-j", "-1", "-o", "out", "a.csv"}, "--jobs"},
         RejectedCase{"TooManyJobs", {"-j", "1025", "-o", "out", "a.csv"}, "--jobs"},
@@ -222,17 +329,29 @@ INSTANTIATE_TEST_SUITE_P(
         RejectedCase{
             "UnknownLineBreaks", {"--line-breaks=lf", "-o", "out", "a.csv"}, "--line-breaks"},
         RejectedCase{"UnknownQuotes", {"--quotes", "single", "-o", "out", "a.csv"}, "--quotes"},
-        RejectedCase{"UnknownEscape", {"--escape", "html", "-o", "out", "a.csv"}, "--escape"}),
+        RejectedCase{"UnknownEscapeChoice", {"--escape", "html", "-o", "out", "a.csv"}, "--escape"}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
+TEST(CommandLineInfo, NoArgumentsAsksForTheShortUsage) {
+  const ParsedCommandLine parsed = Parse({});
+  ASSERT_TRUE(std::holds_alternative<UsageError>(parsed));
+  EXPECT_TRUE(std::get<UsageError>(parsed).showUsage);
+  EXPECT_THAT(ShortUsage(), HasSubstr("rowvane-cli [OPTIONS] -o DIR INPUT..."));
+  EXPECT_FALSE(std::get<UsageError>(Parse({"-o", "out"})).showUsage);
+}
 
 TEST(CommandLineInfo, HelpNamesEveryOption) {
   for (const char* flag : {"--help", "-h"}) {
     const ParsedCommandLine parsed = Parse({flag});
     ASSERT_TRUE(std::holds_alternative<InfoRequest>(parsed)) << flag;
     const std::string& text = std::get<InfoRequest>(parsed).text;
-    for (const char* option : {"--output", "--separator", "--no-header", "--document-tag",
-                               "--row-tag", "--no-row-tags", "--jobs", "--quiet", "--version",
-                               "--format", "--line-breaks", "--quotes", "--escape", "INPUT"}) {
+    for (const char* option :
+         {"--output",      "--separator", "--no-header", "--document-tag", "--row-tag",
+          "--no-row-tags", "--jobs",      "--quiet",     "--version",      "INPUT",
+          "--output-file", "--encoding",  "--parents",   "--no-clobber",   "--keep-tree",
+          "--dry-run",     "--verbose",   "semicolon",   "\\xHH",          "Exit status",
+          "SIGPIPE",       "SIGINT",      "--format",    "--line-breaks",  "--quotes",
+          "--escape"}) {
       EXPECT_THAT(text, HasSubstr(option)) << flag;
     }
   }
@@ -242,11 +361,14 @@ TEST(CommandLineInfo, HelpWinsOverMissingArguments) {
   EXPECT_TRUE(std::holds_alternative<InfoRequest>(Parse({"-s", ";", "--help"})));
 }
 
-TEST(CommandLineInfo, VersionIsProgramNameAndProjectVersion) {
-  const ParsedCommandLine parsed = Parse({"--version"});
-  ASSERT_TRUE(std::holds_alternative<InfoRequest>(parsed));
-  EXPECT_EQ(std::get<InfoRequest>(parsed).text, "rowvane-cli " ROWVANE_VERSION "\n");
-  EXPECT_EQ(VersionText(), "rowvane-cli " ROWVANE_VERSION);
+TEST(CommandLineInfo, VersionIsProgramNameProjectVersionAndRevision) {
+  for (const char* flag : {"--version", "-V"}) {
+    const ParsedCommandLine parsed = Parse({flag});
+    ASSERT_TRUE(std::holds_alternative<InfoRequest>(parsed)) << flag;
+    EXPECT_EQ(std::get<InfoRequest>(parsed).text,
+              "rowvane-cli " ROWVANE_VERSION " (revision " ROWVANE_REVISION ")\n");
+  }
+  EXPECT_STRNE(ROWVANE_REVISION, "");
 }
 
 }  // namespace

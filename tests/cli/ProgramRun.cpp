@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <optional>
 #include <stdexcept>
@@ -112,13 +113,65 @@ int WaitFor(pid_t child) {
       ThrowSystemError("waitpid");
     }
   }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return status;
 }
+
+struct Pipe {
+  FileDescriptor reader;
+  FileDescriptor writer;
+};
+
+Pipe MakePipe() {
+  std::array<int, 2> ends{};
+  if (pipe2(ends.data(), O_CLOEXEC) != 0) {
+    ThrowSystemError("pipe");
+  }
+  return {FileDescriptor(ends[0]), FileDescriptor(ends[1])};
+}
+
+// A pipe that already holds `bytes` and whose writing end is closed.
+FileDescriptor FilledPipe(const std::string& bytes) {
+  Pipe pipe = MakePipe();
+  if (bytes.size() > 65536 ||
+      write(pipe.writer.get(), bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) {
+    throw std::runtime_error("the input does not fit in a pipe");
+  }
+  return std::move(pipe.reader);
+}
+
+// Ignores SIGPIPE in this process while it lives, so a child spawned then
+// starts with it ignored.
+class PipeSignalIgnored {
+ public:
+  explicit PipeSignalIgnored(bool active) : m_active(active) {
+    if (m_active) {
+      m_previous = std::signal(SIGPIPE, SIG_IGN);
+    }
+  }
+  ~PipeSignalIgnored() {
+    if (m_active) {
+      std::signal(SIGPIPE, m_previous);
+    }
+  }
+  PipeSignalIgnored(const PipeSignalIgnored&) = delete;
+  PipeSignalIgnored& operator=(const PipeSignalIgnored&) = delete;
+
+ private:
+  bool m_active;
+  void (*m_previous)(int) = SIG_DFL;
+};
 
 }  // namespace
 
 ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                          ErrorStream errorStream) {
+  Streams streams;
+  streams.errorStream = errorStream;
+  return RunProgram(program, args, streams);
+}
+
+ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                         const Streams& streams) {
   std::vector<std::string> words{program};
   words.insert(words.end(), args.begin(), args.end());
   std::vector<char*> argv;
@@ -130,10 +183,23 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
   FileDescriptor outFile = AnonymousFile();
   FileDescriptor errFile = AnonymousFile();
   std::optional<Terminal> terminal;
+  std::optional<FileDescriptor> inputPipe;
+  std::optional<Pipe> closedOutput;
   SpawnActions actions;
-  actions.openNull(STDIN_FILENO);
-  actions.redirect(outFile.get(), STDOUT_FILENO);
-  if (errorStream == ErrorStream::Terminal) {
+  if (streams.input) {
+    inputPipe.emplace(FilledPipe(*streams.input));
+    actions.redirect(inputPipe->get(), STDIN_FILENO);
+  } else {
+    actions.openNull(STDIN_FILENO);
+  }
+  if (streams.closedOutput) {
+    closedOutput.emplace(MakePipe());
+    closedOutput->reader.reset();
+    actions.redirect(closedOutput->writer.get(), STDOUT_FILENO);
+  } else {
+    actions.redirect(outFile.get(), STDOUT_FILENO);
+  }
+  if (streams.errorStream == ErrorStream::Terminal) {
     terminal.emplace(OpenTerminal());
     actions.redirect(terminal->device.get(), STDERR_FILENO);
   } else {
@@ -141,18 +207,25 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
   }
 
   pid_t child = 0;
-  const int spawnError =
-      posix_spawn(&child, program.c_str(), actions.get(), nullptr, argv.data(), environ);
+  int spawnError = 0;
+  {
+    const PipeSignalIgnored ignored(streams.pipeSignalIgnored);
+    spawnError = posix_spawn(&child, program.c_str(), actions.get(), nullptr, argv.data(), environ);
+  }
   if (spawnError != 0) {
     throw std::system_error(spawnError, std::generic_category(), "posix_spawn " + program);
   }
+  inputPipe.reset();
+  closedOutput.reset();
   ProgramResult result;
   if (terminal) {
     // Read while the child runs so that it never blocks on a full terminal.
     terminal->device.reset();
     result.err = ReadAll(terminal->controller.get());
   }
-  result.exitCode = WaitFor(child);
+  const int status = WaitFor(child);
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
   result.out = ReadFromStart(outFile.get());
   if (!terminal) {
     result.err = ReadFromStart(errFile.get());

@@ -34,7 +34,7 @@ TEST_F(ProgressDisplayTest, FirstEventDrawsAtOnce) {
   ProgressDisplay display(m_out, fakeClock(), 5, 3'000'000);
   EXPECT_EQ(takeOutput(), "");
   display.addBytes(1'500'000);
-  EXPECT_EQ(takeOutput(), "\r0/5 files  1.5 MB of 3.0 MB");
+  EXPECT_EQ(takeOutput(), "\r0/5 files  50%  1.5 MB of 3.0 MB");
 }
 
 TEST_F(ProgressDisplayTest, ShowsFilesBytesAndAverageRate) {
@@ -43,15 +43,15 @@ TEST_F(ProgressDisplayTest, ShowsFilesBytesAndAverageRate) {
   takeOutput();
   advance(2000ms);
   display.addBytes(2'999'999);
-  EXPECT_EQ(takeOutput(), "\r0/5 files  3.0 MB of 3.0 MB  1.5 MB/s");
+  EXPECT_EQ(takeOutput(), "\r0/5 files  100%  3.0 MB of 3.0 MB  1.5 MB/s");
   advance(1000ms);
-  display.fileFinished();
-  EXPECT_EQ(takeOutput(), "\r1/5 files  3.0 MB of 3.0 MB  1.0 MB/s");
+  display.fileConverted();
+  EXPECT_EQ(takeOutput(), "\r1/5 files  100%  3.0 MB of 3.0 MB  1.0 MB/s");
 }
 
 TEST_F(ProgressDisplayTest, UnknownTotalShowsBytesOnly) {
   ProgressDisplay display(m_out, fakeClock(), 2, 0);
-  display.fileFinished();
+  display.fileConverted();
   EXPECT_EQ(takeOutput(), "\r1/2 files  0 B");
 }
 
@@ -70,13 +70,13 @@ TEST_F(ProgressDisplayTest, RedrawsAtMostOncePerInterval) {
 
 TEST_F(ProgressDisplayTest, ClearBlanksTheLineAndNextEventRedrawsAtOnce) {
   ProgressDisplay display(m_out, fakeClock(), 3, 0);
-  display.fileFinished();
+  display.fileConverted();
   const std::string drawn = takeOutput();
   display.clear();
   EXPECT_EQ(takeOutput(), "\r" + std::string(drawn.size() - 1, ' ') + "\r");
   display.clear();  // nothing on screen: nothing to do
   EXPECT_EQ(takeOutput(), "");
-  display.fileFinished();  // well within the interval
+  display.fileConverted();  // well within the interval
   EXPECT_EQ(takeOutput(), "\r2/3 files  0 B");
 }
 
@@ -86,19 +86,58 @@ TEST_F(ProgressDisplayTest, ShorterLineBlanksTheRestOfTheLongerOne) {
   display.addBytes(123'456'789);
   EXPECT_EQ(takeOutput(), "\r0/1 files  123.5 MB  123.5 MB/s");
   advance(99'000ms);
-  display.fileFinished();
+  display.fileConverted();
   EXPECT_EQ(takeOutput(), "\r1/1 files  123.5 MB  1.2 MB/s  ");
 }
 
-TEST_F(ProgressDisplayTest, FinishDrawsFinalStateAndEndsLine) {
+TEST_F(ProgressDisplayTest, FinishErasesTheLineForTheSummary) {
   ProgressDisplay display(m_out, fakeClock(), 2, 0);
-  display.fileFinished();
-  takeOutput();
-  display.fileFinished();  // within the interval: not drawn
+  display.fileConverted();
+  EXPECT_EQ(takeOutput(), "\r1/2 files  0 B");
+  display.fileConverted();  // within the interval: not drawn
   EXPECT_EQ(takeOutput(), "");
   display.finish();
-  EXPECT_EQ(takeOutput(), "\r2/2 files  0 B\n");
+  EXPECT_EQ(takeOutput(), "\r" + std::string(14, ' ') + "\r");
 }
+
+TEST_F(ProgressDisplayTest, FailuresAreCountedApartAndTimeLeftShowsInLongRuns) {
+  ProgressDisplay display(m_out, fakeClock(), 10, 100'000'000);
+  advance(4000ms);
+  display.addBytes(8'000'000);
+  EXPECT_EQ(takeOutput(), "\r0/10 files  8%  8.0 MB of 100.0 MB  2.0 MB/s");
+  advance(1000ms);
+  display.fileFailed();
+  EXPECT_EQ(takeOutput(), "\r0/10 files, 1 failed  8%  8.0 MB of 100.0 MB  1.6 MB/s  57 s left");
+  advance(5000ms);
+  display.addBytes(12'000'000);
+  EXPECT_EQ(takeOutput(), "\r0/10 files, 1 failed  20%  20.0 MB of 100.0 MB  2.0 MB/s  40 s left");
+  advance(1000ms);
+  display.addBytes(80'000'000);  // done: nothing left to wait for
+  EXPECT_EQ(takeOutput(),
+            "\r0/10 files, 1 failed  100%  100.0 MB of 100.0 MB  9.1 MB/s" + std::string(9, ' '));
+}
+
+struct DurationCase {
+  std::chrono::seconds duration;
+  const char* text;
+};
+
+void PrintTo(const DurationCase& row, std::ostream* out) {
+  *out << row.duration.count() << " s";
+}
+
+class FormatDurationTest : public ::testing::TestWithParam<DurationCase> {};
+
+TEST_P(FormatDurationTest, ReadsAsExpected) {
+  EXPECT_EQ(FormatDuration(GetParam().duration), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ProgressDisplay, FormatDurationTest,
+    ::testing::Values(DurationCase{0s, "0 s"}, DurationCase{59s, "59 s"},
+                      DurationCase{60s, "1 min 0 s"}, DurationCase{125s, "2 min 5 s"},
+                      DurationCase{3599s, "59 min 59 s"}, DurationCase{3600s, "1 h 0 min"},
+                      DurationCase{90061s, "25 h 1 min"}, DurationCase{-5s, "0 s"}));
 
 struct BytesCase {
   std::uint64_t bytes;

@@ -119,6 +119,28 @@ TEST(Batch, RunningOutOfMemoryFailsThatFileAndTheBatchGoesOn) {
   }
 }
 
+// Outputs go where the caller named them, in several folders; a file that
+// fails before it is read still counts whole in the batch's bytes, so a
+// share of the batch's bytes reaches the whole.
+TEST(Batch, PlannedOutputsGoWhereNamedAndEveryByteCounts) {
+  TempDir in;
+  TempDir out;
+  std::filesystem::create_directories(out.path() / "sub");
+  std::filesystem::create_directories(out.path() / "blocked.xml");  // cannot become a file
+  const std::vector<BatchFile> files = {
+      {in.write("a.csv", "x\r\n1"), {out / "first.xml"}},
+      {in.write("b.csv", "x\r\n2"), {out / "sub/second.xml"}},
+      {in.write("c.csv", "x\r\n3"), {out / "blocked.xml"}},
+  };
+  Recorder recorder;
+  const auto outcomes = ConvertPlannedBatch(files, ConversionSettings{}, 2, recorder);
+  ASSERT_EQ(outcomes.size(), 3u);
+  EXPECT_EQ(ReadFile(out / "first.xml"), "<XML>\r\n <row>\r\n  <x>1</x>\r\n </row>\r\n</XML>");
+  EXPECT_EQ(ReadFile(out / "sub/second.xml"), "<XML>\r\n <row>\r\n  <x>2</x>\r\n </row>\r\n</XML>");
+  EXPECT_EQ(outcomes[2].status, FileOutcome::Status::Failed);
+  EXPECT_EQ(recorder.bytes, 3u * 4u);
+}
+
 TEST(Batch, EmptyListDoesNothing) {
   Recorder recorder;
   EXPECT_TRUE(ConvertBatch({}, std::string(), ConversionSettings{}, 4, recorder).empty());

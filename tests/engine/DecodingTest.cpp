@@ -1,8 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <random>
 #include <string>
 
 #include "engine/TextDecoder.h"
+#include "tests/engine/ConvertText.h"
 
 namespace rowvane {
 namespace {
@@ -108,7 +114,136 @@ INSTANTIATE_TEST_SUITE_P(
                    "a"},
         DecodeCase{"Utf16HighAtEnd", Encoding::Utf16LE, "\x3D\xD8", "\xEF\xBF\xBD"},
         DecodeCase{"Utf16OddLastByte", Encoding::Utf16LE, std::string("a\0b", 3), "a\xEF\xBF\xBD"},
-        DecodeCase{"Utf16Nul", Encoding::Utf16BE, std::string("\0\0", 2), std::string(1, '\0')}),
+        DecodeCase{"Utf16Nul", Encoding::Utf16BE, std::string("\0\0", 2), std::string(1, '\0')},
+        DecodeCase{"Utf8Valid", Encoding::Utf8, "a\xC3\xA9\xF0\x9F\x98\x80",
+                   "a\xC3\xA9\xF0\x9F\x98\x80"},
+        DecodeCase{"Utf8StrayByte", Encoding::Utf8, "a\x80z\xFF", "a\xEF\xBF\xBDz\xEF\xBF\xBD"},
+        DecodeCase{"Utf8BrokenOffStart", Encoding::Utf8,
+                   "\xE2\x82"
+                   "a",
+                   "\xEF\xBF\xBD"
+                   "a"},
+        DecodeCase{"Utf8BadSecondByte", Encoding::Utf8, "\xF0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD"},
+        DecodeCase{"Utf8Surrogate", Encoding::Utf8, "\xED\xA0\x80",
+                   "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
+        DecodeCase{"Utf8TruncatedAtEnd", Encoding::Utf8, "a\xF0\x9F\x98", "a\xEF\xBF\xBD"}),
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
+// A plain reference for repairing UTF-8, one position at a time: a complete
+// character is copied; otherwise the longest start that Utf8Validator still
+// accepts (at least one byte) becomes one U+FFFD.
+std::string RepairUtf8Reference(std::string_view bytes, std::uint64_t& replacements) {
+  std::string out;
+  std::size_t at = 0;
+  while (at < bytes.size()) {
+    std::size_t complete = 0;
+    std::size_t start = 0;
+    for (std::size_t length = 1; length <= 4 && at + length <= bytes.size(); ++length) {
+      Utf8Validator validator;
+      if (!validator.feed(bytes.substr(at, length))) {
+        break;
+      }
+      start = length;
+      if (validator.finish()) {
+        complete = length;
+        break;
+      }
+    }
+    if (complete > 0) {
+      out.append(bytes.substr(at, complete));
+      at += complete;
+    } else {
+      out.append("\xEF\xBF\xBD");
+      ++replacements;
+      at += std::max<std::size_t>(start, 1);
+    }
+  }
+  return out;
+}
+
+TEST(Utf8Repair, MatchesTheReferenceInPiecesOfAnySize) {
+  // Bytes that make up UTF-8 structure, so broken and whole characters both come up often.
+  const std::string alphabet =
+      "a\x80\x8F\x90\x9F\xA0\xBF\xC2\xC3\xDF\xE0\xE2\xED\xEF\xF0\xF4\xF5\xFF";
+  std::mt19937 random(12);
+  for (int round = 0; round < 3000; ++round) {
+    std::string bytes;
+    const auto length = std::uniform_int_distribution<std::size_t>(0, 12)(random);
+    for (std::size_t i = 0; i < length; ++i) {
+      bytes.push_back(
+          alphabet[std::uniform_int_distribution<std::size_t>(0, alphabet.size() - 1)(random)]);
+    }
+    std::uint64_t expectedReplacements = 0;
+    const std::string expected = RepairUtf8Reference(bytes, expectedReplacements);
+    const std::size_t piece = std::uniform_int_distribution<std::size_t>(1, 5)(random);
+    TextDecoder decoder(Encoding::Utf8);
+    std::string out;
+    for (std::size_t at = 0; at < bytes.size(); at += piece) {
+      decoder.decode(std::string_view(bytes).substr(at, piece), out);
+    }
+    decoder.finish(out);
+    ASSERT_EQ(out, expected) << ::testing::PrintToString(bytes) << " in pieces of " << piece;
+    ASSERT_EQ(decoder.utf8Replacements(), expectedReplacements) << ::testing::PrintToString(bytes);
+  }
+}
+
+struct FixedEncodingCase {
+  const char* name;
+  std::optional<Encoding> encoding;
+  std::string bytes;
+  std::string text;  // the one field's text in the output
+};
+
+void PrintTo(const FixedEncodingCase& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class FixedEncoding : public ::testing::TestWithParam<FixedEncodingCase> {};
+
+TEST_P(FixedEncoding, ReadsTheInputInThatEncoding) {
+  const FixedEncodingCase& c = GetParam();
+  ConversionSettings settings;
+  settings.HasHeaderRow = false;
+  settings.Separator = "";
+  settings.InputEncoding = c.encoding;
+  const std::string expected =
+      "<XML>\r\n <row>\r\n  <header1>" + c.text + "</header1>\r\n </row>\r\n</XML>";
+  for (const std::size_t chunk : {std::size_t{1}, std::size_t{2}, SIZE_MAX}) {
+    EXPECT_EQ(testing::ConvertText(c.bytes, settings, chunk), expected) << "chunk " << chunk;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Encodings, FixedEncoding,
+    ::testing::Values(FixedEncodingCase{"AutoFallsBackToWindows1252", std::nullopt, "\xC3\xA9\xFF",
+                                        "\xC3\x83\xC2\xA9\xC3\xBF"},
+                      FixedEncodingCase{"Utf8RepairsInsteadOfFallingBack", Encoding::Utf8,
+                                        "\xC3\xA9\xFF", "\xC3\xA9\xEF\xBF\xBD"},
+                      FixedEncodingCase{"Utf8SkipsItsMark", Encoding::Utf8,
+                                        "\xEF\xBB\xBF"
+                                        "a",
+                                        "a"},
+                      FixedEncodingCase{"Utf8ReadsAnotherMarkAsText", Encoding::Utf8,
+                                        "\xFF\xFE"
+                                        "a",
+                                        "\xEF\xBF\xBD\xEF\xBF\xBD"
+                                        "a"},
+                      FixedEncodingCase{"Windows1252ReadsValidUtf8AsIs", Encoding::Windows1252,
+                                        "\xC3\xA9", "\xC3\x83\xC2\xA9"},
+                      FixedEncodingCase{"Windows1252KeepsAUtf8Mark", Encoding::Windows1252,
+                                        "\xEF\xBB\xBF"
+                                        "a",
+                                        "\xC3\xAF\xC2\xBB\xC2\xBF"
+                                        "a"},
+                      FixedEncodingCase{"Utf16LeWithoutMark", Encoding::Utf16LE,
+                                        std::string("a\0\xE9\0", 4), "a\xC3\xA9"},
+                      FixedEncodingCase{"Utf16LeSkipsItsMark", Encoding::Utf16LE,
+                                        std::string("\xFF\xFE"
+                                                    "a\0",
+                                                    4),
+                                        "a"},
+                      FixedEncodingCase{"Utf16BeWithoutMark", Encoding::Utf16BE,
+                                        std::string("\0a\0b", 4), "ab"}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST(ByteOrderMarks, AreRecognisedOnlyWhenComplete) {

@@ -1,5 +1,6 @@
 // rowvane-cli's argument parsing: any argument list gives options, a help or
 // version text, or a usage error, and nothing else.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -28,8 +29,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   const auto parsed = rowvane::cli::ParseCommandLine(static_cast<int>(argv.size()), argv.data());
   if (const auto* options = std::get_if<rowvane::cli::CliOptions>(&parsed)) {
-    // Options always name an output folder and at least one input.
-    if (options->inputs.empty() || (options->jobs && *options->jobs == 0)) {
+    // Options always name at least one input; -O takes exactly one, and only
+    // -O gives standard input ("-") a place to go.
+    const bool readsStandardInput =
+        std::find(options->inputs.begin(), options->inputs.end(), "-") != options->inputs.end();
+    if (options->inputs.empty() || (options->jobs && *options->jobs == 0) ||
+        (options->outputFile && options->inputs.size() != 1) ||
+        (readsStandardInput && !options->outputFile) ||
+        (options->keepTree && !options->recursive)) {
       std::abort();
     }
   }

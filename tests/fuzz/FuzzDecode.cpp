@@ -44,8 +44,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   Require(valid == (splitValid && split.finish()));
 
-  for (const auto encoding :
-       {rowvane::Encoding::Windows1252, rowvane::Encoding::Utf16LE, rowvane::Encoding::Utf16BE}) {
+  // Valid UTF-8 passes the repairing decoder unchanged.
+  Require(!valid || DecodeInPieces(rowvane::Encoding::Utf8, bytes, piece) == bytes);
+  for (const auto encoding : {rowvane::Encoding::Utf8, rowvane::Encoding::Windows1252,
+                              rowvane::Encoding::Utf16LE, rowvane::Encoding::Utf16BE}) {
     const std::string text = DecodeInPieces(encoding, bytes, bytes.size() + 1);
     Require(text == DecodeInPieces(encoding, bytes, piece));
     rowvane::Utf8Validator check;  // every decoder gives valid UTF-8

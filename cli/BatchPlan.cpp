@@ -1,0 +1,87 @@
+#include "cli/BatchPlan.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <map>
+
+#include "engine/OutputNaming.h"
+
+namespace rowvane::cli {
+namespace {
+
+std::string FolderFor(const std::string& outputFolder, const std::string& subFolder) {
+  if (subFolder.empty()) {
+    return outputFolder;
+  }
+  const bool endsWithSeparator = !outputFolder.empty() && outputFolder.back() == kPathSeparator;
+  return outputFolder + (endsWithSeparator ? "" : "/") + subFolder;
+}
+
+bool PathIsTaken(const std::string& path) {
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) == 0;  // a dangling link is taken too
+}
+
+std::string CollisionLine(const std::string& loser, const std::string& winner,
+                          const std::string& output) {
+  return "rowvane-cli: warning: " + loser + " and " + winner + " both give " + output +
+         "; the later, " + winner + ", replaces the other";
+}
+
+std::string KeptFirstLine(const std::string& refused, const std::string& kept,
+                          const std::string& output) {
+  return "rowvane-cli: " + refused + ": not converted: " + kept + " also gives " + output +
+         ", and -n keeps the first";
+}
+
+std::string ExistsLine(const std::string& refused, const std::string& output) {
+  return "rowvane-cli: " + refused + ": not converted: " + output + " exists, and -n keeps it";
+}
+
+}  // namespace
+
+BatchPlan PlanOutputs(const GatheredInputs& gathered, const CliOptions& options) {
+  const std::string& outputFolder = options.outputFolder;
+  std::vector<BatchFile> all;
+  BatchPlan plan;
+  for (std::size_t i = 0; i < gathered.files.size(); ++i) {
+    const std::string subFolder = options.keepTree ? gathered.subFolders[i] : std::string();
+    const std::string folder = FolderFor(outputFolder, subFolder);
+    all.push_back({gathered.files[i], OutputPathFor(gathered.files[i], folder)});
+    if (!subFolder.empty() && std::find(plan.subFolders.begin(), plan.subFolders.end(), folder) ==
+                                  plan.subFolders.end()) {
+      plan.subFolders.push_back(folder);
+    }
+  }
+  // The inputs of each output, in list order.
+  std::map<std::string, std::vector<std::size_t>> inputsOf;
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    inputsOf[all[i].output.path].push_back(i);
+  }
+  std::vector<bool> refused(all.size(), false);
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    const std::vector<std::size_t>& sharing = inputsOf[all[i].output.path];
+    const std::string& output = all[i].output.path;
+    if (options.noClobber) {
+      if (PathIsTaken(output)) {
+        plan.refusals.push_back(ExistsLine(all[i].input, output));
+        refused[i] = true;
+      } else if (i != sharing.front()) {
+        plan.refusals.push_back(KeptFirstLine(all[i].input, all[sharing.front()].input, output));
+        refused[i] = true;
+      }
+    } else if (sharing.size() > 1 && i != sharing.back()) {
+      plan.collisionWarnings.push_back(
+          CollisionLine(all[i].input, all[sharing.back()].input, output));
+    }
+  }
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    if (!refused[i]) {
+      plan.files.push_back(std::move(all[i]));
+    }
+  }
+  return plan;
+}
+
+}  // namespace rowvane::cli

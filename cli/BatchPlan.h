@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "cli/CliOptions.h"
+#include "cli/InputGathering.h"
+#include "engine/BatchConverter.h"
+
+namespace rowvane::cli {
+
+/// Where each gathered input goes, worked out once before anything is written.
+struct BatchPlan {
+  /// The inputs to convert, in order, each with its output.
+  std::vector<BatchFile> files;
+  /// Folders below the output folder that --keep-tree needs (as paths that
+  /// start with it), each once.
+  std::vector<std::string> subFolders;
+  /// Inputs that share an output with another: one line each naming both and
+  /// the one whose output stands.
+  std::vector<std::string> collisionWarnings;
+  /// Inputs left out by --no-clobber, one line each; they count as failed.
+  std::vector<std::string> refusals;
+};
+
+/// Names every output (in the -o folder, or with --keep-tree in the input's
+/// sub-folder of it), warns of inputs that share one (the later wins, as in
+/// the window; with --no-clobber the first stays and the others are refused),
+/// and with --no-clobber refuses inputs whose output exists already.
+BatchPlan PlanOutputs(const GatheredInputs& gathered, const CliOptions& options);
+
+}  // namespace rowvane::cli

@@ -1,0 +1,161 @@
+#include "cli/OutputFileConversion.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <optional>
+
+#include "cli/CliOptions.h"
+#include "cli/DescriptorStreams.h"
+#include "cli/UnnamedTemporaryFile.h"
+#include "engine/AtomicOutputFile.h"
+#include "engine/BatchStart.h"
+#include "engine/CsvToXml.h"
+#include "engine/InputFile.h"
+
+namespace rowvane::cli {
+namespace {
+
+constexpr const char* kOutputIsInput = "the output file would replace the input file";
+
+/// Turns the share of the file done into byte counts for the observer.
+class ShareAsBytes : public ConversionObserver {
+ public:
+  ShareAsBytes(BatchObserver& observer, std::uint64_t size) : m_observer(observer), m_size(size) {}
+  void onProgress(double share) override {
+    const auto done = static_cast<std::uint64_t>(share * static_cast<double>(m_size));
+    if (done > m_reported) {
+      m_observer.onBytesProcessed(done - m_reported);
+      m_reported = done;
+    }
+  }
+
+ private:
+  BatchObserver& m_observer;
+  std::uint64_t m_size;
+  std::uint64_t m_reported = 0;
+};
+
+/// The input of one -O conversion: a file, or standard input (kept in an
+/// unnamed file when the encoding may have to be read a second time).
+class OneInput {
+ public:
+  OneInput(const std::string& path, const ConversionSettings& settings) {
+    if (path != kStandardStream) {
+      m_file.emplace(path);
+    } else if (settings.InputEncoding) {
+      m_stream.emplace(STDIN_FILENO);
+    } else {
+      m_spool = std::make_unique<UnnamedTemporaryFile>();
+      m_spool->fillFrom(STDIN_FILENO);
+      m_spool->rewind();
+    }
+  }
+  ByteSource& source() {
+    if (m_file) {
+      return *m_file;
+    }
+    if (m_stream) {
+      return *m_stream;
+    }
+    return *m_spool;
+  }
+  std::uint64_t bytesRead() {
+    return m_stream ? m_stream->bytesRead() : source().size().value_or(0);
+  }
+  /// True when `path` names this very input file.
+  bool isFile(const std::string& path) const {
+    struct stat info {};
+    return m_file && ::stat(path.c_str(), &info) == 0 &&
+           static_cast<std::uint64_t>(info.st_dev) == m_file->device() &&
+           static_cast<std::uint64_t>(info.st_ino) == m_file->inode();
+  }
+
+ private:
+  std::optional<InputFile> m_file;
+  std::optional<DescriptorSource> m_stream;
+  std::unique_ptr<UnnamedTemporaryFile> m_spool;
+};
+
+void ConvertToStream(OneInput& input, int fd, const ConversionSettings& settings,
+                     ConversionObserver& progress, FileOutcome& outcome) {
+  DescriptorSink target(fd);
+  if (settings.InputEncoding) {
+    outcome.warnings = ConvertCsvToXml(input.source(), target, settings, progress);
+  } else {
+    // Detection may start the text over in another encoding; the stream
+    // cannot take back what it was given.
+    UnnamedTemporaryFile spool;
+    outcome.warnings = ConvertCsvToXml(input.source(), spool, settings, progress);
+    spool.copyTo(target);
+  }
+  outcome.outputBytes = target.bytesWritten();
+}
+
+void ConvertToRegularFile(OneInput& input, const std::string& path,
+                          const ConversionSettings& settings, ConversionObserver& progress,
+                          FileOutcome& outcome) {
+  if (input.isFile(path)) {
+    throw ConversionError(FailureKind::Write, kOutputIsInput);
+  }
+  AtomicOutputFile output(path, {});
+  outcome.warnings = ConvertCsvToXml(input.source(), output, settings, progress);
+  output.commit();
+  outcome.outputBytes = output.bytesWritten();
+  if (!output.folderFlushProblem().empty()) {
+    outcome.notes.push_back(kFolderNotFlushedNote + output.folderFlushProblem());
+  }
+}
+
+void Convert(const std::string& inputPath, const std::string& outputFile,
+             const ConversionSettings& settings, BatchObserver& observer, FileOutcome& outcome) {
+  OneInput input(inputPath, settings);
+  ShareAsBytes progress(observer, input.source().size().value_or(0));
+  if (outputFile == kStandardStream) {
+    ConvertToStream(input, STDOUT_FILENO, settings, progress, outcome);
+  } else {
+    struct stat info {};
+    if (::stat(outputFile.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+      const FileDescriptor fd(::open(outputFile.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
+      if (fd.get() < 0) {
+        throw ConversionError(FailureKind::Write, std::strerror(errno));
+      }
+      ConvertToStream(input, fd.get(), settings, progress, outcome);
+    } else {
+      StartBatch(FolderOf(outputFile), {inputPath});
+      ConvertToRegularFile(input, outputFile, settings, progress, outcome);
+    }
+  }
+  outcome.inputBytes = input.bytesRead();
+  progress.onProgress(1.0);
+}
+
+}  // namespace
+
+FileOutcome ConvertToOutputFile(const std::string& input, const std::string& outputFile,
+                                const ConversionSettings& settings, BatchObserver& observer) {
+  FileOutcome outcome;
+  outcome.outputPath = outputFile == kStandardStream ? kStandardOutputName : outputFile;
+  observer.onFileStarted(0);
+  try {
+    Convert(input, outputFile, settings, observer, outcome);
+    outcome.status = FileOutcome::Status::Converted;
+  } catch (const InputMissing&) {
+    outcome.status = FileOutcome::Status::Missing;
+  } catch (const ConversionError& error) {
+    outcome.status = FileOutcome::Status::Failed;
+    outcome.failures.push_back({error.kind(), error.what()});
+  } catch (const std::bad_alloc&) {
+    outcome.status = FileOutcome::Status::Failed;
+    outcome.failures.push_back({FailureKind::OutOfMemory, "Out of memory"});
+  }
+  observer.onFileFinished(0, outcome);
+  return outcome;
+}
+
+}  // namespace rowvane::cli

@@ -1,0 +1,58 @@
+#include "cli/OutputFolder.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+#include "engine/AtomicOutputFile.h"
+#include "engine/BatchStart.h"
+#include "engine/Failure.h"
+
+namespace rowvane::cli {
+
+std::optional<FolderProblem> OutputFolderProblem(const std::string& folder) {
+  const OutputFolderVerdict verdict = CheckOutputFolder(folder);
+  switch (verdict.state) {
+    case OutputFolderState::Ready:
+      return std::nullopt;
+    case OutputFolderState::Missing:
+      if (folder.empty()) {
+        return FolderProblem{"the output folder's name is empty", false};
+      }
+      // A file where a folder of the path should be: -p could not help.
+      if (verdict.reason == std::strerror(ENOTDIR)) {
+        return FolderProblem{verdict.reason, false};
+      }
+      return FolderProblem{"no such folder (-p creates it)", true};
+    case OutputFolderState::NotAFolder:
+      return FolderProblem{"not a folder", false};
+    case OutputFolderState::Unusable:
+      break;
+  }
+  return FolderProblem{verdict.reason, false};
+}
+
+std::optional<std::string> MakeFolders(const std::string& folder) {
+  // The folders to make, deepest first, up to the first one that exists.
+  std::vector<std::string> missing;
+  std::string path = folder;
+  while (!path.empty() && path != "/" && path != "." && !CheckOutputFolder(path).ready()) {
+    missing.push_back(path);
+    path = FolderOf(path);
+  }
+  for (auto each = missing.rbegin(); each != missing.rend(); ++each) {
+    if (::mkdir(each->c_str(), 0777) != 0 && errno != EEXIST) {
+      return std::string(std::strerror(errno));
+    }
+    try {
+      SyncFolder(FolderOf(*each));
+    } catch (const ConversionError& error) {
+      return std::string(error.what());
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace rowvane::cli
