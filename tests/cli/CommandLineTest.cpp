@@ -329,7 +329,8 @@ INSTANTIATE_TEST_SUITE_P(
         RejectedCase{
             "UnknownLineBreaks", {"--line-breaks=lf", "-o", "out", "a.csv"}, "--line-breaks"},
         RejectedCase{"UnknownQuotes", {"--quotes", "single", "-o", "out", "a.csv"}, "--quotes"},
-        RejectedCase{"UnknownEscapeChoice", {"--escape", "html", "-o", "out", "a.csv"}, "--escape"}),
+        RejectedCase{
+            "UnknownEscapeChoice", {"--escape", "html", "-o", "out", "a.csv"}, "--escape"}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST(CommandLineInfo, NoArgumentsAsksForTheShortUsage) {
