@@ -6,10 +6,12 @@
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "engine/Failure.h"
 #include "engine/FieldTags.h"
 #include "engine/PaddedText.h"
 #include "engine/TextReader.h"
@@ -19,6 +21,9 @@ namespace rowvane {
 namespace {
 
 constexpr std::string_view kLineBreak = "\r\n";
+// Fields a record lacks are written this many at a time between two chances
+// to pause.
+constexpr std::size_t kEmptyFieldsBetweenPauses = 4096;
 
 /// Finds the first byte in [from, end) that is `a` or `b`, eight bytes at a
 /// time where it can; gives `end` when there is none.
@@ -47,28 +52,6 @@ const char* FindEither(const char* from, const char* end, char a, char b) {
   return from;
 }
 
-/// The pieces of `text` between the occurrences of `separator`, found left to
-/// right without overlaps. An empty text has no pieces; an empty separator
-/// leaves the text whole.
-std::vector<std::string> SplitAt(std::string_view text, std::string_view separator) {
-  std::vector<std::string> pieces;
-  if (text.empty()) {
-    return pieces;
-  }
-  if (separator.empty()) {
-    pieces.emplace_back(text);
-    return pieces;
-  }
-  std::size_t start = 0;
-  for (auto found = text.find(separator); found != std::string_view::npos;
-       found = text.find(separator, start)) {
-    pieces.emplace_back(text.substr(start, found - start));
-    start = found + separator.size();
-  }
-  pieces.emplace_back(text.substr(start));
-  return pieces;
-}
-
 /// One pass over the input. Lines end at CR LF; fields end at the separator.
 /// The body of every field is copied to the output as it streams past.
 class Conversion {
@@ -81,6 +64,8 @@ class Conversion {
         m_settings(settings),
         m_observer(observer),
         m_pauseInterval(tuning.pauseInterval),
+        m_readyHeaderNames(tuning.readyHeaderNames),
+        m_headerSplitStep(tuning.headerSplitStep),
         m_inputSize(inputSize),
         m_includeRowTags(settings.IncludeRowTags),
         m_rowOpen(m_rowTags.add(std::string(" <").append(settings.RowTag).append(">\r\n"))),
@@ -104,6 +89,7 @@ class Conversion {
       firstLineNamesFields = false;
     }
     while (startRecord()) {
+      splitHeader();
       convertLine(firstLineNamesFields);
       firstLineNamesFields = false;
     }
@@ -139,26 +125,58 @@ class Conversion {
     m_observer.onPause(m_includeRowTags);
   }
 
-  /// Takes the first line as the header; it never carries a record.
+  /// Takes the first line as the header; it never carries a record. The line
+  /// is moved out of the input window as it is read, so it is held once.
   void readHeader() {
-    std::size_t searched = 0;
-    for (;;) {
-      const char* begin = m_reader.begin();
-      const std::string_view window(begin, m_reader.available());
-      const auto found = window.find(kLineBreak, searched);
+    std::string line;
+    std::uint64_t lineSize = 0;
+    bool holding = true;
+    for (bool lineEnded = false; !lineEnded;) {
+      const std::string_view window(m_reader.begin(), m_reader.available());
+      const auto found = window.find(kLineBreak);
+      std::size_t take = window.size();
       if (found != std::string_view::npos) {
-        m_header.assign(begin, found);
-        m_reader.consume(found + kLineBreak.size());
-        break;
+        take = found;
+        lineEnded = true;
+      } else if (window.ends_with('\r') && !m_reader.ended()) {
+        --take;  // it may begin the line break
       }
-      searched = window.empty() ? 0 : window.size() - 1;
-      if (!more()) {
-        m_header.assign(m_reader.begin(), m_reader.available());
-        m_reader.consume(m_reader.available());
-        break;
-      }
+      lineSize += take;
+      holding = holding && holdHeaderPart(line, window.substr(0, take));
+      m_reader.consume(lineEnded ? take + kLineBreak.size() : take);
+      lineEnded = lineEnded || (!more() && m_reader.available() == 0);
     }
-    m_tags = FieldTags(SplitAt(m_header, m_settings.Separator));
+    if (!holding) {
+      throw ConversionError(FailureKind::OutOfMemory, "not enough memory for a header line of " +
+                                                          std::to_string(lineSize) + " bytes");
+    }
+    m_tags = FieldTags(std::move(line), m_settings.Separator, m_readyHeaderNames);
+  }
+
+  /// Appends to the header line; false, with the line given up, when memory
+  /// ran out. The rest of the line is still read, to report its whole size.
+  static bool holdHeaderPart(std::string& line, std::string_view part) {
+    try {
+      line.append(part);
+      return true;
+    } catch (const std::bad_alloc&) {
+      std::string().swap(line);
+      return false;
+    }
+  }
+
+  /// Splits the header line before its first record, letting the caller run
+  /// its events between the steps; a header no record follows is never split.
+  void splitHeader() {
+    try {
+      while (!m_tags.split(m_headerSplitStep)) {
+        pauseWhenDue();
+      }
+    } catch (const std::bad_alloc&) {
+      throw ConversionError(FailureKind::OutOfMemory, "not enough memory for a header line of " +
+                                                          std::to_string(m_tags.line().size()) +
+                                                          " bytes");
+    }
   }
 
   /// Skips repeated header lines; false when no line that carries a record is
@@ -175,10 +193,24 @@ class Conversion {
   }
 
   bool isHeaderRepeat() {
-    const std::size_t length = m_header.size();
-    require(length + kLineBreak.size());
+    const std::string_view header = m_tags.line();
+    const std::size_t length = header.size();
+    // Most lines differ from the header early on: compare what has been read
+    // before reading on, so that a long header does not make the input window
+    // grow to its size for every line.
+    for (std::size_t compared = 0; m_reader.available() < length + kLineBreak.size();) {
+      const std::size_t comparable = std::min(m_reader.available(), length);
+      if (std::memcmp(m_reader.begin() + compared, header.data() + compared,
+                      comparable - compared) != 0) {
+        return false;
+      }
+      compared = comparable;
+      if (!more()) {
+        break;
+      }
+    }
     const std::size_t available = m_reader.available();
-    if (available < length || std::memcmp(m_reader.begin(), m_header.data(), length) != 0) {
+    if (available < length || std::memcmp(m_reader.begin(), header.data(), length) != 0) {
       return false;
     }
     if (available == length) {  // the last line of the file
@@ -233,6 +265,9 @@ class Conversion {
     for (; field < m_tags.count(); ++field) {
       openField(field);
       closeField(field);
+      if (field % kEmptyFieldsBetweenPauses == 0) {
+        pauseWhenDue();  // a short record under a header of millions of names
+      }
     }
     if (m_rowTagsOfRecord) {
       m_rowTags.write(m_out, m_rowClose);
@@ -330,6 +365,8 @@ class Conversion {
   const ConversionSettings& m_settings;
   ConversionObserver& m_observer;
   std::chrono::milliseconds m_pauseInterval;
+  std::size_t m_readyHeaderNames;
+  std::size_t m_headerSplitStep;
   std::chrono::steady_clock::time_point m_lastPause;
   std::optional<std::uint64_t> m_inputSize;
   bool m_includeRowTags;
@@ -337,7 +374,6 @@ class Conversion {
   PaddedTexts m_rowTags;
   PaddedTexts::Ref m_rowOpen;
   PaddedTexts::Ref m_rowClose;
-  std::string m_header;
   FieldTags m_tags;
   char m_scanFor = '\r';  // first byte of the separator, besides CR
   bool m_separatorCanMatch = false;
