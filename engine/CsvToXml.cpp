@@ -13,6 +13,7 @@
 
 #include "engine/Failure.h"
 #include "engine/FieldTags.h"
+#include "engine/HeaderLine.h"
 #include "engine/PaddedText.h"
 #include "engine/TextReader.h"
 #include "engine/XmlWriter.h"
@@ -24,6 +25,9 @@ constexpr std::string_view kLineBreak = "\r\n";
 // Fields a record lacks are written this many at a time between two chances
 // to pause.
 constexpr std::size_t kEmptyFieldsBetweenPauses = 4096;
+// A header line is looked for in the input window up to this length; longer
+// ones are moved out of the window as they are read.
+constexpr std::size_t kHeaderKeptInWindow = std::size_t{1} << 20;
 
 /// Finds the first byte in [from, end) that is `a` or `b`, eight bytes at a
 /// time where it can; gives `end` when there is none.
@@ -64,12 +68,12 @@ class Conversion {
         m_settings(settings),
         m_observer(observer),
         m_pauseInterval(tuning.pauseInterval),
-        m_readyHeaderNames(tuning.readyHeaderNames),
-        m_headerSplitStep(tuning.headerSplitStep),
         m_inputSize(inputSize),
         m_includeRowTags(settings.IncludeRowTags),
         m_rowOpen(m_rowTags.add(std::string(" <").append(settings.RowTag).append(">\r\n"))),
-        m_rowClose(m_rowTags.add(std::string(" </").append(settings.RowTag).append(">\r\n"))) {
+        m_rowClose(m_rowTags.add(std::string(" </").append(settings.RowTag).append(">\r\n"))),
+        m_readyHeaderNames(tuning.readyHeaderNames),
+        m_headerSplitStep(tuning.headerSplitStep) {
     const std::string_view separator = settings.Separator;
     // Lines never hold CR LF, so a separator that does can never match.
     m_separatorCanMatch =
@@ -89,7 +93,9 @@ class Conversion {
       firstLineNamesFields = false;
     }
     while (startRecord()) {
-      splitHeader();
+      if (!m_tags.isSplit()) {
+        splitHeader();  // only once a record follows the header
+      }
       convertLine(firstLineNamesFields);
       firstLineNamesFields = false;
     }
@@ -125,44 +131,32 @@ class Conversion {
     m_observer.onPause(m_includeRowTags);
   }
 
-  /// Takes the first line as the header; it never carries a record. The line
-  /// is moved out of the input window as it is read, so it is held once.
+  /// Takes the first line as the header; it never carries a record. A short
+  /// line is found in the input window; a long one is moved out of the window
+  /// as it is read, so that it is held once.
   void readHeader() {
-    std::string line;
-    std::uint64_t lineSize = 0;
-    bool holding = true;
-    for (bool lineEnded = false; !lineEnded;) {
-      const std::string_view window(m_reader.begin(), m_reader.available());
-      const auto found = window.find(kLineBreak);
-      std::size_t take = window.size();
+    std::size_t searched = 0;
+    for (;;) {
+      const char* begin = m_reader.begin();
+      const std::string_view window(begin, m_reader.available());
+      const auto found = window.find(kLineBreak, searched);
       if (found != std::string_view::npos) {
-        take = found;
-        lineEnded = true;
-      } else if (window.ends_with('\r') && !m_reader.ended()) {
-        --take;  // it may begin the line break
+        m_header.assign(begin, found);
+        m_reader.consume(found + kLineBreak.size());
+        break;
       }
-      lineSize += take;
-      holding = holding && holdHeaderPart(line, window.substr(0, take));
-      m_reader.consume(lineEnded ? take + kLineBreak.size() : take);
-      lineEnded = lineEnded || (!more() && m_reader.available() == 0);
+      searched = window.empty() ? 0 : window.size() - 1;
+      if (window.size() >= kHeaderKeptInWindow) {
+        TakeRestOfLine(m_reader, m_header, [this] { return more(); });
+        break;
+      }
+      if (!more()) {
+        m_header.assign(m_reader.begin(), m_reader.available());
+        m_reader.consume(m_reader.available());
+        break;
+      }
     }
-    if (!holding) {
-      throw ConversionError(FailureKind::OutOfMemory, "not enough memory for a header line of " +
-                                                          std::to_string(lineSize) + " bytes");
-    }
-    m_tags = FieldTags(std::move(line), m_settings.Separator, m_readyHeaderNames);
-  }
-
-  /// Appends to the header line; false, with the line given up, when memory
-  /// ran out. The rest of the line is still read, to report its whole size.
-  static bool holdHeaderPart(std::string& line, std::string_view part) {
-    try {
-      line.append(part);
-      return true;
-    } catch (const std::bad_alloc&) {
-      std::string().swap(line);
-      return false;
-    }
+    m_tags = FieldTags(std::move(m_header), m_settings.Separator, m_readyHeaderNames);
   }
 
   /// Splits the header line before its first record, letting the caller run
@@ -195,19 +189,8 @@ class Conversion {
   bool isHeaderRepeat() {
     const std::string_view header = m_tags.line();
     const std::size_t length = header.size();
-    // Most lines differ from the header early on: compare what has been read
-    // before reading on, so that a long header does not make the input window
-    // grow to its size for every line.
-    for (std::size_t compared = 0; m_reader.available() < length + kLineBreak.size();) {
-      const std::size_t comparable = std::min(m_reader.available(), length);
-      if (std::memcmp(m_reader.begin() + compared, header.data() + compared,
-                      comparable - compared) != 0) {
-        return false;
-      }
-      compared = comparable;
-      if (!more()) {
-        break;
-      }
+    if (m_reader.available() < length + kLineBreak.size() && !readOnWhileLike(header)) {
+      return false;
     }
     const std::size_t available = m_reader.available();
     if (available < length || std::memcmp(m_reader.begin(), header.data(), length) != 0) {
@@ -223,6 +206,23 @@ class Conversion {
       return true;
     }
     return false;
+  }
+
+  /// Reads until a header's length and a line break are available, or the
+  /// input ends; false as soon as the line differs from `header`. Most lines
+  /// differ early on, and comparing what has been read before reading on
+  /// keeps a long header from making the input window grow to its size.
+  bool readOnWhileLike(std::string_view header) {
+    std::size_t compared = 0;
+    do {
+      const std::size_t comparable = std::min(m_reader.available(), header.size());
+      if (std::memcmp(m_reader.begin() + compared, header.data() + compared,
+                      comparable - compared) != 0) {
+        return false;
+      }
+      compared = comparable;
+    } while (m_reader.available() < header.size() + kLineBreak.size() && more());
+    return true;
   }
 
   bool lineIsEmpty() {
@@ -365,8 +365,6 @@ class Conversion {
   const ConversionSettings& m_settings;
   ConversionObserver& m_observer;
   std::chrono::milliseconds m_pauseInterval;
-  std::size_t m_readyHeaderNames;
-  std::size_t m_headerSplitStep;
   std::chrono::steady_clock::time_point m_lastPause;
   std::optional<std::uint64_t> m_inputSize;
   bool m_includeRowTags;
@@ -374,10 +372,13 @@ class Conversion {
   PaddedTexts m_rowTags;
   PaddedTexts::Ref m_rowOpen;
   PaddedTexts::Ref m_rowClose;
+  std::string m_header;  // while it is read; then held by m_tags
   FieldTags m_tags;
   char m_scanFor = '\r';  // first byte of the separator, besides CR
   bool m_separatorCanMatch = false;
   bool m_separatorEndsWithCr = false;
+  std::size_t m_readyHeaderNames;
+  std::size_t m_headerSplitStep;
 };
 
 /// A small input gets a small output buffer: the output is a few times the
