@@ -30,6 +30,7 @@ class FieldTags {
   /// it is split (at once for generated names), when count() is known.
   /// Throws std::bad_alloc.
   bool split(std::size_t step);
+  /// True once split() has returned true.
   bool isSplit() const { return m_split; }
   /// The header line; empty for generated names.
   std::string_view line() const { return m_line; }
