@@ -23,7 +23,8 @@ std::string ReasonFor(const Failure& failure, const FileOutcome& outcome) {
     case FailureKind::Write:
       return WithDetail("cannot write " + EscapeForDisplay(outcome.outputPath), failure.message);
     case FailureKind::OutOfMemory:
-      return WithDetail("not enough memory", failure.message);
+      // The engine's message says what the memory was wanted for.
+      return failure.message.empty() ? "not enough memory" : failure.message;
   }
   return WithDetail("not converted", failure.message);
 }

@@ -12,6 +12,11 @@ struct ConversionTuning {
   std::size_t readChunk = std::size_t{1} << 18;
   /// Least time between two observer calls; zero calls them at every chunk.
   std::chrono::milliseconds pauseInterval{20};
+  /// Header fields whose tags are kept ready for the fast path (a memory bound
+  /// applies as well); later fields take their names from the header line.
+  std::size_t readyHeaderNames = std::size_t{1} << 16;
+  /// Bytes of the header line split between two chances to pause.
+  std::size_t headerSplitStep = std::size_t{1} << 18;
   /// Flush each output file to the disk before it takes its final name.
   bool syncToDisk = true;
   /// Also flush the output folder after each file; a batch turns this off and

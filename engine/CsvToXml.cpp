@@ -6,11 +6,14 @@
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "engine/Failure.h"
 #include "engine/FieldTags.h"
+#include "engine/HeaderLine.h"
 #include "engine/LiveOptions.h"
 #include "engine/PaddedText.h"
 #include "engine/StandardConversion.h"
@@ -21,6 +24,12 @@ namespace rowvane {
 namespace {
 
 constexpr std::string_view kLineBreak = "\r\n";
+// Fields a record lacks are written this many at a time between two chances
+// to pause.
+constexpr std::size_t kEmptyFieldsBetweenPauses = 4096;
+// A header line is looked for in the input window up to this length; longer
+// ones are moved out of the window as they are read.
+constexpr std::size_t kHeaderKeptInWindow = std::size_t{1} << 20;
 
 /// Finds the first byte in [from, end) that is `a` or `b`, eight bytes at a
 /// time where it can; gives `end` when there is none.
@@ -49,28 +58,6 @@ const char* FindEither(const char* from, const char* end, char a, char b) {
   return from;
 }
 
-/// The pieces of `text` between the occurrences of `separator`, found left to
-/// right without overlaps. An empty text has no pieces; an empty separator
-/// leaves the text whole.
-std::vector<std::string> SplitAt(std::string_view text, std::string_view separator) {
-  std::vector<std::string> pieces;
-  if (text.empty()) {
-    return pieces;
-  }
-  if (separator.empty()) {
-    pieces.emplace_back(text);
-    return pieces;
-  }
-  std::size_t start = 0;
-  for (auto found = text.find(separator); found != std::string_view::npos;
-       found = text.find(separator, start)) {
-    pieces.emplace_back(text.substr(start, found - start));
-    start = found + separator.size();
-  }
-  pieces.emplace_back(text.substr(start));
-  return pieces;
-}
-
 /// One pass over the input. Lines end at CR LF; fields end at the separator.
 /// The body of every field is copied to the output as it streams past.
 class Conversion {
@@ -86,7 +73,9 @@ class Conversion {
         m_inputSize(inputSize),
         m_includeRowTags(settings.IncludeRowTags),
         m_rowOpen(m_rowTags.add(std::string(" <").append(settings.RowTag).append(">\r\n"))),
-        m_rowClose(m_rowTags.add(std::string(" </").append(settings.RowTag).append(">\r\n"))) {
+        m_rowClose(m_rowTags.add(std::string(" </").append(settings.RowTag).append(">\r\n"))),
+        m_readyHeaderNames(tuning.readyHeaderNames),
+        m_headerSplitStep(tuning.headerSplitStep) {
     const std::string_view separator = settings.Separator;
     // Lines never hold CR LF, so a separator that does can never match.
     m_separatorCanMatch =
@@ -106,6 +95,9 @@ class Conversion {
       firstLineNamesFields = false;
     }
     while (startRecord()) {
+      if (!m_tags.isSplit()) {
+        splitHeader();  // only once a record follows the header
+      }
       convertLine(firstLineNamesFields);
       firstLineNamesFields = false;
     }
@@ -144,7 +136,9 @@ class Conversion {
     }
   }
 
-  /// Takes the first line as the header; it never carries a record.
+  /// Takes the first line as the header; it never carries a record. A short
+  /// line is found in the input window; a long one is moved out of the window
+  /// as it is read, so that it is held once.
   void readHeader() {
     std::size_t searched = 0;
     for (;;) {
@@ -157,13 +151,31 @@ class Conversion {
         break;
       }
       searched = window.empty() ? 0 : window.size() - 1;
+      if (window.size() >= kHeaderKeptInWindow) {
+        TakeRestOfLine(m_reader, m_header, [this] { return more(); });
+        break;
+      }
       if (!more()) {
         m_header.assign(m_reader.begin(), m_reader.available());
         m_reader.consume(m_reader.available());
         break;
       }
     }
-    m_tags = FieldTags(SplitAt(m_header, m_settings.Separator));
+    m_tags = FieldTags(std::move(m_header), m_settings.Separator, m_readyHeaderNames);
+  }
+
+  /// Splits the header line before its first record, letting the caller run
+  /// its events between the steps; a header no record follows is never split.
+  void splitHeader() {
+    try {
+      while (!m_tags.split(m_headerSplitStep)) {
+        pauseWhenDue();
+      }
+    } catch (const std::bad_alloc&) {
+      throw ConversionError(FailureKind::OutOfMemory, "not enough memory for a header line of " +
+                                                          std::to_string(m_tags.line().size()) +
+                                                          " bytes");
+    }
   }
 
   /// Skips repeated header lines; false when no line that carries a record is
@@ -180,10 +192,13 @@ class Conversion {
   }
 
   bool isHeaderRepeat() {
-    const std::size_t length = m_header.size();
-    require(length + kLineBreak.size());
+    const std::string_view header = m_tags.line();
+    const std::size_t length = header.size();
+    if (m_reader.available() < length + kLineBreak.size() && !readOnWhileLike(header)) {
+      return false;
+    }
     const std::size_t available = m_reader.available();
-    if (available < length || std::memcmp(m_reader.begin(), m_header.data(), length) != 0) {
+    if (available < length || std::memcmp(m_reader.begin(), header.data(), length) != 0) {
       return false;
     }
     if (available == length) {  // the last line of the file
@@ -196,6 +211,23 @@ class Conversion {
       return true;
     }
     return false;
+  }
+
+  /// Reads until a header's length and a line break are available, or the
+  /// input ends; false as soon as the line differs from `header`. Most lines
+  /// differ early on, and comparing what has been read before reading on
+  /// keeps a long header from making the input window grow to its size.
+  bool readOnWhileLike(std::string_view header) {
+    std::size_t compared = 0;
+    do {
+      const std::size_t comparable = std::min(m_reader.available(), header.size());
+      if (std::memcmp(m_reader.begin() + compared, header.data() + compared,
+                      comparable - compared) != 0) {
+        return false;
+      }
+      compared = comparable;
+    } while (m_reader.available() < header.size() + kLineBreak.size() && more());
+    return true;
   }
 
   bool lineIsEmpty() {
@@ -238,6 +270,9 @@ class Conversion {
     for (; field < m_tags.count(); ++field) {
       openField(field);
       closeField(field);
+      if (field % kEmptyFieldsBetweenPauses == 0) {
+        pauseWhenDue();  // a short record under a header of millions of names
+      }
     }
     if (m_rowTagsOfRecord) {
       m_rowTags.write(m_out, m_rowClose);
@@ -342,11 +377,13 @@ class Conversion {
   PaddedTexts m_rowTags;
   PaddedTexts::Ref m_rowOpen;
   PaddedTexts::Ref m_rowClose;
-  std::string m_header;
+  std::string m_header;  // while it is read; then held by m_tags
   FieldTags m_tags;
   char m_scanFor = '\r';  // first byte of the separator, besides CR
   bool m_separatorCanMatch = false;
   bool m_separatorEndsWithCr = false;
+  std::size_t m_readyHeaderNames;
+  std::size_t m_headerSplitStep;
 };
 
 /// A small input gets a small output buffer: the output is a few times the

@@ -31,6 +31,8 @@ class PaddedTexts {
   }
   const char* at(Ref ref) const { return m_bytes.data() + ref.offset; }
   std::string_view view(Ref ref) const { return {at(ref), ref.size}; }
+  /// Bytes held, the slack included.
+  std::size_t size() const { return m_bytes.size(); }
 
  private:
   std::string m_bytes;

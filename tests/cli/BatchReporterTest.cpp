@@ -56,6 +56,11 @@ INSTANTIATE_TEST_SUITE_P(
         ProblemCase{"FailureWithoutMessage",
                     Outcome(Status::Failed, {{FailureKind::Read, ""}}),
                     {"rowvane-cli: in/a.csv: cannot read the input"}},
+        ProblemCase{
+            "OutOfMemory",
+            Outcome(Status::Failed, {{FailureKind::OutOfMemory,
+                                      "not enough memory for a header line of 300000000 bytes"}}),
+            {"rowvane-cli: in/a.csv: not enough memory for a header line of 300000000 bytes"}},
         ProblemCase{"NameWithoutDot",
                     Outcome(Status::Converted, {{FailureKind::Name, "no dot"}}, "out/a.xml"),
                     {"rowvane-cli: in/a.csv: the name has no dot; output named out/a.xml"}},

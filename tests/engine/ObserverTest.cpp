@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -70,6 +71,57 @@ TEST(Observer, ProgressRisesToOne) {
   }
   EXPECT_DOUBLE_EQ(observer.shares.back(), 1.0);
   EXPECT_GT(observer.shares.size(), 10u);
+}
+
+/// Counts the pauses the engine offers.
+class PauseCounter : public ConversionObserver {
+ public:
+  void onPause() override { ++pauses; }
+  std::size_t pauses = 0;
+};
+
+TEST(Observer, SplittingALongHeaderPausesEveryStep) {
+  // The whole input comes in one read, so the pauses beyond the few at the
+  // reads are the split's. A step covers at most `step` bytes of the header
+  // and, since ready tags cost per name, at most step / 16 names.
+  struct Case {
+    std::string name;
+    std::size_t names;
+    std::size_t nameSize;
+    std::string after;  // what follows the header line
+    bool split;
+  };
+  const std::vector<Case> cases = {
+      {"short names", 20000, 1, "\r\nx", true},
+      {"long names", 500, 200, "\r\nx", true},
+      {"no record", 20000, 1, "", false},
+      {"only repeats of the header", 20000, 1, "\r\nHEADER\r\nHEADER\r\n", false},
+  };
+  constexpr std::size_t kStep = 64;
+  for (const Case& c : cases) {
+    std::string header;
+    for (std::size_t i = 0; i < c.names; ++i) {
+      header.append(i == 0 ? "" : ",").append(c.nameSize, 'n');
+    }
+    std::string after = c.after;
+    for (auto at = after.find("HEADER"); at != std::string::npos; at = after.find("HEADER")) {
+      after.replace(at, 6, header);
+    }
+    MemorySource source(header + after);
+    MemorySink sink;
+    PauseCounter observer;
+    ConversionTuning tuning;
+    tuning.pauseInterval = std::chrono::milliseconds(0);
+    tuning.headerSplitStep = kStep;
+    ConvertCsvToXml(source, sink, ConversionSettings{}, observer, tuning);
+    const std::size_t steps = std::max(header.size() / kStep, c.names / (kStep / 16));
+    if (c.split) {
+      EXPECT_GE(observer.pauses, steps - 1) << c.name;
+    } else {
+      EXPECT_LT(observer.pauses, 10u) << c.name;  // a header nothing needs is not split
+      EXPECT_EQ(sink.bytes(), "<XML>\r\n</XML>") << c.name;
+    }
+  }
 }
 
 /// Fails once more than `limit` bytes have been written.

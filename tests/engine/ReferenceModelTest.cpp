@@ -111,5 +111,35 @@ TEST(ReferenceModel, StreamingAgreesWithTheWholeTextModel) {
   }
 }
 
+TEST(ReferenceModel, HeaderNamesPastTheReadyTagsAgreeWithTheModel) {
+  // Few ready tags and tiny split steps send wide headers through the names
+  // taken from the header line, and put separators across the steps.
+  const std::vector<std::string> pieces = {"a", "b", ",", ",", ";", "\r", "\r\n", "ab", "\xC3\xA9"};
+  const std::vector<std::string> separators = {",", ";", "", "ab", "a\r", ",,", "\xC3\xA9"};
+  std::mt19937 random(20261208);
+  for (int round = 0; round < 2000; ++round) {
+    std::string input;
+    const int count = static_cast<int>(random() % 40);
+    for (int i = 0; i < count; ++i) {
+      input += pieces[random() % pieces.size()];
+    }
+    ConversionSettings settings;
+    settings.Separator = separators[random() % separators.size()];
+    settings.IncludeRowTags = random() % 2 == 0;
+    ConversionTuning tuning;
+    tuning.pauseInterval = std::chrono::milliseconds(0);
+    tuning.readyHeaderNames = random() % 4;
+    tuning.headerSplitStep = random() % 5;
+    tuning.readChunk = random() % 2 == 0 ? 1 : 3;
+    MemorySource source(input, tuning.readChunk);
+    MemorySink sink;
+    ConversionObserver observer;
+    ConvertCsvToXml(source, sink, settings, observer, tuning);
+    ASSERT_EQ(sink.bytes(), ModelConversion(input, settings))
+        << "input '" << input << "' separator '" << settings.Separator << "' ready "
+        << tuning.readyHeaderNames << " step " << tuning.headerSplitStep;
+  }
+}
+
 }  // namespace
 }  // namespace rowvane
