@@ -21,6 +21,27 @@ bool IsAscii8(const unsigned char* p) {
   return (word & 0x8080808080808080ULL) == 0;
 }
 
+// How many continuation bytes follow `lead`, and the bounds of the first of
+// them; false for a byte that can never start a character.
+bool StartUtf8Sequence(unsigned char lead, int& pending, std::uint8_t& lower, std::uint8_t& upper) {
+  lower = 0x80;
+  upper = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    pending = 1;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    pending = 2;
+    lower = lead == 0xE0 ? 0xA0 : 0x80;  // no overlong forms
+    upper = lead == 0xED ? 0x9F : 0xBF;  // no surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    pending = 3;
+    lower = lead == 0xF0 ? 0x90 : 0x80;
+    upper = lead == 0xF4 ? 0x8F : 0xBF;  // nothing above U+10FFFF
+  } else {
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 ByteOrderMark DetectByteOrderMark(std::string_view head) {
@@ -70,27 +91,7 @@ bool Utf8Validator::feed(std::string_view bytes) {
       if (lead < 0x80) {
         continue;
       }
-      m_lower = 0x80;
-      m_upper = 0xBF;
-      if (lead >= 0xC2 && lead <= 0xDF) {
-        m_pending = 1;
-      } else if (lead >= 0xE0 && lead <= 0xEF) {
-        m_pending = 2;
-        if (lead == 0xE0) {
-          m_lower = 0xA0;  // no overlong forms
-        } else if (lead == 0xED) {
-          m_upper = 0x9F;  // no surrogates
-        }
-      } else if (lead >= 0xF0 && lead <= 0xF4) {
-        m_pending = 3;
-        if (lead == 0xF0) {
-          m_lower = 0x90;
-        } else if (lead == 0xF4) {
-          m_upper = 0x8F;  // nothing above U+10FFFF
-        }
-      } else {
-        m_valid = false;
-      }
+      m_valid = StartUtf8Sequence(lead, m_pending, m_lower, m_upper);
       continue;
     }
     const unsigned char next = *p++;
@@ -148,19 +149,7 @@ void TextDecoder::decodeUtf8(std::string_view bytes, std::string& out) {
         return;
       }
       const unsigned char lead = *p++;
-      m_lower = 0x80;
-      m_upper = 0xBF;
-      if (lead >= 0xC2 && lead <= 0xDF) {
-        m_pending = 1;
-      } else if (lead >= 0xE0 && lead <= 0xEF) {
-        m_pending = 2;
-        m_lower = lead == 0xE0 ? 0xA0 : 0x80;  // no overlong forms
-        m_upper = lead == 0xED ? 0x9F : 0xBF;  // no surrogates
-      } else if (lead >= 0xF0 && lead <= 0xF4) {
-        m_pending = 3;
-        m_lower = lead == 0xF0 ? 0x90 : 0x80;
-        m_upper = lead == 0xF4 ? 0x8F : 0xBF;  // nothing above U+10FFFF
-      } else {
+      if (!StartUtf8Sequence(lead, m_pending, m_lower, m_upper)) {
         replaceUtf8Sequence(out);  // a byte that can never start a character
         continue;
       }
