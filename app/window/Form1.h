@@ -58,6 +58,15 @@ class Form1 : public QWidget {
   /// does exactly what it does.
   void click(Button button) { buttonFor(button).click(); }
 
+  /// Makes `area` outside the client area, such as the window's menu bar, show
+  /// the arrow when the mouse moves over it, as the client area's own surface
+  /// does: no button's hand is left standing over it.
+  void showArrowOver(QWidget& area) {
+    m_hoverPointers.insert(&area, WindowPointer::kDefault);
+    area.setMouseTracking(true);
+    area.installEventFilter(this);
+  }
+
   /// The CSV format the next run converts with; a run takes it as it starts.
   void setFormat(const rowvane::CsvFormat& format) { m_format = format; }
 

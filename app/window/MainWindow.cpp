@@ -30,6 +30,7 @@ void MainWindow::addMenus() {
   menuBar()->addMenu(&m_fileMenu);
   menuBar()->addMenu(&m_formatMenu);
   menuBar()->addMenu(&m_helpMenu);
+  m_form.showArrowOver(*menuBar());
   connectFileMenu();
   m_form.setFormat(m_formatMenu.format());
   connect(&m_formatMenu, &FormatMenu::formatChanged, &m_form, &Form1::setFormat);
