@@ -62,6 +62,7 @@ int main(int argc, char* argv[]) {
       .folderDialog = folderDialog,
       .fileDialog = fileDialog,
       .settings = settings,
+      .store = *store,
       .homePageOpener = homePageOpener,
       .folderOpener = folderOpener,
       .fileSystem = fileSystem,

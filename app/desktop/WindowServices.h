@@ -6,6 +6,8 @@
 #include "app/desktop/OccasionalHomePage.h"
 #include "engine/ConversionTuning.h"
 
+class QSettings;
+
 namespace rowvane {
 class FileSystem;
 }
@@ -26,6 +28,9 @@ struct WindowServices {
   FolderDialog& folderDialog;
   FileOpenDialog& fileDialog;
   PersistentSettings& settings;
+  /// The settings store itself, where the Format menu keeps its choice under
+  /// keys of its own.
+  QSettings& store;
   HomePageOpener& homePageOpener;
   /// Shows the samples folder in the file browser.
   FolderOpener& folderOpener;

@@ -52,15 +52,30 @@ int LineOf(rowvane::FailureKind kind) {
   return RunLine::ConvertFile;
 }
 
+// Thrown from a pause to abandon the file being written when "Stop
+// Converting" was chosen. Not a std::exception: the engine lets it pass after
+// removing everything it wrote for the file.
+struct StopRun {};
+
 // Follows the engine through one file: moves the bar and lets the window
-// work at the engine's pauses; closing the window abandons the file.
+// work at the engine's pauses; closing the window or stopping the run
+// abandons the file.
 class RunObserver final : public rowvane::ConversionObserver, public rowvane::LiveOptions {
  public:
-  RunObserver(TextProgressBar& bar, const QCheckBox& includeRowTags, const HandlerContext& context)
-      : m_bar(bar), m_includeRowTags(includeRowTags), m_context(context) {}
+  RunObserver(TextProgressBar& bar, const QCheckBox& includeRowTags, const bool& stopRequested,
+              const HandlerContext& context)
+      : m_bar(bar),
+        m_includeRowTags(includeRowTags),
+        m_stopRequested(stopRequested),
+        m_context(context) {}
 
   void onProgress(double share) override { m_bar.setPercent(share * 100.0); }
-  void onPause() override { m_context.letEventsRunOrLeave(); }
+  void onPause() override {
+    m_context.letEventsRunOrLeave();
+    if (m_stopRequested) {
+      throw StopRun{};
+    }
+  }
   const LiveOptions* liveOptions() const override { return this; }
 
   // The user may switch row tags while a file converts; the change applies
@@ -70,6 +85,7 @@ class RunObserver final : public rowvane::ConversionObserver, public rowvane::Li
  private:
   TextProgressBar& m_bar;
   const QCheckBox& m_includeRowTags;
+  const bool& m_stopRequested;
   const HandlerContext& m_context;
 };
 
@@ -119,14 +135,15 @@ void ConversionRun::run() {
   m_controls.ProgressBar1.setPercent(0.0);
   m_context.pointer.set(WindowPointer::kDefault);
   m_controls.ProgressBar1.setText(QStringLiteral("Progress Bar"));
-  trap.step(RunLine::TellDone, [&] { tell(QStringLiteral("Done.")); });
+  trap.step(RunLine::TellDone,
+            [&] { tell(m_stopped ? QStringLiteral("Stopped.") : QStringLiteral("Done.")); });
 }
 
-// False when the file loop must end: the entry has gone from the list, or the
-// window was closed.
+// False when the file loop must end: the entry has gone from the list, the
+// run was stopped, or the window was closed.
 bool ConversionRun::convertPosition(ErrorTrap& trap, const RunTexts& texts, int position) {
   trap.step(RunLine::LetEventsRunBeforeFile, [&] { m_context.letEventsRunOrLeave(); });
-  if (!trap.active()) {
+  if (!trap.active() || stopsHere()) {
     return false;
   }
   m_context.pointer.set(WindowPointer::kHourglass);
@@ -142,11 +159,23 @@ bool ConversionRun::convertPosition(ErrorTrap& trap, const RunTexts& texts, int 
   m_controls.ProgressBar1.setText(QStringLiteral("Processing: ") +
                                   QString::fromStdString(rowvane::FileNameOf(Utf8(path))));
   trap.step(RunLine::LetEventsRunAfterName, [&] { m_context.letEventsRunOrLeave(); });
+  if (!trap.active() || stopsHere()) {
+    return false;
+  }
 
   rowvane::FileOutcome outcome;
-  trap.step(RunLine::ConvertFile, [&] { outcome = convertFile(path, texts); });
+  trap.step(RunLine::ConvertFile, [&] {
+    try {
+      outcome = convertFile(path, texts);
+    } catch (const StopRun&) {
+      m_stopped = true;  // the engine has removed what it wrote for the file
+    }
+  });
   if (m_context.pump.closed()) {
     trap.leave();
+  }
+  if (m_stopped) {
+    return false;
   }
   for (const rowvane::Failure& failure : outcome.failures) {
     trap.failedAt(LineOf(failure.kind), QString::fromStdString(failure.message));
@@ -161,7 +190,9 @@ rowvane::FileOutcome ConversionRun::convertFile(const QString& path, const RunTe
   settings.RowTag = texts.rowTag;
   settings.HasHeaderRow = m_controls.Check1.isChecked();
   settings.IncludeRowTags = m_controls.Check2.isChecked();
-  RunObserver observer(m_controls.ProgressBar1, m_controls.Check2, m_context);
+  settings.Format = m_format;
+  RunObserver observer(m_controls.ProgressBar1, m_controls.Check2, m_controls.stopRequested,
+                       m_context);
   return rowvane::ConvertFile(Utf8(path), Utf8(m_controls.Text1.text()), settings, observer,
                               m_context.services.tuning);
 }
@@ -172,6 +203,12 @@ void ConversionRun::showShareOfFilesBegun(int position) {
     return;  // the entry is gone; reading it reports that
   }
   m_controls.ProgressBar1.setPercent(100.0 * position / count);
+}
+
+// True once "Stop Converting" has been chosen: the run then ends here.
+bool ConversionRun::stopsHere() {
+  m_stopped = m_stopped || m_controls.stopRequested;
+  return m_stopped;
 }
 
 void ConversionRun::tell(const QString& message) {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/handlers/HandlerContext.h"
+#include "engine/CsvFormat.h"
 #include "engine/FileConverter.h"
 
 class QCheckBox;
@@ -25,17 +26,22 @@ struct RunControls {
   QCheckBox& Check1;  ///< header row
   QCheckBox& Check2;  ///< row tags
   TextProgressBar& ProgressBar1;
+  const rowvane::CsvFormat& format;  ///< the Format menu's choice
+  const bool& stopRequested;         ///< set by "Stop Converting" while the run goes on
 };
 
 /// One press of "Start Converting": checks the list and the output folder,
 /// converts every listed file top to bottom into the output folder with the
 /// options in force, shows which file is converted and how far it has got,
 /// and ends with "Done.". Failures of single files are reported and the run
-/// goes on. Closing the window ends the run at once, without a message.
+/// goes on. "Stop Converting" ends the run at its next pause as if the list
+/// ended there: the file being written leaves nothing behind, and the run ends
+/// with "Stopped." instead. Closing the window ends the run at once, without a
+/// message.
 class ConversionRun {
  public:
   ConversionRun(const RunControls& controls, const HandlerContext& context)
-      : m_controls(controls), m_context(context) {}
+      : m_controls(controls), m_context(context), m_format(controls.format) {}
 
   void run();
 
@@ -50,10 +56,14 @@ class ConversionRun {
   bool convertPosition(ErrorTrap& trap, const RunTexts& texts, int position);
   rowvane::FileOutcome convertFile(const QString& path, const RunTexts& texts);
   void showShareOfFilesBegun(int position);
+  bool stopsHere();
   void tell(const QString& message);
 
   RunControls m_controls;
   HandlerContext m_context;
+  // Taken once, as the run starts, like the texts.
+  const rowvane::CsvFormat m_format;
+  bool m_stopped = false;
 };
 
 }  // namespace rowvane::app

@@ -249,11 +249,15 @@ void Form1::startConverting() {
     return;
   }
   m_converting = true;
+  m_stopRequested = false;
+  emit convertingChanged(true);
   RunUntrapped([this] {
-    const RunControls controls{ListView1, Text1, Text3, Text4, Text5, Check1, Check2, ProgressBar1};
+    const RunControls controls{ListView1, Text1,  Text3,        Text4,    Text5,
+                               Check1,    Check2, ProgressBar1, m_format, m_stopRequested};
     ConversionRun(controls, handlerContext()).run();
   });
   m_converting = false;
+  emit convertingChanged(false);
 }
 
 void Form1::removeSelectedEntry() {

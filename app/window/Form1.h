@@ -17,6 +17,7 @@
 #include "app/desktop/WindowServices.h"
 #include "app/handlers/ApplicationErrorReport.h"
 #include "app/handlers/HandlerContext.h"
+#include "engine/CsvFormat.h"
 
 namespace rowvane::app {
 
@@ -50,6 +51,33 @@ class Form1 : public QWidget {
   /// next pause and ends.
   void windowClosing() { m_pump.windowClosed(); }
 
+  /// The buttons a menu entry can stand in for.
+  enum class Button { AddFiles, AddFolder, LoadSamples, ClearList, StartConverting };
+
+  /// Clicks `button` as the user would, so that an entry standing in for it
+  /// does exactly what it does.
+  void click(Button button) { buttonFor(button).click(); }
+
+  /// Makes `area` outside the client area, such as the window's menu bar, show
+  /// the arrow when the mouse moves over it, as the client area's own surface
+  /// does: no button's hand is left standing over it.
+  void showArrowOver(QWidget& area) {
+    m_hoverPointers.insert(&area, WindowPointer::kDefault);
+    area.setMouseTracking(true);
+    area.installEventFilter(this);
+  }
+
+  /// The CSV format the next run converts with; a run takes it as it starts.
+  void setFormat(const rowvane::CsvFormat& format) { m_format = format; }
+
+  /// Asks the run going on to end at its next pause as if the list ended
+  /// there; outside a run nothing happens.
+  void stopConverting() { m_stopRequested = m_converting; }
+
+ signals:
+  /// A run has started (true) or ended (false).
+  void convertingChanged(bool converting);
+
  protected:
   void mouseMoveEvent(QMouseEvent* event) override;
   void changeEvent(QEvent* event) override;
@@ -67,6 +95,21 @@ class Form1 : public QWidget {
   void startConverting();
   void removeSelectedEntry();
   HandlerContext handlerContext();
+  QPushButton& buttonFor(Button button) {
+    switch (button) {
+      case Button::AddFiles:
+        return PushButton8;
+      case Button::AddFolder:
+        return PushButton9;
+      case Button::LoadSamples:
+        return PushButton5;
+      case Button::ClearList:
+        return PushButton4;
+      case Button::StartConverting:
+        break;
+    }
+    return PushButton7;
+  }
 
   // Declared before the controls: they are built first and outlive them.
   WindowServices m_services;
@@ -78,6 +121,8 @@ class Form1 : public QWidget {
   QHash<QObject*, int> m_hoverPointers;
   bool m_skinApplied = false;
   bool m_converting = false;
+  bool m_stopRequested = false;
+  rowvane::CsvFormat m_format;
 
   // The controls under their design names. A frame is declared before the
   // controls it holds, so that they are destroyed before it.

@@ -3,24 +3,57 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLayout>
+#include <QMenuBar>
 #include <QScreen>
+#include <utility>
 
 namespace rowvane::app {
 
 MainWindow::MainWindow(const WindowServices& services, QWidget* parent)
-    : QMainWindow(parent), m_form(services, this) {
+    : QMainWindow(parent), m_form(services, this), m_formatMenu(services.store, this) {
   setObjectName(QStringLiteral("MainWindow"));
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);
   setCentralWidget(&m_form);
-  // The window takes exactly the size of its parts: the fixed client area
-  // and, once there is one, the menu bar above it.
+  addMenus();
+  // The window takes exactly the size of its parts: the menu bar and the
+  // fixed client area below it. Centred once that size is known.
   layout()->setSizeConstraint(QLayout::SetFixedSize);
   layout()->activate();
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     move(screen->availableGeometry().center() - rect().center());
   }
+}
+
+void MainWindow::addMenus() {
+  menuBar()->addMenu(&m_fileMenu);
+  menuBar()->addMenu(&m_formatMenu);
+  menuBar()->addMenu(&m_helpMenu);
+  m_form.showArrowOver(*menuBar());
+  connectFileMenu();
+  m_form.setFormat(m_formatMenu.format());
+  connect(&m_formatMenu, &FormatMenu::formatChanged, &m_form, &Form1::setFormat);
+}
+
+void MainWindow::connectFileMenu() {
+  // Entries that stand in for a button click it, so that both always do the
+  // same, including nothing where the button does nothing (a second start
+  // while a run goes on).
+  const std::pair<void (FileMenu::*)(), Form1::Button> standIns[] = {
+      {&FileMenu::addFilesRequested, Form1::Button::AddFiles},
+      {&FileMenu::addFolderRequested, Form1::Button::AddFolder},
+      {&FileMenu::loadSamplesRequested, Form1::Button::LoadSamples},
+      {&FileMenu::clearListRequested, Form1::Button::ClearList},
+      {&FileMenu::startConvertingRequested, Form1::Button::StartConverting},
+  };
+  for (const auto& [request, button] : standIns) {
+    connect(&m_fileMenu, request, &m_form, [this, button = button] { m_form.click(button); });
+  }
+  connect(&m_fileMenu, &FileMenu::stopConvertingRequested, &m_form, &Form1::stopConverting);
+  connect(&m_form, &Form1::convertingChanged, &m_fileMenu, &FileMenu::setConverting);
+  // As the close button: a run going on ends at its next pause.
+  connect(&m_fileMenu, &FileMenu::quitRequested, this, &QWidget::close);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

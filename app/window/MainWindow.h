@@ -2,17 +2,18 @@
 
 #include <QMainWindow>
 
+#include "app/menus/FileMenu.h"
+#include "app/menus/FormatMenu.h"
+#include "app/menus/HelpMenu.h"
 #include "app/window/Form1.h"
 
 namespace rowvane::app {
 
 /// The program's one window: Form1 as its client area, fixed in size,
-/// centred on the screen, with a minimize button but none to maximize.
-/// Closing it ends whatever runs and, with it, the program.
-///
-/// A menu bar is added with QMainWindow::menuBar(); it sits above Form1,
-/// which keeps its size and layout while the window grows by the bar's
-/// height.
+/// centred on the screen, with a minimize button but none to maximize, and
+/// the File, Format and Help menus in a bar above it. Form1 keeps its size
+/// and layout; the window is taller by the bar's height. Closing it ends
+/// whatever runs and, with it, the program.
 class MainWindow : public QMainWindow {
   Q_OBJECT
 
@@ -25,7 +26,13 @@ class MainWindow : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  void addMenus();
+  void connectFileMenu();
+
   Form1 m_form;
+  FileMenu m_fileMenu{this};
+  FormatMenu m_formatMenu;
+  HelpMenu m_helpMenu{this};
 };
 
 }  // namespace rowvane::app

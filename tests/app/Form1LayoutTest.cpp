@@ -89,7 +89,8 @@ class Form1WindowTest : public ::testing::Test {
 };
 
 TEST_F(Form1WindowTest, WindowIsFixedWithoutMaximizeAndNamedAfterTheProduct) {
-  EXPECT_EQ(form->size(), QSize(536, 661));
+  EXPECT_EQ(FormOf(*form).size(), QSize(536, 661));
+  EXPECT_EQ(form->size(), QSize(536, 661 + form->menuBar()->sizeHint().height()));
   EXPECT_EQ(form->minimumSize(), form->maximumSize());
   EXPECT_FALSE(form->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
   EXPECT_TRUE(form->windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
@@ -98,12 +99,15 @@ TEST_F(Form1WindowTest, WindowIsFixedWithoutMaximizeAndNamedAfterTheProduct) {
   EXPECT_FALSE(form->windowIcon().isNull());
 }
 
-// Menus arrive later; until then there is no bar, and adding one moves
-// nothing inside the client area: the window grows by the bar's height.
+// The bar moves nothing inside the client area: the window grows by the
+// bar's height.
 TEST_F(Form1WindowTest, MenuBarSitsAboveTheUnchangedClientArea) {
-  EXPECT_EQ(form->menuWidget(), nullptr);
-  QMenuBar* bar = form->menuBar();
-  bar->addMenu(QStringLiteral("Format"));
+  const QMenuBar* bar = form->menuBar();
+  QStringList menus;
+  for (const QAction* menu : bar->actions()) {
+    menus << menu->text();
+  }
+  EXPECT_EQ(menus, QStringList({"&File", "F&ormat", "&Help"}));
   form->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
   ASSERT_GT(bar->height(), 0);

@@ -229,6 +229,7 @@ class WindowHarness {
         .folderDialog = folderDialog,
         .fileDialog = fileDialog,
         .settings = *m_settings,
+        .store = *m_store,
         .homePageOpener = opener,
         .folderOpener = folderOpener,
         .fileSystem = *fileSystem,

@@ -72,6 +72,7 @@ TEST_P(WindowTitleTest, DialogTitleIsExactlyItsOwnText) {
       .folderDialog = scripted.folderDialog,
       .fileDialog = fileDialog,
       .settings = scripted.settings,
+      .store = scripted.store,
       .homePageOpener = scripted.homePageOpener,
       .folderOpener = scripted.folderOpener,
       .fileSystem = scripted.fileSystem,
