@@ -8,18 +8,52 @@ _rowvane_cli() {
       _filedir -d
       return
       ;;
-    -s | --separator | --document-tag | --row-tag | -j | --jobs)
+    -O | --output-file)
+      # "-" is standard output.
+      _filedir
+      [[ - == "$cur"* ]] && COMPREPLY+=(-)
+      return
+      ;;
+    -s | --separator)
+      mapfile -t COMPREPLY < <(compgen -W 'tab comma semicolon pipe space' -- "$cur")
+      return
+      ;;
+    --encoding)
+      mapfile -t COMPREPLY < <(compgen -W 'auto utf-8 windows-1252 utf-16le utf-16be' -- "$cur")
+      return
+      ;;
+    --format)
+      mapfile -t COMPREPLY < <(compgen -W 'classic standard' -- "$cur")
+      return
+      ;;
+    --line-breaks)
+      mapfile -t COMPREPLY < <(compgen -W 'crlf any' -- "$cur")
+      return
+      ;;
+    --quotes)
+      mapfile -t COMPREPLY < <(compgen -W 'none double' -- "$cur")
+      return
+      ;;
+    --escape)
+      mapfile -t COMPREPLY < <(compgen -W 'none xml' -- "$cur")
+      return
+      ;;
+    --document-tag | --row-tag | -j | --jobs)
       return
       ;;
   esac
   $split && return
   if [[ $cur == -* ]]; then
-    mapfile -t COMPREPLY < <(compgen -W '-o --output -s --separator --no-header
-      --document-tag --row-tag --no-row-tags -j --jobs -q --quiet -r --recursive
-      -h --help --version' -- "$cur")
+    mapfile -t COMPREPLY < <(compgen -W '-o --output -O --output-file -p --parents
+      -s --separator --encoding --no-header --document-tag --row-tag --format
+      --line-breaks --quotes --escape --no-row-tags -n --no-clobber -r --recursive
+      --keep-tree --dry-run -j --jobs -q --quiet -v --verbose -h --help -V --version
+      -' -- "$cur")
     [[ ${COMPREPLY-} == *= ]] && compopt -o nospace
     return
   fi
+  # Inputs are files, or folders with -r; "-" (standard input) is offered
+  # with the options above.
   _filedir
 }
 complete -F _rowvane_cli rowvane-cli
