@@ -47,9 +47,9 @@ class OneInput {
  public:
   OneInput(const std::string& path, const ConversionSettings& settings) {
     if (path != kStandardStream) {
-      m_file.emplace(path);
+      m_file = std::make_unique<InputFile>(path);
     } else if (settings.InputEncoding) {
-      m_stream.emplace(STDIN_FILENO);
+      m_stream = std::make_unique<DescriptorSource>(STDIN_FILENO);
     } else {
       m_spool = std::make_unique<UnnamedTemporaryFile>();
       m_spool->fillFrom(STDIN_FILENO);
@@ -77,8 +77,9 @@ class OneInput {
   }
 
  private:
-  std::optional<InputFile> m_file;
-  std::optional<DescriptorSource> m_stream;
+  // Held apart from this object, so that only the one in use is ever built.
+  std::unique_ptr<InputFile> m_file;
+  std::unique_ptr<DescriptorSource> m_stream;
   std::unique_ptr<UnnamedTemporaryFile> m_spool;
 };
 
