@@ -74,7 +74,8 @@ class NameTags {
   struct Prepared {
     const char* text;
     const Span* spans;
-    std::size_t count;  // fields whose tags are ready (never more than count())
+    std::size_t count;    // fields whose tags are ready (never more than count())
+    std::size_t lastEnd;  // where the closing tag of the last ready field ends
 
     /// As NameTags::between(), for `index + 1 < count`.
     std::string_view between(std::size_t index) const {
@@ -84,9 +85,15 @@ class NameTags {
     std::string_view open(std::size_t index) const {
       return {text + spans[index].open, spans[index].close - spans[index].open};
     }
+    /// As NameTags::close(), for `index < count`.
+    std::string_view close(std::size_t index) const {
+      const std::size_t end = index + 1 < count ? spans[index + 1].open : lastEnd;
+      return {text + spans[index].close, end - spans[index].close};
+    }
   };
   Prepared prepared() const {
-    return {m_text.data(), m_spans.data(), m_spans.size() < m_count ? m_spans.size() : m_count};
+    const std::size_t count = m_spans.size() < m_count ? m_spans.size() : m_count;
+    return {m_text.data(), m_spans.data(), count, count > 0 ? endOf(count - 1) : 0};
   }
 
  private:

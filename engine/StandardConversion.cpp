@@ -242,8 +242,8 @@ class RecordWriter {
     return true;
   }
   [[gnu::always_inline]] void endRecord(std::size_t last) {
-    const std::string_view tag = m_tags.close(last);
-    if (!tag.empty()) {
+    if (last < m_prepared.count) {
+      const std::string_view tag = m_prepared.close(last);
       put(tag.data(), tag.size());
       return;
     }
