@@ -64,11 +64,39 @@ class NameTags {
     return {};
   }
 
- private:
   struct Span {
     std::size_t open;   // offset of the indentation before `<name>`
     std::size_t close;  // offset of `</name>`
   };
+  /// The tags prepared so far, held by value, so that a hot loop keeps them in
+  /// registers; valid until the next add(), reindent() or write of a tag not
+  /// yet prepared.
+  struct Prepared {
+    const char* text;
+    const Span* spans;
+    std::size_t count;    // fields whose tags are ready (never more than count())
+    std::size_t lastEnd;  // where the closing tag of the last ready field ends
+
+    /// As NameTags::between(), for `index + 1 < count`.
+    std::string_view between(std::size_t index) const {
+      return {text + spans[index].close, spans[index + 1].close - spans[index].close};
+    }
+    /// As NameTags::open(), for `index < count`.
+    std::string_view open(std::size_t index) const {
+      return {text + spans[index].open, spans[index].close - spans[index].open};
+    }
+    /// As NameTags::close(), for `index < count`.
+    std::string_view close(std::size_t index) const {
+      const std::size_t end = index + 1 < count ? spans[index + 1].open : lastEnd;
+      return {text + spans[index].close, end - spans[index].close};
+    }
+  };
+  Prepared prepared() const {
+    const std::size_t count = m_spans.size() < m_count ? m_spans.size() : m_count;
+    return {m_text.data(), m_spans.data(), count, count > 0 ? endOf(count - 1) : 0};
+  }
+
+ private:
   std::size_t endOf(std::size_t index) const {
     return index + 1 < m_spans.size() ? m_spans[index + 1].open : m_text.size() - kCopySlack;
   }
