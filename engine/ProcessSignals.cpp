@@ -31,8 +31,11 @@ struct Slot {
 std::array<Slot, kSlots> g_slots;
 
 void CopyName(char (&destination)[kNameCapacity], std::string_view name) {
+  // A name that does not fit is left out: the handler then simply has nothing to remove.
   const std::size_t length = name.size() < kNameCapacity ? name.size() : 0;
-  std::memcpy(destination, name.data(), length);
+  if (length > 0) {
+    std::memcpy(destination, name.data(), length);
+  }
   destination[length] = '\0';
 }
 
