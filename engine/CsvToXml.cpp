@@ -14,8 +14,8 @@
 #include "engine/Failure.h"
 #include "engine/FieldTags.h"
 #include "engine/HeaderLine.h"
-#include "engine/LiveOptions.h"
 #include "engine/PaddedText.h"
+#include "engine/PausePoints.h"
 #include "engine/StandardConversion.h"
 #include "engine/TextReader.h"
 #include "engine/XmlWriter.h"
@@ -69,9 +69,7 @@ class Conversion {
         m_out(out),
         m_settings(settings),
         m_observer(observer),
-        m_pauseInterval(tuning.pauseInterval),
-        m_inputSize(inputSize),
-        m_includeRowTags(settings.IncludeRowTags),
+        m_pauses(observer, tuning.pauseInterval, inputSize, settings.IncludeRowTags),
         m_rowOpen(m_rowTags.add(std::string(" <").append(settings.RowTag).append(">\r\n"))),
         m_rowClose(m_rowTags.add(std::string(" </").append(settings.RowTag).append(">\r\n"))),
         m_readyHeaderNames(tuning.readyHeaderNames),
@@ -82,7 +80,6 @@ class Conversion {
         !separator.empty() && separator.find(kLineBreak) == std::string_view::npos;
     m_separatorEndsWithCr = !separator.empty() && separator.back() == '\r';
     m_scanFor = m_separatorCanMatch ? separator.front() : '\r';
-    m_lastPause = std::chrono::steady_clock::now();
   }
 
   void run() {
@@ -120,21 +117,7 @@ class Conversion {
     }
   }
 
-  void pauseWhenDue() {
-    const auto now = std::chrono::steady_clock::now();
-    if (now - m_lastPause < m_pauseInterval) {
-      return;
-    }
-    m_lastPause = now;
-    if (m_inputSize && *m_inputSize > 0) {
-      m_observer.onProgress(static_cast<double>(m_reader.bytesRead()) /
-                            static_cast<double>(*m_inputSize));
-    }
-    m_observer.onPause();
-    if (const LiveOptions* live = m_observer.liveOptions()) {
-      m_includeRowTags = live->includeRowTags();
-    }
-  }
+  void pauseWhenDue() { m_pauses.whenDue(m_reader.bytesRead()); }
 
   /// Takes the first line as the header; it never carries a record. A short
   /// line is found in the input window; a long one is moved out of the window
@@ -252,7 +235,7 @@ class Conversion {
   /// Writes the record of one line. On the first line without a header row,
   /// every piece of the line also names a field.
   void convertLine(bool namesFields) {
-    m_rowTagsOfRecord = m_includeRowTags;
+    m_rowTagsOfRecord = m_pauses.includeRowTags();
     if (m_rowTagsOfRecord) {
       m_rowTags.write(m_out, m_rowOpen);
     }
@@ -369,10 +352,7 @@ class Conversion {
   XmlWriter& m_out;
   const ConversionSettings& m_settings;
   ConversionObserver& m_observer;
-  std::chrono::milliseconds m_pauseInterval;
-  std::chrono::steady_clock::time_point m_lastPause;
-  std::optional<std::uint64_t> m_inputSize;
-  bool m_includeRowTags;
+  PausePoints m_pauses;
   bool m_rowTagsOfRecord = true;
   PaddedTexts m_rowTags;
   PaddedTexts::Ref m_rowOpen;

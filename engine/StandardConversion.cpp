@@ -13,9 +13,9 @@
 #include <emmintrin.h>
 #endif
 
-#include "engine/LiveOptions.h"
 #include "engine/NameTags.h"
 #include "engine/PaddedText.h"
+#include "engine/PausePoints.h"
 #include "engine/TextDecoder.h"
 #include "engine/XmlEscaping.h"
 
@@ -291,9 +291,7 @@ class FormatConversion {
         m_out(out),
         m_settings(settings),
         m_observer(observer),
-        m_pauseInterval(tuning.pauseInterval),
-        m_inputSize(inputSize),
-        m_includeRowTags(settings.IncludeRowTags),
+        m_pauses(observer, tuning.pauseInterval, inputSize, settings.IncludeRowTags),
         m_anyBreak(settings.Format.lineBreaks == LineBreaks::Any),
         m_quotes(settings.Format.quotes == Quotes::Double),
         m_escaping(settings.Format.escaping == Escaping::Xml),
@@ -324,7 +322,6 @@ class FormatConversion {
         }
       }
     }
-    m_lastPause = std::chrono::steady_clock::now();
   }
 
   ConversionWarnings run() {
@@ -400,21 +397,7 @@ class FormatConversion {
     return added;
   }
 
-  void pauseWhenDue() {
-    const auto now = std::chrono::steady_clock::now();
-    if (now - m_lastPause < m_pauseInterval) {
-      return;
-    }
-    m_lastPause = now;
-    if (m_inputSize && *m_inputSize > 0) {
-      m_observer.onProgress(static_cast<double>(m_reader.bytesRead()) /
-                            static_cast<double>(*m_inputSize));
-    }
-    m_observer.onPause();
-    if (const LiveOptions* live = m_observer.liveOptions()) {
-      m_includeRowTags = live->includeRowTags();
-    }
-  }
+  void pauseWhenDue() { m_pauses.whenDue(m_reader.bytesRead()); }
 
   /// Length of the line break at `at`; 0 when there is none, kNeedMore when
   /// the next byte decides.
@@ -751,7 +734,7 @@ class FormatConversion {
   }
 
   void convertRecord(bool namesFields) {
-    const bool rowTags = m_includeRowTags;
+    const bool rowTags = m_pauses.includeRowTags();
     m_tags.reindent(rowTags ? "  " : " ");
     if (rowTags) {
       m_texts.write(m_out, m_rowOpen);
@@ -777,10 +760,7 @@ class FormatConversion {
   XmlWriter& m_out;
   const ConversionSettings& m_settings;
   ConversionObserver& m_observer;
-  std::chrono::milliseconds m_pauseInterval;
-  std::chrono::steady_clock::time_point m_lastPause;
-  std::optional<std::uint64_t> m_inputSize;
-  bool m_includeRowTags;
+  PausePoints m_pauses;
   bool m_anyBreak;
   bool m_quotes;
   bool m_escaping;

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+
+#include "engine/ConversionObserver.h"
+#include "engine/LiveOptions.h"
+
+namespace rowvane {
+
+/// Where a conversion lets its caller in: at most once per interval it tells
+/// the observer how far the input is read, lets it pause, and takes the
+/// options that may change during a run from it.
+class PausePoints {
+ public:
+  PausePoints(ConversionObserver& observer, std::chrono::milliseconds interval,
+              std::optional<std::uint64_t> inputSize, bool includeRowTags)
+      : m_observer(observer),
+        m_interval(interval),
+        m_inputSize(inputSize),
+        m_includeRowTags(includeRowTags),
+        m_last(std::chrono::steady_clock::now()) {}
+
+  /// Pauses when the interval has passed since the last pause.
+  void whenDue(std::uint64_t bytesRead) {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_last < m_interval) {
+      return;
+    }
+    m_last = now;
+    if (m_inputSize && *m_inputSize > 0) {
+      m_observer.onProgress(static_cast<double>(bytesRead) / static_cast<double>(*m_inputSize));
+    }
+    m_observer.onPause();
+    if (const LiveOptions* live = m_observer.liveOptions()) {
+      m_includeRowTags = live->includeRowTags();
+    }
+  }
+
+  /// The row-tag option as the caller had it at the last pause.
+  bool includeRowTags() const { return m_includeRowTags; }
+
+ private:
+  ConversionObserver& m_observer;
+  std::chrono::milliseconds m_interval;
+  std::optional<std::uint64_t> m_inputSize;
+  bool m_includeRowTags;
+  std::chrono::steady_clock::time_point m_last;
+};
+
+}  // namespace rowvane
