@@ -146,14 +146,8 @@ FileOutcome ConvertToOutputFile(const std::string& input, const std::string& out
   try {
     Convert(input, outputFile, settings, observer, outcome);
     outcome.status = FileOutcome::Status::Converted;
-  } catch (const InputMissing&) {
-    outcome.status = FileOutcome::Status::Missing;
-  } catch (const ConversionError& error) {
-    outcome.status = FileOutcome::Status::Failed;
-    outcome.failures.push_back({error.kind(), error.what()});
-  } catch (const std::bad_alloc&) {
-    outcome.status = FileOutcome::Status::Failed;
-    outcome.failures.push_back({FailureKind::OutOfMemory, "Out of memory"});
+  } catch (const std::exception&) {
+    RecordFailureBeingHandled(outcome);
   }
   observer.onFileFinished(0, outcome);
   return outcome;

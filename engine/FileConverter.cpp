@@ -93,6 +93,17 @@ FileOutcome ConvertFileOrThrowBadAlloc(const std::string& inputPath, const Outpu
       }
       throw;
     }
+  } catch (const std::exception&) {
+    RecordFailureBeingHandled(outcome);
+  }
+  return outcome;
+}
+
+}  // namespace
+
+void RecordFailureBeingHandled(FileOutcome& outcome) {
+  try {
+    throw;
   } catch (const InputMissing&) {
     outcome.status = FileOutcome::Status::Missing;
   } catch (const ConversionError& error) {
@@ -100,16 +111,13 @@ FileOutcome ConvertFileOrThrowBadAlloc(const std::string& inputPath, const Outpu
     outcome.failures.push_back({error.kind(), error.what()});
   } catch (const std::bad_alloc&) {
     outcome.status = FileOutcome::Status::Failed;
-    outcome.failures.clear();
+    outcome.failures.clear();  // keeps the room reserved, so nothing is asked of memory
     outcome.failures.push_back({FailureKind::OutOfMemory, kOutOfMemory});
   } catch (const std::exception& error) {
     outcome.status = FileOutcome::Status::Failed;
     outcome.failures.assign({{FailureKind::Read, error.what()}});
   }
-  return outcome;
 }
-
-}  // namespace
 
 FileOutcome OutOfMemoryOutcome() noexcept {
   FileOutcome outcome;

@@ -43,6 +43,12 @@ struct FileOutcome {
 /// reason.
 FileOutcome OutOfMemoryOutcome() noexcept;
 
+/// Call in a handler of a std::exception thrown by a file's conversion: marks
+/// `outcome` missing or failed by what was thrown (a missing input, a
+/// conversion failure, running out of memory; anything else counts as a read
+/// failure). Throws std::bad_alloc only when a failure's message cannot be kept.
+void RecordFailureBeingHandled(FileOutcome& outcome);
+
 /// Converts one CSV file into `outputFolder`, used as typed (a trailing
 /// separator is kept). Streams with constant memory; the output appears atomically under its final
 /// name or not at all, and the input is never written. Failures are reported in the outcome; the
