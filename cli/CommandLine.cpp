@@ -353,6 +353,11 @@ ParsedCommandLine FinishOptions(const CLI::App& app, RawArguments raw) {
     return UsageError{std::move(problem->message)};
   }
   options.settings.Separator = std::move(std::get<std::string>(separator));
+  if (const auto problem = SettingsProblem(options.settings)) {
+    // The message is escaped for display where it is printed.
+    return UsageError{"--separator '" + options.settings.Separator + "': " + std::string(*problem) +
+                      "; type it as UTF-8 text"};
+  }
   auto encoding = EncodingNamed(raw.encoding);
   if (auto* problem = std::get_if<UsageError>(&encoding)) {
     return std::move(*problem);

@@ -77,6 +77,11 @@ std::vector<std::string> DescribeProblems(std::string_view input, const FileOutc
                                          " ill-formed UTF-8 sequence" + (replaced == 1 ? "" : "s") +
                                          " written as U+FFFD"));
     }
+    if (const std::uint64_t dropped = outcome.warnings.droppedValues; dropped > 0) {
+      lines.push_back(LineFor(input, "warning: " + std::to_string(dropped) + " value" +
+                                         (dropped == 1 ? "" : "s") +
+                                         " past the last named field not written"));
+    }
   }
   // A failed input always gets a line, even if the engine gave no reason.
   if (lines.empty() && outcome.status != FileOutcome::Status::Converted) {

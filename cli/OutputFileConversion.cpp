@@ -83,16 +83,21 @@ class OneInput {
   std::unique_ptr<UnnamedTemporaryFile> m_spool;
 };
 
+void Keep(const ConversionResult& result, FileOutcome& outcome) {
+  outcome.warnings = result.warnings;
+  outcome.records = result.records;
+}
+
 void ConvertToStream(OneInput& input, int fd, const ConversionSettings& settings,
                      ConversionObserver& progress, FileOutcome& outcome) {
   DescriptorSink target(fd);
   if (settings.InputEncoding) {
-    outcome.warnings = ConvertCsvToXml(input.source(), target, settings, progress);
+    Keep(ConvertCsvToXml(input.source(), target, settings, progress), outcome);
   } else {
     // Detection may start the text over in another encoding; the stream
     // cannot take back what it was given.
     UnnamedTemporaryFile spool;
-    outcome.warnings = ConvertCsvToXml(input.source(), spool, settings, progress);
+    Keep(ConvertCsvToXml(input.source(), spool, settings, progress), outcome);
     spool.copyTo(target);
   }
   outcome.outputBytes = target.bytesWritten();
@@ -105,8 +110,9 @@ void ConvertToRegularFile(OneInput& input, const std::string& path,
     throw ConversionError(FailureKind::Write, kOutputIsInput);
   }
   AtomicOutputFile output(path, {});
-  outcome.warnings = ConvertCsvToXml(input.source(), output, settings, progress);
+  const ConversionResult result = ConvertCsvToXml(input.source(), output, settings, progress);
   output.commit();
+  Keep(result, outcome);
   outcome.outputBytes = output.bytesWritten();
   if (!output.folderFlushProblem().empty()) {
     outcome.notes.push_back(kFolderNotFlushedNote + output.folderFlushProblem());

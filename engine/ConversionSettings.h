@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "engine/CsvFormat.h"
 #include "engine/TextDecoder.h"
@@ -28,5 +29,10 @@ struct ConversionSettings {
   /// encoding instead of being detected (see TextReader's `fixed`).
   std::optional<Encoding> InputEncoding;
 };
+
+/// Why a conversion refuses `settings`, or nothing when it takes them: a
+/// separator that is not UTF-8 could only match inside a character of the
+/// text and cut it in two.
+std::optional<std::string_view> SettingsProblem(const ConversionSettings& settings);
 
 }  // namespace rowvane

@@ -18,10 +18,13 @@ struct ConversionWarnings {
   /// Ill-formed UTF-8 sequences read as U+FFFD; only an input read as UTF-8
   /// by the caller's choice has any (detection falls back to Windows-1252).
   std::uint64_t utf8Replacements = 0;
+  /// Values past the last field a file names (by its header, or by its first
+  /// line without one): they have no element to go in, so they are not written.
+  std::uint64_t droppedValues = 0;
 
   bool any() const {
     return unterminatedQuoteLine.has_value() || replacedCharacters > 0 || lineFeedsWithoutCrLf ||
-           utf8Replacements > 0;
+           utf8Replacements > 0 || droppedValues > 0;
   }
   friend bool operator==(const ConversionWarnings&, const ConversionWarnings&) = default;
 };

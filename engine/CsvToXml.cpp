@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -82,7 +83,8 @@ class Conversion {
     m_scanFor = m_separatorCanMatch ? separator.front() : '\r';
   }
 
-  void run() {
+  /// Gives the records written, and the values dropped past the last field.
+  ConversionResult run() {
     m_out.put("<");
     m_out.put(m_settings.DocumentTag);
     m_out.put(">\r\n");
@@ -103,6 +105,10 @@ class Conversion {
     m_out.put(">");
     m_out.flush();
     m_observer.onProgress(1.0);
+    ConversionResult result;
+    result.records = m_records;
+    result.warnings.droppedValues = m_droppedValues;
+    return result;
   }
 
  private:
@@ -235,19 +241,24 @@ class Conversion {
   /// Writes the record of one line. On the first line without a header row,
   /// every piece of the line also names a field.
   void convertLine(bool namesFields) {
+    ++m_records;
     m_rowTagsOfRecord = m_pauses.includeRowTags();
     if (m_rowTagsOfRecord) {
       m_rowTags.write(m_out, m_rowOpen);
     }
     std::size_t field = 0;
-    if (namesFields && lineIsEmpty()) {
-      m_reader.consume(kLineBreak.size());
-      m_tags.setCount(0);  // an empty first line has no pieces
+    if ((namesFields || m_tags.count() == 0) && lineIsEmpty()) {
+      m_reader.consume(kLineBreak.size());  // an empty line has no values, so none are dropped
+      if (namesFields) {
+        m_tags.setCount(0);  // an empty first line has no pieces
+      }
     } else {
       openField(0);
       field = copyFields() + 1;
       if (namesFields) {
         m_tags.setCount(field);
+      } else if (field > m_tags.count()) {
+        m_droppedValues += field - m_tags.count();
       }
     }
     for (; field < m_tags.count(); ++field) {
@@ -364,6 +375,8 @@ class Conversion {
   bool m_separatorEndsWithCr = false;
   std::size_t m_readyHeaderNames;
   std::size_t m_headerSplitStep;
+  std::uint64_t m_records = 0;
+  std::uint64_t m_droppedValues = 0;
 };
 
 /// A small input gets a small output buffer: the output is a few times the
@@ -377,32 +390,33 @@ std::size_t WriterCapacityFor(std::optional<std::uint64_t> inputSize) {
   return std::max(kSmallest, static_cast<std::size_t>(*inputSize) * 4);
 }
 
-ConversionWarnings ConvertText(TextReader& reader, XmlWriter& out,
-                               const ConversionSettings& settings, ConversionObserver& observer,
-                               const ConversionTuning& tuning,
-                               std::optional<std::uint64_t> inputSize) {
+ConversionResult ConvertText(TextReader& reader, XmlWriter& out, const ConversionSettings& settings,
+                             ConversionObserver& observer, const ConversionTuning& tuning,
+                             std::optional<std::uint64_t> inputSize) {
   if (settings.Format != CsvFormat::Classic()) {
     return ConvertWithFormat(reader, out, settings, observer, tuning, inputSize);
   }
-  Conversion(reader, out, settings, observer, tuning, inputSize).run();
-  ConversionWarnings warnings;
-  warnings.lineFeedsWithoutCrLf = reader.lineBreaks().sawLf() && !reader.lineBreaks().sawCrLf();
-  return warnings;
+  ConversionResult result = Conversion(reader, out, settings, observer, tuning, inputSize).run();
+  result.warnings.lineFeedsWithoutCrLf =
+      reader.lineBreaks().sawLf() && !reader.lineBreaks().sawCrLf();
+  return result;
 }
 
 }  // namespace
 
-ConversionWarnings ConvertCsvToXml(ByteSource& source, OutputSink& sink,
-                                   const ConversionSettings& settings, ConversionObserver& observer,
-                                   const ConversionTuning& tuning) {
+ConversionResult ConvertCsvToXml(ByteSource& source, OutputSink& sink,
+                                 const ConversionSettings& settings, ConversionObserver& observer,
+                                 const ConversionTuning& tuning) {
+  if (const auto problem = SettingsProblem(settings)) {
+    throw std::invalid_argument(std::string(*problem));
+  }
   XmlWriter out(sink, WriterCapacityFor(source.size()));
   if (settings.InputEncoding) {
     // A known encoding never starts over, so the output can stream from the first byte.
     TextReader reader(source, tuning.readChunk, false, settings.InputEncoding);
-    ConversionWarnings warnings =
-        ConvertText(reader, out, settings, observer, tuning, source.size());
-    warnings.utf8Replacements = reader.utf8Replacements();
-    return warnings;
+    ConversionResult result = ConvertText(reader, out, settings, observer, tuning, source.size());
+    result.warnings.utf8Replacements = reader.utf8Replacements();
+    return result;
   }
   try {
     TextReader reader(source, tuning.readChunk, false);

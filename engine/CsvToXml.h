@@ -4,9 +4,9 @@
 
 #include "engine/ByteSource.h"
 #include "engine/ConversionObserver.h"
+#include "engine/ConversionResult.h"
 #include "engine/ConversionSettings.h"
 #include "engine/ConversionTuning.h"
-#include "engine/ConversionWarnings.h"
 #include "engine/OutputSink.h"
 
 namespace rowvane {
@@ -18,10 +18,11 @@ namespace rowvane {
 /// breaks. `settings.Format` chooses other line breaks, quoted fields and
 /// escaping (see ConvertWithFormat). Memory stays flat whatever the size of
 /// the input, its lines or its fields; only the header line is held.
-/// Gives what the user should be warned of.
-/// Throws ConversionError from the source or the sink, and std::bad_alloc.
-ConversionWarnings ConvertCsvToXml(ByteSource& source, OutputSink& sink,
-                                   const ConversionSettings& settings, ConversionObserver& observer,
-                                   const ConversionTuning& tuning = {});
+/// Gives what the user should be warned of and the count of records written.
+/// Throws ConversionError from the source or the sink, std::bad_alloc, and
+/// std::invalid_argument for settings SettingsProblem() refuses.
+ConversionResult ConvertCsvToXml(ByteSource& source, OutputSink& sink,
+                                 const ConversionSettings& settings, ConversionObserver& observer,
+                                 const ConversionTuning& tuning = {});
 
 }  // namespace rowvane

@@ -52,15 +52,18 @@ void Convert(InputFile& input, const std::string& outputPath, const ConversionSe
                                        .unnamedTemporary = tuning.unnamedTemporary,
                                        .beforeRename = tuning.beforeRename});
   std::optional<BackgroundWriter> writer = BackgroundWriterFor(input, output);
+  ConversionResult result;
   if (writer) {
-    outcome.warnings = ConvertCsvToXml(input, *writer, settings, observer, tuning);
+    result = ConvertCsvToXml(input, *writer, settings, observer, tuning);
     writer->finish();
   } else {
-    outcome.warnings = ConvertCsvToXml(input, output, settings, observer, tuning);
+    result = ConvertCsvToXml(input, output, settings, observer, tuning);
   }
   // Last, so that a change made while the output was being finished counts too.
   input.throwIfChangedSinceOpened();
   output.commit();
+  outcome.warnings = result.warnings;
+  outcome.records = result.records;
   outcome.outputBytes = output.bytesWritten();
   if (!output.folderFlushProblem().empty()) {
     outcome.notes.push_back(kFolderNotFlushedNote + output.folderFlushProblem());

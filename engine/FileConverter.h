@@ -34,6 +34,8 @@ struct FileOutcome {
   std::vector<std::string> notes;
   /// What the conversion noticed about the input (only for a converted file).
   ConversionWarnings warnings;
+  /// Records written to the output (only for a converted file).
+  std::uint64_t records = 0;
   std::uint64_t inputBytes = 0;
   std::uint64_t outputBytes = 0;
 };

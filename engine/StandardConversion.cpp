@@ -324,7 +324,7 @@ class FormatConversion {
     }
   }
 
-  ConversionWarnings run() {
+  ConversionResult run() {
     if (m_escaping) {
       m_out.put(kDeclaration);
     }
@@ -346,17 +346,11 @@ class FormatConversion {
     m_observer.onProgress(1.0);
     m_warnings.lineFeedsWithoutCrLf =
         !m_anyBreak && m_reader.lineBreaks().sawLf() && !m_reader.lineBreaks().sawCrLf();
-    return m_warnings;
+    return {m_warnings, m_records};
   }
 
  private:
   bool separatorCanMatch() const {
-    // The text is UTF-8: a separator that is not would only ever match inside
-    // a character and cut it in two.
-    Utf8Validator validator;
-    if (!validator.feed(m_separator) || !validator.finish()) {
-      return false;
-    }
     // A separator can never hold what ends a line.
     if (m_anyBreak) {
       return m_separator.find_first_of("\r\n") == std::string_view::npos;
@@ -744,8 +738,11 @@ class FormatConversion {
     writer.finish();
     account(record);
     m_warnings.replacedCharacters += writer.replaced();
+    ++m_records;
     if (namesFields) {
       m_tags.setCount(record.values);
+    } else if (record.values > m_tags.count()) {
+      m_warnings.droppedValues += record.values - m_tags.count();
     }
     for (std::size_t field = record.values; field < m_tags.count(); ++field) {
       m_tags.writeOpen(m_out, field);
@@ -780,15 +777,16 @@ class FormatConversion {
   HeaderValues m_header;
   NameTags m_tags;
   std::uint64_t m_line = 1;
+  std::uint64_t m_records = 0;
   ConversionWarnings m_warnings;
 };
 
 }  // namespace
 
-ConversionWarnings ConvertWithFormat(TextReader& reader, XmlWriter& out,
-                                     const ConversionSettings& settings,
-                                     ConversionObserver& observer, const ConversionTuning& tuning,
-                                     std::optional<std::uint64_t> inputSize) {
+ConversionResult ConvertWithFormat(TextReader& reader, XmlWriter& out,
+                                   const ConversionSettings& settings, ConversionObserver& observer,
+                                   const ConversionTuning& tuning,
+                                   std::optional<std::uint64_t> inputSize) {
   return FormatConversion(reader, out, settings, observer, tuning, inputSize).run();
 }
 

@@ -4,9 +4,9 @@
 #include <optional>
 
 #include "engine/ConversionObserver.h"
+#include "engine/ConversionResult.h"
 #include "engine/ConversionSettings.h"
 #include "engine/ConversionTuning.h"
-#include "engine/ConversionWarnings.h"
 #include "engine/TextReader.h"
 #include "engine/XmlWriter.h"
 
@@ -24,9 +24,9 @@ namespace rowvane {
 ///   characters as U+FFFD, names fixed to what every parser accepts.
 /// Streams like the classic conversion: only the header record is held.
 /// Throws NotUtf8 and ConversionError from the reader and the writer.
-ConversionWarnings ConvertWithFormat(TextReader& reader, XmlWriter& out,
-                                     const ConversionSettings& settings,
-                                     ConversionObserver& observer, const ConversionTuning& tuning,
-                                     std::optional<std::uint64_t> inputSize);
+ConversionResult ConvertWithFormat(TextReader& reader, XmlWriter& out,
+                                   const ConversionSettings& settings, ConversionObserver& observer,
+                                   const ConversionTuning& tuning,
+                                   std::optional<std::uint64_t> inputSize);
 
 }  // namespace rowvane

@@ -263,7 +263,11 @@ INSTANTIATE_TEST_SUITE_P(
         WarningCase{"ReplacedCharacters",
                     {"--format", "standard"},
                     "a\n\x01\x02",
-                    "2 characters that XML does not allow written as U+FFFD"}),
+                    "2 characters that XML does not allow written as U+FFFD"},
+        WarningCase{"ValuesPastTheLastName",
+                    {},
+                    "a\r\n1,2,3\r\n4,5",
+                    "warning: 3 values past the last named field not written"}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST_F(CliBinaryTest, MissingInputIsReportedAndTheRestConverted) {
@@ -442,7 +446,11 @@ INSTANTIATE_TEST_SUITE_P(
             "output under\n"},
         UsageCase{"SeparatorWithoutValue",
                   {"-o", "OUT", "IN", "-s"},
-                  "rowvane-cli: --separator: 1 required TEXT missing\n"}),
+                  "rowvane-cli: --separator: 1 required TEXT missing\n"},
+        UsageCase{"SeparatorNotUtf8",
+                  {"-o", "OUT", "-s", "\xC3", "IN"},
+                  "rowvane-cli: --separator '\\xc3': the separator is not UTF-8 text; type it as "
+                  "UTF-8 text\n"}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST_F(CliBinaryTest, HelpAndVersionGoToStandardOutput) {

@@ -300,6 +300,7 @@ INSTANTIATE_TEST_SUITE_P(
         RejectedCase{"ShortHexEscape", {"-s", "\\x4", "-o", "out", "a.csv"}, "two hexadecimal"},
         RejectedCase{"NonHexEscape", {"-s", "\\xg1", "-o", "out", "a.csv"}, "two hexadecimal"},
         RejectedCase{"HexEscapeAboveAscii", {"-s", "\\xE9", "-o", "out", "a.csv"}, "up to \\x7F"},
+        RejectedCase{"SeparatorNotUtf8", {"-s", ";\xE2\x82", "-o", "out", "a.csv"}, "not UTF-8"},
         RejectedCase{"UnknownEncoding",
                      {"--encoding", "latin1", "-o", "out", "a.csv"},
                      "--encoding 'latin1' is not known"},

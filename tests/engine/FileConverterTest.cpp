@@ -56,6 +56,7 @@ TEST_F(FileConversion, WritesTheWorkedExample) {
   EXPECT_EQ(ReadFile(out / "staff.xml"), kStaffXml);
   EXPECT_EQ(outcome.inputBytes, kStaff.size());
   EXPECT_EQ(outcome.outputBytes, kStaffXml.size());
+  EXPECT_EQ(outcome.records, 2U);
   expectNoTemporaryFiles();
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@ namespace {
 struct Converted {
   std::string xml;
   ConversionWarnings warnings;
+  std::uint64_t records = 0;
 };
 
 Converted Convert(const std::string& input, const ConversionSettings& settings,
@@ -25,7 +27,9 @@ Converted Convert(const std::string& input, const ConversionSettings& settings,
   tuning.readChunk = chunk == SIZE_MAX ? tuning.readChunk : chunk;
   tuning.pauseInterval = std::chrono::milliseconds(0);
   Converted converted;
-  converted.warnings = ConvertCsvToXml(source, sink, settings, observer, tuning);
+  const ConversionResult result = ConvertCsvToXml(source, sink, settings, observer, tuning);
+  converted.warnings = result.warnings;
+  converted.records = result.records;
   converted.xml = sink.bytes();
   return converted;
 }
@@ -83,7 +87,11 @@ class Model {
     const std::string row = Name(m_s.RowTag, "row");
     std::string out = xml ? "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n" : "";
     out += "<" + document + ">\r\n";
+    m_result.records = records.size();
     for (ModelRecord& record : records) {
+      if (record.values.size() > names.size()) {
+        m_result.warnings.droppedValues += record.values.size() - names.size();
+      }
       record.values.resize(std::max(record.values.size(), names.size()));
       if (m_s.IncludeRowTags) {
         out += " <" + row + ">\r\n";
@@ -119,11 +127,7 @@ class Model {
     const bool holdsBreak = m_f.lineBreaks == LineBreaks::CrLf
                                 ? sep.find("\r\n") != std::string::npos
                                 : sep.find_first_of("\r\n") != std::string::npos;
-    // Classic matches bytes; the other choices only a separator that is UTF-8
-    // text, which can never cut a character in two.
-    Utf8Validator validator;
-    const bool text = m_f == CsvFormat::Classic() || (validator.feed(sep) && validator.finish());
-    if (sep.empty() || holdsBreak || !text || m_text.compare(i, sep.size(), sep) != 0) {
+    if (sep.empty() || holdsBreak || m_text.compare(i, sep.size(), sep) != 0) {
       return 0;
     }
     if (m_f.lineBreaks == LineBreaks::CrLf && sep.back() == '\r' &&
@@ -274,9 +278,9 @@ TEST(StandardFormat, StreamingAgreesWithTheWholeTextModelForEveryChoice) {
                                            "a,b",         "\t",
                                            "\"",          "\xE2\x82\xAC",
                                            "\xEF\xBF\xBD"};
-  const std::vector<std::string> separators = {",",   ";",    "",    "ab",   "\r", "a\r",
-                                               "\",", "\"",   ",\"", "\r\n", "\n", "\xC3\xA9",
-                                               "\t",  "\"\"", ",,",  "\xA9"};
+  const std::vector<std::string> separators = {",",   ";",        "",   "ab",   "\r",
+                                               "a\r", "\",",      "\"", ",\"",  "\r\n",
+                                               "\n",  "\xC3\xA9", "\t", "\"\"", ",,"};
   const std::vector<std::string> tags = {"XML", "", "a b", "1r", "\xC3\xA9:x"};
   std::mt19937 random(20261207);
   for (int round = 0; round < 6000; ++round) {
@@ -303,6 +307,7 @@ TEST(StandardFormat, StreamingAgreesWithTheWholeTextModelForEveryChoice) {
           << settings.HasHeaderRow << " choice " << choice << " chunk " << chunk;
       ASSERT_EQ(actual.warnings, expected.warnings)
           << "input '" << input << "' separator '" << settings.Separator << "' choice " << choice;
+      ASSERT_EQ(actual.records, expected.records) << "input '" << input << "' choice " << choice;
     }
   }
 }
@@ -363,6 +368,11 @@ ConversionWarnings Unterminated(std::uint64_t line) {
 ConversionWarnings Replaced(std::uint64_t count) {
   ConversionWarnings w;
   w.replacedCharacters = count;
+  return w;
+}
+ConversionWarnings Dropped(std::uint64_t count) {
+  ConversionWarnings w;
+  w.droppedValues = count;
   return w;
 }
 ConversionWarnings OneLine() {
@@ -428,7 +438,8 @@ INSTANTIATE_TEST_SUITE_P(
         RuleCase{.rule = "a header repeat is a record with the header's values",
                  .input = "a,b\n\"a\",b\na,b,\n\"a\"\"\",b\na,\"b\"",
                  .format = kNoEscaping,
-                 .expected = "<X>| <a>a</a>| <b>b</b>| <a>a\"</a>| <b>b</b>|</X>"},
+                 .expected = "<X>| <a>a</a>| <b>b</b>| <a>a\"</a>| <b>b</b>|</X>",
+                 .warnings = Dropped(1)},
         RuleCase{.rule = "an empty line does not repeat a header holding one empty value",
                  .input = "\"\"\r\n\r\n\"\"\r\nx",
                  .format = kQuotesOnly,
@@ -459,6 +470,17 @@ INSTANTIATE_TEST_SUITE_P(
                  .format = CsvFormat::Classic(),
                  .expected = "<X>|</X>",
                  .warnings = OneLine()},
+        RuleCase{.rule = "values past the header's names are counted, not written",
+                 .input = "a\r\n1,2,3\r\n\r\n4,\r\na",
+                 .format = CsvFormat::Classic(),
+                 .expected = "<X>| <a>1</a>| <a></a>| <a>4</a>|</X>",
+                 .warnings = Dropped(3)},
+        RuleCase{.rule = "an empty line drops nothing under an empty first line",
+                 .input = "\r\n\r\n\"\",\r\n1",
+                 .format = kQuotesOnly,
+                 .header = false,
+                 .expected = "<X>|</X>",
+                 .warnings = Dropped(3)},
         RuleCase{.rule = "classic line breaks: LF beside CR LF is not",
                  .input = "a\r\n1\n2",
                  .format = CsvFormat::Classic(),
@@ -466,6 +488,26 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<RuleCase>& param) {
       return "Rule" + std::to_string(param.index);
     });
+
+TEST(StandardFormat, ASeparatorThatIsNotUtf8IsRefused) {
+  const struct {
+    std::string separator;
+    bool refused;
+  } rows[] = {{"\xC3", true},      {"\xA9", true}, {";\xE2\x82", true},
+              {"\xC3\xA9", false}, {"", false},    {"\x7F", false}};
+  for (const auto& row : rows) {
+    ConversionSettings settings;
+    settings.Separator = row.separator;
+    EXPECT_EQ(SettingsProblem(settings).has_value(), row.refused) << row.separator;
+    if (row.refused) {
+      EXPECT_THROW(Convert("a\xC3\xA9"
+                           "b",
+                           settings),
+                   std::invalid_argument)
+          << row.separator;
+    }
+  }
+}
 
 TEST(StandardFormat, RowTagsAndGeneratedNamesFollowTheSameLayout) {
   ConversionSettings settings;

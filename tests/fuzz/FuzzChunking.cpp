@@ -70,6 +70,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   at += separatorLength;
   settings.HasHeaderRow = (flags & 1) != 0;
   settings.IncludeRowTags = (flags & 2) != 0;
+  if (rowvane::SettingsProblem(settings)) {
+    return 0;  // refused before any conversion starts
+  }
   const std::string input(reinterpret_cast<const char*>(data) + at, size - at);
 
   rowvane::MemorySource whole(input);

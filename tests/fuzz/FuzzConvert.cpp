@@ -39,6 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   settings.HasHeaderRow = (flags & 1) != 0;
   settings.IncludeRowTags = (flags & 2) != 0;
   settings.DocumentTag = (flags & 4) != 0 ? "" : "XML";
+  if (rowvane::SettingsProblem(settings)) {
+    return 0;  // refused before any conversion starts
+  }
   const std::string input(reinterpret_cast<const char*>(data) + 2 + separatorLength,
                           size - 2 - separatorLength);
   const std::size_t chunk = (flags >> 3) % 13 + 1;

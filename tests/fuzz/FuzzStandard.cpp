@@ -55,6 +55,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       (flags & 4) != 0 ? rowvane::LineBreaks::Any : rowvane::LineBreaks::CrLf;
   settings.Format.quotes = (flags & 8) != 0 ? rowvane::Quotes::Double : rowvane::Quotes::None;
   settings.Format.escaping = (flags & 16) != 0 ? rowvane::Escaping::Xml : rowvane::Escaping::None;
+  if (rowvane::SettingsProblem(settings)) {
+    return 0;  // refused before any conversion starts
+  }
   std::string rest(reinterpret_cast<const char*>(data) + 3 + separatorLength,
                    size - 3 - separatorLength);
   if ((flags & 32) != 0) {

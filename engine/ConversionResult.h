@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstdint>
+
+#include "engine/ConversionWarnings.h"
+
+namespace rowvane {
+
+/// What a conversion gives back once the whole output is written.
+struct ConversionResult {
+  /// What the user should be warned of.
+  ConversionWarnings warnings;
+  /// Records written to the output: header repeats and lines that carry no
+  /// record are not counted.
+  std::uint64_t records = 0;
+};
+
+}  // namespace rowvane

@@ -1,0 +1,13 @@
+#include "engine/ConversionSettings.h"
+
+namespace rowvane {
+
+std::optional<std::string_view> SettingsProblem(const ConversionSettings& settings) {
+  Utf8Validator validator;
+  if (!validator.feed(settings.Separator) || !validator.finish()) {
+    return "the separator is not UTF-8 text";
+  }
+  return std::nullopt;
+}
+
+}  // namespace rowvane
