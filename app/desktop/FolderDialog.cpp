@@ -2,6 +2,8 @@
 
 #include <QFileDialog>
 
+#include "app/desktop/DialogLook.h"
+
 namespace rowvane::app {
 
 QString FolderFromChoice(const QString& chosen) {
@@ -13,8 +15,12 @@ QString FolderFromChoice(const QString& chosen) {
 }
 
 QString QtFolderDialog::chooseFolder(QWidget* owner, const QString& prompt) {
-  return FolderFromChoice(
-      QFileDialog::getExistingDirectory(owner, prompt, QString(), QFileDialog::ShowDirsOnly));
+  QFileDialog dialog(owner, prompt);
+  dialog.setFileMode(QFileDialog::Directory);
+  dialog.setOption(QFileDialog::ShowDirsOnly);
+  GiveDialogLook(dialog, QStringLiteral("Choose a folder."));
+  return dialog.exec() == QDialog::Accepted ? FolderFromChoice(dialog.selectedFiles().value(0))
+                                            : QString();
 }
 
 }  // namespace rowvane::app

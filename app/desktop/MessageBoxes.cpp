@@ -2,6 +2,8 @@
 
 #include <QMessageBox>
 
+#include "app/desktop/DialogLook.h"
+
 namespace rowvane::app {
 
 namespace {
@@ -14,6 +16,8 @@ QMessageBox::Icon QtIconOf(MessageIcon icon) {
 int ExecPlainTextBox(QMessageBox& box, const QString& text) {
   box.setTextFormat(Qt::PlainText);
   box.setText(WithDisplayLineBreaks(text));
+  GiveDialogLook(box, box.text());
+  MakeRoomForTitle(box);
   box.setWindowModality(Qt::ApplicationModal);
   return box.exec();
 }

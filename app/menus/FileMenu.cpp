@@ -2,31 +2,45 @@
 
 #include <QKeySequence>
 
+#include "app/menus/MenuLook.h"
+
 namespace rowvane::app {
 
 FileMenu::FileMenu(QWidget* parent) : QMenu(QStringLiteral("&File"), parent) {
+  GiveMenuLook(*this, QStringLiteral("Adds files to the list, converts them, and quits."));
   struct Entry {
     QAction& action;
     const char* text;
+    const char* description;
     QKeySequence shortcut;
     void (FileMenu::*request)();
   };
-  // The texts of the buttons, with an ellipsis where a dialog follows.
+  // The texts of the buttons, with an ellipsis where a dialog follows, and
+  // an access key each.
   const Entry entries[] = {
-      {AddFiles, "Add CSV File(s)...", QKeySequence(Qt::CTRL | Qt::Key_O),
-       &FileMenu::addFilesRequested},
-      {AddFolder, "Add All CSV File(s) In Folder...",
+      {AddFiles, "&Add CSV File(s)...",
+       "Chooses CSV files in a file dialog and adds them to the list.",
+       QKeySequence(Qt::CTRL | Qt::Key_O), &FileMenu::addFilesRequested},
+      {AddFolder, "Add All CSV File(s) In &Folder...",
+       "Chooses a folder and adds the CSV files in it and in every folder below it.",
        QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O), &FileMenu::addFolderRequested},
-      {LoadSamples, "Load Sample/Example Files", QKeySequence(), &FileMenu::loadSamplesRequested},
-      {ClearList, "Clear List", QKeySequence(), &FileMenu::clearListRequested},
-      {StartConverting, "Start Converting", QKeySequence(Qt::CTRL | Qt::Key_Return),
-       &FileMenu::startConvertingRequested},
-      {StopConverting, "Stop Converting", QKeySequence(Qt::Key_Escape),
+      {LoadSamples, "&Load Sample/Example Files",
+       "Adds the sample files that come with the program.", QKeySequence(),
+       &FileMenu::loadSamplesRequested},
+      {ClearList, "&Clear List", "Removes every file from the list.", QKeySequence(),
+       &FileMenu::clearListRequested},
+      {StartConverting, "&Start Converting",
+       "Converts every file in the list into an XML file in the output folder.",
+       QKeySequence(Qt::CTRL | Qt::Key_Return), &FileMenu::startConvertingRequested},
+      {StopConverting, "S&top Converting",
+       "Ends the run going on; the files converted so far stay.", QKeySequence(Qt::Key_Escape),
        &FileMenu::stopConvertingRequested},
-      {Quit, "Quit", QKeySequence(Qt::CTRL | Qt::Key_Q), &FileMenu::quitRequested},
+      {Quit, "&Quit", "Closes the window and ends the program.", QKeySequence(Qt::CTRL | Qt::Key_Q),
+       &FileMenu::quitRequested},
   };
   for (const Entry& entry : entries) {
     entry.action.setText(QString::fromUtf8(entry.text));
+    DescribeAction(entry.action, QString::fromUtf8(entry.description));
     entry.action.setShortcut(entry.shortcut);
     connect(&entry.action, &QAction::triggered, this, entry.request);
     addAction(&entry.action);
@@ -39,6 +53,8 @@ FileMenu::FileMenu(QWidget* parent) : QMenu(QStringLiteral("&File"), parent) {
 }
 
 void FileMenu::setConverting(bool converting) {
+  // A second start would do nothing while a run goes on.
+  StartConverting.setEnabled(!converting);
   StopConverting.setEnabled(converting);
 }
 

@@ -2,21 +2,26 @@
 
 #include <QSettings>
 
+#include "app/menus/MenuLook.h"
 #include "app/menus/StoredFormat.h"
 
 namespace rowvane::app {
 
 FormatMenu::FormatMenu(QSettings& store, QWidget* parent)
     : QMenu(tr("F&ormat"), parent), m_store(store), m_format(LoadFormat(store)) {
+  GiveMenuLook(*this, tr("How the CSV files are read and how the XML is written."));
   m_presets.setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
-  addChoice(m_classic);
-  addChoice(m_standard);
+  addChoice(m_classic, tr("Lines end at CR LF only, quotes are ordinary characters, and names and "
+                          "values are written as they are."));
+  addChoice(
+      m_standard,
+      tr("Lines end at CR LF, LF or CR, quoted fields are read, and the XML is well-formed."));
   m_presets.addAction(&m_classic);
   m_presets.addAction(&m_standard);
   addSeparator();
-  addChoice(m_lineBreaks);
-  addChoice(m_quotes);
-  addChoice(m_escaping);
+  addChoice(m_lineBreaks, tr("CR LF, LF alone and CR alone each end a line."));
+  addChoice(m_quotes, tr("A field that begins with a double quote runs to the closing one."));
+  addChoice(m_escaping, tr("Writes a declaration, escapes & < > and makes names valid."));
 
   connect(&m_classic, &QAction::triggered, this, [this] { choose(rowvane::CsvFormat::Classic()); });
   connect(&m_standard, &QAction::triggered, this,
@@ -27,8 +32,9 @@ FormatMenu::FormatMenu(QSettings& store, QWidget* parent)
   showFormat();
 }
 
-void FormatMenu::addChoice(QAction& choice) {
+void FormatMenu::addChoice(QAction& choice, const QString& description) {
   choice.setCheckable(true);
+  DescribeAction(choice, description);
   addAction(&choice);
 }
 

@@ -35,7 +35,7 @@ class FormatMenu : public QMenu {
   void formatChanged(const rowvane::CsvFormat& format);
 
  private:
-  void addChoice(QAction& choice);
+  void addChoice(QAction& choice, const QString& description);
   void choose(const rowvane::CsvFormat& format);
   void chooseFromCheckItems();
   void showFormat();
@@ -44,11 +44,11 @@ class FormatMenu : public QMenu {
   rowvane::CsvFormat m_format;
   // Optional exclusivity: with mixed choices neither preset is checked.
   QActionGroup m_presets{this};
-  QAction m_classic{tr("Classic CSV"), this};
-  QAction m_standard{tr("Standard CSV"), this};
-  QAction m_lineBreaks{tr("Lines end at CR LF, LF or CR"), this};
-  QAction m_quotes{tr("Quoted fields"), this};
-  QAction m_escaping{tr("Well-formed XML (escape && < >, fix names)"), this};
+  QAction m_classic{tr("&Classic CSV"), this};
+  QAction m_standard{tr("&Standard CSV"), this};
+  QAction m_lineBreaks{tr("&Lines end at CR LF, LF or CR"), this};
+  QAction m_quotes{tr("&Quoted fields"), this};
+  QAction m_escaping{tr("&Well-formed XML (escape && < >, fix names)"), this};
 };
 
 }  // namespace rowvane::app

@@ -2,12 +2,16 @@
 
 #include <QMessageBox>
 
+#include "app/desktop/DialogLook.h"
 #include "app/desktop/ProductInfo.h"
+#include "app/menus/MenuLook.h"
 
 namespace rowvane::app {
 
 HelpMenu::HelpMenu(QWidget* parent) : QMenu(QStringLiteral("&Help"), parent) {
-  About.setText(QStringLiteral("About %1").arg(QString::fromUtf8(kProductName)));
+  GiveMenuLook(*this, QStringLiteral("About the program."));
+  About.setText(QStringLiteral("&About %1").arg(QString::fromUtf8(kProductName)));
+  DescribeAction(About, QStringLiteral("Shows the version, the licence and the home page."));
   About.setMenuRole(QAction::AboutRole);
   connect(&About, &QAction::triggered, this, &HelpMenu::showAbout);
   addAction(&About);
@@ -26,7 +30,14 @@ QString HelpMenu::aboutText() {
 
 void HelpMenu::showAbout() {
   QWidget* owner = parentWidget() != nullptr ? parentWidget()->window() : nullptr;
-  QMessageBox::about(owner, About.text(), aboutText());
+  // As QMessageBox::about, in the window's look.
+  QMessageBox box(owner);
+  box.setWindowTitle(WithoutAccessKeyMark(About.text()));
+  box.setText(aboutText());
+  box.setIconPixmap(box.windowIcon().pixmap(64, 64));
+  GiveDialogLook(box, QStringLiteral("The version, the licence and the home page."));
+  MakeRoomForTitle(box);
+  box.exec();
 }
 
 }  // namespace rowvane::app

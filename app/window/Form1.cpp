@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "app/controls/Twips.h"
+#include "app/desktop/DialogLook.h"
 #include "app/desktop/PersistentSettings.h"
 #include "app/handlers/AddFilesByDialog.h"
 #include "app/handlers/AddFolderFiles.h"
@@ -25,7 +26,7 @@ constexpr int kClientWidth = 8040;
 constexpr int kClientHeight = 9915;
 
 QFont ArialBold(double points) {
-  QFont font(QStringLiteral("Arial"));
+  QFont font(WindowFontFamily());
   font.setPointSizeF(points);
   font.setBold(true);
   return font;
@@ -58,6 +59,10 @@ Form1::Form1(const WindowServices& services, QWidget* parent)
   placeControls();
   setCaptionsAndInitialValues();
   setFonts();
+  describeControls();
+  for (QGroupBox* frame : {&Frame1, &Frame2, &Frame3, &Frame4, &Frame5, &Frame6}) {
+    frame->setStyle(&m_frameStyle);
+  }
   paintBackgrounds(Qt::white);
   for (QLineEdit* box : {&Text1, &Text3, &Text4, &Text5}) {
     PaintTextBackground(*box, Qt::white);
@@ -141,6 +146,49 @@ void Form1::setFonts() {
     button->setFont(ArialBold(11.25));
   }
   ListView1.setFont(ArialBold(9));
+}
+
+void Form1::describeControls() {
+  struct Description {
+    QWidget& control;
+    const char* name;
+    const char* description;
+  };
+  // Names as a screen reader should say them: a frame's or button's caption,
+  // or what a box holds.
+  const Description descriptions[] = {
+      {ListView1, "CSV File(s)",
+       "The files the next run converts. Delete removes the selected file; dropped files and "
+       "folders are added."},
+      {PushButton8, "Add CSV File(s)",
+       "Chooses CSV files in a file dialog and adds them to the list."},
+      {PushButton9, "Add All CSV File(s) In Folder",
+       "Chooses a folder and adds the CSV files in it and in every folder below it."},
+      {PushButton4, "Clear List", "Removes every file from the list."},
+      {PushButton5, "Load Sample/Example Files",
+       "Adds the sample files that come with the program."},
+      {Frame1, "Input Options", "How the CSV files are read."},
+      {Check1, "There is a header row in CSVs",
+       "When ticked, the first line of a file names the fields."},
+      {Frame3, "Separating character or characters in CSVs", "The text between two fields."},
+      {Text3, "Separator", "The character or characters between fields; empty keeps lines whole."},
+      {Frame2, "XML Output Options", "How the XML files are written."},
+      {Check2, "Include row tags in output", "When ticked, each record stands in a row element."},
+      {Frame4, "Row tag", "The name of the element around each record."},
+      {Text4, "Row tag", "The name of the element around each record."},
+      {Frame5, "XML tag", "The name of the element around the whole document."},
+      {Text5, "XML tag", "The name of the element around the whole document."},
+      {Frame6, "Save Results To This Folder", "Where the XML files are written."},
+      {Text1, "Output folder", "The folder the XML files are written to."},
+      {PushButton1, "Choose Output Folder", "Chooses the output folder in a folder dialog."},
+      {PushButton7, "Start Converting",
+       "Converts every file in the list into an XML file in the output folder."},
+      {ProgressBar1, "Progress", "Which file is being converted and how far it has got."},
+  };
+  for (const Description& entry : descriptions) {
+    entry.control.setAccessibleName(QString::fromUtf8(entry.name));
+    entry.control.setAccessibleDescription(QString::fromUtf8(entry.description));
+  }
 }
 
 void Form1::arrangeTabOrder() {

@@ -11,6 +11,7 @@
 
 #include "app/controls/CommonDialog.h"
 #include "app/controls/FileListView.h"
+#include "app/controls/PlainFrameStyle.h"
 #include "app/controls/TextProgressBar.h"
 #include "app/controls/WindowPointer.h"
 #include "app/desktop/EventPump.h"
@@ -87,6 +88,7 @@ class Form1 : public QWidget {
   void placeControls();
   void setCaptionsAndInitialValues();
   void setFonts();
+  void describeControls();
   void arrangeTabOrder();
   void watchHovering();
   void connectHandlers();
@@ -123,6 +125,7 @@ class Form1 : public QWidget {
   bool m_converting = false;
   bool m_stopRequested = false;
   rowvane::CsvFormat m_format;
+  PlainFrameStyle m_frameStyle;
 
   // The controls under their design names. A frame is declared before the
   // controls it holds, so that they are destroyed before it.

@@ -7,6 +7,9 @@
 #include <QScreen>
 #include <utility>
 
+#include "app/desktop/DialogLook.h"
+#include "app/desktop/ProductInfo.h"
+
 namespace rowvane::app {
 
 MainWindow::MainWindow(const WindowServices& services, QWidget* parent)
@@ -16,6 +19,8 @@ MainWindow::MainWindow(const WindowServices& services, QWidget* parent)
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);
   setCentralWidget(&m_form);
+  setAccessibleName(QString::fromUtf8(kProductName));
+  setAccessibleDescription(QStringLiteral("Converts batches of CSV files into XML files."));
   addMenus();
   // The window takes exactly the size of its parts: the menu bar and the
   // fixed client area below it. Centred once that size is known.
@@ -27,6 +32,9 @@ MainWindow::MainWindow(const WindowServices& services, QWidget* parent)
 }
 
 void MainWindow::addMenus() {
+  UseWindowFontFamily(*menuBar());
+  menuBar()->setAccessibleName(QStringLiteral("Menu bar"));
+  menuBar()->setAccessibleDescription(QStringLiteral("The File, Format and Help menus."));
   menuBar()->addMenu(&m_fileMenu);
   menuBar()->addMenu(&m_formatMenu);
   menuBar()->addMenu(&m_helpMenu);

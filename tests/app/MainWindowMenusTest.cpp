@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <stdexcept>
+#include <utility>
 
 #include "app/menus/FileMenu.h"
 #include "app/menus/FormatMenu.h"
@@ -216,15 +217,19 @@ TEST_P(RunEndingTest, KeysInTheMiddleOfAFileEndTheRunThere) {
   }
   ShowActive(*window);
   const QAction& stop = MenuOf<FileMenu>(*window).StopConverting;
+  const QAction& start = MenuOf<FileMenu>(*window).StartConverting;
   EXPECT_FALSE(stop.isEnabled());
 
   bool pressed = false;
   bool stopEnabledInTheRun = false;
+  // The button stays enabled; the menu item does not offer a second start.
+  std::pair<bool, bool> startEnabledInTheRun{false, true};
   QObject::connect(&controls.ProgressBar1, &QProgressBar::valueChanged, [&](int value) {
     if (!pressed && controls.ProgressBar1.text() == QStringLiteral("Processing: big.csv") &&
         value > 0 && value < 5000) {
       pressed = true;
       stopEnabledInTheRun = stop.isEnabled();
+      startEnabledInTheRun = {controls.PushButton7.isEnabled(), start.isEnabled()};
       Press(*window, row.keys);
     }
   });
@@ -232,7 +237,9 @@ TEST_P(RunEndingTest, KeysInTheMiddleOfAFileEndTheRunThere) {
 
   ASSERT_TRUE(pressed);
   EXPECT_TRUE(stopEnabledInTheRun);
+  EXPECT_EQ(startEnabledInTheRun, std::pair(true, false));
   EXPECT_FALSE(stop.isEnabled());
+  EXPECT_TRUE(start.isEnabled());
   EXPECT_EQ(OutFolderEntries(harness), QStringList{"first.xml"});
   EXPECT_EQ(TextsShown(harness), row.messages);
   EXPECT_EQ(window->isVisible(), row.windowStaysOpen);

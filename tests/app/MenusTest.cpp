@@ -53,7 +53,8 @@ class FileMenuTest : public MenuBarTest, public ::testing::WithParamInterface<Fi
 // asks for its one action and no other.
 TEST_P(FileMenuTest, EntryAsksForItsActionByItsKeysAndByAClick) {
   ASSERT_TRUE(active);
-  fileMenu.setConverting(true);
+  // Start is offered only outside a run, Stop only in one.
+  fileMenu.setConverting(GetParam().request == &FileMenu::stopConvertingRequested);
   QAction& action = fileMenu.*GetParam().action;
   EXPECT_EQ(action.text(), QString::fromUtf8(GetParam().text));
   EXPECT_EQ(action.shortcut(), GetParam().keys);
@@ -87,20 +88,20 @@ TEST_P(FileMenuTest, EntryAsksForItsActionByItsKeysAndByAClick) {
 
 INSTANTIATE_TEST_SUITE_P(
     Entries, FileMenuTest,
-    ::testing::Values(FileEntry{"Add CSV File(s)...", QKeySequence(Qt::CTRL | Qt::Key_O),
+    ::testing::Values(FileEntry{"&Add CSV File(s)...", QKeySequence(Qt::CTRL | Qt::Key_O),
                                 &FileMenu::AddFiles, &FileMenu::addFilesRequested},
-                      FileEntry{"Add All CSV File(s) In Folder...",
+                      FileEntry{"Add All CSV File(s) In &Folder...",
                                 QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O),
                                 &FileMenu::AddFolder, &FileMenu::addFolderRequested},
-                      FileEntry{"Load Sample/Example Files", QKeySequence(), &FileMenu::LoadSamples,
-                                &FileMenu::loadSamplesRequested},
-                      FileEntry{"Clear List", QKeySequence(), &FileMenu::ClearList,
+                      FileEntry{"&Load Sample/Example Files", QKeySequence(),
+                                &FileMenu::LoadSamples, &FileMenu::loadSamplesRequested},
+                      FileEntry{"&Clear List", QKeySequence(), &FileMenu::ClearList,
                                 &FileMenu::clearListRequested},
-                      FileEntry{"Start Converting", QKeySequence(Qt::CTRL | Qt::Key_Return),
+                      FileEntry{"&Start Converting", QKeySequence(Qt::CTRL | Qt::Key_Return),
                                 &FileMenu::StartConverting, &FileMenu::startConvertingRequested},
-                      FileEntry{"Stop Converting", QKeySequence(Qt::Key_Escape),
+                      FileEntry{"S&top Converting", QKeySequence(Qt::Key_Escape),
                                 &FileMenu::StopConverting, &FileMenu::stopConvertingRequested},
-                      FileEntry{"Quit", QKeySequence(Qt::CTRL | Qt::Key_Q), &FileMenu::Quit,
+                      FileEntry{"&Quit", QKeySequence(Qt::CTRL | Qt::Key_Q), &FileMenu::Quit,
                                 &FileMenu::quitRequested}),
     [](const auto& row) {
       std::string name;
@@ -112,14 +113,16 @@ INSTANTIATE_TEST_SUITE_P(
       return name;
     });
 
-TEST_F(MenuBarTest, StopConvertingIsOfferedOnlyDuringARun) {
+TEST_F(MenuBarTest, StopConvertingIsOfferedOnlyDuringARunAndStartOnlyOutsideOne) {
   ASSERT_TRUE(active);
   QSignalSpy stops(&fileMenu, &FileMenu::stopConvertingRequested);
   EXPECT_FALSE(fileMenu.StopConverting.isEnabled());
+  EXPECT_TRUE(fileMenu.StartConverting.isEnabled());
   QTest::keyClick(&window, Qt::Key_Escape);
   EXPECT_EQ(stops.count(), 0);
 
   fileMenu.setConverting(true);
+  EXPECT_FALSE(fileMenu.StartConverting.isEnabled());
   QTest::keyClick(&window, Qt::Key_Escape);
   EXPECT_EQ(stops.count(), 1);
 
@@ -154,7 +157,7 @@ TEST_F(MenuBarTest, EntriesConnectedToTheButtonsHandlersActLikeTheButtons) {
 }
 
 TEST_F(MenuBarTest, AboutBoxGivesVersionLicenceAndHomePage) {
-  EXPECT_EQ(helpMenu.About.text(), QStringLiteral("About Rowvane"));
+  EXPECT_EQ(helpMenu.About.text(), QStringLiteral("&About Rowvane"));
   QString title;
   QString text;
   // The box is modal: read and close it from inside its own loop.
