@@ -1,6 +1,8 @@
 #include <QApplication>
+#include <QDir>
 #include <QSettings>
 #include <cstdio>
+#include <optional>
 #include <variant>
 
 #include "app/desktop/CommandLineFiles.h"
@@ -26,6 +28,12 @@ int PrintAnswer(const rowvane::app::AnswerAndExit& answer) {
   return std::fflush(stream) == 0 ? answer.exitStatus : 1;
 }
 
+// The files stay with this window; the user learns why no running one took them.
+void SayWhyAlone(const QString& problem) {
+  std::fprintf(stderr, "rowvane: no hand-over between windows: %s; this window works alone.\n",
+               qUtf8Printable(problem));
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -37,9 +45,21 @@ int main(int argc, char* argv[]) {
     return PrintAnswer(*answer);
   }
   const QStringList& startFiles = std::get<StartWindow>(arguments).files;
-  const QString socketName = SingleInstance::userSocketName();
-  if (!startFiles.isEmpty() && SingleInstance::handOver(socketName, startFiles)) {
-    return 0;
+  const HandOverFolder handOverFolder = UserHandOverFolder();
+  if (!handOverFolder.usable()) {
+    SayWhyAlone(handOverFolder.problem);
+  }
+  HandOverLock listenerLock(handOverFolder.usable() ? handOverFolder.lockPath() : QString());
+  // Whoever holds the lock is the listening window, or is about to be.
+  if (!startFiles.isEmpty() && handOverFolder.usable() && !listenerLock.take()) {
+    const HandOverAnswer answer =
+        SingleInstance::handOver(handOverFolder, startFiles, QDir::currentPath());
+    if (answer.taken) {
+      return 0;
+    }
+    if (!answer.problem.isEmpty()) {
+      SayWhyAlone(answer.problem);
+    }
   }
 
   // The arguments were read above; Qt sees none, so that a file name never
@@ -72,12 +92,15 @@ int main(int argc, char* argv[]) {
       // link to it.
       .programFolder = QCoreApplication::applicationDirPath(),
   });
-  // A second window, started while another listens, simply works alone.
-  SingleInstance instance(socketName);
-  instance.listen();
-  AcceptCommandLineFiles(startFiles, instance, window, [&window](const QStringList& paths) {
-    window.form().addPathsAsDropped(paths);
-  });
+  // A second window, started while another listens, works alone and stands
+  // by to listen once that one ends.
+  std::optional<SingleInstance> instance;
+  if (handOverFolder.usable()) {
+    instance.emplace(handOverFolder, std::move(listenerLock));
+  }
+  AcceptCommandLineFiles(
+      startFiles, instance ? &*instance : nullptr, window,
+      [&window](const QStringList& paths) { window.form().addPathsAsDropped(paths); });
   window.show();
   // Closing the window, the last one, ends the program.
   return application.exec();

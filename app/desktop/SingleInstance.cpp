@@ -1,114 +1,291 @@
 #include "app/desktop/SingleInstance.h"
 
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
-#include <QDataStream>
-#include <QDir>
-#include <QFileInfo>
-#include <QLocalSocket>
+#include <QFile>
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <optional>
+#include <thread>
 
 namespace rowvane::app {
 namespace {
 
-constexpr QDataStream::Version kStreamVersion = QDataStream::Qt_6_0;
+// A listener that holds the lock but does not listen yet is starting.
+constexpr int kConnectMilliseconds = 2000;
 // The running window answers from its event loop, which a long run or a walk
 // through folders keeps turning; a window that stays silent longer is taken
 // as hung, and the files open in a new one instead.
-constexpr int kConnectMilliseconds = 2000;
 constexpr int kAnswerMilliseconds = 15000;
-// Far beyond any list of paths a file manager hands over; more is garbage.
-constexpr qint64 kLargestMessage = qint64{64} * 1024 * 1024;
+// How often a standing-by window asks for the lock, and how long a listener
+// that cannot accept rests before it tries again.
+constexpr int kRetryMilliseconds = 250;
+constexpr int kBacklog = 64;
 constexpr char kTaken = 'T';
 
-QByteArray Message(const QStringList& paths) {
-  QByteArray message;
-  QDataStream out(&message, QIODevice::WriteOnly);
-  out.setVersion(kStreamVersion);
-  out << paths;
-  return message;
+sockaddr_un SocketAddress(const QString& path) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const QByteArray name = QFile::encodeName(path);
+  // HandOverFolder refuses a name that does not fit.
+  std::memcpy(address.sun_path, name.constData(),
+              std::min(sizeof address.sun_path - 1, static_cast<size_t>(name.size())));
+  return address;
 }
 
-bool WriteAll(QLocalSocket& socket, const QByteArray& bytes) {
-  if (socket.write(bytes) != bytes.size()) {
-    return false;
+void SetTimeout(int socket, int option, int milliseconds) {
+  const timeval limit{milliseconds / 1000, (milliseconds % 1000) * 1000};
+  ::setsockopt(socket, SOL_SOCKET, option, &limit, sizeof limit);
+}
+
+std::optional<uid_t> PeerUser(int socket) {
+  ucred peer{};
+  socklen_t size = sizeof peer;
+  if (::getsockopt(socket, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0) {
+    return std::nullopt;
   }
-  while (socket.bytesToWrite() > 0) {
-    if (!socket.waitForBytesWritten(kAnswerMilliseconds)) {
+  return peer.uid;
+}
+
+FileDescriptor ConnectTo(const QString& path) {
+  const sockaddr_un address = SocketAddress(path);
+  const QDeadlineTimer deadline(kConnectMilliseconds);
+  for (;;) {
+    FileDescriptor socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!socket.valid()) {
+      return {};
+    }
+    SetTimeout(socket.get(), SO_SNDTIMEO, kConnectMilliseconds);
+    if (::connect(socket.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) {
+      return socket;
+    }
+    if ((errno != ENOENT && errno != ECONNREFUSED) || deadline.hasExpired()) {
+      return {};
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+}
+
+bool SendAll(int socket, const QByteArray& bytes) {
+  qsizetype sent = 0;
+  while (sent < bytes.size()) {
+    const ssize_t written = ::send(socket, bytes.constData() + sent,
+                                   static_cast<size_t>(bytes.size() - sent), MSG_NOSIGNAL);
+    if (written < 0 && errno != EINTR) {
       return false;
     }
+    sent += std::max<ssize_t>(written, 0);
   }
   return true;
 }
 
+bool AnsweredTaken(int socket) {
+  char answer = 0;
+  ssize_t got = 0;
+  do {
+    got = ::recv(socket, &answer, 1, 0);
+  } while (got < 0 && errno == EINTR);
+  return got == 1 && answer == kTaken;
+}
+
+FileDescriptor OpenSpare() {
+  return FileDescriptor(::open("/dev/null", O_RDONLY | O_CLOEXEC));
+}
+
 }  // namespace
 
-SingleInstance::SingleInstance(QString socketName, QObject* parent)
-    : QObject(parent), m_socketName(std::move(socketName)) {
-  connect(&m_server, &QLocalServer::newConnection, this, &SingleInstance::takeConnections);
-}
-
-QString SingleInstance::userSocketName() {
-  const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-  if (!runtime.isEmpty() && QFileInfo(runtime).isDir()) {
-    return QDir(runtime).filePath(QStringLiteral("rowvane.socket"));
-  }
-  return QDir(QDir::tempPath())
-      .filePath(QStringLiteral("rowvane-%1.socket").arg(static_cast<qulonglong>(getuid())));
-}
-
-bool SingleInstance::handOver(const QString& socketName, const QStringList& paths) {
-  QLocalSocket socket;
-  socket.connectToServer(socketName);
-  if (!socket.waitForConnected(kConnectMilliseconds) || !WriteAll(socket, Message(paths))) {
-    return false;
-  }
-  while (socket.bytesAvailable() < 1) {
-    if (!socket.waitForReadyRead(kAnswerMilliseconds)) {
-      return false;
+SingleInstance::SingleInstance(HandOverFolder folder, HandOverLock lock, QObject* parent)
+    : QObject(parent), m_folder(std::move(folder)), m_lock(std::move(lock)) {
+  m_standBy.setInterval(kRetryMilliseconds);
+  connect(&m_standBy, &QTimer::timeout, this, [this] {
+    if (m_lock.take() && listen()) {
+      m_standBy.stop();
     }
+  });
+  m_expiry.setInterval(kRetryMilliseconds);
+  connect(&m_expiry, &QTimer::timeout, this, &SingleInstance::closeExpired);
+  if (!(m_lock.take() && listen())) {
+    standBy();
   }
-  char answer = 0;
-  return socket.getChar(&answer) && answer == kTaken;
+}
+
+SingleInstance::~SingleInstance() {
+  if (listening()) {
+    // Before the lock goes: the next holder finds the name free.
+    m_incoming.reset();
+    m_listener.reset();
+    ::unlink(QFile::encodeName(m_folder.socketPath()).constData());
+  }
+}
+
+void SingleInstance::standBy() {
+  if (!m_folder.usable()) {
+    return;
+  }
+  m_lock.release();
+  m_standBy.start();
 }
 
 bool SingleInstance::listen() {
-  // Asked first, because listening replaces whatever the name holds: with
-  // access options, the socket is made aside and renamed into place.
-  QLocalSocket probe;
-  probe.connectToServer(m_socketName);
-  if (probe.waitForConnected(kConnectMilliseconds)) {
+  const sockaddr_un address = SocketAddress(m_folder.socketPath());
+  FileDescriptor listener(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+  // Whatever holds the name was left by a window that ended abruptly: the
+  // lock says no other listens.
+  ::unlink(address.sun_path);
+  if (!listener.valid() ||
+      ::bind(listener.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+      ::listen(listener.get(), kBacklog) != 0) {
     return false;
   }
-  // Only this user may connect.
-  m_server.setSocketOptions(QLocalServer::UserAccessOption);
-  QLocalServer::removeServer(m_socketName);
-  return m_server.listen(m_socketName);
+  m_spare = OpenSpare();
+  m_incoming = std::make_unique<QSocketNotifier>(listener.get(), QSocketNotifier::Read);
+  connect(m_incoming.get(), &QSocketNotifier::activated, this, &SingleInstance::acceptConnections);
+  m_listener = std::move(listener);
+  return true;
 }
 
-void SingleInstance::takeConnections() {
-  while (QLocalSocket* socket = m_server.nextPendingConnection()) {
-    connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-    connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readPaths(*socket); });
-  }
-}
-
-void SingleInstance::readPaths(QLocalSocket& socket) {
-  QDataStream in(&socket);
-  in.setVersion(kStreamVersion);
-  in.startTransaction();
-  QStringList paths;
-  in >> paths;
-  if (!in.commitTransaction()) {
-    // Incomplete: wait for the rest. Garbage: hang up, adding nothing.
-    if (in.status() == QDataStream::ReadCorruptData || socket.bytesAvailable() > kLargestMessage) {
-      socket.abort();
+void SingleInstance::acceptConnections() {
+  // A bounded number per wake-up, so that a flood cannot hold the window.
+  for (int round = 0; round < 4 * kMostConnections; ++round) {
+    FileDescriptor client(
+        ::accept4(m_listener.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
+    if (client.valid()) {
+      serve(std::move(client));
+      continue;
     }
+    if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      return;
+    }
+    if (errno == EINTR || errno == ECONNABORTED ||
+        ((errno == EMFILE || errno == ENFILE) && shedConnectionBeyondDescriptors())) {
+      continue;
+    }
+    // Never closed: the socket and its name stay, and listening resumes.
+    m_incoming->setEnabled(false);
+    QTimer::singleShot(kRetryMilliseconds, this, [this] { m_incoming->setEnabled(true); });
     return;
   }
-  socket.putChar(kTaken);
-  socket.flush();
-  socket.disconnectFromServer();
-  emit pathsHandedOver(paths);
+}
+
+bool SingleInstance::shedConnectionBeyondDescriptors() {
+  if (!m_spare.valid()) {
+    return false;
+  }
+  m_spare.reset();
+  const FileDescriptor shed(::accept4(m_listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
+  m_spare = OpenSpare();
+  return shed.valid();
+}
+
+void SingleInstance::serve(FileDescriptor socket) {
+  const auto open = std::count_if(m_connections.begin(), m_connections.end(),
+                                  [](const Connection& c) { return c.socket.valid(); });
+  if (PeerUser(socket.get()) != ::geteuid() || open >= kMostConnections) {
+    return;  // closed at once
+  }
+  Connection& connection = m_connections.emplace_back();
+  connection.socket = std::move(socket);
+  connection.deadline = QDeadlineTimer(kConnectionMilliseconds);
+  connection.readable =
+      std::make_unique<QSocketNotifier>(connection.socket.get(), QSocketNotifier::Read);
+  connect(connection.readable.get(), &QSocketNotifier::activated, this,
+          [this, &connection] { readFrom(connection); });
+  if (!m_expiry.isActive()) {
+    m_expiry.start();
+  }
+}
+
+void SingleInstance::readFrom(Connection& connection) {
+  char buffer[64 * 1024];
+  const ssize_t got = ::read(connection.socket.get(), buffer, sizeof buffer);
+  if (got < 0 && (errno == EAGAIN || errno == EINTR)) {
+    return;
+  }
+  // Gone before the end of its message, or more than the window keeps.
+  if (got <= 0 || m_buffered + got > kMostBufferedBytes) {
+    close(connection);
+    return;
+  }
+  m_buffered += got;
+  connection.received += got;
+  switch (connection.reader.feed(buffer, got)) {
+    case HandOverReader::State::Incomplete:
+      return;
+    case HandOverReader::State::Corrupt:
+      close(connection);
+      return;
+    case HandOverReader::State::Complete:
+      answer(connection);
+      return;
+  }
+}
+
+void SingleInstance::answer(Connection& connection) {
+  const QStringList paths = connection.reader.paths();
+  const bool told = ::send(connection.socket.get(), &kTaken, 1, MSG_NOSIGNAL | MSG_DONTWAIT) == 1;
+  close(connection);
+  // A sender that did not hear the answer opens its files itself; taking
+  // them here too would list them twice.
+  if (told && !paths.isEmpty()) {
+    emit pathsHandedOver(paths);
+  }
+}
+
+void SingleInstance::close(Connection& connection) {
+  m_buffered -= connection.received;
+  connection.received = 0;
+  connection.readable->setEnabled(false);
+  connection.socket.reset();
+  // The notifier may be the sender of the signal being handled: it goes
+  // once that is over.
+  if (!m_dropQueued) {
+    m_dropQueued = true;
+    QMetaObject::invokeMethod(this, &SingleInstance::dropClosed, Qt::QueuedConnection);
+  }
+}
+
+void SingleInstance::closeExpired() {
+  for (Connection& connection : m_connections) {
+    if (connection.socket.valid() && connection.deadline.hasExpired()) {
+      close(connection);
+    }
+  }
+}
+
+void SingleInstance::dropClosed() {
+  m_dropQueued = false;
+  m_connections.remove_if([](const Connection& c) { return !c.socket.valid(); });
+  if (m_connections.empty()) {
+    m_expiry.stop();
+  }
+}
+
+HandOverAnswer SingleInstance::handOver(const HandOverFolder& folder, const QStringList& paths,
+                                        const QString& workingFolder) {
+  if (!folder.usable()) {
+    return {};
+  }
+  const FileDescriptor socket = ConnectTo(folder.socketPath());
+  if (!socket.valid()) {
+    return {};
+  }
+  const std::optional<uid_t> listener = PeerUser(socket.get());
+  if (listener != ::geteuid()) {
+    return {false, QStringLiteral("%1 is held by user %2, not by user %3")
+                       .arg(folder.socketPath(),
+                            listener ? QString::number(*listener) : QStringLiteral("unknown"))
+                       .arg(::geteuid())};
+  }
+  SetTimeout(socket.get(), SO_SNDTIMEO, kAnswerMilliseconds);
+  SetTimeout(socket.get(), SO_RCVTIMEO, kAnswerMilliseconds);
+  return {
+      SendAll(socket.get(), EncodeHandOver(workingFolder, paths)) && AnsweredTaken(socket.get()),
+      {}};
 }
 
 }  // namespace rowvane::app

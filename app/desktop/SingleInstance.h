@@ -1,47 +1,96 @@
 #pragma once
 
-#include <QLocalServer>
+#include <QDeadlineTimer>
 #include <QObject>
+#include <QSocketNotifier>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
+#include <list>
+#include <memory>
 
-class QLocalSocket;
+#include "app/desktop/HandOverFolder.h"
+#include "app/desktop/HandOverLock.h"
+#include "app/desktop/HandOverMessage.h"
+#include "engine/FileDescriptor.h"
 
 namespace rowvane::app {
 
-/// One window per user for files opened from outside: the running window
-/// listens on a per-user local socket, and a later start with files hands
-/// them over to it instead of opening a window of its own.
+/// How a hand-over went: `taken` when the listening window confirmed it took
+/// the paths; else the caller still has them, and `problem` says why when
+/// the user should know (a listener of another user).
+struct HandOverAnswer {
+  bool taken = false;
+  QString problem;
+};
+
+/// One window per user for files opened from outside: the window that holds
+/// the lock listens on a socket in the user's private folder, and a later
+/// start with files hands them over to it instead of opening a window of
+/// its own. Every other window stands by and takes over the socket when
+/// that window ends. Only this user's processes are heard, a few at a time,
+/// each for a few seconds and within a bound of memory.
 class SingleInstance : public QObject {
   Q_OBJECT
 
  public:
-  explicit SingleInstance(QString socketName, QObject* parent = nullptr);
+  /// Connections served at once; further ones are closed at once.
+  static constexpr int kMostConnections = 8;
+  /// A connection that has not sent its whole message by then is closed.
+  static constexpr int kConnectionMilliseconds = 3000;
+  /// All connections together may have sent this much unfinished; the one
+  /// that goes beyond is closed. Far beyond any list a command line holds.
+  static constexpr qint64 kMostBufferedBytes = qint64{32} * 1024 * 1024;
 
-  /// The socket of this user's running window: in the user's private runtime
-  /// folder, or named after the user in the temporary folder without one.
-  static QString userSocketName();
+  /// Listens at once when `lock` is held or can be taken; else stands by.
+  SingleInstance(HandOverFolder folder, HandOverLock lock, QObject* parent = nullptr);
+  ~SingleInstance() override;
 
-  /// Hands `paths` to the window listening on `socketName`. True only when
-  /// that window confirmed it took them; nothing is lost on false, the
-  /// caller still has the paths.
-  static bool handOver(const QString& socketName, const QStringList& paths);
+  bool listening() const { return m_listener.valid(); }
 
-  /// Starts listening. False when another window answers on the name
-  /// already; a name left behind by a window that ended abruptly is taken
-  /// over.
-  bool listen();
+  /// Hands `paths`, and `workingFolder` for any relative one, to the window
+  /// listening in `folder`, if it is this user's. A listener that is
+  /// starting (it holds the lock) is waited for a moment.
+  static HandOverAnswer handOver(const HandOverFolder& folder, const QStringList& paths,
+                                 const QString& workingFolder);
 
  signals:
   /// Paths a later start handed over, to be added as if dropped.
   void pathsHandedOver(const QStringList& paths);
 
  private:
-  void takeConnections();
-  void readPaths(QLocalSocket& socket);
+  struct Connection {
+    FileDescriptor socket;
+    std::unique_ptr<QSocketNotifier> readable;
+    QDeadlineTimer deadline;
+    qint64 received = 0;
+    HandOverReader reader;
+  };
 
-  QString m_socketName;
-  QLocalServer m_server;
+  void standBy();
+  bool listen();
+  void acceptConnections();
+  bool shedConnectionBeyondDescriptors();
+  void serve(FileDescriptor socket);
+  void readFrom(Connection& connection);
+  void answer(Connection& connection);
+  void close(Connection& connection);
+  void closeExpired();
+  void dropClosed();
+
+  HandOverFolder m_folder;
+  HandOverLock m_lock;
+  FileDescriptor m_listener;
+  std::unique_ptr<QSocketNotifier> m_incoming;
+  // Kept open to be given up when descriptors run out, so that a waiting
+  // connection can still be accepted and closed instead of waking the
+  // listener forever.
+  FileDescriptor m_spare;
+  QTimer m_standBy;
+  QTimer m_expiry;
+  std::list<Connection> m_connections;
+  qint64 m_buffered = 0;
+  bool m_dropQueued = false;
 };
 
 }  // namespace rowvane::app
