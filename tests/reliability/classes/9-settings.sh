@@ -11,6 +11,8 @@ settings_case() {
   rm -rf "$dir"
   home=$dir/home
   mkdir -p "$home/config/Quorvel" "$home/Desktop"
+  # Private, so that it holds the window's hand-over socket too.
+  chmod 0700 "$dir"
   local file=$home/config/Quorvel/Rowvane.conf
   [[ -n $as_user ]] && chown -R 65534:65534 "$dir"
   "$spoil" "$file" "$dir"
