@@ -1,4 +1,4 @@
-# shellcheck shell=bash
+# shellcheck shell=bash disable=SC2034  # CLASS_TITLES is read by lib/table.sh
 # Class 15: the window's hand-over socket under attack. Another user (nobody)
 # squats where root's window would listen; same-user clients open a thousand
 # idle connections against a window limited to 1024 descriptors, dribble
