@@ -103,8 +103,13 @@ SingleInstance::SingleInstance(HandOverFolder folder, HandOverLock lock, QObject
     : QObject(parent), m_folder(std::move(folder)), m_lock(std::move(lock)) {
   m_standBy.setInterval(kRetryMilliseconds);
   connect(&m_standBy, &QTimer::timeout, this, [this] {
-    if (m_lock.take() && listen()) {
+    if (!m_lock.take()) {
+      return;
+    }
+    if (listen()) {
       m_standBy.stop();
+    } else {
+      m_lock.release();  // another window may fare better
     }
   });
   m_expiry.setInterval(kRetryMilliseconds);
