@@ -39,6 +39,28 @@ std::string ExistsLine(const std::string& refused, const std::string& output) {
   return "rowvane-cli: " + refused + ": not converted: " + output + " exists, and -n keeps it";
 }
 
+// The output's path below the output folder, as the shards hash it: the same
+// bytes whichever way the folder was typed.
+std::string RelativeOutputPath(const std::string& subFolder, const OutputName& output) {
+  const std::string name = FileNameOf(output.path);
+  return subFolder.empty() ? name : subFolder + kPathSeparator + name;
+}
+
+// Named after the input without ".gz" when it is decompressed, with ".gz"
+// added when the output is compressed.
+OutputName OutputFor(const std::string& input, const std::string& folder,
+                     const ConversionSettings& settings) {
+  std::string_view named = input;
+  if (settings.GunzipInputsByName && HasGzipSuffix(named)) {
+    named.remove_suffix(kGzipSuffix.size());
+  }
+  OutputName output = OutputPathFor(named, folder);
+  if (settings.GzipLevel) {
+    output.path += kGzipSuffix;
+  }
+  return output;
+}
+
 }  // namespace
 
 BatchPlan PlanOutputs(const GatheredInputs& gathered, const CliOptions& options) {
@@ -48,7 +70,11 @@ BatchPlan PlanOutputs(const GatheredInputs& gathered, const CliOptions& options)
   for (std::size_t i = 0; i < gathered.files.size(); ++i) {
     const std::string subFolder = options.keepTree ? gathered.subFolders[i] : std::string();
     const std::string folder = FolderFor(outputFolder, subFolder);
-    all.push_back({gathered.files[i], OutputPathFor(gathered.files[i], folder)});
+    OutputName output = OutputFor(gathered.files[i], folder, options.settings);
+    if (options.shard && !options.shard->takes(RelativeOutputPath(subFolder, output))) {
+      continue;
+    }
+    all.push_back({gathered.files[i], std::move(output)});
     if (!subFolder.empty() && std::find(plan.subFolders.begin(), plan.subFolders.end(), folder) ==
                                   plan.subFolders.end()) {
       plan.subFolders.push_back(folder);

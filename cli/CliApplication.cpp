@@ -257,6 +257,12 @@ int RunCli(int argc, const char* const argv[], const CliEnvironment& environment
     return AsExitCode(ExitStatus::BadUsage);
   }
   const auto& options = std::get<CliOptions>(parsed);
+  if (options.settings.GzipLevel && options.outputFile == kStandardStream &&
+      environment.outIsTerminal && !options.dryRun) {
+    WriteUsageError({"--gzip will not write compressed data to a terminal; redirect -O -"},
+                    environment.err);
+    return AsExitCode(ExitStatus::BadUsage);
+  }
   try {
     if (options.outputFile) {
       return AsExitCode(ConvertToFile(options, environment));

@@ -15,6 +15,7 @@ struct CliEnvironment {
   bool errIsTerminal;   ///< progress and summary are shown on a terminal
   unsigned processors;  ///< jobs when -j is not given (0 counts as 1)
   SteadyClock clock;
+  bool outIsTerminal = false;  ///< compressed output is not written to a terminal
 };
 
 /// The whole of rowvane-cli: reads the arguments, checks the output folder,

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/Shard.h"
 #include "engine/ConversionSettings.h"
 
 namespace rowvane::cli {
@@ -38,6 +39,10 @@ struct CliOptions {
   bool keepTree = false;
   /// List each input and its output, with the warnings; convert nothing.
   bool dryRun = false;
+  /// --shard K/N: only the inputs of that share are converted (or listed).
+  std::optional<Shard> shard;
+  /// --report FILE: one JSON line per input and the totals; "-" is standard error.
+  std::optional<std::string> reportFile;
 };
 
 }  // namespace rowvane::cli

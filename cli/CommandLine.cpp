@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "cli/SamePath.h"
 #include "cli/TypedSeparator.h"
 
 #ifndef ROWVANE_VERSION
@@ -27,9 +28,14 @@ constexpr unsigned kMostJobs = 1024;
 
 // Options that take a value, by long name and by short letter. A new option
 // that takes a value must be listed here as well.
-constexpr std::array<std::string_view, 11> kLongValueOptions = {
-    "--output",   "--output-file", "--separator",   "--document-tag", "--row-tag", "--jobs",
-    "--encoding", "--format",      "--line-breaks", "--quotes",       "--escape"};
+constexpr std::array<std::string_view, 14> kLongValueOptions = {
+    "--output", "--output-file", "--separator", "--document-tag", "--row-tag",
+    "--jobs",   "--encoding",    "--format",    "--line-breaks",  "--quotes",
+    "--escape", "--shard",       "--report",    "--gzip-level"};
+// --gzip takes its level only attached ("--gzip=9"), so that "--gzip a.csv"
+// keeps a.csv an input; the attached level travels as a hidden option.
+constexpr std::string_view kGzipWithLevel = "--gzip=";
+constexpr int kDefaultGzipLevel = 6;
 constexpr std::string_view kShortValueOptions = "oOsj";
 
 bool IsLongValueOption(std::string_view name) {
@@ -66,6 +72,11 @@ std::vector<std::string> SplitAttachedValues(std::vector<std::string> args) {
     }
     if (view == "--") {
       onlyInputsFollow = true;
+    } else if (view.starts_with(kGzipWithLevel)) {
+      result.emplace_back("--gzip");
+      result.emplace_back("--gzip-level");
+      result.emplace_back(view.substr(kGzipWithLevel.size()));
+      continue;
     } else if (view.starts_with("--")) {
       const std::size_t equals = view.find('=');
       if (equals == std::string_view::npos) {
@@ -95,6 +106,10 @@ struct RawArguments {
   std::string lineBreaks;
   std::string quotes;
   std::string escape;
+  std::string shard;
+  std::string reportFile;
+  bool gzip = false;
+  int gzipLevel = kDefaultGzipLevel;
 };
 
 // The choices of the CSV format: a preset, then any choice set on its own.
@@ -158,6 +173,23 @@ class HelpFormatter : public CLI::Formatter {
     return "\n" + ShortUsageText();
   }
 };
+
+// Options for job runners and pipelines: a machine-readable report,
+// compressed outputs, one share of a batch split over several runs.
+void DescribePipelineOptions(CLI::App& app, RawArguments& raw) {
+  app.add_option("--report", raw.reportFile,
+                 "Write one JSON line per input, then one of totals, to FILE\n"
+                 "(\"-\": standard error, which then has no other messages).")
+      ->type_name("FILE");
+  app.add_flag("--gzip", raw.gzip,
+               "Write each output gzip-compressed, named with \".gz\" added;\n"
+               "--gzip=LEVEL chooses the level from 1 (fast) to 9 (small), default 6.");
+  app.add_option("--gzip-level", raw.gzipLevel)->check(CLI::Range(1, 9))->group("");
+  app.add_option("--shard", raw.shard,
+                 "Convert only share K (from 0) of N: the inputs whose output path\n"
+                 "below DIR hashes (FNV-1a, 64 bits) to K modulo N.")
+      ->type_name("K/N");
+}
 
 void DescribeOptions(CLI::App& app, RawArguments& raw) {
   app.formatter(std::make_shared<HelpFormatter>());
@@ -256,6 +288,7 @@ void DescribeOptions(CLI::App& app, RawArguments& raw) {
                  "Number of files converted at once (default: one per processor).")
       ->type_name("N")
       ->check(CLI::Range(1U, kMostJobs));
+  DescribePipelineOptions(app, raw);
   app.add_flag("-q,--quiet", raw.options.quiet, "No progress display and no summary.");
   app.add_flag("-v,--verbose", raw.options.verbose,
                "The summary also when standard error is not a terminal.");
@@ -323,6 +356,9 @@ std::optional<std::string> CombinationProblem(const CLI::App& app, const CliOpti
   if (options.quiet && options.verbose) {
     return "-q and -v cannot be used together";
   }
+  if (Has(app, "--shard") && toFile) {
+    return "--shard cannot be used with -O FILE";
+  }
   return std::nullopt;
 }
 
@@ -335,6 +371,39 @@ std::variant<std::optional<Encoding>, UsageError> EncodingNamed(const std::strin
   }
   return UsageError{"--encoding '" + typed +
                     "' is not known; use auto, utf-8, windows-1252, utf-16le or utf-16be"};
+}
+
+// The report must not be read or overwritten by the run it describes; the
+// outputs of a batch are checked once they are named.
+bool ReportIsInputOrOutputFile(const CliOptions& options, const std::string& report) {
+  const auto sameFile = [&report](const std::string& path) { return SamePath(path, report); };
+  return (options.outputFile && sameFile(*options.outputFile)) ||
+         std::any_of(options.inputs.begin(), options.inputs.end(), sameFile);
+}
+
+ParsedCommandLine AddPipelineOptions(const CLI::App& app, const RawArguments& raw,
+                                     CliOptions options) {
+  if (Has(app, "--shard")) {
+    options.shard = ShardFromTyped(raw.shard);
+    if (!options.shard) {
+      return UsageError{"--shard '" + raw.shard +
+                        "' is not a share: give K/N with whole numbers, 0 <= K < N"};
+    }
+  }
+  if (raw.gzip || Has(app, "--gzip-level")) {
+    options.settings.GzipLevel = raw.gzipLevel;
+  }
+  options.settings.GunzipInputsByName = true;
+  if (Has(app, "--report")) {
+    if (raw.reportFile.empty()) {
+      return UsageError{"--report needs a FILE (\"-\" for standard error)"};
+    }
+    if (raw.reportFile != kStandardStream && ReportIsInputOrOutputFile(options, raw.reportFile)) {
+      return UsageError{"--report '" + raw.reportFile + "' is an input or an output of this run"};
+    }
+    options.reportFile = raw.reportFile;
+  }
+  return options;
 }
 
 ParsedCommandLine FinishOptions(const CLI::App& app, RawArguments raw) {
@@ -371,7 +440,7 @@ ParsedCommandLine FinishOptions(const CLI::App& app, RawArguments raw) {
   if (Has(app, "--jobs")) {
     options.jobs = raw.jobs;
   }
-  return options;
+  return AddPipelineOptions(app, raw, std::move(options));
 }
 
 }  // namespace

@@ -17,7 +17,8 @@ struct GatheredInputs {
   std::vector<std::string> refusedFolders;  ///< folders given without --recursive
 };
 
-/// Replaces each INPUT that is a folder by its "*.csv" files and those of
+/// Replaces each INPUT that is a folder by its "*.csv" files, then its
+/// "*.csv.gz" files, and those of
 /// every folder below it, by the rules of the window's "Add All CSV File(s) In
 /// Folder" button, when `recursive` is set; refuses it otherwise. Other
 /// arguments stay as they are (a missing file is reported by the conversion).

@@ -15,8 +15,9 @@
 #include "cli/UnnamedTemporaryFile.h"
 #include "engine/AtomicOutputFile.h"
 #include "engine/BatchStart.h"
-#include "engine/CsvToXml.h"
+#include "engine/CompressedConversion.h"
 #include "engine/InputFile.h"
+#include "engine/OutputNaming.h"
 
 namespace rowvane::cli {
 namespace {
@@ -45,7 +46,8 @@ class ShareAsBytes : public ConversionObserver {
 /// unnamed file when the encoding may have to be read a second time).
 class OneInput {
  public:
-  OneInput(const std::string& path, const ConversionSettings& settings) {
+  OneInput(const std::string& path, const ConversionSettings& settings)
+      : m_gunzip(path != kStandardStream && settings.GunzipInputsByName && HasGzipSuffix(path)) {
     if (path != kStandardStream) {
       m_file = std::make_unique<InputFile>(path);
     } else if (settings.InputEncoding) {
@@ -68,6 +70,8 @@ class OneInput {
   std::uint64_t bytesRead() {
     return m_stream ? m_stream->bytesRead() : source().size().value_or(0);
   }
+  /// Read as a gzip stream (by its name; standard input never is).
+  bool gunzip() const { return m_gunzip; }
   /// True when `path` names this very input file.
   bool isFile(const std::string& path) const {
     struct stat info {};
@@ -81,6 +85,7 @@ class OneInput {
   std::unique_ptr<InputFile> m_file;
   std::unique_ptr<DescriptorSource> m_stream;
   std::unique_ptr<UnnamedTemporaryFile> m_spool;
+  bool m_gunzip;
 };
 
 void Keep(const ConversionResult& result, FileOutcome& outcome) {
@@ -92,12 +97,12 @@ void ConvertToStream(OneInput& input, int fd, const ConversionSettings& settings
                      ConversionObserver& progress, FileOutcome& outcome) {
   DescriptorSink target(fd);
   if (settings.InputEncoding) {
-    Keep(ConvertCsvToXml(input.source(), target, settings, progress), outcome);
+    Keep(ConvertCompressed(input.source(), input.gunzip(), target, settings, progress), outcome);
   } else {
     // Detection may start the text over in another encoding; the stream
     // cannot take back what it was given.
     UnnamedTemporaryFile spool;
-    Keep(ConvertCsvToXml(input.source(), spool, settings, progress), outcome);
+    Keep(ConvertCompressed(input.source(), input.gunzip(), spool, settings, progress), outcome);
     spool.copyTo(target);
   }
   outcome.outputBytes = target.bytesWritten();
@@ -110,7 +115,8 @@ void ConvertToRegularFile(OneInput& input, const std::string& path,
     throw ConversionError(FailureKind::Write, kOutputIsInput);
   }
   AtomicOutputFile output(path, {});
-  const ConversionResult result = ConvertCsvToXml(input.source(), output, settings, progress);
+  const ConversionResult result =
+      ConvertCompressed(input.source(), input.gunzip(), output, settings, progress);
   output.commit();
   Keep(result, outcome);
   outcome.outputBytes = output.bytesWritten();

@@ -18,6 +18,7 @@ int main(int argc, char* argv[]) {
       .errIsTerminal = isatty(STDERR_FILENO) == 1,
       .processors = std::thread::hardware_concurrency(),
       .clock = [] { return std::chrono::steady_clock::now(); },
+      .outIsTerminal = isatty(STDOUT_FILENO) == 1,
   };
   return rowvane::cli::RunCli(argc, argv, environment);
 }

@@ -28,6 +28,12 @@ struct ConversionSettings {
   /// Not one of the window's options: when set, the input is read in this
   /// encoding instead of being detected (see TextReader's `fixed`).
   std::optional<Encoding> InputEncoding;
+  /// Not one of the window's options: an input whose name ends in ".gz" (in
+  /// any case) is decompressed as a gzip stream while it is read.
+  bool GunzipInputsByName = false;
+  /// Not one of the window's options: when set, the output is written as a
+  /// gzip stream with this compression level (1 to 9).
+  std::optional<int> GzipLevel;
 };
 
 /// Why a conversion refuses `settings`, or nothing when it takes them: a

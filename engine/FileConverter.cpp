@@ -8,7 +8,7 @@
 
 #include "engine/AtomicOutputFile.h"
 #include "engine/BackgroundWriter.h"
-#include "engine/CsvToXml.h"
+#include "engine/CompressedConversion.h"
 #include "engine/InputFile.h"
 #include "engine/OutputNaming.h"
 
@@ -42,8 +42,9 @@ std::optional<BackgroundWriter> BackgroundWriterFor(const InputFile& input,
   }
 }
 
-void Convert(InputFile& input, const std::string& outputPath, const ConversionSettings& settings,
-             ConversionObserver& observer, const ConversionTuning& tuning, FileOutcome& outcome) {
+void Convert(InputFile& input, const std::string& inputPath, const std::string& outputPath,
+             const ConversionSettings& settings, ConversionObserver& observer,
+             const ConversionTuning& tuning, FileOutcome& outcome) {
   if (NamesSameFile(outputPath, input)) {
     throw ConversionError(FailureKind::Write, kOutputIsInput);
   }
@@ -52,12 +53,13 @@ void Convert(InputFile& input, const std::string& outputPath, const ConversionSe
                                        .unnamedTemporary = tuning.unnamedTemporary,
                                        .beforeRename = tuning.beforeRename});
   std::optional<BackgroundWriter> writer = BackgroundWriterFor(input, output);
+  const bool gunzip = settings.GunzipInputsByName && HasGzipSuffix(inputPath);
   ConversionResult result;
   if (writer) {
-    result = ConvertCsvToXml(input, *writer, settings, observer, tuning);
+    result = ConvertCompressed(input, gunzip, *writer, settings, observer, tuning);
     writer->finish();
   } else {
-    result = ConvertCsvToXml(input, output, settings, observer, tuning);
+    result = ConvertCompressed(input, gunzip, output, settings, observer, tuning);
   }
   // Last, so that a change made while the output was being finished counts too.
   input.throwIfChangedSinceOpened();
@@ -87,7 +89,7 @@ FileOutcome ConvertFileOrThrowBadAlloc(const std::string& inputPath, const Outpu
       outcome.failures.push_back({FailureKind::Name, kNoDot});
     }
     try {
-      Convert(input, name.path, settings, observer, tuning, outcome);
+      Convert(input, inputPath, name.path, settings, observer, tuning, outcome);
       outcome.status = FileOutcome::Status::Converted;
       return outcome;
     } catch (const ConversionError& error) {

@@ -18,6 +18,16 @@ std::optional<std::string> StripExtension(std::string_view fileName) {
   return std::string(fileName.substr(0, dot));
 }
 
+bool HasGzipSuffix(std::string_view path) {
+  if (path.size() < kGzipSuffix.size()) {
+    return false;
+  }
+  const std::string_view ending = path.substr(path.size() - kGzipSuffix.size());
+  return std::equal(ending.begin(), ending.end(), kGzipSuffix.begin(), [](char typed, char lower) {
+    return std::tolower(static_cast<unsigned char>(typed)) == lower;
+  });
+}
+
 OutputName OutputPathFor(std::string_view inputPath, std::string_view outputFolder) {
   const std::string name = FileNameOf(inputPath);
   const std::optional<std::string> stem = StripExtension(name);

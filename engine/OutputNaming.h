@@ -13,6 +13,12 @@ inline constexpr char kPathSeparator = '/';
 /// and empty text when the path ends with a separator.
 std::string FileNameOf(std::string_view path);
 
+/// The ending of a gzip-compressed file's name.
+inline constexpr std::string_view kGzipSuffix = ".gz";
+
+/// True when `path` ends in ".gz", in any case.
+bool HasGzipSuffix(std::string_view path);
+
 /// The characters before the last dot; nothing when the name has no dot.
 std::optional<std::string> StripExtension(std::string_view fileName);
 

@@ -1,0 +1,66 @@
+#include "engine/CompressedConversion.h"
+
+#include <cstdint>
+#include <optional>
+
+#include "engine/CsvToXml.h"
+#include "engine/GzipSink.h"
+#include "engine/GzipSource.h"
+
+namespace rowvane {
+namespace {
+
+/// The conversion cannot tell how far it is into a text of unknown length;
+/// the compressed bytes read so far can.
+class CompressedProgress : public ConversionObserver {
+ public:
+  CompressedProgress(ConversionObserver& observer, const GzipSource& source,
+                     std::optional<std::uint64_t> compressedSize)
+      : m_observer(observer), m_source(source), m_compressedSize(compressedSize.value_or(0)) {}
+
+  void onProgress(double share) override {
+    if (share >= 1.0) {
+      m_observer.onProgress(1.0);
+    }
+  }
+  void onPause() override {
+    if (m_compressedSize > 0) {
+      m_observer.onProgress(static_cast<double>(m_source.compressedBytesRead()) /
+                            static_cast<double>(m_compressedSize));
+    }
+    m_observer.onPause();
+  }
+  const LiveOptions* liveOptions() const override { return m_observer.liveOptions(); }
+
+ private:
+  ConversionObserver& m_observer;
+  const GzipSource& m_source;
+  std::uint64_t m_compressedSize;
+};
+
+ConversionResult ConvertSource(ByteSource& source, bool gunzip, OutputSink& sink,
+                               const ConversionSettings& settings, ConversionObserver& observer,
+                               const ConversionTuning& tuning) {
+  if (!gunzip) {
+    return ConvertCsvToXml(source, sink, settings, observer, tuning);
+  }
+  GzipSource text(source, tuning.readChunk);
+  CompressedProgress progress(observer, text, source.size());
+  return ConvertCsvToXml(text, sink, settings, progress, tuning);
+}
+
+}  // namespace
+
+ConversionResult ConvertCompressed(ByteSource& source, bool gunzip, OutputSink& sink,
+                                   const ConversionSettings& settings, ConversionObserver& observer,
+                                   const ConversionTuning& tuning) {
+  if (!settings.GzipLevel) {
+    return ConvertSource(source, gunzip, sink, settings, observer, tuning);
+  }
+  GzipSink compressed(sink, *settings.GzipLevel);
+  ConversionResult result = ConvertSource(source, gunzip, compressed, settings, observer, tuning);
+  compressed.finish();
+  return result;
+}
+
+}  // namespace rowvane

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "engine/ByteSource.h"
+#include "engine/ConversionObserver.h"
+#include "engine/ConversionResult.h"
+#include "engine/ConversionSettings.h"
+#include "engine/ConversionTuning.h"
+#include "engine/OutputSink.h"
+
+namespace rowvane {
+
+/// ConvertCsvToXml, reading `source` as a gzip stream when `gunzip` is set
+/// (progress then counts the compressed bytes read, out of `source.size()`),
+/// and writing `sink` as a gzip stream when `settings.GzipLevel` is set.
+/// Throws as ConvertCsvToXml does; corrupt or truncated compressed input is a
+/// ConversionError(FailureKind::Read).
+ConversionResult ConvertCompressed(ByteSource& source, bool gunzip, OutputSink& sink,
+                                   const ConversionSettings& settings, ConversionObserver& observer,
+                                   const ConversionTuning& tuning = {});
+
+}  // namespace rowvane
