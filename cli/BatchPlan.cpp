@@ -29,14 +29,12 @@ std::string CollisionLine(const std::string& loser, const std::string& winner,
          "; the later, " + winner + ", replaces the other";
 }
 
-std::string KeptFirstLine(const std::string& refused, const std::string& kept,
-                          const std::string& output) {
-  return "rowvane-cli: " + refused + ": not converted: " + kept + " also gives " + output +
-         ", and -n keeps the first";
+std::string KeptFirstReason(const std::string& kept, const std::string& output) {
+  return kept + " also gives " + output + ", and -n keeps the first";
 }
 
-std::string ExistsLine(const std::string& refused, const std::string& output) {
-  return "rowvane-cli: " + refused + ": not converted: " + output + " exists, and -n keeps it";
+std::string ExistsReason(const std::string& output) {
+  return output + " exists, and -n keeps it";
 }
 
 // The output's path below the output folder, as the shards hash it: the same
@@ -62,6 +60,10 @@ OutputName OutputFor(const std::string& input, const std::string& folder,
 }
 
 }  // namespace
+
+std::string RefusalLine(const Refusal& refusal) {
+  return "rowvane-cli: " + refusal.file.input + ": not converted: " + refusal.reason;
+}
 
 BatchPlan PlanOutputs(const GatheredInputs& gathered, const CliOptions& options) {
   const std::string& outputFolder = options.outputFolder;
@@ -91,10 +93,10 @@ BatchPlan PlanOutputs(const GatheredInputs& gathered, const CliOptions& options)
     const std::string& output = all[i].output.path;
     if (options.noClobber) {
       if (PathIsTaken(output)) {
-        plan.refusals.push_back(ExistsLine(all[i].input, output));
+        plan.refusals.push_back({all[i], ExistsReason(output)});
         refused[i] = true;
       } else if (i != sharing.front()) {
-        plan.refusals.push_back(KeptFirstLine(all[i].input, all[sharing.front()].input, output));
+        plan.refusals.push_back({all[i], KeptFirstReason(all[sharing.front()].input, output)});
         refused[i] = true;
       }
     } else if (sharing.size() > 1 && i != sharing.back()) {

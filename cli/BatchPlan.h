@@ -9,6 +9,15 @@
 
 namespace rowvane::cli {
 
+/// An input --no-clobber leaves out, and why (without the input's name).
+struct Refusal {
+  BatchFile file;
+  std::string reason;
+};
+
+/// The line that reports a refusal.
+std::string RefusalLine(const Refusal& refusal);
+
 /// Where each gathered input goes, worked out once before anything is written.
 struct BatchPlan {
   /// The inputs to convert, in order, each with its output.
@@ -19,8 +28,8 @@ struct BatchPlan {
   /// Inputs that share an output with another: one line each naming both and
   /// the one whose output stands.
   std::vector<std::string> collisionWarnings;
-  /// Inputs left out by --no-clobber, one line each; they count as failed.
-  std::vector<std::string> refusals;
+  /// Inputs left out by --no-clobber; they count as failed.
+  std::vector<Refusal> refusals;
 };
 
 /// Names every output (in the -o folder, or with --keep-tree in the input's

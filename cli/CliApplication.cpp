@@ -7,6 +7,7 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
+#include <fstream>
 #include <new>
 #include <optional>
 #include <system_error>
@@ -20,6 +21,9 @@
 #include "cli/InputGathering.h"
 #include "cli/OutputFileConversion.h"
 #include "cli/OutputFolder.h"
+#include "cli/ReportingObserver.h"
+#include "cli/RunReport.h"
+#include "cli/SamePath.h"
 #include "engine/BatchConverter.h"
 #include "engine/BatchStart.h"
 #include "filelist/PosixFileSystem.h"
@@ -28,6 +32,47 @@ namespace rowvane::cli {
 namespace {
 
 constexpr const char* kTryHelp = "Try 'rowvane-cli --help' for more information.\n";
+constexpr const char* kFolderRefusal =
+    "is a folder; use -r to convert the CSV files in it and below";
+
+double SecondsSince(std::chrono::steady_clock::time_point start,
+                    const CliEnvironment& environment) {
+  return std::chrono::duration<double>(environment.clock() - start).count();
+}
+
+// Where --report goes: standard error for "-", else its file, created or
+// emptied once the run is about to convert.
+class ReportDestination {
+ public:
+  ReportDestination(const std::optional<std::string>& path, std::ostream& standardError)
+      : m_path(path), m_standardError(standardError) {}
+
+  // False, after saying why on `err`, when the file cannot be written.
+  bool open(std::ostream& err) {
+    if (!m_path) {
+      return true;
+    }
+    if (*m_path == kStandardStream) {
+      m_report.emplace(m_standardError);
+      return true;
+    }
+    m_file.open(*m_path, std::ios::out | std::ios::trunc | std::ios::binary);
+    if (!m_file) {
+      err << "rowvane-cli: " << EscapeForDisplay(*m_path)
+          << ": cannot write the report: " << std::strerror(errno) << '\n';
+      return false;
+    }
+    m_report.emplace(m_file);
+    return true;
+  }
+  RunReport* report() { return m_report ? &*m_report : nullptr; }
+
+ private:
+  const std::optional<std::string>& m_path;
+  std::ostream& m_standardError;
+  std::ofstream m_file;
+  std::optional<RunReport> m_report;
+};
 
 int AsExitCode(ExitStatus status) {
   return static_cast<int>(status);
@@ -155,7 +200,8 @@ void WriteSummary(const std::vector<FileOutcome>& outcomes, std::size_t notStart
 }
 
 // -O: the one input into the one output file.
-ExitStatus ConvertToFile(const CliOptions& options, const CliEnvironment& environment) {
+ExitStatus ConvertToFile(const CliOptions& options, const CliEnvironment& environment,
+                         std::ostream& reportErr) {
   const std::string& input = options.inputs.front();
   const std::string& outputFile = *options.outputFile;
   const std::string inputName = input == kStandardStream ? kStandardInputName : input;
@@ -169,13 +215,22 @@ ExitStatus ConvertToFile(const CliOptions& options, const CliEnvironment& enviro
                     << '\n';
     return ExitStatus::AllConverted;
   }
+  const auto start = environment.clock();
+  ReportDestination destination(options.reportFile, reportErr);
+  if (!destination.open(environment.err)) {
+    return ExitStatus::BadUsage;
+  }
+  RunReport* const report = destination.report();
   if (options.noClobber && replacesFile) {
-    environment.err << "rowvane-cli: " << EscapeForDisplay(inputName)
-                    << ": not converted: " << EscapeForDisplay(outputFile)
-                    << " exists, and -n keeps it\n";
+    const std::string reason = "not converted: " + outputFile + " exists, and -n keeps it";
+    environment.err << "rowvane-cli: " << EscapeForDisplay(inputName) << ": "
+                    << EscapeForDisplay(reason) << '\n';
+    if (report != nullptr) {
+      report->skipped(inputName, outputFile, reason);
+      report->totals(SecondsSince(start, environment));
+    }
     return ExitStatus::SomeFailed;
   }
-  const auto start = environment.clock();
   // The progress line would mix with the XML when both streams are one terminal.
   std::optional<ProgressDisplay> progress;
   if (ShowsProgress(options, environment) && outputFile != kStandardStream) {
@@ -187,6 +242,10 @@ ExitStatus ConvertToFile(const CliOptions& options, const CliEnvironment& enviro
   BatchReporter reporter(names, environment.err, progress ? &*progress : nullptr);
   const FileOutcome outcome = ConvertToOutputFile(input, outputFile, options.settings, reporter);
   reporter.finish();
+  if (report != nullptr) {
+    report->finished(inputName, outcome.outputPath, outcome, SecondsSince(start, environment));
+    report->totals(SecondsSince(start, environment));
+  }
   if (ShowsSummary(options, environment)) {
     WriteSummary({outcome}, 0, start, environment);
   }
@@ -202,19 +261,67 @@ void WriteUsageError(const UsageError& usage, std::ostream& err) {
   err << kTryHelp;
 }
 
+bool IsPlannedOutput(const BatchPlan& plan, const std::string& path) {
+  return std::any_of(plan.files.begin(), plan.files.end(),
+                     [&path](const BatchFile& file) { return SamePath(file.output.path, path); });
+}
+
+// The batch, each input also written into the report when there is one. When
+// the batch ends early (no memory, no thread), the inputs it did not finish
+// are reported as stopped before the batch's exception goes on.
+std::vector<FileOutcome> ConvertReported(const std::vector<BatchFile>& files,
+                                         const CliOptions& options,
+                                         const CliEnvironment& environment, BatchObserver& lines,
+                                         RunReport* report) {
+  const unsigned jobs = JobsFor(options, environment.processors);
+  if (report == nullptr) {
+    return ConvertPlannedBatch(files, options.settings, jobs, lines);
+  }
+  const auto start = environment.clock();
+  ReportingObserver observer(lines, *report, files, environment.clock);
+  try {
+    return ConvertPlannedBatch(files, options.settings, jobs, observer);
+  } catch (const std::exception& error) {
+    observer.stopRemaining(error.what());
+    report->totals(SecondsSince(start, environment));
+    throw;
+  }
+}
+
 }  // namespace
 
-ExitStatus ConvertInputs(const CliOptions& options, const CliEnvironment& environment) {
+ExitStatus ConvertInputs(const CliOptions& options, const CliEnvironment& environment,
+                         std::ostream& reportErr) {
   const auto start = environment.clock();
   const PosixFileSystem fileSystem;
   const GatheredInputs gathered = GatherInputs(fileSystem, options.inputs, options.recursive);
-  for (const std::string& folder : gathered.refusedFolders) {
-    environment.err << "rowvane-cli: " << EscapeForDisplay(folder)
-                    << ": is a folder; use -r to convert the CSV files in it and below\n";
-  }
   const BatchPlan plan = PlanOutputs(gathered, options);
+  if (options.reportFile && IsPlannedOutput(plan, *options.reportFile)) {
+    WriteUsageError({"--report '" + *options.reportFile + "' is an output of this run"},
+                    environment.err);
+    return ExitStatus::BadUsage;
+  }
+  ReportDestination destination(options.reportFile, reportErr);
+  if (!options.dryRun && !destination.open(environment.err)) {
+    return ExitStatus::BadUsage;
+  }
+  RunReport* const report = destination.report();
+  for (const std::string& folder : gathered.refusedFolders) {
+    environment.err << "rowvane-cli: " << EscapeForDisplay(folder) << ": " << kFolderRefusal
+                    << '\n';
+    if (report != nullptr) {
+      report->skipped(folder, std::nullopt, kFolderRefusal);
+    }
+  }
   WriteLines(environment.err, plan.collisionWarnings);
-  WriteLines(environment.err, plan.refusals);
+  for (const Refusal& refusal : plan.refusals) {
+    environment.err << RefusalLine(refusal) << '\n';
+    if (report != nullptr) {
+      report->skipped(refusal.file.input, refusal.file.output.path,
+                      "not converted: " + refusal.reason);
+    }
+  }
+  environment.err.flush();
   const bool someRefused = !gathered.refusedFolders.empty() || !plan.refusals.empty();
   if (options.dryRun) {
     const std::size_t missing = ListPlan(plan, environment);
@@ -234,9 +341,12 @@ ExitStatus ConvertInputs(const CliOptions& options, const CliEnvironment& enviro
   const std::vector<std::string> inputNames = InputNamesOf(plan.files);
   BatchReporter reporter(inputNames, environment.err, progress ? &*progress : nullptr,
                          progress ? ReportOrder::AsTheyHappen : ReportOrder::InputOrder);
-  const std::vector<FileOutcome> outcomes = ConvertPlannedBatch(
-      plan.files, options.settings, JobsFor(options, environment.processors), reporter);
+  const std::vector<FileOutcome> outcomes =
+      ConvertReported(plan.files, options, environment, reporter, report);
   reporter.finish();
+  if (report != nullptr) {
+    report->totals(SecondsSince(start, environment));
+  }
   if (ShowsSummary(options, environment)) {
     WriteSummary(outcomes, gathered.refusedFolders.size() + plan.refusals.size(), start,
                  environment);
@@ -257,20 +367,37 @@ int RunCli(int argc, const char* const argv[], const CliEnvironment& environment
     return AsExitCode(ExitStatus::BadUsage);
   }
   const auto& options = std::get<CliOptions>(parsed);
+  if (options.reportFile == kStandardStream) {
+    // The report takes standard error for itself: the messages for people go nowhere.
+    std::ostream nowhere(nullptr);
+    const CliEnvironment quiet{.out = environment.out,
+                               .err = nowhere,
+                               .errIsTerminal = false,
+                               .processors = environment.processors,
+                               .clock = environment.clock,
+                               .outIsTerminal = environment.outIsTerminal};
+    return RunOptions(options, quiet, environment.err);
+  }
+  return RunOptions(options, environment, environment.err);
+}
+
+int RunOptions(const CliOptions& options, const CliEnvironment& environment,
+               std::ostream& reportErr) {
   if (options.settings.GzipLevel && options.outputFile == kStandardStream &&
       environment.outIsTerminal && !options.dryRun) {
+    // A usage error, said even when the report has standard error.
     WriteUsageError({"--gzip will not write compressed data to a terminal; redirect -O -"},
-                    environment.err);
+                    reportErr);
     return AsExitCode(ExitStatus::BadUsage);
   }
   try {
     if (options.outputFile) {
-      return AsExitCode(ConvertToFile(options, environment));
+      return AsExitCode(ConvertToFile(options, environment, reportErr));
     }
     if (!OutputFolderReady(options, environment)) {
       return AsExitCode(ExitStatus::BadUsage);
     }
-    return AsExitCode(ConvertInputs(options, environment));
+    return AsExitCode(ConvertInputs(options, environment, reportErr));
   } catch (const std::bad_alloc&) {
     environment.err << "rowvane-cli: not enough memory to go through the batch\n";
     return AsExitCode(ExitStatus::SomeFailed);

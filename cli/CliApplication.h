@@ -18,12 +18,17 @@ struct CliEnvironment {
   bool outIsTerminal = false;  ///< compressed output is not written to a terminal
 };
 
+/// Runs the parsed options; the report, when asked for on standard error, goes to `reportErr`.
+int RunOptions(const CliOptions& options, const CliEnvironment& environment,
+               std::ostream& reportErr);
+
 /// The whole of rowvane-cli: reads the arguments, checks the output folder,
 /// converts the inputs and reports. Returns the exit status as a number.
 int RunCli(int argc, const char* const argv[], const CliEnvironment& environment);
 
 /// Converts the inputs of `options` (whose output folder exists) and reports
-/// each problem on `environment.err`.
-ExitStatus ConvertInputs(const CliOptions& options, const CliEnvironment& environment);
+/// each problem on `environment.err`, and with --report - the report on `reportErr`.
+ExitStatus ConvertInputs(const CliOptions& options, const CliEnvironment& environment,
+                         std::ostream& reportErr);
 
 }  // namespace rowvane::cli

@@ -55,6 +55,10 @@ std::vector<std::string> WarningsOf(const ConversionWarnings& warnings) {
 
 }  // namespace
 
+std::string ReasonOf(const Failure& failure, const FileOutcome& outcome) {
+  return ReasonFor(failure, outcome);
+}
+
 std::vector<std::string> DescribeProblems(std::string_view input, const FileOutcome& outcome) {
   std::vector<std::string> lines;
   if (outcome.status == FileOutcome::Status::Missing) {

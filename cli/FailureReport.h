@@ -25,6 +25,9 @@ enum class ExitStatus : int {
 /// was replaced gives a warning line, which is not a failure.
 std::vector<std::string> DescribeProblems(std::string_view input, const FileOutcome& outcome);
 
+/// The reason of one failure, as the problem lines word it, without the input.
+std::string ReasonOf(const Failure& failure, const FileOutcome& outcome);
+
 /// True when the input's output was written and nothing went wrong.
 bool ConvertedCleanly(const FileOutcome& outcome);
 
