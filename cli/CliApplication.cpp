@@ -67,6 +67,16 @@ class ReportDestination {
   }
   RunReport* report() { return m_report ? &*m_report : nullptr; }
 
+  // True, after saying so on `err`, when a line of the report could not be
+  // written (a full disk): the run then counts as failed.
+  bool lost(std::ostream& err) const {
+    if (!m_report || m_file.good() || *m_path == kStandardStream) {
+      return false;
+    }
+    err << "rowvane-cli: " << EscapeForDisplay(*m_path) << ": the report could not be written\n";
+    return true;
+  }
+
  private:
   const std::optional<std::string>& m_path;
   std::ostream& m_standardError;
@@ -249,7 +259,7 @@ ExitStatus ConvertToFile(const CliOptions& options, const CliEnvironment& enviro
   if (ShowsSummary(options, environment)) {
     WriteSummary({outcome}, 0, start, environment);
   }
-  return ExitStatusOf({outcome});
+  return destination.lost(environment.err) ? ExitStatus::SomeFailed : ExitStatusOf({outcome});
 }
 
 void WriteUsageError(const UsageError& usage, std::ostream& err) {
@@ -352,7 +362,7 @@ ExitStatus ConvertInputs(const CliOptions& options, const CliEnvironment& enviro
                  environment);
   }
   const ExitStatus status = ExitStatusOf(outcomes);
-  return someRefused ? ExitStatus::SomeFailed : status;
+  return someRefused || destination.lost(environment.err) ? ExitStatus::SomeFailed : status;
 }
 
 int RunCli(int argc, const char* const argv[], const CliEnvironment& environment) {

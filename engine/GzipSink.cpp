@@ -4,12 +4,15 @@
 #include <limits>
 #include <new>
 
+#include "engine/Failure.h"
+
 namespace rowvane {
 namespace {
 
 constexpr int kGzipWindowBits = 16 + MAX_WBITS;
 constexpr int kMemoryLevel = 8;  // zlib's default
 constexpr std::size_t kOutputChunk = std::size_t{1} << 16;
+constexpr const char* kCompressionFailed = "The output could not be compressed";
 
 }  // namespace
 
@@ -32,6 +35,9 @@ void GzipSink::deflateAll(int flush) {
     m_stream.next_out = reinterpret_cast<Bytef*>(m_output.data());
     m_stream.avail_out = static_cast<uInt>(m_output.size());
     result = deflate(&m_stream, flush);
+    if (result == Z_STREAM_ERROR) {
+      throw ConversionError(FailureKind::Write, kCompressionFailed);
+    }
     const std::size_t produced = m_output.size() - m_stream.avail_out;
     if (produced > 0) {
       m_target.write(m_output.data(), produced);

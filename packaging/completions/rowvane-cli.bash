@@ -38,6 +38,16 @@ _rowvane_cli() {
       mapfile -t COMPREPLY < <(compgen -W 'none xml' -- "$cur")
       return
       ;;
+    --report)
+      # "-" is standard error.
+      _filedir
+      [[ - == "$cur"* ]] && COMPREPLY+=(-)
+      return
+      ;;
+    --shard)
+      mapfile -t COMPREPLY < <(compgen -W '0/2 1/2 0/4 1/4 2/4 3/4' -- "$cur")
+      return
+      ;;
     --document-tag | --row-tag | -j | --jobs)
       return
       ;;
@@ -47,7 +57,8 @@ _rowvane_cli() {
     mapfile -t COMPREPLY < <(compgen -W '-o --output -O --output-file -p --parents
       -s --separator --encoding --no-header --document-tag --row-tag --format
       --line-breaks --quotes --escape --no-row-tags -n --no-clobber -r --recursive
-      --keep-tree --dry-run -j --jobs -q --quiet -v --verbose -h --help -V --version
+      --keep-tree --dry-run -j --jobs --report --gzip --gzip= --shard
+      -q --quiet -v --verbose -h --help -V --version
       -' -- "$cur")
     [[ ${COMPREPLY-} == *= ]] && compopt -o nospace
     return
