@@ -8,6 +8,7 @@ Usage: pipeline_check.py ROWVANE_CLI MAN_PAGE
 import gzip
 import json
 import os
+import pty
 import re
 import subprocess
 import sys
@@ -176,6 +177,19 @@ class Gzip(unittest.TestCase):
                     continue
                 written = result.stdout if output is None else read(os.path.join(top, output))
                 self.assertEqual(gzip.decompress(written), self.convert_plain(top, ROWS, []))
+
+    def test_compressed_output_to_a_terminal_is_refused(self):
+        with tempfile.TemporaryDirectory() as top:
+            write(top, 'x.csv', ROWS)
+            leader, follower = pty.openpty()
+            try:
+                result = subprocess.run([CLI, '--gzip', '-O', '-', 'x.csv'], cwd=top,
+                                        stdout=follower, stderr=subprocess.PIPE)
+            finally:
+                os.close(follower)
+                os.close(leader)
+            self.assertEqual(result.returncode, 2)
+            self.assertIn(b'terminal', result.stderr)
 
     def test_recursive_gathers_compressed_files_and_standard_input_stays_compressed(self):
         with tempfile.TemporaryDirectory() as top:

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "engine/ByteSource.h"
+#include "engine/CompressedConversion.h"
 #include "engine/Failure.h"
 #include "engine/GzipSink.h"
 #include "engine/GzipSource.h"
@@ -82,6 +86,32 @@ TEST(GzipStream, TruncatedOrCorruptDataIsAReadFailure) {
       EXPECT_EQ(error.kind(), FailureKind::Read);
     }
   }
+}
+
+class Shares : public ConversionObserver {
+ public:
+  void onProgress(double share) override { shares.push_back(share); }
+  std::vector<double> shares;
+};
+
+// The text's length is not known, so progress follows the compressed bytes:
+// it only grows, never passes the whole, and ends there.
+TEST(GzipStream, ProgressCountsCompressedBytes) {
+  std::string text = "a,b\r\n";
+  for (int i = 0; i < 20000; ++i) {
+    text += std::to_string(i * 7919) + "," + std::to_string(i) + "\r\n";
+  }
+  MemorySource compressed(Compressed(text, 1, 4096));
+  MemorySink sink;
+  Shares progress;
+  ConversionTuning tuning;
+  tuning.readChunk = 512;
+  tuning.pauseInterval = std::chrono::milliseconds(0);
+  ConvertCompressed(compressed, true, sink, {}, progress, tuning);
+  ASSERT_GT(progress.shares.size(), 10U);
+  EXPECT_TRUE(std::is_sorted(progress.shares.begin(), progress.shares.end()));
+  EXPECT_LT(progress.shares[progress.shares.size() / 2], 1.0);
+  EXPECT_EQ(progress.shares.back(), 1.0);
 }
 
 }  // namespace
