@@ -215,8 +215,9 @@ TEST_F(SingleInstanceTest, SurvivingRealWindowTakesTheSocketOver) {
 
   first->terminate();
   EXPECT_TRUE(first->waitForFinished(10000));
-  EXPECT_TRUE(
-      RunEventsUntil([&] { return ListenerAt(folder().socketPath()) == second->processId(); }));
+  EXPECT_TRUE(RunEventsUntil([&] {
+    return ListenerAt(folder().socketPath()) == second->processId();
+  })) << second->readAll().toStdString();
 
   Environment noWindow = environment();
   noWindow.platform = "no-such";
@@ -450,6 +451,13 @@ TEST_F(SingleInstanceTest, RealWindowOutOfDescriptorsKeepsListening) {
     return listener.has_value() || window->state() == QProcess::NotRunning;
   }));
   ASSERT_TRUE(listener.has_value()) << window->readAll().toStdString();
+  // The listener is up before the window is shown; the window takes what it
+  // needs for that first, and only then is left without descriptors to spare.
+  ASSERT_TRUE(RunEventsUntil([&] {
+    return SingleInstance::handOver(folder(), {inFolder() + QStringLiteral("/a.csv")}, QString())
+        .taken;
+  }));
+  QThread::msleep(2000);
   const qsizetype inUse = QDir(QStringLiteral("/proc/%1/fd").arg(*listener))
                               .entryList(QDir::AllEntries | QDir::NoDotAndDotDot)
                               .size();
@@ -473,7 +481,7 @@ TEST_F(SingleInstanceTest, RealWindowOutOfDescriptorsKeepsListening) {
         .taken;
   }));
   EXPECT_EQ(ListenerAt(folder().socketPath()), listener);
-  EXPECT_EQ(window->state(), QProcess::Running);
+  EXPECT_EQ(window->state(), QProcess::Running) << window->readAll().toStdString();
   ::kill(*listener, SIGTERM);
   EXPECT_TRUE(window->waitForFinished(10000));
 }
