@@ -250,7 +250,8 @@ ExitStatus ConvertToFile(const CliOptions& options, const CliEnvironment& enviro
   }
   const std::vector<std::string> names{inputName};
   BatchReporter reporter(names, environment.err, progress ? &*progress : nullptr);
-  const FileOutcome outcome = ConvertToOutputFile(input, outputFile, options.settings, reporter);
+  const FileOutcome outcome =
+      ConvertToOutputFile(input, outputFile, options.settings, !options.noSync, reporter);
   reporter.finish();
   if (report != nullptr) {
     report->finished(inputName, outcome.outputPath, outcome, SecondsSince(start, environment));
@@ -284,13 +285,15 @@ std::vector<FileOutcome> ConvertReported(const std::vector<BatchFile>& files,
                                          const CliEnvironment& environment, BatchObserver& lines,
                                          RunReport* report) {
   const unsigned jobs = JobsFor(options, environment.processors);
+  ConversionTuning tuning;
+  tuning.syncToDisk = !options.noSync;
   if (report == nullptr) {
-    return ConvertPlannedBatch(files, options.settings, jobs, lines);
+    return ConvertPlannedBatch(files, options.settings, jobs, lines, tuning);
   }
   const auto start = environment.clock();
   ReportingObserver observer(lines, *report, files, environment.clock);
   try {
-    return ConvertPlannedBatch(files, options.settings, jobs, observer);
+    return ConvertPlannedBatch(files, options.settings, jobs, observer, tuning);
   } catch (const std::exception& error) {
     observer.stopRemaining(error.what());
     report->totals(SecondsSince(start, environment));

@@ -37,6 +37,8 @@ struct CliOptions {
   /// With `recursive`: outputs go into the same sub-folder of the output
   /// folder as their input has below the INPUT folder.
   bool keepTree = false;
+  /// Keep the atomic rename but flush nothing to the disk.
+  bool noSync = false;
   /// List each input and its output, with the warnings; convert nothing.
   bool dryRun = false;
   /// --shard K/N: only the inputs of that share are converted (or listed).

@@ -272,6 +272,13 @@ void DescribeOptions(CLI::App& app, RawArguments& raw) {
   app.add_flag("-n,--no-clobber", raw.options.noClobber,
                "Never replace an existing output; each refusal is reported. Of\n"
                "inputs with the same output, the first is then kept.");
+  app.add_flag("--no-sync", raw.options.noSync,
+               "Do not flush the outputs to the disk. Each output still appears whole\n"
+               "under its name or not at all, and an earlier output still stays\n"
+               "when a conversion fails, but a system crash or power loss in the\n"
+               "next minute or so may lose outputs reported as converted: such an\n"
+               "output may be missing, empty, or the earlier file of that name.\n"
+               "For scratch outputs that can be made again.");
   app.add_flag("-r,--recursive", raw.options.recursive,
                "An INPUT that is a folder adds its *.csv files and those of every\n"
                "folder below it, as the window's folder button does: system\n"

@@ -109,12 +109,17 @@ void ConvertToStream(OneInput& input, int fd, const ConversionSettings& settings
 }
 
 void ConvertToRegularFile(OneInput& input, const std::string& path,
-                          const ConversionSettings& settings, ConversionObserver& progress,
-                          FileOutcome& outcome) {
+                          const ConversionSettings& settings, bool syncToDisk,
+                          ConversionObserver& progress, FileOutcome& outcome) {
   if (input.isFile(path)) {
     throw ConversionError(FailureKind::Write, kOutputIsInput);
   }
-  AtomicOutputFile output(path, {});
+  AtomicOutputFile output(path, {.syncFile = syncToDisk,
+                                 .syncFolder = syncToDisk,
+                                 .unnamedTemporary = true,
+                                 .beforeRename = {},
+                                 .folder = {},
+                                 .neverReplace = {}});
   const ConversionResult result =
       ConvertCompressed(input.source(), input.gunzip(), output, settings, progress);
   output.commit();
@@ -126,7 +131,8 @@ void ConvertToRegularFile(OneInput& input, const std::string& path,
 }
 
 void Convert(const std::string& inputPath, const std::string& outputFile,
-             const ConversionSettings& settings, BatchObserver& observer, FileOutcome& outcome) {
+             const ConversionSettings& settings, bool syncToDisk, BatchObserver& observer,
+             FileOutcome& outcome) {
   OneInput input(inputPath, settings);
   ShareAsBytes progress(observer, input.source().size().value_or(0));
   if (outputFile == kStandardStream) {
@@ -141,7 +147,7 @@ void Convert(const std::string& inputPath, const std::string& outputFile,
       ConvertToStream(input, fd.get(), settings, progress, outcome);
     } else {
       StartBatch(FolderOf(outputFile), {inputPath});
-      ConvertToRegularFile(input, outputFile, settings, progress, outcome);
+      ConvertToRegularFile(input, outputFile, settings, syncToDisk, progress, outcome);
     }
   }
   outcome.inputBytes = input.bytesRead();
@@ -151,12 +157,13 @@ void Convert(const std::string& inputPath, const std::string& outputFile,
 }  // namespace
 
 FileOutcome ConvertToOutputFile(const std::string& input, const std::string& outputFile,
-                                const ConversionSettings& settings, BatchObserver& observer) {
+                                const ConversionSettings& settings, bool syncToDisk,
+                                BatchObserver& observer) {
   FileOutcome outcome;
   outcome.outputPath = outputFile == kStandardStream ? kStandardOutputName : outputFile;
   observer.onFileStarted(0);
   try {
-    Convert(input, outputFile, settings, observer, outcome);
+    Convert(input, outputFile, settings, syncToDisk, observer, outcome);
     outcome.status = FileOutcome::Status::Converted;
   } catch (const std::exception&) {
     RecordFailureBeingHandled(outcome);

@@ -15,9 +15,11 @@ namespace rowvane::cli {
 /// is settled: with an auto-detected encoding the output waits in an unnamed
 /// temporary file, and standard input is kept in one so it can be read again.
 /// `observer` hears of the one file as index 0. A closed pipe ends the
-/// program (EndAsClosedPipe).
+/// program (EndAsClosedPipe). Without `syncToDisk` a replaced file is still
+/// renamed into place, but neither it nor its folder is flushed.
 FileOutcome ConvertToOutputFile(const std::string& input, const std::string& outputFile,
-                                const ConversionSettings& settings, BatchObserver& observer);
+                                const ConversionSettings& settings, bool syncToDisk,
+                                BatchObserver& observer);
 
 /// What messages call standard input and standard output.
 inline constexpr const char* kStandardInputName = "standard input";

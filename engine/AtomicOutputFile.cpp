@@ -60,14 +60,29 @@ bool IsGeneratedTemporaryName(std::string_view name) {
 
 /// What the existing target asks of the new output: nothing when there is
 /// none or it is a link, else the permissions to keep. Refuses a target one
-/// may not write, judged by what a link points to.
-std::optional<mode_t> CheckExistingTarget(int folder, const std::string& name) {
-  struct stat pointedTo {};
-  if (::fstatat(folder, name.c_str(), &pointedTo, 0) != 0) {
+/// may not write, judged by what a link points to, and the file
+/// `neverReplace` names. One status call unless the target is a link.
+std::optional<mode_t> CheckExistingTarget(
+    int folder, const std::string& name,
+    const std::optional<std::pair<dev_t, ino_t>>& neverReplace) {
+  struct stat itself {};
+  if (::fstatat(folder, name.c_str(), &itself, AT_SYMLINK_NOFOLLOW) != 0) {
     if (errno == ENOENT) {
       return std::nullopt;
     }
     ThrowSystemError(FailureKind::Write);
+  }
+  struct stat pointedTo = itself;
+  const bool isLink = S_ISLNK(itself.st_mode);
+  if (isLink && ::fstatat(folder, name.c_str(), &pointedTo, 0) != 0) {
+    if (errno == ENOENT) {
+      return std::nullopt;  // a dangling link: the output takes its place
+    }
+    ThrowSystemError(FailureKind::Write);
+  }
+  if (neverReplace && pointedTo.st_dev == neverReplace->first &&
+      pointedTo.st_ino == neverReplace->second) {
+    throw ConversionError(FailureKind::Write, kOutputWouldReplaceInput);
   }
   if (S_ISDIR(pointedTo.st_mode)) {
     ThrowSystemError(FailureKind::Write, EISDIR);
@@ -75,11 +90,7 @@ std::optional<mode_t> CheckExistingTarget(int folder, const std::string& name) {
   if ((pointedTo.st_mode & S_IWUSR) == 0) {
     ThrowSystemError(FailureKind::Write, EACCES);
   }
-  struct stat itself {};
-  if (::fstatat(folder, name.c_str(), &itself, AT_SYMLINK_NOFOLLOW) != 0) {
-    ThrowSystemError(FailureKind::Write);
-  }
-  if (S_ISLNK(itself.st_mode)) {
+  if (isLink) {
     return std::nullopt;  // a link's target says nothing of what this file should allow
   }
   // Set-user-ID, set-group-ID and sticky bits are never carried to a new file.
@@ -121,21 +132,6 @@ bool RemoveWhenAbandoned(int folder, const char* name, const std::set<FileIdenti
          ::unlinkat(folder, name, 0) == 0;
 }
 
-FileDescriptor OpenFolder(const std::string& folder) {
-  FileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (!fd.valid()) {
-    ThrowSystemError(FailureKind::Write);
-  }
-  return fd;
-}
-
-void SyncOpenFolder(int folder) {
-  // Some file systems cannot sync folders.
-  if (::fsync(folder) != 0 && errno != EINVAL) {
-    ThrowSystemError(FailureKind::Write);
-  }
-}
-
 /// Renames without replacing anything; false when `to` is taken.
 bool RenameIfFree(int folder, const std::string& from, const std::string& to) {
   if (::renameat2(folder, from.c_str(), folder, to.c_str(), RENAME_NOREPLACE) == 0) {
@@ -157,8 +153,7 @@ bool RenameIfFree(int folder, const std::string& from, const std::string& to) {
 }  // namespace
 
 void SyncFolder(const std::string& folder) {
-  const FileDescriptor fd = OpenFolder(folder);
-  SyncOpenFolder(fd.get());
+  FolderHandle::Open(folder)->sync();
 }
 
 std::size_t RemoveAbandonedTemporaryFiles(const std::string& folder,
@@ -199,13 +194,24 @@ AtomicOutputFile::AtomicOutputFile(std::string targetPath, Options options)
   if (m_targetPath.find('\0') != std::string::npos) {
     ThrowSystemError(FailureKind::Write, EINVAL);
   }
-  m_folder = OpenFolder(FolderOf(m_targetPath));
-  const std::optional<mode_t> keptMode = CheckExistingTarget(m_folder.get(), m_targetName);
+  m_folderShared = m_options.folder != nullptr;
+  m_folder =
+      m_folderShared ? std::move(m_options.folder) : FolderHandle::Open(FolderOf(m_targetPath));
+  std::optional<mode_t> keptMode;
+  checkTarget(&keptMode);
   createTemporary();
   if (keptMode && ::fchmod(m_file.get(), *keptMode) != 0) {
     const int error = errno;
     removeTemporary();
     ThrowSystemError(FailureKind::Write, error);
+  }
+}
+
+void AtomicOutputFile::checkTarget(std::optional<mode_t>* keptMode) const {
+  const std::optional<mode_t> mode =
+      CheckExistingTarget(m_folder->fd(), m_targetName, m_options.neverReplace);
+  if (keptMode != nullptr) {
+    *keptMode = mode;
   }
 }
 
@@ -222,10 +228,10 @@ void AtomicOutputFile::createTemporary() {
 // False when this file system or system cannot give unnamed files a name
 // later; the named way is taken then.
 bool AtomicOutputFile::createUnnamed() {
-  if (::access("/proc/self/fd", X_OK) != 0) {
+  if (!m_folder->unnamedFilesLinkable()) {
     return false;  // no way to link the file later without a privilege
   }
-  FileDescriptor file(::openat(m_folder.get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+  FileDescriptor file(::openat(m_folder->fd(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
   if (!file.valid()) {
     if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) {
       return false;
@@ -245,9 +251,9 @@ void AtomicOutputFile::createNamed() {
     const std::string tag = RandomTag();
     const std::string creating = TemporaryName(tag, kCreatingSuffix);
     const std::string temporary = TemporaryName(tag, kTemporarySuffix);
-    m_removedOnTermination.emplace(m_folder.get(), creating, temporary);
+    m_removedOnTermination.emplace(m_folder->fd(), creating, temporary);
     FileDescriptor file(
-        ::openat(m_folder.get(), creating.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        ::openat(m_folder->fd(), creating.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (!file.valid()) {
       m_removedOnTermination.reset();
       if (errno == EEXIST) {
@@ -261,9 +267,9 @@ void AtomicOutputFile::createNamed() {
         ThrowSystemError(FailureKind::Write);
       }
       // Locked, it may take the name a clean-up looks for.
-      named = RenameIfFree(m_folder.get(), creating, temporary);
+      named = RenameIfFree(m_folder->fd(), creating, temporary);
     } catch (const ConversionError&) {
-      ::unlinkat(m_folder.get(), creating.c_str(), 0);
+      ::unlinkat(m_folder->fd(), creating.c_str(), 0);
       m_removedOnTermination.reset();
       throw;
     }
@@ -272,7 +278,7 @@ void AtomicOutputFile::createNamed() {
       m_temporaryName = temporary;
       return;
     }
-    ::unlinkat(m_folder.get(), creating.c_str(), 0);
+    ::unlinkat(m_folder->fd(), creating.c_str(), 0);
     m_removedOnTermination.reset();
   }
   ThrowSystemError(FailureKind::Write, EEXIST);
@@ -284,12 +290,12 @@ void AtomicOutputFile::giveTemporaryAName() {
   const std::string self = "/proc/self/fd/" + std::to_string(m_file.get());
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
     std::string name = TemporaryName(RandomTag(), kTemporarySuffix);
-    m_removedOnTermination.emplace(m_folder.get(), name, std::string_view());
+    m_removedOnTermination.emplace(m_folder->fd(), name, std::string_view());
     // Through /proc any user may link the file; the direct way needs a
     // privilege on some kernels, so it only stands in when /proc would not do.
-    if (::linkat(AT_FDCWD, self.c_str(), m_folder.get(), name.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
+    if (::linkat(AT_FDCWD, self.c_str(), m_folder->fd(), name.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
         (errno != EEXIST &&
-         ::linkat(m_file.get(), "", m_folder.get(), name.c_str(), AT_EMPTY_PATH) == 0)) {
+         ::linkat(m_file.get(), "", m_folder->fd(), name.c_str(), AT_EMPTY_PATH) == 0)) {
       m_temporaryName = std::move(name);
       return;
     }
@@ -304,7 +310,7 @@ void AtomicOutputFile::giveTemporaryAName() {
 void AtomicOutputFile::removeTemporary() noexcept {
   // Removed while still locked, so no clean-up can meet it half-gone.
   if (!m_temporaryName.empty()) {
-    ::unlinkat(m_folder.get(), m_temporaryName.c_str(), 0);
+    ::unlinkat(m_folder->fd(), m_temporaryName.c_str(), 0);
     m_temporaryName.clear();
   }
   m_file.reset();
@@ -351,11 +357,28 @@ void AtomicOutputFile::discard() {
 }
 
 void AtomicOutputFile::commit() {
-  // It may have been made read-only meanwhile.
-  CheckExistingTarget(m_folder.get(), m_targetName);
   if (m_options.syncFile && ::fsync(m_file.get()) != 0) {
     ThrowSystemError(FailureKind::Write);
   }
+  publish();
+  if (m_options.syncFolder) {
+    try {
+      m_folder->sync();
+    } catch (const ConversionError& error) {
+      m_folderFlushProblem = error.what();  // the output stands; only its durability is in doubt
+    }
+  }
+}
+
+void AtomicOutputFile::flushData() {
+  if (::fdatasync(m_file.get()) != 0) {
+    ThrowSystemError(FailureKind::Write);
+  }
+}
+
+void AtomicOutputFile::publish() {
+  // It may have been made read-only meanwhile.
+  checkTarget(nullptr);
   // An error only a close reports must stop the old output from being
   // replaced; closing a duplicate finds it while the locked one stays open.
   const int duplicate = ::fcntl(m_file.get(), F_DUPFD_CLOEXEC, 0);
@@ -368,20 +391,18 @@ void AtomicOutputFile::commit() {
   if (m_options.beforeRename) {
     m_options.beforeRename();
   }
-  if (::renameat(m_folder.get(), m_temporaryName.c_str(), m_folder.get(), m_targetName.c_str()) !=
+  // The file lands in the folder that was opened, wherever it is now; the
+  // next file opens the path again.
+  if (m_folderShared) {
+    m_folder->stillAtItsPath();
+  }
+  if (::renameat(m_folder->fd(), m_temporaryName.c_str(), m_folder->fd(), m_targetName.c_str()) !=
       0) {
     ThrowSystemError(FailureKind::Write);
   }
   m_temporaryName.clear();
   m_removedOnTermination.reset();
   m_file.reset();  // the lock goes only now that the output has its name
-  if (m_options.syncFolder) {
-    try {
-      SyncOpenFolder(m_folder.get());
-    } catch (const ConversionError& error) {
-      m_folderFlushProblem = error.what();  // the output stands; only its durability is in doubt
-    }
-  }
 }
 
 }  // namespace rowvane

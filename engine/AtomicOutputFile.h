@@ -1,12 +1,17 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/FileDescriptor.h"
+#include "engine/FolderHandle.h"
 #include "engine/OutputSink.h"
 #include "engine/ProcessSignals.h"
 
@@ -18,8 +23,10 @@ namespace rowvane {
 /// to an unnamed temporary file there (a hidden named one where the file
 /// system refuses unnamed files), locked from its creation until it has been
 /// renamed over the target, so another run's clean-up never takes it.
-/// commit() flushes it to the disk and gives it the target's name. Destroyed
-/// without commit(), nothing is left and the target is as it was.
+/// commit() flushes it to the disk and gives it the target's name; a group
+/// of files is committed by flushData() of each, publish() of each, then one
+/// sync() of each folder. Destroyed before it has its name, nothing is left
+/// and the target is as it was.
 /// Errors throw ConversionError(FailureKind::Write) with the platform's message.
 class AtomicOutputFile : public OutputSink {
  public:
@@ -28,6 +35,11 @@ class AtomicOutputFile : public OutputSink {
     bool syncFolder = true;              ///< fsync the folder after the rename
     bool unnamedTemporary = true;        ///< false: always a named temporary file
     std::function<void()> beforeRename;  ///< see ConversionTuning::beforeRename
+    /// The target's folder as the caller opened it (a batch opens each once);
+    /// checked to be still at its path before the rename. Null: opened here.
+    std::shared_ptr<FolderHandle> folder;
+    /// A file the output must never replace (the input), by device and inode.
+    std::optional<std::pair<dev_t, ino_t>> neverReplace;
   };
   /// Refuses a target whose existing file (a link followed) is read-only for
   /// its owner. The output keeps the permissions of an existing regular file,
@@ -44,6 +56,15 @@ class AtomicOutputFile : public OutputSink {
   /// Once the output has its final name, nothing throws: a failure to flush
   /// the folder afterwards is kept in folderFlushProblem().
   void commit();
+  /// Flushes the file's bytes (and what reading them back needs) to the disk.
+  void flushData();
+  /// Gives the finished output the target's name, without flushing anything;
+  /// the folder's sync() makes the name durable.
+  void publish();
+  /// The open file, for flushing it from another thread; -1 once published.
+  int fd() const { return m_file.get(); }
+  const std::shared_ptr<FolderHandle>& folder() const { return m_folder; }
+  const std::string& targetPath() const { return m_targetPath; }
   /// The platform's message when the folder could not be flushed after the
   /// rename; empty otherwise.
   const std::string& folderFlushProblem() const { return m_folderFlushProblem; }
@@ -51,6 +72,7 @@ class AtomicOutputFile : public OutputSink {
   std::uint64_t bytesWritten() const { return m_written; }
 
  private:
+  void checkTarget(std::optional<mode_t>* keptMode) const;
   void createTemporary();
   bool createUnnamed();
   void createNamed();
@@ -60,7 +82,8 @@ class AtomicOutputFile : public OutputSink {
 
   std::string m_targetPath;
   std::string m_targetName;
-  FileDescriptor m_folder;
+  std::shared_ptr<FolderHandle> m_folder;
+  bool m_folderShared = false;  // from the caller: check it before the rename
   FileDescriptor m_file;
   std::string m_temporaryName;  // empty while the file has no name
   std::optional<RemovedOnTermination> m_removedOnTermination;
@@ -72,6 +95,10 @@ class AtomicOutputFile : public OutputSink {
 
 /// Flushes a folder's entries to the disk; throws ConversionError(FailureKind::Write).
 void SyncFolder(const std::string& folder);
+
+/// The message of the failure of an output that would replace its own input.
+inline constexpr const char* kOutputWouldReplaceInput =
+    "The output file would replace the input file";
 
 /// Removes the temporary files that runs ended by force left in `folder`:
 /// names of the exact form this class generates, of regular files nobody

@@ -1,7 +1,5 @@
 #include "engine/BatchConverter.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <atomic>
 #include <map>
@@ -11,6 +9,8 @@
 #include <thread>
 
 #include "engine/AtomicOutputFile.h"
+#include "engine/FolderHandleCache.h"
+#include "engine/GroupCommit.h"
 #include "engine/OutputNaming.h"
 
 namespace rowvane {
@@ -33,9 +33,9 @@ std::vector<std::vector<std::size_t>> GroupByOutput(const std::vector<BatchFile>
 /// Turns one file's progress share into byte counts for the batch.
 class FileProgress : public ConversionObserver {
  public:
-  FileProgress(BatchObserver& observer, std::mutex& mutex, std::uint64_t size)
-      : m_observer(observer), m_mutex(mutex), m_size(size) {}
+  FileProgress(BatchObserver& observer, std::mutex& mutex) : m_observer(observer), m_mutex(mutex) {}
 
+  void onInputOpened(std::uint64_t size) override { m_size = size; }
   void onProgress(double share) override {
     const auto done = static_cast<std::uint64_t>(share * static_cast<double>(m_size));
     if (done > m_reported) {
@@ -48,15 +48,9 @@ class FileProgress : public ConversionObserver {
  private:
   BatchObserver& m_observer;
   std::mutex& m_mutex;
-  std::uint64_t m_size;
+  std::uint64_t m_size = 0;
   std::uint64_t m_reported = 0;
 };
-
-// Only for progress; asks for no memory, so that it cannot fail a file.
-std::uint64_t SizeOf(const std::string& path) noexcept {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
-}
 
 /// Starts `count` threads running `work`, or as many as the system gives:
 /// a batch with fewer workers still converts every file.
@@ -74,35 +68,6 @@ std::vector<std::jthread> StartWorkers(std::size_t count, const Work& work) noex
     // No memory for another thread.
   }
   return workers;
-}
-
-/// Flushes each output folder once for the whole batch; when that fails, the
-/// files it holds may not survive a crash, so each converted one says so.
-void SyncOutputFolders(const std::vector<BatchFile>& files, std::vector<FileOutcome>& outcomes,
-                       BatchObserver& observer) {
-  for (const std::string& folder : OutputFoldersOf(files)) {
-    auto convertedHere = [&](std::size_t index) {
-      return outcomes[index].status == FileOutcome::Status::Converted &&
-             FolderOf(outcomes[index].outputPath) == folder;
-    };
-    std::vector<std::size_t> converted;
-    for (std::size_t index = 0; index < outcomes.size(); ++index) {
-      if (convertedHere(index)) {
-        converted.push_back(index);
-      }
-    }
-    if (converted.empty()) {
-      continue;
-    }
-    try {
-      SyncFolder(folder);
-    } catch (const ConversionError& error) {
-      for (const std::size_t index : converted) {
-        outcomes[index].notes.push_back(kFolderNotFlushedNote + std::string(error.what()));
-      }
-      observer.onFolderNotFlushed(folder, error.what());
-    }
-  }
 }
 
 }  // namespace
@@ -143,11 +108,25 @@ std::vector<FileOutcome> ConvertPlannedBatch(const std::vector<BatchFile>& files
   if (files.empty()) {
     return outcomes;
   }
-  ConversionTuning fileTuning = tuning;
-  fileTuning.syncFolderPerFile = false;
   const auto groups = GroupByOutput(files);
   std::atomic<std::size_t> nextGroup{0};
   std::mutex mutex;
+  FolderHandleCache folders;
+
+  auto report = [&](std::size_t index, FileOutcome outcome) {
+    outcomes[index] = std::move(outcome);
+    try {
+      const std::lock_guard lock(mutex);
+      observer.onFileFinished(index, outcomes[index]);
+    } catch (const std::bad_alloc&) {
+      // The outcome stands in what the batch returns; only the observer missed it.
+    }
+  };
+  auto reportFolder = [&](const std::string& folder, const std::string& message) {
+    const std::lock_guard lock(mutex);
+    observer.onFolderNotFlushed(folder, message);
+  };
+  GroupCommit commits(tuning.groupBounds, tuning.syncToDisk, report, reportFolder);
 
   // Memory running out around a file fails that file only: an exception
   // leaving a worker thread would end the whole program.
@@ -158,19 +137,19 @@ std::vector<FileOutcome> ConvertPlannedBatch(const std::vector<BatchFile>& files
         observer.onFileStarted(index);
       }
       const BatchFile& file = files[index];
-      FileProgress progress(observer, mutex, SizeOf(file.input));
-      outcomes[index] = ConvertFile(file.input, file.output, settings, progress, fileTuning);
+      FileProgress progress(observer, mutex);
+      PreparedFile prepared =
+          PrepareFile(file.input, file.output, settings, progress, tuning, folders);
       // A file that failed part-way is dealt with all the same: its bytes
       // count as processed, so the batch's share still reaches the whole.
       progress.onProgress(1.0);
+      if (prepared.output) {
+        commits.add(index, std::move(prepared));
+        return;
+      }
+      report(index, std::move(prepared.outcome));
     } catch (const std::bad_alloc&) {
-      outcomes[index] = OutOfMemoryOutcome();
-    }
-    try {
-      const std::lock_guard lock(mutex);
-      observer.onFileFinished(index, outcomes[index]);
-    } catch (const std::bad_alloc&) {
-      // The outcome stands in what the batch returns; only the observer missed it.
+      report(index, OutOfMemoryOutcome());
     }
   };
   auto work = [&] {
@@ -188,9 +167,7 @@ std::vector<FileOutcome> ConvertPlannedBatch(const std::vector<BatchFile>& files
   for (std::jthread& worker : workers) {
     worker.join();
   }
-  if (tuning.syncToDisk) {
-    SyncOutputFolders(files, outcomes, observer);
-  }
+  commits.finish();
   return outcomes;
 }
 

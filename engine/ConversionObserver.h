@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 namespace rowvane {
 
 class LiveOptions;
@@ -10,6 +12,9 @@ class LiveOptions;
 class ConversionObserver {
  public:
   virtual ~ConversionObserver() = default;
+
+  /// The input has been opened; `size` is its length in bytes.
+  virtual void onInputOpened(std::uint64_t size) { (void)size; }
 
   /// Share of the current file processed so far, from 0.0 to 1.0; called a
   /// last time with 1.0 when the file has been converted.

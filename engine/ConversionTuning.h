@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <functional>
 
+#include "engine/GroupBounds.h"
+
 namespace rowvane {
 
 /// How a conversion does its work; the defaults suit real use, tests shrink them.
@@ -17,11 +19,12 @@ struct ConversionTuning {
   std::size_t readyHeaderNames = std::size_t{1} << 16;
   /// Bytes of the header line split between two chances to pause.
   std::size_t headerSplitStep = std::size_t{1} << 18;
-  /// Flush each output file to the disk before it takes its final name.
+  /// Flush each output file to the disk before it takes its final name, and
+  /// its folder after; false keeps the atomic rename but flushes nothing.
   bool syncToDisk = true;
-  /// Also flush the output folder after each file; a batch turns this off and
-  /// flushes each folder once, before it reports.
-  bool syncFolderPerFile = true;
+  /// A batch's outputs are committed in groups (see GroupCommit), a single
+  /// file's alone.
+  GroupBounds groupBounds;
   /// Save through an unnamed temporary file where the file system allows it;
   /// false always uses the named one, as on file systems that refuse them.
   bool unnamedTemporary = true;

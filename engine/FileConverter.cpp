@@ -1,14 +1,15 @@
 #include "engine/FileConverter.h"
 
-#include <sys/stat.h>
-
+#include <memory>
 #include <new>
 #include <optional>
 #include <system_error>
+#include <utility>
 
 #include "engine/AtomicOutputFile.h"
 #include "engine/BackgroundWriter.h"
 #include "engine/CompressedConversion.h"
+#include "engine/FolderHandleCache.h"
 #include "engine/InputFile.h"
 #include "engine/OutputNaming.h"
 
@@ -16,17 +17,9 @@ namespace rowvane {
 namespace {
 
 constexpr const char* kNoDot = "The file name has no dot; the output is named with \".xml\" added";
-constexpr const char* kOutputIsInput = "The output file would replace the input file";
 constexpr const char* kOutOfMemory = "Out of memory";
 // Inputs from this size on are written by a second thread while converting.
 constexpr std::uint64_t kBackgroundWriteFrom = std::uint64_t{4} << 20;
-
-bool NamesSameFile(const std::string& path, const InputFile& input) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 &&
-         static_cast<std::uint64_t>(info.st_dev) == input.device() &&
-         static_cast<std::uint64_t>(info.st_ino) == input.inode();
-}
 
 /// A writer on a second thread for a large input; none for a small one, or
 /// when the system gives no thread, which only makes the file slower.
@@ -42,41 +35,42 @@ std::optional<BackgroundWriter> BackgroundWriterFor(const InputFile& input,
   }
 }
 
-void Convert(InputFile& input, const std::string& inputPath, const std::string& outputPath,
-             const ConversionSettings& settings, ConversionObserver& observer,
-             const ConversionTuning& tuning, FileOutcome& outcome) {
-  if (NamesSameFile(outputPath, input)) {
-    throw ConversionError(FailureKind::Write, kOutputIsInput);
-  }
-  AtomicOutputFile output(outputPath, {.syncFile = tuning.syncToDisk,
-                                       .syncFolder = tuning.syncToDisk && tuning.syncFolderPerFile,
-                                       .unnamedTemporary = tuning.unnamedTemporary,
-                                       .beforeRename = tuning.beforeRename});
-  std::optional<BackgroundWriter> writer = BackgroundWriterFor(input, output);
+std::unique_ptr<AtomicOutputFile> ConvertIntoTemporary(
+    InputFile& input, const std::string& inputPath, const std::string& outputPath,
+    const ConversionSettings& settings, ConversionObserver& observer,
+    const ConversionTuning& tuning, FolderHandleCache* folders, FileOutcome& outcome) {
+  auto output = std::make_unique<AtomicOutputFile>(
+      outputPath, AtomicOutputFile::Options{
+                      .syncFile = tuning.syncToDisk,
+                      .syncFolder = tuning.syncToDisk,
+                      .unnamedTemporary = tuning.unnamedTemporary,
+                      .beforeRename = tuning.beforeRename,
+                      .folder = folders != nullptr ? folders->open(FolderOf(outputPath)) : nullptr,
+                      .neverReplace = std::pair{static_cast<dev_t>(input.device()),
+                                                static_cast<ino_t>(input.inode())}});
+  std::optional<BackgroundWriter> writer = BackgroundWriterFor(input, *output);
   const bool gunzip = settings.GunzipInputsByName && HasGzipSuffix(inputPath);
   ConversionResult result;
   if (writer) {
     result = ConvertCompressed(input, gunzip, *writer, settings, observer, tuning);
     writer->finish();
   } else {
-    result = ConvertCompressed(input, gunzip, output, settings, observer, tuning);
+    result = ConvertCompressed(input, gunzip, *output, settings, observer, tuning);
   }
   // Last, so that a change made while the output was being finished counts too.
   input.throwIfChangedSinceOpened();
-  output.commit();
   outcome.warnings = result.warnings;
   outcome.records = result.records;
-  outcome.outputBytes = output.bytesWritten();
-  if (!output.folderFlushProblem().empty()) {
-    outcome.notes.push_back(kFolderNotFlushedNote + output.folderFlushProblem());
-  }
+  outcome.outputBytes = output->bytesWritten();
+  return output;
 }
 
-FileOutcome ConvertFileOrThrowBadAlloc(const std::string& inputPath, const OutputName& name,
-                                       const ConversionSettings& settings,
-                                       ConversionObserver& observer,
-                                       const ConversionTuning& tuning) {
-  FileOutcome outcome;
+PreparedFile PrepareOrThrowBadAlloc(const std::string& inputPath, const OutputName& name,
+                                    const ConversionSettings& settings,
+                                    ConversionObserver& observer, const ConversionTuning& tuning,
+                                    FolderHandleCache* folders) {
+  PreparedFile prepared;
+  FileOutcome& outcome = prepared.outcome;
   // Room for the most failures a file can have (a naming one, then one more),
   // so that running out of memory later can still be recorded: the out of
   // memory failure's short message needs no memory of its own.
@@ -85,13 +79,15 @@ FileOutcome ConvertFileOrThrowBadAlloc(const std::string& inputPath, const Outpu
   try {
     InputFile input(inputPath);
     outcome.inputBytes = input.size().value_or(0);
+    observer.onInputOpened(outcome.inputBytes);
     if (!name.hadDot) {
       outcome.failures.push_back({FailureKind::Name, kNoDot});
     }
     try {
-      Convert(input, inputPath, name.path, settings, observer, tuning, outcome);
+      prepared.output = ConvertIntoTemporary(input, inputPath, name.path, settings, observer,
+                                             tuning, folders, outcome);
       outcome.status = FileOutcome::Status::Converted;
-      return outcome;
+      return prepared;
     } catch (const ConversionError& error) {
       if (error.kind() == FailureKind::Read) {
         outcome.failures.clear();  // a file that cannot be read is skipped whole
@@ -101,7 +97,27 @@ FileOutcome ConvertFileOrThrowBadAlloc(const std::string& inputPath, const Outpu
   } catch (const std::exception&) {
     RecordFailureBeingHandled(outcome);
   }
-  return outcome;
+  return prepared;
+}
+
+FileOutcome ConvertFileOrThrowBadAlloc(const std::string& inputPath, const OutputName& name,
+                                       const ConversionSettings& settings,
+                                       ConversionObserver& observer,
+                                       const ConversionTuning& tuning) {
+  PreparedFile prepared =
+      PrepareOrThrowBadAlloc(inputPath, name, settings, observer, tuning, nullptr);
+  if (prepared.output) {
+    try {
+      prepared.output->commit();
+      if (!prepared.output->folderFlushProblem().empty()) {
+        prepared.outcome.notes.push_back(kFolderNotFlushedNote +
+                                         prepared.output->folderFlushProblem());
+      }
+    } catch (const std::exception&) {
+      RecordFailureBeingHandled(prepared.outcome);
+    }
+  }
+  return std::move(prepared.outcome);
 }
 
 }  // namespace
@@ -121,6 +137,23 @@ void RecordFailureBeingHandled(FileOutcome& outcome) {
   } catch (const std::exception& error) {
     outcome.status = FileOutcome::Status::Failed;
     outcome.failures.assign({{FailureKind::Read, error.what()}});
+  }
+}
+
+PreparedFile::PreparedFile() = default;
+PreparedFile::PreparedFile(PreparedFile&&) noexcept = default;
+PreparedFile& PreparedFile::operator=(PreparedFile&&) noexcept = default;
+PreparedFile::~PreparedFile() = default;
+
+PreparedFile PrepareFile(const std::string& inputPath, const OutputName& output,
+                         const ConversionSettings& settings, ConversionObserver& observer,
+                         const ConversionTuning& tuning, FolderHandleCache& folders) {
+  try {
+    return PrepareOrThrowBadAlloc(inputPath, output, settings, observer, tuning, &folders);
+  } catch (const std::bad_alloc&) {
+    PreparedFile failed;
+    failed.outcome = OutOfMemoryOutcome();
+    return failed;
   }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,9 @@
 #include "engine/OutputNaming.h"
 
 namespace rowvane {
+
+class AtomicOutputFile;
+class FolderHandleCache;
 
 /// Opening of the note when a folder could not be flushed after the output took its name.
 inline constexpr const char* kFolderNotFlushedNote =
@@ -67,5 +71,25 @@ FileOutcome ConvertFile(const std::string& inputPath, const std::string& outputF
 FileOutcome ConvertFile(const std::string& inputPath, const OutputName& output,
                         const ConversionSettings& settings, ConversionObserver& observer,
                         const ConversionTuning& tuning = {});
+
+/// A converted file whose output is finished but has not yet taken its name.
+struct PreparedFile {
+  PreparedFile();
+  PreparedFile(PreparedFile&&) noexcept;
+  PreparedFile& operator=(PreparedFile&&) noexcept;
+  ~PreparedFile();
+
+  /// Converted when `output` waits for its name; else as ConvertFile says.
+  FileOutcome outcome;
+  /// Null unless converted. Destroyed unpublished, it leaves nothing.
+  std::unique_ptr<AtomicOutputFile> output;
+};
+
+/// ConvertFile up to the point where the output would be flushed and named,
+/// with the output's folder taken from `folders`. The caller flushes and
+/// publishes `output` (see AtomicOutputFile), or drops it.
+PreparedFile PrepareFile(const std::string& inputPath, const OutputName& output,
+                         const ConversionSettings& settings, ConversionObserver& observer,
+                         const ConversionTuning& tuning, FolderHandleCache& folders);
 
 }  // namespace rowvane

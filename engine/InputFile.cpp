@@ -70,7 +70,11 @@ InputFile::InputFile(const std::string& path) {
   m_device = static_cast<std::uint64_t>(info.st_dev);
   m_inode = static_cast<std::uint64_t>(info.st_ino);
   m_modified = info.st_mtim;
-  ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  // Read-ahead only pays off beyond what the first reads take anyway.
+  constexpr std::uint64_t kSequentialHintFrom = std::uint64_t{1} << 20;
+  if (m_size >= kSequentialHintFrom) {
+    ::posix_fadvise(m_fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  }
 }
 
 InputFile::~InputFile() {

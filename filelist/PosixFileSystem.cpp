@@ -119,6 +119,10 @@ Attributes PosixFileSystem::targetBits(const std::string& path) const {
   if (::stat(path.c_str(), &status) != 0) {
     return 0;
   }
+  return bitsOf(path, status);
+}
+
+Attributes PosixFileSystem::bitsOf(const std::string& path, const struct stat& status) const {
   if (S_ISDIR(status.st_mode)) {
     if (isPseudoMountPoint(path, status.st_dev)) {
       return attribute::kProtectedFolder;
@@ -142,7 +146,8 @@ std::optional<Attributes> PosixFileSystem::attributesOf(const std::string& path)
   if (::lstat(trimmed.c_str(), &own) != 0) {
     return std::nullopt;
   }
-  const Attributes target = targetBits(trimmed);
+  // What is not a link is its own target: no second status call for it.
+  const Attributes target = S_ISLNK(own.st_mode) ? targetBits(trimmed) : bitsOf(trimmed, own);
   if (path.ends_with('/') && (target & attribute::kDirectory) == 0) {
     return std::nullopt;
   }

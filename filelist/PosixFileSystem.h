@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <set>
 
@@ -36,6 +38,8 @@ class PosixFileSystem : public FileSystem {
  private:
   bool isPseudoMountPoint(const std::string& path, std::uint64_t device) const;
   Attributes targetBits(const std::string& path) const;
+  /// Type and read-only bits of `path` from its known status.
+  Attributes bitsOf(const std::string& path, const struct stat& status) const;
 
   std::set<std::uint64_t> m_pseudoDevices;
 };

@@ -238,7 +238,9 @@ TEST(AtomicOutputFile, NewOutputNeverTakesSpecialBitsOrALinkTargetsMode) {
       if (mode.link) {
         ASSERT_EQ(::symlink(pointedTo.c_str(), target.c_str()), 0);
       }
-      AtomicOutputFile output(target, {.unnamedTemporary = unnamed, .beforeRename = {}});
+      AtomicOutputFile output(
+          target,
+          {.unnamedTemporary = unnamed, .beforeRename = {}, .folder = {}, .neverReplace = {}});
       output.write("new", 3);
       output.commit();
       struct stat info {};
@@ -274,8 +276,10 @@ int SignalDuringSave(const std::string& target, bool unnamed, int signal, bool a
   const pid_t child = ::fork();
   if (child == 0) {
     RemoveTemporaryFilesOnTermination();
-    AtomicOutputFile output(
-        target, {.unnamedTemporary = unnamed, .beforeRename = [&] { ::raise(signal); }});
+    AtomicOutputFile output(target, {.unnamedTemporary = unnamed,
+                                     .beforeRename = [&] { ::raise(signal); },
+                                     .folder = {},
+                                     .neverReplace = {}});
     output.write("partial", 7);
     if (!atRename) {
       ::raise(signal);
