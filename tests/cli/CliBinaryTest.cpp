@@ -8,6 +8,7 @@
 #include <map>
 #include <optional>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -829,6 +830,70 @@ INSTANTIATE_TEST_SUITE_P(
                  "IN -> OUT/staff.xml\nSUB -> OUT/sub/staff.xml\n",
                  "rowvane-cli: TMP/none.csv: input file not found\n",
                  {}}),
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
+struct FlushCase {
+  const char* name;
+  std::vector<std::string>
+      args;  // OUT, IN and TMP placed; TMP/in/staff1.csv and staff2.csv are copies of IN
+  std::size_t fileFlushes;  // fdatasync and fsync of files, seen through strace
+  bool folderFlushed;
+};
+
+void PrintTo(const FlushCase& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class CliFlushTest : public CliBinaryTest, public ::testing::WithParamInterface<FlushCase> {};
+
+// Each output's own data flush and one folder flush per group, or none at
+// all with --no-sync; the outputs are the same either way.
+TEST_P(CliFlushTest, FlushesExactlyWhatItShould) {
+  const FlushCase& row = GetParam();
+  if (RunProgram("/usr/bin/strace", {"-V"}).exitCode != 0) {
+    GTEST_SKIP() << "strace is not installed";
+  }
+  std::vector<std::string> args = {"-f",
+                                   "-qq",
+                                   "-e",
+                                   "trace=fsync,fdatasync,syncfs",
+                                   "-o",
+                                   placed("TMP/trace"),
+                                   ROWVANE_CLI_PATH};
+  for (const std::string& arg : row.args) {
+    args.push_back(placed(arg));
+  }
+  for (int i = 1; i <= 2; ++i) {
+    m_temp.write("in/staff" + std::to_string(i) + ".csv", kStaffCsv);
+  }
+  const ProgramResult result = RunProgram("/usr/bin/strace", args);
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  const std::string trace = ReadFile(placed("TMP/trace"));
+  std::size_t fileFlushes = 0;
+  bool folderFlushed = false;
+  std::istringstream lines(trace);
+  for (std::string line; std::getline(lines, line);) {
+    const bool data = line.find("fdatasync(") != std::string::npos;
+    fileFlushes += data ? 1 : 0;
+    folderFlushed = folderFlushed || line.find(" fsync(") != std::string::npos;
+    EXPECT_EQ(line.find("syncfs("), std::string::npos) << line;
+  }
+  EXPECT_EQ(fileFlushes, row.fileFlushes) << trace;
+  EXPECT_EQ(folderFlushed, row.folderFlushed) << trace;
+  for (const std::string& name : outputNames()) {
+    EXPECT_EQ(output(name), kStaffXml) << name;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Durability, CliFlushTest,
+    ::testing::Values(
+        FlushCase{"Batch", {"-o", "OUT", "TMP/in/staff1.csv", "TMP/in/staff2.csv", "IN"}, 3, true},
+        FlushCase{"BatchNoSync",
+                  {"--no-sync", "-o", "OUT", "TMP/in/staff1.csv", "TMP/in/staff2.csv", "IN"},
+                  0,
+                  false},
+        FlushCase{"OutputFileNoSync", {"--no-sync", "-O", "OUT/staff.xml", "IN"}, 0, false}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 }  // namespace
