@@ -88,22 +88,27 @@ class_7() {
   kill_case temporary-created-empty single 1 openat "$temporary_open" exit
   kill_case before-first-write single 1 write 1 enter
   kill_case after-all-written-unsynced single 1 write 1 exit
-  kill_case before-fsync single 1 fsync 1 enter
-  kill_case after-fsync-before-rename single 1 fsync 1 exit
+  kill_case before-data-flush single 1 fdatasync 1 enter
+  kill_case after-data-flush-before-rename single 1 fdatasync 1 exit
   kill_case before-rename single 1 renameat 1 enter
   kill_case after-rename single 1 renameat 1 exit
   kill_case before-close-before-rename single 1 close "$close_before_rename" enter
-  kill_case before-folder-fsync single 1 fsync 2 enter
-  kill_case after-folder-fsync single 1 fsync 2 exit
+  kill_case before-folder-fsync single 1 fsync 1 enter
+  kill_case after-folder-fsync single 1 fsync 1 exit
 
   kill_case large-before-first-block bigone 1 write 1 enter
   kill_case large-before-fifth-block bigone 1 write 5 enter
   kill_case large-after-fifth-block bigone 1 write 6 enter
-  kill_case large-before-fsync bigone 1 fsync 1 enter
+  kill_case large-before-data-flush bigone 1 fdatasync 1 enter
   kill_case large-before-rename bigone 1 renameat 1 enter
 
   kill_case batch-before-20th-write batch 2 write 20 enter
   kill_case batch-before-30th-rename batch 2 renameat 30 enter
   kill_case batch-after-30th-rename batch 2 renameat 30 exit
-  kill_case batch-after-10th-fsync batch 2 fsync 10 exit
+  # Inside a group: some members' data flushed (each flush thread is held at
+  # its first), none renamed; then after a group's renames, before its
+  # folder flush; then after that flush, once the group has been reported.
+  kill_case batch-group-during-data-flush batch 2 fdatasync 1 exit
+  kill_case batch-group-renamed-before-folder-flush batch 2 fsync 1 enter
+  kill_case batch-group-after-folder-flush batch 2 fsync 1 exit
 }
