@@ -56,7 +56,7 @@ _rowvane_cli() {
   if [[ $cur == -* ]]; then
     mapfile -t COMPREPLY < <(compgen -W '-o --output -O --output-file -p --parents
       -s --separator --encoding --no-header --document-tag --row-tag --format
-      --line-breaks --quotes --escape --no-row-tags -n --no-clobber -r --recursive
+      --line-breaks --quotes --escape --no-row-tags -n --no-clobber --no-sync -r --recursive
       --keep-tree --dry-run -j --jobs --report --gzip --gzip= --shard
       -q --quiet -v --verbose -h --help -V --version
       -' -- "$cur")

@@ -13,6 +13,7 @@ complete -c rowvane-cli -l quotes -x -a 'none\t"Quotes are ordinary" double\t"A 
 complete -c rowvane-cli -l escape -x -a 'none\t"Names and values as typed" xml\t"Well-formed XML, names fixed"' -d 'Escaping of the XML'
 complete -c rowvane-cli -l no-row-tags -d 'Fields directly inside the document element'
 complete -c rowvane-cli -s n -l no-clobber -d 'Never replace an existing output'
+complete -c rowvane-cli -l no-sync -d 'Do not flush the outputs to the disk; a system crash may lose them'
 complete -c rowvane-cli -s r -l recursive -d 'Take the *.csv and *.csv.gz files of folder inputs and below'
 complete -c rowvane-cli -l keep-tree -d 'With -r: keep the sub-folders of the inputs'
 complete -c rowvane-cli -l dry-run -d 'List each input and its output; convert nothing'
