@@ -215,13 +215,18 @@ ExitStatus ConvertToFile(const CliOptions& options, const CliEnvironment& enviro
   const std::string& input = options.inputs.front();
   const std::string& outputFile = *options.outputFile;
   const std::string inputName = input == kStandardStream ? kStandardInputName : input;
+  const std::string outputName = outputFile == kStandardStream ? kStandardOutputName : outputFile;
   struct stat info {};
   const bool replacesFile = outputFile != kStandardStream &&
                             ::stat(outputFile.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+  // Either way round the input is lost, or read back as it grows without end.
+  if (OutputWouldReplaceInput(input, outputFile)) {
+    environment.err << "rowvane-cli: " << EscapeForDisplay(inputName) << ": cannot write "
+                    << EscapeForDisplay(outputName) << ": " << kOutputIsInput << '\n';
+    return ExitStatus::BadUsage;
+  }
   if (options.dryRun) {
-    environment.out << EscapeForDisplay(inputName) << " -> "
-                    << EscapeForDisplay(outputFile == kStandardStream ? kStandardOutputName
-                                                                      : outputFile)
+    environment.out << EscapeForDisplay(inputName) << " -> " << EscapeForDisplay(outputName)
                     << '\n';
     return ExitStatus::AllConverted;
   }

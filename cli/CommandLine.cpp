@@ -442,6 +442,9 @@ ParsedCommandLine FinishOptions(const CLI::App& app, RawArguments raw) {
   options.outputFolder = std::move(raw.outputFolder);
   options.settings.Format = FormatOf(raw);
   if (Has(app, "--output-file")) {
+    if (raw.outputFile.empty()) {
+      return UsageError{"-O FILE is empty: name a file, or - for standard output"};
+    }
     options.outputFile = std::move(raw.outputFile);
   }
   if (Has(app, "--jobs")) {

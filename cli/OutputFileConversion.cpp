@@ -12,6 +12,7 @@
 
 #include "cli/CliOptions.h"
 #include "cli/DescriptorStreams.h"
+#include "cli/OutputTarget.h"
 #include "cli/UnnamedTemporaryFile.h"
 #include "engine/AtomicOutputFile.h"
 #include "engine/BatchStart.h"
@@ -21,8 +22,6 @@
 
 namespace rowvane::cli {
 namespace {
-
-constexpr const char* kOutputIsInput = "the output file would replace the input file";
 
 /// Turns the share of the file done into byte counts for the observer.
 class ShareAsBytes : public ConversionObserver {
@@ -72,13 +71,6 @@ class OneInput {
   }
   /// Read as a gzip stream (by its name; standard input never is).
   bool gunzip() const { return m_gunzip; }
-  /// True when `path` names this very input file.
-  bool isFile(const std::string& path) const {
-    struct stat info {};
-    return m_file && ::stat(path.c_str(), &info) == 0 &&
-           static_cast<std::uint64_t>(info.st_dev) == m_file->device() &&
-           static_cast<std::uint64_t>(info.st_ino) == m_file->inode();
-  }
 
  private:
   // Held apart from this object, so that only the one in use is ever built.
@@ -111,9 +103,6 @@ void ConvertToStream(OneInput& input, int fd, const ConversionSettings& settings
 void ConvertToRegularFile(OneInput& input, const std::string& path,
                           const ConversionSettings& settings, bool syncToDisk,
                           ConversionObserver& progress, FileOutcome& outcome) {
-  if (input.isFile(path)) {
-    throw ConversionError(FailureKind::Write, kOutputIsInput);
-  }
   AtomicOutputFile output(path, {.syncFile = syncToDisk,
                                  .syncFolder = syncToDisk,
                                  .unnamedTemporary = true,
@@ -135,26 +124,42 @@ void Convert(const std::string& inputPath, const std::string& outputFile,
              FileOutcome& outcome) {
   OneInput input(inputPath, settings);
   ShareAsBytes progress(observer, input.source().size().value_or(0));
-  if (outputFile == kStandardStream) {
-    ConvertToStream(input, STDOUT_FILENO, settings, progress, outcome);
-  } else {
-    struct stat info {};
-    if (::stat(outputFile.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
-      const FileDescriptor fd(::open(outputFile.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
+  const OutputTarget target = ResolveOutputTarget(outputFile);
+  switch (target.kind) {
+    case OutputTarget::Kind::Descriptor:
+      ConvertToStream(input, target.descriptor, settings, progress, outcome);
+      break;
+    case OutputTarget::Kind::InPlace: {
+      const FileDescriptor fd(::open(target.path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
       if (fd.get() < 0) {
         throw ConversionError(FailureKind::Write, std::strerror(errno));
       }
       ConvertToStream(input, fd.get(), settings, progress, outcome);
-    } else {
-      StartBatch(FolderOf(outputFile), {inputPath});
-      ConvertToRegularFile(input, outputFile, settings, syncToDisk, progress, outcome);
+      break;
     }
+    case OutputTarget::Kind::Replaced:
+      StartBatch(FolderOf(target.path), {inputPath});
+      ConvertToRegularFile(input, target.path, settings, syncToDisk, progress, outcome);
+      break;
   }
   outcome.inputBytes = input.bytesRead();
   progress.onProgress(1.0);
 }
 
+std::optional<FileIdentity> InputIdentity(const std::string& input) {
+  return input == kStandardStream ? RegularFileOn(STDIN_FILENO) : RegularFileAt(input);
+}
+
+std::optional<FileIdentity> OutputIdentity(const std::string& outputFile) {
+  return outputFile == kStandardStream ? RegularFileOn(STDOUT_FILENO) : RegularFileAt(outputFile);
+}
+
 }  // namespace
+
+bool OutputWouldReplaceInput(const std::string& input, const std::string& outputFile) {
+  const auto inputFile = InputIdentity(input);
+  return inputFile && inputFile == OutputIdentity(outputFile);
+}
 
 FileOutcome ConvertToOutputFile(const std::string& input, const std::string& outputFile,
                                 const ConversionSettings& settings, bool syncToDisk,

@@ -16,17 +16,12 @@ namespace {
 
 constexpr std::size_t kCopyChunk = std::size_t{1} << 18;
 
-[[noreturn]] void Fail(FailureKind kind, const char* what) {
-  throw ConversionError(kind, std::string("temporary file: ") + what + ": " + std::strerror(errno));
-}
-
 std::string TemporaryFolder() {
   const char* folder = std::getenv("TMPDIR");
   return folder != nullptr && *folder != '\0' ? folder : "/tmp";
 }
 
-int OpenUnnamed() {
-  const std::string folder = TemporaryFolder();
+int OpenUnnamed(const std::string& folder) {
   const int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
   if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) {
     return fd;
@@ -42,10 +37,17 @@ int OpenUnnamed() {
 
 }  // namespace
 
-UnnamedTemporaryFile::UnnamedTemporaryFile() : m_fd(OpenUnnamed()) {
+UnnamedTemporaryFile::UnnamedTemporaryFile()
+    : m_folder(TemporaryFolder()), m_fd(OpenUnnamed(m_folder)) {
   if (m_fd.get() < 0) {
-    Fail(FailureKind::Write, "cannot create");
+    fail(FailureKind::Write, "cannot create");
   }
+}
+
+// The folder is named: with TMPDIR unset or set elsewhere, the user could not tell.
+void UnnamedTemporaryFile::fail(FailureKind kind, const char* what) const {
+  throw ConversionError(
+      kind, "temporary file in " + m_folder + ": " + what + ": " + std::strerror(errno));
 }
 
 void UnnamedTemporaryFile::write(const char* data, std::size_t size) {
@@ -55,7 +57,7 @@ void UnnamedTemporaryFile::write(const char* data, std::size_t size) {
       if (errno == EINTR) {
         continue;
       }
-      Fail(FailureKind::Write, "cannot write");
+      fail(FailureKind::Write, "cannot write");
     }
     data += count;
     size -= static_cast<std::size_t>(count);
@@ -65,7 +67,7 @@ void UnnamedTemporaryFile::write(const char* data, std::size_t size) {
 
 void UnnamedTemporaryFile::discard() {
   if (::ftruncate(m_fd.get(), 0) != 0 || ::lseek(m_fd.get(), 0, SEEK_SET) != 0) {
-    Fail(FailureKind::Write, "cannot empty");
+    fail(FailureKind::Write, "cannot empty");
   }
   m_size = 0;
 }
@@ -77,14 +79,14 @@ std::size_t UnnamedTemporaryFile::read(char* buffer, std::size_t capacity) {
       return static_cast<std::size_t>(count);
     }
     if (errno != EINTR) {
-      Fail(FailureKind::Read, "cannot read");
+      fail(FailureKind::Read, "cannot read");
     }
   }
 }
 
 void UnnamedTemporaryFile::rewind() {
   if (::lseek(m_fd.get(), 0, SEEK_SET) != 0) {
-    Fail(FailureKind::Read, "cannot rewind");
+    fail(FailureKind::Read, "cannot rewind");
   }
 }
 

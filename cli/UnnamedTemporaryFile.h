@@ -3,9 +3,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "cli/DescriptorStreams.h"
 #include "engine/ByteSource.h"
+#include "engine/Failure.h"
 #include "engine/OutputSink.h"
 
 namespace rowvane::cli {
@@ -35,6 +37,9 @@ class UnnamedTemporaryFile : public ByteSource, public OutputSink {
   void copyTo(OutputSink& sink);
 
  private:
+  [[noreturn]] void fail(FailureKind kind, const char* what) const;
+
+  std::string m_folder;
   FileDescriptor m_fd;
   std::uint64_t m_size = 0;
 };

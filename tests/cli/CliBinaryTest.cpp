@@ -445,6 +445,9 @@ INSTANTIATE_TEST_SUITE_P(
             {"-o", "OUT", "-"},
             "rowvane-cli: \"-\" (standard input) needs -O FILE: there is no name to write its "
             "output under\n"},
+        UsageCase{"EmptyOutputFile",
+                  {"-O", "", "IN"},
+                  "rowvane-cli: -O FILE is empty: name a file, or - for standard output\n"},
         UsageCase{"SeparatorWithoutValue",
                   {"-o", "OUT", "IN", "-s"},
                   "rowvane-cli: --separator: 1 required TEXT missing\n"},
@@ -699,15 +702,198 @@ TEST_F(CliBinaryTest, OutputFileIsReplacedWholeAndNeverTheInput) {
   EXPECT_EQ(outputNames(), std::vector<std::string>{"named.xml"});  // no temporary file left
   EXPECT_EQ(output("named.xml"), kStaffXml);
 
-  const ProgramResult onItself = run({"-O", m_staff, m_staff});
-  EXPECT_EQ(onItself.exitCode, 1);
-  EXPECT_THAT(onItself.err, HasSubstr("the output file would replace the input file"));
-  EXPECT_EQ(ReadFile(m_staff), kStaffCsv);
-
   const ProgramResult kept = run({"-n", "-O", target, m_staff});
   EXPECT_EQ(kept.exitCode, 1);
   EXPECT_EQ(kept.err, "rowvane-cli: " + m_staff + ": not converted: " + target +
                           " exists, and -n keeps it\n");
+}
+
+// -O through links and descriptor names. Links are made as LINK -> TARGET
+// below the temporary folder ("/..." targets stay as they are); standard
+// output is appended to TMP/stdout.txt, which starts as "before\n".
+struct LinkCase {
+  const char* name;
+  std::vector<std::pair<std::string, std::string>> links;
+  std::string outputFile;  // the -O argument
+  std::string written;     // the file that must hold the XML (after "before\n" for stdout.txt)
+  int exitCode;
+  std::string errPart;  // empty: standard error stays empty
+};
+
+void PrintTo(const LinkCase& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class CliOutputLinkTest : public CliBinaryTest, public ::testing::WithParamInterface<LinkCase> {};
+
+TEST_P(CliOutputLinkTest, FollowsTheLinkAndNeverReplacesIt) {
+  const LinkCase& row = GetParam();
+  const std::filesystem::path root = m_temp.path();
+  const std::string captured = m_temp.write("stdout.txt", "before\n");
+  m_temp.write("old/target.xml", "old");
+  m_temp.makeFolder("links");
+  for (const auto& [link, target] : row.links) {
+    std::filesystem::create_symlink(target, root / link);
+  }
+  Streams streams;
+  streams.appendOutputTo = captured;
+  const ProgramResult result =
+      RunProgram(ROWVANE_CLI_PATH, {"-O", placed(row.outputFile), m_staff}, streams);
+  EXPECT_EQ(result.exitCode, row.exitCode) << result.err;
+  if (row.errPart.empty()) {
+    EXPECT_THAT(result.err, IsEmpty());
+  } else {
+    EXPECT_THAT(result.err, HasSubstr(placed(row.errPart)));
+  }
+  for (const auto& [link, target] : row.links) {
+    EXPECT_TRUE(std::filesystem::is_symlink(root / link)) << link << " was replaced";
+  }
+  EXPECT_TRUE(std::filesystem::is_symlink("/dev/stdout"));
+  if (!row.written.empty()) {
+    const std::string expected = row.written == "stdout.txt" ? "before\n" + kStaffXml : kStaffXml;
+    EXPECT_EQ(ReadFile(root / row.written), expected);
+  }
+  EXPECT_EQ(ReadFile(captured).substr(0, 7), "before\n");
+  // No temporary file is left beside any target.
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+    EXPECT_FALSE(entry.path().filename().string().starts_with(".rowvane-")) << entry.path();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, CliOutputLinkTest,
+    ::testing::Values(
+        LinkCase{"LinkToARegularFile",
+                 {{"links/out.xml", "../old/target.xml"}},
+                 "TMP/links/out.xml",
+                 "old/target.xml",
+                 0,
+                 ""},
+        LinkCase{"ChainOfLinks",
+                 {{"links/first.xml", "second.xml"}, {"links/second.xml", "../old/target.xml"}},
+                 "TMP/links/first.xml",
+                 "old/target.xml",
+                 0,
+                 ""},
+        LinkCase{"DanglingLinkMakesItsTarget",
+                 {{"links/out.xml", "../old/new.xml"}},
+                 "TMP/links/out.xml",
+                 "old/new.xml",
+                 0,
+                 ""},
+        LinkCase{"DevStdout", {}, "/dev/stdout", "stdout.txt", 0, ""},
+        LinkCase{"DevFdOne", {}, "/dev/fd/1", "stdout.txt", 0, ""},
+        LinkCase{"LinkToDevStdout",
+                 {{"links/out.xml", "/dev/stdout"}},
+                 "TMP/links/out.xml",
+                 "stdout.txt",
+                 0,
+                 ""},
+        LinkCase{"LinkToDevNull", {{"links/out.xml", "/dev/null"}}, "TMP/links/out.xml", "", 0, ""},
+        LinkCase{"LinkLoop",
+                 {{"links/a.xml", "b.xml"}, {"links/b.xml", "a.xml"}},
+                 "TMP/links/a.xml",
+                 "",
+                 1,
+                 "cannot write TMP/links/a.xml: Too many levels of symbolic links"}),
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
+// Whichever way the input and the output meet in one regular file, the run
+// is refused before anything is written.
+struct SameFileCase {
+  const char* name;
+  std::vector<std::string> args;
+  bool inputIsStandardInput;   // standard input is the staff file
+  bool outputIsStandardInput;  // standard output is appended to the staff file
+  std::string err;             // all of standard error
+};
+
+void PrintTo(const SameFileCase& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class CliOutputIsInputTest : public CliBinaryTest,
+                             public ::testing::WithParamInterface<SameFileCase> {};
+
+TEST_P(CliOutputIsInputTest, IsABadUsageAndLeavesTheInputAlone) {
+  const SameFileCase& row = GetParam();
+  std::filesystem::create_symlink(m_staff, m_temp.path() / "staff-link.csv");
+  Streams streams;
+  if (row.inputIsStandardInput) {
+    streams.inputFile = m_staff;
+  }
+  if (row.outputIsStandardInput) {
+    streams.appendOutputTo = m_staff;
+  }
+  const ProgramResult result = RunProgram(ROWVANE_CLI_PATH, placed(row.args), streams);
+  EXPECT_EQ(result.exitCode, 2);
+  EXPECT_EQ(result.err, placed(row.err));
+  EXPECT_EQ(ReadFile(m_staff), kStaffCsv);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, CliOutputIsInputTest,
+    ::testing::Values(
+        SameFileCase{"NamedInput",
+                     {"-O", "IN", "IN"},
+                     false,
+                     false,
+                     "rowvane-cli: IN: cannot write IN: the output file would replace the input "
+                     "file\n"},
+        SameFileCase{"NamedInputThroughALink",
+                     {"-O", "TMP/staff-link.csv", "IN"},
+                     false,
+                     false,
+                     "rowvane-cli: IN: cannot write TMP/staff-link.csv: the output file would "
+                     "replace the input file\n"},
+        SameFileCase{"StandardInputAsTheOutputFile",
+                     {"-", "-O", "IN"},
+                     true,
+                     false,
+                     "rowvane-cli: standard input: cannot write IN: the output file would replace "
+                     "the input file\n"},
+        SameFileCase{"StandardInputAsStandardOutput",
+                     {"--encoding", "utf-8", "-", "-O", "-"},
+                     true,
+                     true,
+                     "rowvane-cli: standard input: cannot write standard output: the output file "
+                     "would replace the input file\n"},
+        SameFileCase{"StandardInputAsDevStdout",
+                     {"-", "-O", "/dev/stdout"},
+                     true,
+                     true,
+                     "rowvane-cli: standard input: cannot write /dev/stdout: the output file would "
+                     "replace the input file\n"},
+        SameFileCase{"NamedInputAsStandardOutput",
+                     {"-O", "-", "IN"},
+                     false,
+                     true,
+                     "rowvane-cli: IN: cannot write standard output: the output file would "
+                     "replace the input file\n"}),
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
+TEST_F(CliBinaryTest, StandardInputFileIntoAnotherFileConverts) {
+  const std::string other = m_temp.write("other.xml", "old");
+  Streams streams;
+  streams.inputFile = m_staff;
+  const ProgramResult result = RunProgram(ROWVANE_CLI_PATH, {"-", "-O", other}, streams);
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(ReadFile(other), kStaffXml);
+}
+
+// Errors about the temporary file name the folder it was to be made in.
+TEST_F(CliBinaryTest, TemporaryFolderIsNamedInItsErrors) {
+  const std::string notAFolder = m_temp.write("plain-file", "");
+  for (const std::string& folder : {m_temp.path().string() + "/missing", notAFolder}) {
+    Streams streams;
+    streams.input = kStaffCsv;
+    streams.environment = {"TMPDIR=" + folder};
+    const ProgramResult result = RunProgram(ROWVANE_CLI_PATH, {"-", "-O", "-"}, streams);
+    EXPECT_EQ(result.exitCode, 1) << folder;
+    EXPECT_THAT(result.err, HasSubstr("cannot write standard output: temporary file in " + folder +
+                                      ": cannot create: "))
+        << folder;
+  }
 }
 
 class CliClosedPipeTest : public CliBinaryTest, public ::testing::WithParamInterface<bool> {};

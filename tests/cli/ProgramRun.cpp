@@ -14,6 +14,7 @@
 #include <stdexcept>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 extern char** environ;
 
@@ -97,8 +98,9 @@ class SpawnActions {
   SpawnActions(const SpawnActions&) = delete;
   SpawnActions& operator=(const SpawnActions&) = delete;
   void redirect(int from, int to) { posix_spawn_file_actions_adddup2(&m_actions, from, to); }
-  void openNull(int to) {
-    posix_spawn_file_actions_addopen(&m_actions, to, "/dev/null", O_RDONLY, 0);
+  void openNull(int to) { open(to, "/dev/null", O_RDONLY); }
+  void open(int to, const std::string& path, int flags) {
+    posix_spawn_file_actions_addopen(&m_actions, to, path.c_str(), flags, 0644);
   }
   const posix_spawn_file_actions_t* get() const { return &m_actions; }
 
@@ -186,13 +188,17 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
   std::optional<FileDescriptor> inputPipe;
   std::optional<Pipe> closedOutput;
   SpawnActions actions;
-  if (streams.input) {
+  if (streams.inputFile) {
+    actions.open(STDIN_FILENO, *streams.inputFile, O_RDONLY);
+  } else if (streams.input) {
     inputPipe.emplace(FilledPipe(*streams.input));
     actions.redirect(inputPipe->get(), STDIN_FILENO);
   } else {
     actions.openNull(STDIN_FILENO);
   }
-  if (streams.closedOutput) {
+  if (streams.appendOutputTo) {
+    actions.open(STDOUT_FILENO, *streams.appendOutputTo, O_WRONLY | O_APPEND | O_CREAT);
+  } else if (streams.closedOutput) {
     closedOutput.emplace(MakePipe());
     closedOutput->reader.reset();
     actions.redirect(closedOutput->writer.get(), STDOUT_FILENO);
@@ -206,11 +212,23 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
     actions.redirect(errFile.get(), STDERR_FILENO);
   }
 
+  // The added entries come first: getenv takes the first of a name.
+  std::vector<std::string> added = streams.environment;
+  std::vector<char*> environment;
+  for (std::string& entry : added) {
+    environment.push_back(entry.data());
+  }
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    environment.push_back(*entry);
+  }
+  environment.push_back(nullptr);
+
   pid_t child = 0;
   int spawnError = 0;
   {
     const PipeSignalIgnored ignored(streams.pipeSignalIgnored);
-    spawnError = posix_spawn(&child, program.c_str(), actions.get(), nullptr, argv.data(), environ);
+    spawnError = posix_spawn(&child, program.c_str(), actions.get(), nullptr, argv.data(),
+                             environment.data());
   }
   if (spawnError != 0) {
     throw std::system_error(spawnError, std::generic_category(), "posix_spawn " + program);

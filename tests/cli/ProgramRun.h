@@ -33,6 +33,12 @@ struct Streams {
   bool closedOutput = false;
   /// The child starts with SIGPIPE ignored, as under some shells and services.
   bool pipeSignalIgnored = false;
+  /// Given: standard input is this file, opened for reading (`input` is then ignored).
+  std::optional<std::string> inputFile;
+  /// Given: standard output is appended to this file, as `>>` does.
+  std::optional<std::string> appendOutputTo;
+  /// "NAME=value" entries added to the child's environment.
+  std::vector<std::string> environment;
 };
 
 ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args,
