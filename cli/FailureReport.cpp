@@ -86,6 +86,12 @@ std::vector<std::string> DescribeProblems(std::string_view input, const FileOutc
                                          (dropped == 1 ? "" : "s") +
                                          " past the last named field not written"));
     }
+    if (const std::uint64_t replaced = outcome.warnings.utf16Replacements; replaced > 0) {
+      lines.push_back(LineFor(input, "warning: " + std::to_string(replaced) +
+                                         " ill-formed UTF-16 unit" + (replaced == 1 ? "" : "s") +
+                                         " (lone surrogates, an odd last byte) written as U+FFFD"
+                                         " or left out"));
+    }
   }
   // A failed input always gets a line, even if the engine gave no reason.
   if (lines.empty() && outcome.status != FileOutcome::Status::Converted) {

@@ -21,10 +21,13 @@ struct ConversionWarnings {
   /// Values past the last field a file names (by its header, or by its first
   /// line without one): they have no element to go in, so they are not written.
   std::uint64_t droppedValues = 0;
+  /// Ill-formed UTF-16: lone surrogates read as U+FFFD, and an odd last byte
+  /// (U+FFFD at the end of the last line, dropped where it would begin one).
+  std::uint64_t utf16Replacements = 0;
 
   bool any() const {
     return unterminatedQuoteLine.has_value() || replacedCharacters > 0 || lineFeedsWithoutCrLf ||
-           utf8Replacements > 0 || droppedValues > 0;
+           utf8Replacements > 0 || droppedValues > 0 || utf16Replacements > 0;
   }
   friend bool operator==(const ConversionWarnings&, const ConversionWarnings&) = default;
 };

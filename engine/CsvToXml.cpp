@@ -416,11 +416,14 @@ ConversionResult ConvertCsvToXml(ByteSource& source, OutputSink& sink,
     TextReader reader(source, tuning.readChunk, false, settings.InputEncoding);
     ConversionResult result = ConvertText(reader, out, settings, observer, tuning, source.size());
     result.warnings.utf8Replacements = reader.utf8Replacements();
+    result.warnings.utf16Replacements = reader.utf16Replacements();
     return result;
   }
   try {
     TextReader reader(source, tuning.readChunk, false);
-    return ConvertText(reader, out, settings, observer, tuning, source.size());
+    ConversionResult result = ConvertText(reader, out, settings, observer, tuning, source.size());
+    result.warnings.utf16Replacements = reader.utf16Replacements();
+    return result;
   } catch (const NotUtf8&) {
     // Not UTF-8 after all: start over and read the text as Windows-1252.
   }

@@ -208,16 +208,23 @@ void TextDecoder::emitUnit(std::uint16_t unit, std::string& out) {
       m_highSurrogate = 0;
       return;
     }
-    AppendUtf8(kReplacement, out);  // the pending high surrogate had no partner
+    replaceUtf16Unit(out);  // the pending high surrogate had no partner
     m_highSurrogate = 0;
   }
   if (isHigh) {
     m_highSurrogate = unit;
   } else if (isLow) {
-    AppendUtf8(kReplacement, out);
+    replaceUtf16Unit(out);
   } else {
     AppendUtf8(unit, out);
+    m_lineOpen = unit != '\r' && unit != '\n';
   }
+}
+
+void TextDecoder::replaceUtf16Unit(std::string& out) {
+  AppendUtf8(kReplacement, out);
+  ++m_utf16Replacements;
+  m_lineOpen = true;
 }
 
 void TextDecoder::finish(std::string& out) {
@@ -225,11 +232,15 @@ void TextDecoder::finish(std::string& out) {
     replaceUtf8Sequence(out);
   }
   if (m_highSurrogate != 0) {
-    AppendUtf8(kReplacement, out);
+    replaceUtf16Unit(out);
     m_highSurrogate = 0;
   }
   if (m_oddByte >= 0) {
-    AppendUtf8(kReplacement, out);
+    // Half a character: it may end the last line, never start one (a record).
+    if (m_lineOpen) {
+      AppendUtf8(kReplacement, out);
+    }
+    ++m_utf16Replacements;
     m_oddByte = -1;
   }
 }

@@ -46,27 +46,34 @@ class TextDecoder {
   /// start that could still have become a character, or one stray byte)
   /// becomes one U+FFFD.
   void decode(std::string_view bytes, std::string& out);
-  /// Flushes what is left at the end of the input: an odd last byte, an
-  /// unpaired high surrogate or an unfinished UTF-8 character becomes U+FFFD.
+  /// Flushes what is left at the end of the input: an unpaired high
+  /// surrogate or an unfinished UTF-8 character becomes U+FFFD. An odd last
+  /// byte of UTF-16 becomes U+FFFD at the end of the last line, and is
+  /// dropped after a line break (CR or LF) or alone, so it never starts a line.
   void finish(std::string& out);
   /// Ill-formed UTF-8 sequences replaced by U+FFFD so far.
   std::uint64_t utf8Replacements() const { return m_utf8Replacements; }
+  /// Ill-formed UTF-16 so far: lone surrogates (each one U+FFFD) and an odd last byte.
+  std::uint64_t utf16Replacements() const { return m_utf16Replacements; }
 
  private:
   void decodeUtf8(std::string_view bytes, std::string& out);
   void replaceUtf8Sequence(std::string& out);
   void decodeUtf16(std::string_view bytes, std::string& out);
   void emitUnit(std::uint16_t unit, std::string& out);
+  void replaceUtf16Unit(std::string& out);
 
   Encoding m_encoding;
   int m_oddByte = -1;                 // first byte of an incomplete UTF-16 unit
   std::uint16_t m_highSurrogate = 0;  // pending high surrogate, 0 when none
+  bool m_lineOpen = false;            // UTF-16 text so far ends in neither CR nor LF
   std::array<char, 4> m_partial{};    // bytes of an unfinished UTF-8 character
   std::size_t m_partialLength = 0;
   int m_pending = 0;            // continuation bytes the unfinished character still needs
   std::uint8_t m_lower = 0x80;  // bounds of its next continuation byte
   std::uint8_t m_upper = 0xBF;
   std::uint64_t m_utf8Replacements = 0;
+  std::uint64_t m_utf16Replacements = 0;
 };
 
 /// Appends the UTF-8 form of `codePoint` to `out`.

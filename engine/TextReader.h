@@ -54,6 +54,8 @@ class TextReader {
   const LineBreakSurvey& lineBreaks() const { return m_lineBreaks; }
   /// Ill-formed UTF-8 sequences replaced by U+FFFD so far (fixed UTF-8 only).
   std::uint64_t utf8Replacements() const { return m_decoder.utf8Replacements(); }
+  /// Ill-formed UTF-16 replaced by U+FFFD or dropped so far (UTF-16 input only).
+  std::uint64_t utf16Replacements() const { return m_decoder.utf16Replacements(); }
 
  private:
   void readMark(std::optional<Encoding> fixed);

@@ -78,6 +78,7 @@ struct DecodeCase {
   Encoding encoding;
   std::string bytes;
   std::string utf8;
+  std::uint64_t utf16Replacements = 0;  // ill-formed UTF-16 counted
 };
 
 class Decoding : public ::testing::TestWithParam<DecodeCase> {};
@@ -86,6 +87,11 @@ TEST_P(Decoding, GivesUtf8WholeAndByteByByte) {
   const DecodeCase& c = GetParam();
   EXPECT_EQ(Decode(c.encoding, c.bytes, false), c.utf8);
   EXPECT_EQ(Decode(c.encoding, c.bytes, true), c.utf8);
+  TextDecoder counting(c.encoding);
+  std::string out;
+  counting.decode(c.bytes, out);
+  counting.finish(out);
+  EXPECT_EQ(counting.utf16Replacements(), c.utf16Replacements);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -105,15 +111,25 @@ INSTANTIATE_TEST_SUITE_P(
                                "a\0",
                                4),
                    "\xEF\xBF\xBD"
-                   "a"},
+                   "a",
+                   1},
         DecodeCase{"Utf16HighThenAscii", Encoding::Utf16LE,
                    std::string("\x3D\xD8"
                                "a\0",
                                4),
                    "\xEF\xBF\xBD"
-                   "a"},
-        DecodeCase{"Utf16HighAtEnd", Encoding::Utf16LE, "\x3D\xD8", "\xEF\xBF\xBD"},
-        DecodeCase{"Utf16OddLastByte", Encoding::Utf16LE, std::string("a\0b", 3), "a\xEF\xBF\xBD"},
+                   "a",
+                   1},
+        DecodeCase{"Utf16HighAtEnd", Encoding::Utf16LE, "\x3D\xD8", "\xEF\xBF\xBD", 1},
+        DecodeCase{"Utf16OddLastByte", Encoding::Utf16LE, std::string("a\0b", 3), "a\xEF\xBF\xBD",
+                   1},
+        DecodeCase{"Utf16OddByteAfterCrLfStartsNoLine", Encoding::Utf16LE,
+                   std::string("a\0\r\0\n\0b", 7), "a\r\n", 1},
+        DecodeCase{"Utf16OddByteAfterLfStartsNoLine", Encoding::Utf16BE, std::string("\0a\0\nb", 5),
+                   "a\n", 1},
+        DecodeCase{"Utf16OddByteAlone", Encoding::Utf16LE, "b", "", 1},
+        DecodeCase{"Utf16LoneSurrogatesAndOddByte", Encoding::Utf16LE,
+                   std::string("\x00\xDC\x00\xDC\r\0\n\0b", 9), "\xEF\xBF\xBD\xEF\xBF\xBD\r\n", 3},
         DecodeCase{"Utf16Nul", Encoding::Utf16BE, std::string("\0\0", 2), std::string(1, '\0')},
         DecodeCase{"Utf8Valid", Encoding::Utf8, "a\xC3\xA9\xF0\x9F\x98\x80",
                    "a\xC3\xA9\xF0\x9F\x98\x80"},
