@@ -14,6 +14,16 @@ QString OutputFolderKey() {
   return QStringLiteral("Text1");
 }
 
+// No folder name comes near this; a text that long is damage or an attack,
+// and would cost its size in memory at every start and every keystroke.
+bool IsStorableFolder(const QString& folder) {
+  // Counted as UTF-8 bytes, at most three per UTF-16 unit: the count is only
+  // made for texts that could pass.
+  return folder.size() <= kMostStoredFolderBytes &&
+         (folder.size() * 3 <= kMostStoredFolderBytes ||
+          folder.toUtf8().size() <= kMostStoredFolderBytes);
+}
+
 }  // namespace
 
 std::unique_ptr<QSettings> OpenUserSettings() {
@@ -21,10 +31,14 @@ std::unique_ptr<QSettings> OpenUserSettings() {
 }
 
 QString PersistentSettings::outputFolder(const QString& fallback) const {
-  return m_store.value(OutputFolderKey(), fallback).toString();
+  QString stored = m_store.value(OutputFolderKey(), fallback).toString();
+  return IsStorableFolder(stored) ? stored : fallback;
 }
 
 void PersistentSettings::setOutputFolder(const QString& folder) {
+  if (!IsStorableFolder(folder)) {
+    return;
+  }
   m_store.setValue(OutputFolderKey(), folder);
   // Written through at once: the store must follow the box even if the
   // program is ended without a chance to save.

@@ -39,14 +39,45 @@ TEST_F(StartUpTest, LaterStartShowsTheStoredFolderUnchangedEvenWhenItIsGone) {
   EXPECT_EQ(Controls(*form).Text1.text(), QStringLiteral("/no/such/folder//"));
 }
 
-TEST_F(StartUpTest, LongStoredFolderIsShownAndKeptWhole) {
-  const QString stored =
-      QLatin1Char('/') + QString(100 * 1024, QLatin1Char('f')) + QLatin1Char('/');
+struct StoredLengthCase {
+  const char* name;
+  qsizetype units;  // the stored folder: "/", this many of `unit`, "/"
+  QChar unit;
+  bool kept;  // shown and kept; else the desktop stands in and replaces it
+};
+
+class StoredLengthTest : public ::testing::TestWithParam<StoredLengthCase> {
+ protected:
+  WindowHarness harness;
+};
+
+TEST_P(StoredLengthTest, LongStoredFolderIsKeptUpToOneMebibyte) {
+  const StoredLengthCase& row = GetParam();
+  const QString stored = QLatin1Char('/') + QString(row.units, row.unit) + QLatin1Char('/');
   harness.store().setValue(QStringLiteral("Text1"), stored);
   harness.store().sync();
   auto form = harness.start();
-  EXPECT_EQ(Controls(*form).Text1.text(), stored);
-  EXPECT_EQ(harness.store().value(QStringLiteral("Text1")).toString(), stored);
+  const QString shown = row.kept ? stored : harness.desktop() + QLatin1Char('/');
+  EXPECT_EQ(Controls(*form).Text1.text(), shown);
+  EXPECT_EQ(harness.store().value(QStringLiteral("Text1")).toString(), shown);
+}
+
+constexpr qsizetype kMiB = qsizetype{1} << 20;
+
+INSTANTIATE_TEST_SUITE_P(
+    StartUp, StoredLengthTest,
+    ::testing::Values(StoredLengthCase{"HundredKilobytes", 100 * 1024, QLatin1Char('f'), true},
+                      StoredLengthCase{"OneMebibyte", kMiB - 2, QLatin1Char('f'), true},
+                      StoredLengthCase{"OneByteMore", kMiB - 1, QLatin1Char('f'), false},
+                      StoredLengthCase{"TwoByteCharactersOverTheLimit", kMiB / 2, QChar(0xE9),
+                                       false}),
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
+TEST_F(StartUpTest, FolderTypedLongerThanOneMebibyteIsNotStored) {
+  auto form = harness.start();
+  Controls(*form).Text1.setText(QStringLiteral("/kept/"));
+  Controls(*form).Text1.setText(QString(kMiB + 1, QLatin1Char('f')));
+  EXPECT_EQ(harness.store().value(QStringLiteral("Text1")).toString(), QStringLiteral("/kept/"));
 }
 
 TEST_F(StartUpTest, StoredEmptyTextReadsBackEmpty) {

@@ -1,8 +1,9 @@
 # shellcheck shell=bash disable=SC2034  # the CASE_* variables are read by lib/judge.sh
 # Class 9: the real program starts on a broken settings file: garbage,
-# empty, unreadable, a folder in its place, or on a full disk. It must come
-# up, stay up, store the default folder where it can, and end cleanly on
-# SIGTERM. (The window's own view of it is in SettingsFaultTest.)
+# empty, a stored folder of 8 MiB, unreadable, a folder in its place, or on
+# a full disk. It must come up, stay up, store the default folder where it
+# can, and end cleanly on SIGTERM. (The window's own view of it is in
+# SettingsFaultTest.)
 
 # settings_case NAME SPOIL [nobody]: SPOIL prepares $home/config/Quorvel/Rowvane.conf.
 settings_case() {
@@ -59,7 +60,7 @@ settings_case() {
     notes+=("abort or sanitizer message")
   fi
   # Where the file can be written, the program stores the default it shows.
-  if [[ $spoil == garbage_settings || $spoil == empty_settings ]]; then
+  if [[ $spoil == garbage_settings || $spoil == empty_settings || $spoil == huge_settings ]]; then
     if ! grep -q "^Text1=$home/Desktop/\$" "$file" 2>/dev/null; then
       reports_ok=0
       notes+=("the stored folder is not the default $home/Desktop/: $(grep -a Text1 "$file" | head -1)")
@@ -80,6 +81,10 @@ settings_case() {
 garbage_settings() { head -c 65536 /dev/urandom >"$1"; }
 empty_settings() { : >"$1"; }
 settings_folder() { mkdir -p "$1"; }
+# A stored folder of 8 MiB is no folder: the default stands in and replaces it.
+huge_settings() {
+  { printf '[General]\nText1=/'; head -c 8388608 /dev/zero | tr '\0' f; printf '/\n'; } >"$1"
+}
 unreadable_settings() {
   printf '[General]\nText1=/somewhere/else/\n' >"$1"
   chown 65534:65534 "$1"
@@ -96,6 +101,7 @@ class_9() {
   settings_case garbage garbage_settings
   settings_case empty-file empty_settings
   settings_case folder-in-its-place settings_folder
+  settings_case huge-stored-folder huge_settings
   settings_case unreadable-file-as-nobody unreadable_settings nobody
   settings_case full-disk full_disk_settings
   unmount_small_disk "$W/runs/settings-full-disk/home/config/Quorvel"
