@@ -124,8 +124,9 @@ bool IsBadFileName(const FileSystem& fileSystem, const std::string& path) {
 }
 
 bool HasBadCharacters(std::string_view name) {
-  const auto codePoints = DecodeUtf8(name);
-  return !codePoints || std::any_of(codePoints->begin(), codePoints->end(), IsRefusedCodePoint);
+  // Bytes that are not UTF-8 stand for themselves, above every refused code point.
+  const std::u32string codePoints = DecodeUtf8Leniently(name);
+  return std::any_of(codePoints.begin(), codePoints.end(), IsRefusedCodePoint);
 }
 
 void CollectSubFolders(const FileSystem& fileSystem, std::vector<std::string>& folders,

@@ -17,8 +17,9 @@ using LetEventsRun = std::function<void()>;
 bool IsBadFileName(const FileSystem& fileSystem, const std::string& path);
 
 /// True when a folder name holds a character the walk refuses: a code point
-/// below 32, from 127 to 159, or "?". A name that is not valid UTF-8 is
-/// refused as a whole; an empty name is not.
+/// below 32, from 127 to 159, or "?". Bytes that are not UTF-8 are no such
+/// character: a name in another encoding is walked like any other. An empty
+/// name is not refused.
 bool HasBadCharacters(std::string_view name);
 
 /// Extends `folders` (paths ending with "/") by the walkable sub-folders of

@@ -14,7 +14,6 @@
 
 #include "filelist/NameOrder.h"
 #include "filelist/PseudoMounts.h"
-#include "filelist/Utf8.h"
 #include "filelist/WildcardMatch.h"
 
 namespace rowvane {
@@ -83,8 +82,9 @@ Attributes ReadOnlyBit(const struct stat& status) {
   return (status.st_mode & S_IWUSR) == 0 ? attribute::kReadOnly : 0;
 }
 
+// Any bytes but NUL name a file here, UTF-8 or not.
 bool IsUsablePath(const std::string& path) {
-  return !path.empty() && IsValidUtf8(path);
+  return !path.empty() && path.find('\0') == std::string::npos;
 }
 
 }  // namespace

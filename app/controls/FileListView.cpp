@@ -10,10 +10,14 @@
 #include <string>
 
 #include "app/controls/Twips.h"
+#include "app/desktop/LocalPath.h"
 
 namespace rowvane::app {
 
 namespace {
+
+// Where an entry keeps its path when the text shown differs from it.
+constexpr int kCarriedPathRole = Qt::UserRole;
 
 void RequirePosition(int position, int count) {
   if (position < 1 || position > count) {
@@ -38,7 +42,7 @@ QStringList DroppedPaths(const QMimeData& data) {
   QStringList paths;
   for (const QUrl& url : data.urls()) {
     if (url.isLocalFile()) {
-      paths << url.toLocalFile();
+      paths << PathFromUrl(url);
     }
   }
   return paths;
@@ -46,7 +50,10 @@ QStringList DroppedPaths(const QMimeData& data) {
 
 void ListItems::Add(const QString& text) {
   // The item appends itself to the list, which owns it from then on.
-  new QTreeWidgetItem(&m_list, QStringList{text});
+  auto* item = new QTreeWidgetItem(&m_list, QStringList{PathForDisplay(text)});
+  if (item->text(0) != text) {
+    item->setData(0, kCarriedPathRole, text);  // the name's own bytes, beyond what is shown
+  }
 }
 
 int ListItems::Count() const {
@@ -55,7 +62,9 @@ int ListItems::Count() const {
 
 QString ListItems::Text(int position) const {
   RequirePosition(position, Count());
-  return m_list.topLevelItem(position - 1)->text(0);
+  const QTreeWidgetItem& item = *m_list.topLevelItem(position - 1);
+  const QVariant carried = item.data(0, kCarriedPathRole);
+  return carried.isValid() ? carried.toString() : item.text(0);
 }
 
 void ListItems::Remove(int position) {

@@ -14,12 +14,13 @@ class ListItems {
  public:
   explicit ListItems(QTreeWidget& list) : m_list(list) {}
 
-  /// Appends an entry at the end.
+  /// Appends an entry at the end: a path as PathFromBytes carries it, shown
+  /// with U+FFFD for each byte that is not UTF-8 (PathForDisplay).
   void Add(const QString& text);
   /// Number of entries; 0 when the list is empty.
   int Count() const;
-  /// The text of the entry at `position`; throws std::out_of_range when
-  /// there is none.
+  /// The path of the entry at `position`, its bytes carried as they were
+  /// added; throws std::out_of_range when there is none.
   QString Text(int position) const;
   /// Removes the entry at `position`; throws std::out_of_range when there
   /// is none.
@@ -32,7 +33,8 @@ class ListItems {
 };
 
 /// The local file paths that dragged data carries, in the drag source's
-/// order; none when it carries no file URLs (text, web addresses...).
+/// order, with the bytes of their names (PathFromUrl); none when it carries
+/// no file URLs (text, web addresses...).
 QStringList DroppedPaths(const QMimeData& data);
 
 /// A report-view list with one column of full paths. Its gestures (double

@@ -3,6 +3,7 @@
 #include <QFileDialog>
 
 #include "app/desktop/DialogLook.h"
+#include "app/desktop/LocalPath.h"
 
 namespace rowvane::app {
 
@@ -12,7 +13,14 @@ QStringList QtFileOpenDialog::chooseFiles(QWidget* owner, const QString& title,
   QFileDialog dialog(owner, title, QString(), filter);
   dialog.setFileMode(QFileDialog::ExistingFiles);
   GiveDialogLook(dialog, QStringLiteral("Choose one or more files to add to the list."));
-  return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles() : QStringList();
+  QStringList paths;
+  if (dialog.exec() == QDialog::Accepted) {
+    // As addresses, a desktop's dialog hands over the names' own bytes.
+    for (const QUrl& url : dialog.selectedUrls()) {
+      paths << PathFromUrl(url);
+    }
+  }
+  return paths;
 }
 
 }  // namespace rowvane::app

@@ -3,6 +3,7 @@
 #include <QFileDialog>
 
 #include "app/desktop/DialogLook.h"
+#include "app/desktop/LocalPath.h"
 
 namespace rowvane::app {
 
@@ -19,8 +20,10 @@ QString QtFolderDialog::chooseFolder(QWidget* owner, const QString& prompt) {
   dialog.setFileMode(QFileDialog::Directory);
   dialog.setOption(QFileDialog::ShowDirsOnly);
   GiveDialogLook(dialog, QStringLiteral("Choose a folder."));
-  return dialog.exec() == QDialog::Accepted ? FolderFromChoice(dialog.selectedFiles().value(0))
-                                            : QString();
+  // As an address, the choice keeps the bytes of a name that is not UTF-8.
+  return dialog.exec() == QDialog::Accepted
+             ? FolderFromChoice(PathFromUrl(dialog.selectedUrls().value(0)))
+             : QString();
 }
 
 }  // namespace rowvane::app

@@ -4,8 +4,11 @@
 
 #include <QDir>
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
+#include "app/desktop/LocalPath.h"
 #include "app/desktop/ProductInfo.h"
 
 namespace rowvane::app {
@@ -15,8 +18,14 @@ constexpr const char* kProgramName = "rowvane";
 
 // A path handed over to a window started elsewhere must not depend on this
 // process's current folder.
+// The name's bytes are kept, UTF-8 or not (PathFromBytes).
 QString AbsolutePath(const std::string& argument) {
-  return QDir::cleanPath(QDir::current().absoluteFilePath(QString::fromStdString(argument)));
+  if (argument.starts_with('/')) {
+    return QDir::cleanPath(PathFromBytes(argument));
+  }
+  std::error_code unknown;
+  const std::string folder = std::filesystem::current_path(unknown).string();
+  return QDir::cleanPath(PathFromBytes(folder + "/" + argument));
 }
 
 void DescribeArguments(CLI::App& app, std::vector<std::string>& files) {

@@ -22,7 +22,8 @@ struct AnswerAndExit {
 using ProgramArguments = std::variant<StartWindow, AnswerAndExit>;
 
 /// Reads the window program's command line: `rowvane [--help] [--version]
-/// [FILE...]`. Relative paths are taken from the current folder.
+/// [FILE...]`. Relative paths are taken from the current folder; names keep
+/// their bytes, UTF-8 or not (PathFromBytes).
 ProgramArguments ParseProgramArguments(int argc, const char* const argv[]);
 
 /// Exit status for arguments that make no sense.

@@ -2,6 +2,7 @@
 
 #include "app/controls/CommonDialog.h"
 #include "app/controls/FileListView.h"
+#include "app/desktop/LocalPath.h"
 #include "app/desktop/WindowServices.h"
 #include "app/handlers/ErrorTrap.h"
 #include "filelist/GatherFolderFiles.h"
@@ -25,7 +26,8 @@ struct AddFilesLine {
 
 // The two breaks are bare carriage returns, as in every message of the window.
 QString RefusalMessage(const QString& path) {
-  return path + QStringLiteral("\r\rwas not added because it has bad characters in the filename.");
+  return PathForDisplay(path) +
+         QStringLiteral("\r\rwas not added because it has bad characters in the filename.");
 }
 
 QString TooManyFilesMessage() {
@@ -63,8 +65,8 @@ void AddFilesByDialog::run() {
   }
   for (qsizetype part = 1; part < parts.size() && trap.active(); ++part) {
     // The root folder "/" joined with a name gives a doubled separator.
-    const QString path = QString::fromStdString(
-        CollapseDoubledSeparators((parts.front() + QLatin1Char('/') + parts[part]).toStdString()));
+    const QString path = PathFromBytes(
+        CollapseDoubledSeparators(PathBytes(parts.front() + QLatin1Char('/') + parts[part])));
     addIfUsable(trap, path, AddFilesLine::CheckName, AddFilesLine::Refuse);
   }
 }
@@ -73,9 +75,8 @@ void AddFilesByDialog::addIfUsable(ErrorTrap& trap, const QString& path, int che
                                    int refuseLine) {
   // A check that fails lets the file in: the list will report it when the
   // run reaches it.
-  if (trap.test(checkLine, [&] {
-        return !IsBadFileName(m_context.services.fileSystem, path.toStdString());
-      })) {
+  if (trap.test(checkLine,
+                [&] { return !IsBadFileName(m_context.services.fileSystem, PathBytes(path)); })) {
     m_items.Add(path);
     return;
   }

@@ -3,6 +3,7 @@
 #include "app/controls/FileListView.h"
 #include "app/controls/WindowPointer.h"
 #include "app/desktop/FolderDialog.h"
+#include "app/desktop/LocalPath.h"
 #include "app/desktop/WindowServices.h"
 #include "app/handlers/ErrorTrap.h"
 #include "filelist/GatherFolderFiles.h"
@@ -36,7 +37,7 @@ void AddFolderFiles::run() {
   m_context.pointer.set(WindowPointer::kHourglass);
   const rowvane::FileSystem& fileSystem = m_context.services.fileSystem;
   // A walk that fails part way still lists the folders it has found.
-  std::vector<std::string> folders{(chosen + QLatin1Char('/')).toStdString()};
+  std::vector<std::string> folders{PathBytes(chosen + QLatin1Char('/'))};
   trap.step(AddFolderLine::WalkFolders,
             [&] { CollectSubFolders(fileSystem, folders, true, m_context.eventsRunOrLeave()); });
   if (!trap.active()) {
@@ -46,7 +47,7 @@ void AddFolderFiles::run() {
   // under the additions.
   trap.step(AddFolderLine::ListFiles, [&] {
     for (const std::string& file : FilesOfFolders(fileSystem, folders, kCsvFilePattern)) {
-      m_items.Add(QString::fromStdString(file));
+      m_items.Add(PathFromBytes(file));
     }
   });
   m_context.pointer.set(WindowPointer::kDefault);

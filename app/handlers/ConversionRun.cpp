@@ -9,6 +9,7 @@
 #include "app/controls/TextProgressBar.h"
 #include "app/controls/WindowPointer.h"
 #include "app/desktop/EventPump.h"
+#include "app/desktop/LocalPath.h"
 #include "app/desktop/WindowServices.h"
 #include "app/handlers/ErrorTrap.h"
 #include "engine/AtomicOutputFile.h"
@@ -111,9 +112,9 @@ void ConversionRun::run() {
   if (trap.test(RunLine::CheckOutputFolder, [&] {
         std::vector<std::string> listed;
         for (int position = 1; position <= items.Count(); ++position) {
-          listed.push_back(Utf8(items.Text(position)));
+          listed.push_back(PathBytes(items.Text(position)));
         }
-        return !rowvane::StartBatch(Utf8(m_controls.Text1.text()), listed).ready();
+        return !rowvane::StartBatch(PathBytes(m_controls.Text1.text()), listed).ready();
       })) {
     trap.step(RunLine::TellFolderMissing, [&] {
       tell(QStringLiteral("Folder does not exist. Please select another folder."));
@@ -157,7 +158,7 @@ bool ConversionRun::convertPosition(ErrorTrap& trap, const RunTexts& texts, int 
     return false;
   }
   m_controls.ProgressBar1.setText(QStringLiteral("Processing: ") +
-                                  QString::fromStdString(rowvane::FileNameOf(Utf8(path))));
+                                  QString::fromStdString(rowvane::FileNameOf(PathBytes(path))));
   trap.step(RunLine::LetEventsRunAfterName, [&] { m_context.letEventsRunOrLeave(); });
   if (!trap.active() || stopsHere()) {
     return false;
@@ -193,8 +194,8 @@ rowvane::FileOutcome ConversionRun::convertFile(const QString& path, const RunTe
   settings.Format = m_format;
   RunObserver observer(m_controls.ProgressBar1, m_controls.Check2, m_controls.stopRequested,
                        m_context);
-  return rowvane::ConvertFile(Utf8(path), Utf8(m_controls.Text1.text()), settings, observer,
-                              m_context.services.tuning);
+  return rowvane::ConvertFile(PathBytes(path), PathBytes(m_controls.Text1.text()), settings,
+                              observer, m_context.services.tuning);
 }
 
 void ConversionRun::showShareOfFilesBegun(int position) {

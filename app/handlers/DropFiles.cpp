@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "app/controls/FileListView.h"
+#include "app/desktop/LocalPath.h"
 #include "app/desktop/WindowServices.h"
 #include "filelist/GatherFolderFiles.h"
 
@@ -17,14 +18,14 @@ void DropFiles::run(const QStringList& paths) {
 void DropFiles::addDroppedPath(const QString& path) {
   const rowvane::FileSystem& fileSystem = m_context.services.fileSystem;
   try {
-    const std::string dropped = path.toStdString();
+    const std::string dropped = PathBytes(path);
     if (!IsDroppedFolder(fileSystem, dropped)) {
       m_items.Add(path);
       return;
     }
     for (const std::string& file :
          GatherFolderFiles(fileSystem, dropped, kAnyFilePattern, m_context.eventsRunOrLeave())) {
-      m_items.Add(QString::fromStdString(file));
+      m_items.Add(PathFromBytes(file));
     }
   } catch (const std::exception&) {
     // Drops have no error report: a path that fails is passed over. Leaving

@@ -2,6 +2,7 @@
 
 #include "app/controls/FileListView.h"
 #include "app/desktop/FolderOpener.h"
+#include "app/desktop/LocalPath.h"
 #include "app/desktop/MessageBoxes.h"
 #include "app/desktop/WindowServices.h"
 #include "app/handlers/ErrorTrap.h"
@@ -31,10 +32,10 @@ void LoadSamples::run() {
   const QString samples = services.programFolder + QStringLiteral("/Samples");
   std::vector<std::string> names;
   trap.step(SamplesLine::ListSamples, [&] {
-    names = ListFiles(services.fileSystem, samples.toStdString(), std::string(kAnyFilePattern));
+    names = ListFiles(services.fileSystem, PathBytes(samples), std::string(kAnyFilePattern));
   });
   for (const std::string& name : names) {
-    m_items.Add(samples + QLatin1Char('/') + QString::fromStdString(name));
+    m_items.Add(samples + QLatin1Char('/') + PathFromBytes(name));
   }
   // Asked even when nothing was found: the user may want to see why. A
   // question that fails counts as a yes.

@@ -36,14 +36,18 @@ INSTANTIATE_TEST_SUITE_P(
                     NameCase{"nb\xC2\xA0sp", false},              // U+00A0, first allowed above 159
                     NameCase{"what?", true}, NameCase{"tab\t", true},
                     NameCase{std::string("nul\0", 4), true}, NameCase{"\x1F", true},
-                    NameCase{"del\x7F", true},             // 127
-                    NameCase{"\xC2\x80", true},            // U+0080
-                    NameCase{"x\xC2\x9F", true},           // U+009F
-                    NameCase{"bad\xFF", true},             // not UTF-8
-                    NameCase{"\xC0\xAF", true},            // overlong "/"
-                    NameCase{"\xED\xA0\x80", true},        // encoded surrogate
-                    NameCase{"\xE2\x80", true},            // cut sequence
-                    NameCase{"\xF4\x90\x80\x80", true}));  // above U+10FFFF
+                    NameCase{"del\x7F", true},    // 127
+                    NameCase{"\xC2\x80", true},   // U+0080
+                    NameCase{"x\xC2\x9F", true},  // U+009F
+                    // Not UTF-8: the bytes are the name, walked like any other.
+                    NameCase{"caf\xE9", false},           // Latin-1
+                    NameCase{"bad\xFF", false},           // never in UTF-8
+                    NameCase{"\xC0\xAF", false},          // overlong "/"
+                    NameCase{"\xED\xA0\x80", false},      // encoded surrogate
+                    NameCase{"\xE2\x80", false},          // cut sequence
+                    NameCase{"\xF4\x90\x80\x80", false},  // above U+10FFFF
+                    NameCase{"\xE9?", true},              // still no "?"
+                    NameCase{"\x85\x01", true}));         // nor a control character
 
 TEST(Utf8Test, LenientDecodingKeepsEveryByte) {
   EXPECT_EQ(DecodeUtf8Leniently("a\xFF\xC3\xA9"), (std::u32string{U'a', 0xDCFF, 0xE9}));
