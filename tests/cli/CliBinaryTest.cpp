@@ -134,6 +134,25 @@ TEST_F(CliBinaryTest, RecursiveGathersCsvFilesOfAFolderTree) {
   EXPECT_EQ(output("b.xml"), kStaffXml);
 }
 
+// A name is bytes: one that is not UTF-8 is walked, converted, and named
+// again with the same bytes, with or without the folders below.
+TEST_F(CliBinaryTest, RecursiveWalkTakesNamesThatAreNotUtf8) {
+  m_temp.write("tree/x\xE9.csv", kStaffCsv);
+  m_temp.write("tree/sub\xFF/caf\xE9.csv", kStaffCsv);
+  const std::string tree = (m_temp.path() / "tree").string();
+  const ProgramResult flat = run({"-r", "-o", m_out.string(), tree});
+  EXPECT_EQ(flat.exitCode, 0) << flat.err;
+  EXPECT_THAT(flat.err, IsEmpty());
+  EXPECT_EQ(outputTree(), std::vector<std::string>({"caf\xE9.xml", "x\xE9.xml"}));
+  EXPECT_EQ(output("caf\xE9.xml"), kStaffXml);
+
+  std::filesystem::remove_all(m_out);
+  std::filesystem::create_directory(m_out);
+  const ProgramResult kept = run({"-r", "--keep-tree", "-o", m_out.string(), tree});
+  EXPECT_EQ(kept.exitCode, 0) << kept.err;
+  EXPECT_EQ(outputTree(), std::vector<std::string>({"sub\xFF/caf\xE9.xml", "x\xE9.xml"}));
+}
+
 struct OptionCase {
   const char* name;
   std::vector<std::string> options;
@@ -657,6 +676,19 @@ INSTANTIATE_TEST_SUITE_P(
                  OneValueXml("\xC3\xA9"),
                  0,
                  ""},
+        PipeCase{"FixedUtf16leOddLastByteStartsNoRecord",
+                 {"--encoding", "utf-16le", "-", "-O", "-"},
+                 std::string("v\0\r\0\n\0\xE9\0\r\0\n\0X", 13),
+                 OneValueXml("\xC3\xA9"),
+                 0,
+                 "rowvane-cli: standard input: warning: 1 ill-formed UTF-16 unit (lone "
+                 "surrogates, an odd last byte) written as U+FFFD or left out\n"},
+        PipeCase{"DetectedUtf16LoneSurrogates",
+                 {"-", "-O", "-"},
+                 std::string("\xFF\xFEv\0\r\0\n\0\x00\xDC\x3D\xD8", 12),
+                 OneValueXml("\xEF\xBF\xBD\xEF\xBF\xBD"),
+                 0,
+                 "warning: 2 ill-formed UTF-16 units"},
         PipeCase{"TypedTabSeparator",
                  {"-s", "\\t", "-", "-O", "-"},
                  "a\tb\r\n1\t2",
