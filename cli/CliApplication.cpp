@@ -21,6 +21,7 @@
 #include "cli/InputGathering.h"
 #include "cli/OutputFileConversion.h"
 #include "cli/OutputFolder.h"
+#include "cli/OutputTarget.h"
 #include "cli/ReportingObserver.h"
 #include "cli/RunReport.h"
 #include "cli/SamePath.h"
@@ -209,6 +210,17 @@ void WriteSummary(const std::vector<FileOutcome>& outcomes, std::size_t notStart
   environment.err.flush();
 }
 
+// True when -O FILE would replace a file that exists; a descriptor's file
+// or a device is written in place, not replaced.
+bool ReplacesExistingFile(const std::string& outputFile) {
+  try {
+    const OutputTarget target = ResolveOutputTarget(outputFile);
+    return target.kind == OutputTarget::Kind::Replaced && RegularFileAt(target.path).has_value();
+  } catch (const ConversionError&) {
+    return false;  // the conversion says why it cannot write there
+  }
+}
+
 // -O: the one input into the one output file.
 ExitStatus ConvertToFile(const CliOptions& options, const CliEnvironment& environment,
                          std::ostream& reportErr) {
@@ -216,9 +228,7 @@ ExitStatus ConvertToFile(const CliOptions& options, const CliEnvironment& enviro
   const std::string& outputFile = *options.outputFile;
   const std::string inputName = input == kStandardStream ? kStandardInputName : input;
   const std::string outputName = outputFile == kStandardStream ? kStandardOutputName : outputFile;
-  struct stat info {};
-  const bool replacesFile = outputFile != kStandardStream &&
-                            ::stat(outputFile.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+  const bool replacesFile = ReplacesExistingFile(outputFile);
   // Either way round the input is lost, or read back as it grows without end.
   if (OutputWouldReplaceInput(input, outputFile)) {
     environment.err << "rowvane-cli: " << EscapeForDisplay(inputName) << ": cannot write "

@@ -749,7 +749,8 @@ struct LinkCase {
   std::string outputFile;  // the -O argument
   std::string written;     // the file that must hold the XML (after "before\n" for stdout.txt)
   int exitCode;
-  std::string errPart;  // empty: standard error stays empty
+  std::string errPart;               // empty: standard error stays empty
+  std::vector<std::string> options;  // before -O
 };
 
 void PrintTo(const LinkCase& row, std::ostream* out) {
@@ -769,8 +770,9 @@ TEST_P(CliOutputLinkTest, FollowsTheLinkAndNeverReplacesIt) {
   }
   Streams streams;
   streams.appendOutputTo = captured;
-  const ProgramResult result =
-      RunProgram(ROWVANE_CLI_PATH, {"-O", placed(row.outputFile), m_staff}, streams);
+  std::vector<std::string> args = row.options;
+  args.insert(args.end(), {"-O", placed(row.outputFile), m_staff});
+  const ProgramResult result = RunProgram(ROWVANE_CLI_PATH, args, streams);
   EXPECT_EQ(result.exitCode, row.exitCode) << result.err;
   if (row.errPart.empty()) {
     EXPECT_THAT(result.err, IsEmpty());
@@ -815,6 +817,15 @@ INSTANTIATE_TEST_SUITE_P(
                  ""},
         LinkCase{"DevStdout", {}, "/dev/stdout", "stdout.txt", 0, ""},
         LinkCase{"DevFdOne", {}, "/dev/fd/1", "stdout.txt", 0, ""},
+        // Written in place, the file of standard output is not one -n keeps.
+        LinkCase{"DevStdoutWithNoClobber", {}, "/dev/stdout", "stdout.txt", 0, "", {"-n"}},
+        LinkCase{"LinkToAFileWithNoClobber",
+                 {{"links/out.xml", "../old/target.xml"}},
+                 "TMP/links/out.xml",
+                 "",
+                 1,
+                 "exists, and -n keeps it",
+                 {"-n"}},
         LinkCase{"LinkToDevStdout",
                  {{"links/out.xml", "/dev/stdout"}},
                  "TMP/links/out.xml",
@@ -835,9 +846,9 @@ INSTANTIATE_TEST_SUITE_P(
 struct SameFileCase {
   const char* name;
   std::vector<std::string> args;
-  bool inputIsStandardInput;   // standard input is the staff file
-  bool outputIsStandardInput;  // standard output is appended to the staff file
-  std::string err;             // all of standard error
+  bool inputIsStaff;          // standard input is the staff file
+  bool outputIsStaff;         // standard output is appended to the staff file
+  std::string input, output;  // as the refusal names them
 };
 
 void PrintTo(const SameFileCase& row, std::ostream* out) {
@@ -851,57 +862,42 @@ TEST_P(CliOutputIsInputTest, IsABadUsageAndLeavesTheInputAlone) {
   const SameFileCase& row = GetParam();
   std::filesystem::create_symlink(m_staff, m_temp.path() / "staff-link.csv");
   Streams streams;
-  if (row.inputIsStandardInput) {
+  if (row.inputIsStaff) {
     streams.inputFile = m_staff;
   }
-  if (row.outputIsStandardInput) {
+  if (row.outputIsStaff) {
     streams.appendOutputTo = m_staff;
   }
   const ProgramResult result = RunProgram(ROWVANE_CLI_PATH, placed(row.args), streams);
   EXPECT_EQ(result.exitCode, 2);
-  EXPECT_EQ(result.err, placed(row.err));
+  EXPECT_EQ(result.err, placed("rowvane-cli: " + row.input + ": cannot write " + row.output +
+                               ": the output file would replace the input file\n"));
   EXPECT_EQ(ReadFile(m_staff), kStaffCsv);
 }
+
+const std::string kIn = "standard input";
+const std::string kOut = "standard output";
 
 INSTANTIATE_TEST_SUITE_P(
     Cli, CliOutputIsInputTest,
     ::testing::Values(
-        SameFileCase{"NamedInput",
-                     {"-O", "IN", "IN"},
-                     false,
-                     false,
-                     "rowvane-cli: IN: cannot write IN: the output file would replace the input "
-                     "file\n"},
-        SameFileCase{"NamedInputThroughALink",
+        SameFileCase{"NamedInput", {"-O", "IN", "IN"}, false, false, "IN", "IN"},
+        SameFileCase{"ThroughALink",
                      {"-O", "TMP/staff-link.csv", "IN"},
                      false,
                      false,
-                     "rowvane-cli: IN: cannot write TMP/staff-link.csv: the output file would "
-                     "replace the input file\n"},
-        SameFileCase{"StandardInputAsTheOutputFile",
-                     {"-", "-O", "IN"},
-                     true,
-                     false,
-                     "rowvane-cli: standard input: cannot write IN: the output file would replace "
-                     "the input file\n"},
+                     "IN",
+                     "TMP/staff-link.csv"},
+        SameFileCase{"StandardInputAsTheOutputFile", {"-", "-O", "IN"}, true, false, kIn, "IN"},
         SameFileCase{"StandardInputAsStandardOutput",
-                     {"--encoding", "utf-8", "-", "-O", "-"},
+                     {"--encoding=utf-8", "-", "-O", "-"},
                      true,
                      true,
-                     "rowvane-cli: standard input: cannot write standard output: the output file "
-                     "would replace the input file\n"},
-        SameFileCase{"StandardInputAsDevStdout",
-                     {"-", "-O", "/dev/stdout"},
-                     true,
-                     true,
-                     "rowvane-cli: standard input: cannot write /dev/stdout: the output file would "
-                     "replace the input file\n"},
-        SameFileCase{"NamedInputAsStandardOutput",
-                     {"-O", "-", "IN"},
-                     false,
-                     true,
-                     "rowvane-cli: IN: cannot write standard output: the output file would "
-                     "replace the input file\n"}),
+                     kIn,
+                     kOut},
+        SameFileCase{
+            "StandardInputAsDevStdout", {"-", "-O", "/dev/stdout"}, true, true, kIn, "/dev/stdout"},
+        SameFileCase{"NamedInputAsStandardOutput", {"-O", "-", "IN"}, false, true, "IN", kOut}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST_F(CliBinaryTest, StandardInputFileIntoAnotherFileConverts) {

@@ -338,9 +338,10 @@ TEST(PosixGatherTest, TakesHiddenFoldersAndSkipsWhatCannotBeUsed) {
   const std::string root = tmp.path();
   EXPECT_THAT(GatherFolderFiles(fileSystem, root),
               ElementsAre(root + "/.hiddenro.csv", root + "/a.CSV", root + "/B.csv",
-                          root + "/link.csv", root + "/.hid/h.csv",
+                          root + "/bad\xFF.csv", root + "/link.csv", root + "/.hid/h.csv",
                           root + "/dash\xE2\x80\x93"
-                                 "folder/d.csv"));
+                                 "folder/d.csv",
+                          root + "/sub\xFF/in.csv"));
 }
 
 TEST(PosixGatherTest, SymbolicLinkCyclesEnd) {
