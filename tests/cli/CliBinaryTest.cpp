@@ -782,7 +782,12 @@ TEST_P(CliOutputLinkTest, FollowsTheLinkAndNeverReplacesIt) {
   for (const auto& [link, target] : row.links) {
     EXPECT_TRUE(std::filesystem::is_symlink(root / link)) << link << " was replaced";
   }
-  EXPECT_TRUE(std::filesystem::is_symlink("/dev/stdout"));
+  if (!std::filesystem::is_symlink("/dev/stdout")) {
+    ADD_FAILURE() << "/dev/stdout was replaced";
+    // Replaced as root, it would break every later program on the machine.
+    std::filesystem::remove("/dev/stdout");
+    std::filesystem::create_symlink("/proc/self/fd/1", "/dev/stdout");
+  }
   if (!row.written.empty()) {
     const std::string expected = row.written == "stdout.txt" ? "before\n" + kStaffXml : kStaffXml;
     EXPECT_EQ(ReadFile(root / row.written), expected);
