@@ -3,8 +3,10 @@
 // the input name's bytes.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QTest>
 #include <QUrl>
 #include <filesystem>
 #include <fstream>
@@ -31,6 +33,23 @@ constexpr char kXml[] = "<XML>\r\n <row>\r\n  <v>1</v>\r\n </row>\r\n</XML>";
 // The file's address as a desktop writes it: the name's bytes percent-escaped.
 QUrl AddressOf(const std::string& path) {
   return QUrl::fromEncoded("file://" + QByteArray::fromStdString(path).toPercentEncoding("/"));
+}
+
+// Drags `address` over the shown window's list and drops it there.
+void DropOnTheList(MainWindow& form, const QUrl& address) {
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  QMimeData data;
+  data.setUrls({address});
+  QWidget& viewport = *Controls(form).ListView1.viewport();
+  const QPoint middle = viewport.rect().center();
+  QDragEnterEvent enter(middle, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&viewport, &enter);
+  QDragMoveEvent move(middle, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&viewport, &move);
+  QDropEvent drop(QPointF(middle), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(&viewport, &drop);
+  QCoreApplication::processEvents();  // handled once the drag source is released
 }
 
 struct WayCase {
@@ -73,35 +92,28 @@ TEST_P(ForeignNameTest, IsListedWithTheReplacementCharacterAndConverted) {
 
 INSTANTIATE_TEST_SUITE_P(
     Ways, ForeignNameTest,
-    ::testing::Values(
-        WayCase{
-            "FolderButtonWalk",
-            [](WindowHarness& harness, MainWindow& form, const std::string&, const std::string&) {
-              harness.folderDialog.answer = harness.path(QStringLiteral("in"));
-              Controls(form).PushButton9.click();
-            }},
-        WayCase{"FileDialog",
-                [](WindowHarness& harness, MainWindow& form, const std::string&,
-                   const std::string& file) {
-                  harness.fileDialog.answer = {PathFromBytes(file)};
-                  Controls(form).PushButton8.click();
-                }},
-        WayCase{
-            "DroppedFolder",
-            [](WindowHarness&, MainWindow& form, const std::string& folder, const std::string&) {
-              QMimeData data;
-              data.setUrls({AddressOf(folder)});
-              QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton,
-                              Qt::NoModifier);
-              QCoreApplication::sendEvent(Controls(form).ListView1.viewport(), &drop);
-              QCoreApplication::processEvents();
-            }},
-        WayCase{"ProgramArgument",
-                [](WindowHarness&, MainWindow& form, const std::string&, const std::string& file) {
-                  const char* const argv[] = {"rowvane", file.c_str()};
-                  const ProgramArguments parsed = ParseProgramArguments(2, argv);
-                  FormOf(form).addPathsAsDropped(std::get<StartWindow>(parsed).files);
-                }}),
+    ::testing::Values(WayCase{"FolderButtonWalk",
+                              [](WindowHarness& harness, MainWindow& form, const std::string&,
+                                 const std::string&) {
+                                harness.folderDialog.answer = harness.path(QStringLiteral("in"));
+                                Controls(form).PushButton9.click();
+                              }},
+                      WayCase{"FileDialog",
+                              [](WindowHarness& harness, MainWindow& form, const std::string&,
+                                 const std::string& file) {
+                                harness.fileDialog.answer = {PathFromBytes(file)};
+                                Controls(form).PushButton8.click();
+                              }},
+                      WayCase{"DroppedFolder",
+                              [](WindowHarness&, MainWindow& form, const std::string& folder,
+                                 const std::string&) { DropOnTheList(form, AddressOf(folder)); }},
+                      WayCase{"ProgramArgument",
+                              [](WindowHarness&, MainWindow& form, const std::string&,
+                                 const std::string& file) {
+                                const char* const argv[] = {"rowvane", file.c_str()};
+                                const ProgramArguments parsed = ParseProgramArguments(2, argv);
+                                FormOf(form).addPathsAsDropped(std::get<StartWindow>(parsed).files);
+                              }}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 // Any bytes survive the trip into a QString and back; only the stray ones

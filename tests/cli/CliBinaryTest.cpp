@@ -749,8 +749,8 @@ struct LinkCase {
   std::string outputFile;  // the -O argument
   std::string written;     // the file that must hold the XML (after "before\n" for stdout.txt)
   int exitCode;
-  std::string errPart;               // empty: standard error stays empty
-  std::vector<std::string> options;  // before -O
+  std::string errPart;                    // empty: standard error stays empty
+  std::vector<std::string> options = {};  // before -O
 };
 
 void PrintTo(const LinkCase& row, std::ostream* out) {
