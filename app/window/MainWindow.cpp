@@ -5,6 +5,7 @@
 #include <QLayout>
 #include <QMenuBar>
 #include <QScreen>
+#include <algorithm>
 #include <utility>
 
 #include "app/desktop/DialogLook.h"
@@ -42,6 +43,21 @@ void MainWindow::addMenus() {
   connectFileMenu();
   m_form.setFormat(m_formatMenu.format());
   connect(&m_formatMenu, &FormatMenu::formatChanged, &m_form, &Form1::setFormat);
+  addFormatButton();
+}
+
+void MainWindow::addFormatButton() {
+  // Shrunk by what it would add to the bar's height, so that the window
+  // keeps its height.
+  QMenuBar& bar = *menuBar();
+  const int barHeight = bar.sizeHint().height();
+  bar.setCornerWidget(&m_formatButton, Qt::TopRightCorner);
+  m_formatButton.setMaximumHeight(
+      std::max(0, m_formatButton.sizeHint().height() - (bar.sizeHint().height() - barHeight)));
+  m_form.showArrowOver(m_formatButton);
+  m_formatButton.showFormat(m_formatMenu.format());
+  connect(&m_formatMenu, &FormatMenu::formatChanged, &m_formatButton,
+          &FormatCornerButton::showFormat);
 }
 
 void MainWindow::connectFileMenu() {

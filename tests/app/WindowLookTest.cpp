@@ -11,14 +11,17 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "app/desktop/FileOpenDialog.h"
 #include "app/desktop/FolderDialog.h"
 #include "app/desktop/MessageBoxes.h"
 #include "app/menus/FileMenu.h"
+#include "app/menus/FormatMenu.h"
 #include "app/menus/HelpMenu.h"
 #include "tests/app/WindowHarness.h"
 
@@ -181,6 +184,54 @@ TEST_F(WindowLookTest, ControlsMenusAndItemsAreNamedAndDescribed) {
   EXPECT_EQ(Accessible(testing::Controls(*window).PushButton1, QAccessible::Name),
             QStringLiteral("Choose Output Folder"));
 }
+
+using FormatItem = QAction& (FormatMenu::*)();
+
+struct CornerCase {
+  std::vector<FormatItem> chosen;
+  const char* words;
+};
+
+class CornerButtonTest : public ::testing::TestWithParam<CornerCase> {};
+
+// After the choices, and again after a restart, the button says what is in
+// force; it leaves the bar's height alone; a click on it opens the Format menu.
+TEST_P(CornerButtonTest, SaysWhatIsInForceAndOpensTheFormatMenu) {
+  testing::WindowHarness harness;
+  auto window = harness.start();
+  for (const FormatItem item : GetParam().chosen) {
+    (window->findChild<FormatMenu*>()->*item)().trigger();
+  }
+  for (const bool restarted : {false, true}) {
+    if (restarted) {
+      window.reset();
+      harness.reopenSettings();
+      window = harness.start();
+    }
+    auto& button = testing::Found<QToolButton>(*window, "FormatCornerButton");
+    EXPECT_EQ(button.text(), QString::fromUtf8(GetParam().words)) << restarted;
+  }
+  window->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+  QMenuBar bare;  // the bar without the button: as high
+  bare.setFont(window->menuBar()->font());
+  bare.addActions(window->menuBar()->actions());
+  EXPECT_EQ(window->menuBar()->height(), bare.sizeHint().height());
+  QTest::mouseClick(&testing::Found<QToolButton>(*window, "FormatCornerButton"), Qt::LeftButton);
+  EXPECT_TRUE(QTest::qWaitForWindowExposed(window->findChild<FormatMenu*>()));
+  window->findChild<FormatMenu*>()->close();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Choices, CornerButtonTest,
+    ::testing::Values(
+        CornerCase{{}, "Classic CSV"}, CornerCase{{&FormatMenu::standardAction}, "Standard CSV"},
+        CornerCase{{&FormatMenu::quotesAction}, "Custom CSV"},
+        CornerCase{{&FormatMenu::standardAction, &FormatMenu::escapingAction}, "Custom CSV"},
+        CornerCase{{&FormatMenu::lineBreaksAction, &FormatMenu::lineBreaksAction}, "Classic CSV"},
+        CornerCase{
+            {&FormatMenu::lineBreaksAction, &FormatMenu::quotesAction, &FormatMenu::escapingAction},
+            "Standard CSV"}));
 
 }  // namespace
 }  // namespace rowvane::app
