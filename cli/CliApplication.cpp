@@ -25,8 +25,10 @@
 #include "cli/ReportingObserver.h"
 #include "cli/RunReport.h"
 #include "cli/SamePath.h"
+#include "cli/SchemaPrinting.h"
 #include "engine/BatchConverter.h"
 #include "engine/BatchStart.h"
+#include "engine/XmlSchema.h"
 #include "filelist/PosixFileSystem.h"
 
 namespace rowvane::cli {
@@ -409,16 +411,30 @@ int RunCli(int argc, const char* const argv[], const CliEnvironment& environment
   return RunOptions(options, environment, environment.err);
 }
 
-int RunOptions(const CliOptions& options, const CliEnvironment& environment,
+int RunOptions(const CliOptions& given, const CliEnvironment& environment,
                std::ostream& reportErr) {
-  if (options.settings.GzipLevel && options.outputFile == kStandardStream &&
-      environment.outIsTerminal && !options.dryRun) {
+  if (given.settings.GzipLevel && given.outputFile == kStandardStream &&
+      environment.outIsTerminal && !given.dryRun) {
     // A usage error, said even when the report has standard error.
     WriteUsageError({"--gzip will not write compressed data to a terminal; redirect -O -"},
                     reportErr);
     return AsExitCode(ExitStatus::BadUsage);
   }
+  CliOptions options = given;  // takes the loaded schema
   try {
+    if (options.printSchemaOf) {
+      return AsExitCode(PrintSchema(options, environment.out, environment.err));
+    }
+    if (!options.schema.empty()) {
+      // Once, before any file: a schema that cannot be used stops the run.
+      try {
+        options.settings.Schema = std::make_shared<const XmlSchema>(options.schema);
+      } catch (const SchemaError& error) {
+        // A usage error, said even when the report has standard error.
+        reportErr << "rowvane-cli: " << EscapeForDisplay(error.what()) << '\n';
+        return AsExitCode(ExitStatus::BadUsage);
+      }
+    }
     if (options.outputFile) {
       return AsExitCode(ConvertToFile(options, environment, reportErr));
     }

@@ -45,6 +45,10 @@ struct CliOptions {
   std::optional<Shard> shard;
   /// --report FILE: one JSON line per input and the totals; "-" is standard error.
   std::optional<std::string> reportFile;
+  /// --schema: every output is checked against this XML Schema (empty: none).
+  std::string schema;
+  /// --print-schema: print a schema for this input's outputs; convert nothing.
+  std::optional<std::string> printSchemaOf;
 };
 
 }  // namespace rowvane::cli

@@ -28,10 +28,10 @@ constexpr unsigned kMostJobs = 1024;
 
 // Options that take a value, by long name and by short letter. A new option
 // that takes a value must be listed here as well.
-constexpr std::array<std::string_view, 14> kLongValueOptions = {
-    "--output", "--output-file", "--separator", "--document-tag", "--row-tag",
-    "--jobs",   "--encoding",    "--format",    "--line-breaks",  "--quotes",
-    "--escape", "--shard",       "--report",    "--gzip-level"};
+constexpr std::array<std::string_view, 16> kLongValueOptions = {
+    "--output",   "--output-file", "--separator",   "--document-tag", "--row-tag", "--jobs",
+    "--encoding", "--format",      "--line-breaks", "--quotes",       "--escape",  "--shard",
+    "--report",   "--gzip-level",  "--schema",      "--print-schema"};
 // --gzip takes its level only attached ("--gzip=9"), so that "--gzip a.csv"
 // keeps a.csv an input; the attached level travels as a hidden option.
 constexpr std::string_view kGzipWithLevel = "--gzip=";
@@ -110,6 +110,8 @@ struct RawArguments {
   std::string reportFile;
   bool gzip = false;
   int gzipLevel = kDefaultGzipLevel;
+  std::string schema;
+  std::string printSchemaOf;
 };
 
 // The choices of the CSV format: a preset, then any choice set on its own.
@@ -288,6 +290,15 @@ void DescribeOptions(CLI::App& app, RawArguments& raw) {
   app.add_flag("--keep-tree", raw.options.keepTree,
                "With -r: write each output into the same sub-folder of DIR as its\n"
                "input has below the INPUT folder (created as needed).");
+  app.add_option("--schema", raw.schema,
+                 "Check every output against this W3C XML Schema while it is\n"
+                 "written; an output that does not match fails its input and\n"
+                 "does not take its name. Implies --escape xml.")
+      ->type_name("FILE");
+  app.add_option("--print-schema", raw.printSchemaOf,
+                 "Print a schema that every output of INPUT with these options\n"
+                 "matches, for INPUT's field names; convert nothing.")
+      ->type_name("INPUT");
   app.add_flag("--dry-run", raw.options.dryRun,
                "List each input and its output (on standard output), with the\n"
                "warnings; convert nothing.");
@@ -333,8 +344,30 @@ bool Has(const CLI::App& app, const char* name) {
   return app.count(name) > 0;
 }
 
+// --print-schema reads one input and writes to standard output only.
+std::optional<std::string> PrintSchemaProblem(const CLI::App& app, const CliOptions& options) {
+  constexpr std::array<std::pair<const char*, const char*>, 5> kRefused = {
+      {{"--output", "-o DIR"},
+       {"--output-file", "-O FILE"},
+       {"--recursive", "-r"},
+       {"--dry-run", "--dry-run"},
+       {"--schema", "--schema"}}};
+  for (const auto& [option, shown] : kRefused) {
+    if (Has(app, option)) {
+      return std::string("--print-schema cannot be used with ") + shown;
+    }
+  }
+  if (!options.inputs.empty()) {
+    return "--print-schema takes its one INPUT as its value; no other INPUT may be given";
+  }
+  return std::nullopt;
+}
+
 // Checks that the options fit together; the message names what is wrong.
 std::optional<std::string> CombinationProblem(const CLI::App& app, const CliOptions& options) {
+  if (Has(app, "--print-schema")) {
+    return PrintSchemaProblem(app, options);
+  }
   const bool toFile = Has(app, "--output-file");
   const auto standardInputs =
       std::count(options.inputs.begin(), options.inputs.end(), kStandardStream);
@@ -441,6 +474,18 @@ ParsedCommandLine FinishOptions(const CLI::App& app, RawArguments raw) {
   options.settings.InputEncoding = std::get<std::optional<Encoding>>(encoding);
   options.outputFolder = std::move(raw.outputFolder);
   options.settings.Format = FormatOf(raw);
+  if (Has(app, "--schema") || Has(app, "--print-schema")) {
+    // Only well-formed output can match a schema.
+    if (raw.escape == "none") {
+      return UsageError{std::string(Has(app, "--schema") ? "--schema" : "--print-schema") +
+                        " needs well-formed XML and cannot be used with --escape none"};
+    }
+    options.settings.Format.escaping = Escaping::Xml;
+    options.schema = std::move(raw.schema);
+  }
+  if (Has(app, "--print-schema")) {
+    options.printSchemaOf = std::move(raw.printSchemaOf);
+  }
   if (Has(app, "--output-file")) {
     if (raw.outputFile.empty()) {
       return UsageError{"-O FILE is empty: name a file, or - for standard output"};

@@ -22,6 +22,9 @@ std::string ReasonFor(const Failure& failure, const FileOutcome& outcome) {
       return "the name has no dot; output named " + EscapeForDisplay(outcome.outputPath);
     case FailureKind::Write:
       return WithDetail("cannot write " + EscapeForDisplay(outcome.outputPath), failure.message);
+    case FailureKind::Schema:
+      // The engine's message names the schema, the output line and the problem.
+      return "output does not match " + EscapeForDisplay(failure.message);
     case FailureKind::OutOfMemory:
       // The engine's message says what the memory was wanted for.
       return failure.message.empty() ? "not enough memory" : failure.message;

@@ -88,11 +88,12 @@ void Keep(const ConversionResult& result, FileOutcome& outcome) {
 void ConvertToStream(OneInput& input, int fd, const ConversionSettings& settings,
                      ConversionObserver& progress, FileOutcome& outcome) {
   DescriptorSink target(fd);
-  if (settings.InputEncoding) {
+  if (settings.InputEncoding && !settings.Schema) {
     Keep(ConvertCompressed(input.source(), input.gunzip(), target, settings, progress), outcome);
   } else {
-    // Detection may start the text over in another encoding; the stream
-    // cannot take back what it was given.
+    // Detection may start the text over in another encoding, and a schema's
+    // verdict comes only at the end; the stream cannot take back what it was
+    // given, so the output waits until it is settled.
     UnnamedTemporaryFile spool;
     Keep(ConvertCompressed(input.source(), input.gunzip(), spool, settings, progress), outcome);
     spool.copyTo(target);

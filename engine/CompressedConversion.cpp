@@ -6,6 +6,7 @@
 #include "engine/CsvToXml.h"
 #include "engine/GzipSink.h"
 #include "engine/GzipSource.h"
+#include "engine/SchemaValidatingSink.h"
 
 namespace rowvane {
 namespace {
@@ -54,12 +55,24 @@ ConversionResult ConvertSource(ByteSource& source, bool gunzip, OutputSink& sink
 ConversionResult ConvertCompressed(ByteSource& source, bool gunzip, OutputSink& sink,
                                    const ConversionSettings& settings, ConversionObserver& observer,
                                    const ConversionTuning& tuning) {
-  if (!settings.GzipLevel) {
-    return ConvertSource(source, gunzip, sink, settings, observer, tuning);
+  std::optional<GzipSink> compressed;
+  if (settings.GzipLevel) {
+    compressed.emplace(sink, *settings.GzipLevel);
   }
-  GzipSink compressed(sink, *settings.GzipLevel);
-  ConversionResult result = ConvertSource(source, gunzip, compressed, settings, observer, tuning);
-  compressed.finish();
+  OutputSink& written = compressed ? static_cast<OutputSink&>(*compressed) : sink;
+  // The schema sees the XML as it is made, before any compression.
+  std::optional<SchemaValidatingSink> checked;
+  if (settings.Schema) {
+    checked.emplace(written, *settings.Schema);
+  }
+  OutputSink& first = checked ? static_cast<OutputSink&>(*checked) : written;
+  ConversionResult result = ConvertSource(source, gunzip, first, settings, observer, tuning);
+  if (checked) {
+    checked->finish();
+  }
+  if (compressed) {
+    compressed->finish();
+  }
   return result;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -8,6 +9,8 @@
 #include "engine/TextDecoder.h"
 
 namespace rowvane {
+
+class XmlSchema;
 
 /// The options of a conversion. Texts are UTF-8 and are used exactly
 /// as typed: nothing is trimmed, checked or escaped.
@@ -34,6 +37,11 @@ struct ConversionSettings {
   /// Not one of the window's options: when set, the output is written as a
   /// gzip stream with this compression level (1 to 9).
   std::optional<int> GzipLevel;
+  /// Not one of the window's options: when set, every output is checked
+  /// against this schema while it is written, and one that does not match
+  /// fails its file (FailureKind::Schema) instead of taking its name. Needs
+  /// `Format.escaping` Xml: only well-formed output can match.
+  std::shared_ptr<const XmlSchema> Schema;
 };
 
 /// Why a conversion refuses `settings`, or nothing when it takes them: a

@@ -11,6 +11,7 @@ enum class FailureKind {
   Name,         ///< the input name has no dot; the output is still written
   Write,        ///< creating, writing or committing the output
   OutOfMemory,  ///< memory ran out while converting; nothing is written
+  Schema,       ///< the output does not match the schema it is checked against; nothing is written
 };
 
 /// One failure of one file: its kind and the platform's own message.

@@ -23,8 +23,7 @@ constexpr std::uint64_t kBackgroundWriteFrom = std::uint64_t{4} << 20;
 
 /// A writer on a second thread for a large input; none for a small one, or
 /// when the system gives no thread, which only makes the file slower.
-std::optional<BackgroundWriter> BackgroundWriterFor(const InputFile& input,
-                                                    AtomicOutputFile& output) {
+std::optional<BackgroundWriter> BackgroundWriterFor(const InputFile& input, OutputSink& output) {
   if (input.size().value_or(0) < kBackgroundWriteFrom) {
     return std::nullopt;
   }

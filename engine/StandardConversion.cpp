@@ -679,15 +679,38 @@ class FormatConversion {
     }
     account(scanRecord<false>(m_header, m_plain));
     for (std::size_t i = 0; i < m_header.count(); ++i) {
-      if (m_escaping) {
-        m_tags.add(FixXmlName(m_header.value(i), "header" + std::to_string(i + 1)));
-      } else {
-        m_tags.add(m_header.value(i));
-      }
+      m_tags.add(headerName(i));
     }
     m_tags.setCount(m_header.count());
   }
 
+  std::string headerName(std::size_t index) const {
+    if (m_escaping) {
+      return FixXmlName(m_header.value(index), "header" + std::to_string(index + 1));
+    }
+    return std::string(m_header.value(index));
+  }
+
+ public:
+  /// See FieldNamesWithFormat.
+  std::vector<std::string> fieldNames() {
+    std::vector<std::string> names;
+    if (m_settings.HasHeaderRow) {
+      readHeader();
+      for (std::size_t i = 0; i < m_header.count(); ++i) {
+        names.push_back(headerName(i));
+      }
+    } else if (skipEmptyLines()) {
+      HeaderValues first;
+      scanRecord<false>(first, m_plain);
+      for (std::size_t i = 0; i < first.count(); ++i) {
+        names.push_back("header" + std::to_string(i + 1));
+      }
+    }
+    return names;
+  }
+
+ private:
   /// False when the record at the reader's position cannot repeat the header:
   /// its first value must begin as the header's does.
   bool mayRepeatHeader() {
@@ -788,6 +811,15 @@ ConversionResult ConvertWithFormat(TextReader& reader, XmlWriter& out,
                                    const ConversionTuning& tuning,
                                    std::optional<std::uint64_t> inputSize) {
   return FormatConversion(reader, out, settings, observer, tuning, inputSize).run();
+}
+
+std::vector<std::string> FieldNamesWithFormat(TextReader& reader,
+                                              const ConversionSettings& settings) {
+  // Nothing is written: the writer only has to exist.
+  MemorySink nowhere;
+  XmlWriter out(nowhere, 0);
+  ConversionObserver quiet;
+  return FormatConversion(reader, out, settings, quiet, {}, std::nullopt).fieldNames();
 }
 
 }  // namespace rowvane

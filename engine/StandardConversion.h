@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "engine/ConversionObserver.h"
 #include "engine/ConversionResult.h"
@@ -28,5 +30,12 @@ ConversionResult ConvertWithFormat(TextReader& reader, XmlWriter& out,
                                    const ConversionSettings& settings, ConversionObserver& observer,
                                    const ConversionTuning& tuning,
                                    std::optional<std::uint64_t> inputSize);
+
+/// The names ConvertWithFormat gives the fields of the text of `reader`: the
+/// header record's (fixed when escaping), or header1, header2, ... for as
+/// many values as the first record has. Reads no further than that record.
+/// Throws NotUtf8 and the reader's errors.
+std::vector<std::string> FieldNamesWithFormat(TextReader& reader,
+                                              const ConversionSettings& settings);
 
 }  // namespace rowvane

@@ -45,6 +45,7 @@ int LineOf(rowvane::FailureKind kind) {
     case rowvane::FailureKind::Name:
       return RunLine::NameOutput;
     case rowvane::FailureKind::Write:
+    case rowvane::FailureKind::Schema:
       return RunLine::WriteOutput;
     case rowvane::FailureKind::Read:
     case rowvane::FailureKind::OutOfMemory:
