@@ -56,8 +56,10 @@ class SchemaValidatingSink::Check {
         m_plug(nullptr, &Unplug),
         m_parser(nullptr, &FreeParser) {
     xmlSchemaSetValidStructuredErrors(m_validator.get(), &Check::onProblem, this);
-    // No callbacks of our own: the validator sees every event, nothing is built.
+    // No callbacks of our own: the validator sees every event, nothing is
+    // built. The parser's reports are read from it afterwards, not printed.
     m_handler.initialized = XML_SAX2_MAGIC;
+    m_handler.serror = &Check::ignore;
     xmlSAXHandlerPtr handler = &m_handler;
     void* handlerData = nullptr;
     m_plug.reset(Made(xmlSchemaSAXPlug(m_validator.get(), &handler, &handlerData)));
@@ -107,6 +109,8 @@ class SchemaValidatingSink::Check {
     *line = static_cast<unsigned long>(xmlSAX2GetLineNumber(parser));
     return 0;
   }
+
+  static void ignore(void*, xmlErrorPtr) {}
 
   static void onProblem(void* self, xmlErrorPtr error) {
     if (error->level >= XML_ERR_ERROR) {

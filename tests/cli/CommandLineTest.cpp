@@ -37,6 +37,8 @@ struct Expected {
   std::optional<Encoding> encoding;
   // -v, -p, -n, -r, --keep-tree, --dry-run, in this order
   std::vector<bool> switches = std::vector<bool>(6, false);
+  std::string schema;
+  std::optional<std::string> printSchemaOf;
 };
 
 struct AcceptedCase {
@@ -74,6 +76,22 @@ TEST_P(AcceptedArguments, GiveTheseOptions) {
                                options.recursive, options.keepTree, options.dryRun}),
             expected.switches);
   EXPECT_EQ(options.settings.Format, expected.format);
+  EXPECT_EQ(options.schema, expected.schema);
+  EXPECT_EQ(options.printSchemaOf, expected.printSchemaOf);
+}
+
+// --schema and --print-schema imply escaping: only well-formed XML can match.
+Expected ForSchema(std::string schema, std::optional<std::string> printSchemaOf = std::nullopt,
+                   CsvFormat format = {LineBreaks::CrLf, Quotes::None, Escaping::Xml}) {
+  Expected expected;
+  expected.schema = std::move(schema);
+  expected.printSchemaOf = std::move(printSchemaOf);
+  expected.format = format;
+  if (expected.printSchemaOf) {
+    expected.outputFolder = "";
+    expected.inputs = {};
+  }
+  return expected;
 }
 
 Expected WithFormat(CsvFormat format) {
@@ -212,6 +230,15 @@ INSTANTIATE_TEST_SUITE_P(
             "EachChoiceOnItsOwn",
             {"--line-breaks", "any", "--escape", "xml", "--quotes", "none", "-o", "out", "a.csv"},
             WithFormat({LineBreaks::Any, Quotes::None, Escaping::Xml})},
+        AcceptedCase{"SchemaImpliesEscaping",
+                     {"--schema", "s.xsd", "-o", "out", "a.csv"},
+                     ForSchema("s.xsd")},
+        AcceptedCase{
+            "SchemaKeepsAnExplicitXmlEscape",
+            {"--format", "standard", "--escape=xml", "--schema=s.xsd", "-o", "out", "a.csv"},
+            ForSchema("s.xsd", std::nullopt, CsvFormat::Standard())},
+        AcceptedCase{
+            "PrintSchemaTakesItsInput", {"--print-schema", "a.csv"}, ForSchema("", "a.csv")},
         AcceptedCase{"InputsAfterDoubleDash",
                      {"-o", "out", "--", "-x.csv", "--no-header"},
                      WithInputs({"-x.csv", "--no-header"})},
@@ -330,8 +357,27 @@ INSTANTIATE_TEST_SUITE_P(
         RejectedCase{
             "UnknownLineBreaks", {"--line-breaks=lf", "-o", "out", "a.csv"}, "--line-breaks"},
         RejectedCase{"UnknownQuotes", {"--quotes", "single", "-o", "out", "a.csv"}, "--quotes"},
-        RejectedCase{
-            "UnknownEscapeChoice", {"--escape", "html", "-o", "out", "a.csv"}, "--escape"}),
+        RejectedCase{"UnknownEscapeChoice", {"--escape", "html", "-o", "out", "a.csv"}, "--escape"},
+        RejectedCase{"SchemaWithoutEscaping",
+                     {"--schema", "s.xsd", "--escape", "none", "-o", "out", "a.csv"},
+                     "--schema needs well-formed XML and cannot be used with --escape none"},
+        RejectedCase{"PrintSchemaWithoutEscaping",
+                     {"--print-schema", "a.csv", "--escape", "none"},
+                     "--print-schema needs well-formed XML"},
+        RejectedCase{"RepeatedSchema",
+                     {"--schema", "a.xsd", "--schema", "b.xsd", "-o", "out", "a.csv"},
+                     "--schema is given more than once"},
+        RejectedCase{"PrintSchemaWithOutputFolder",
+                     {"--print-schema", "a.csv", "-o", "out"},
+                     "--print-schema cannot be used with -o DIR"},
+        RejectedCase{"PrintSchemaWithOutputFile",
+                     {"--print-schema", "a.csv", "-O", "-"},
+                     "--print-schema cannot be used with -O FILE"},
+        RejectedCase{"PrintSchemaRecursive", {"-r", "--print-schema", "a.csv"}, "with -r"},
+        RejectedCase{"PrintSchemaDryRun", {"--print-schema", "a.csv", "--dry-run"}, "--dry-run"},
+        RejectedCase{"PrintSchemaWithMoreInputs",
+                     {"--print-schema", "a.csv", "b.csv"},
+                     "no other INPUT may be given"}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST(CommandLineInfo, NoArgumentsAsksForTheShortUsage) {
@@ -348,12 +394,12 @@ TEST(CommandLineInfo, HelpNamesEveryOption) {
     ASSERT_TRUE(std::holds_alternative<InfoRequest>(parsed)) << flag;
     const std::string& text = std::get<InfoRequest>(parsed).text;
     for (const char* option :
-         {"--output",      "--separator", "--no-header", "--document-tag", "--row-tag",
-          "--no-row-tags", "--jobs",      "--quiet",     "--version",      "INPUT",
-          "--output-file", "--encoding",  "--parents",   "--no-clobber",   "--keep-tree",
-          "--dry-run",     "--verbose",   "semicolon",   "\\xHH",          "Exit status",
-          "SIGPIPE",       "SIGINT",      "--format",    "--line-breaks",  "--quotes",
-          "--escape"}) {
+         {"--output",      "--separator", "--no-header",   "--document-tag", "--row-tag",
+          "--no-row-tags", "--jobs",      "--quiet",       "--version",      "INPUT",
+          "--output-file", "--encoding",  "--parents",     "--no-clobber",   "--keep-tree",
+          "--dry-run",     "--verbose",   "semicolon",     "\\xHH",          "Exit status",
+          "SIGPIPE",       "SIGINT",      "--format",      "--line-breaks",  "--quotes",
+          "--escape",      "--schema",    "--print-schema"}) {
       EXPECT_THAT(text, HasSubstr(option)) << flag;
     }
   }

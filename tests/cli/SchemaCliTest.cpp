@@ -1,0 +1,214 @@
+// --schema and --print-schema through the built rowvane-cli.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tests/cli/ProgramRun.h"
+#include "tests/support/TempDir.h"
+
+namespace rowvane::cli::testing {
+namespace {
+
+using rowvane::testing::ReadFile;
+using rowvane::testing::TempDir;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+constexpr const char* kSchemaHead =
+    "<?xml version=\"1.0\"?>\n<xs:schema xmlns:xs=\"http://www.w3.org/2001/XMLSchema\">\n";
+// XML, then rows of id (an integer), qty (an integer) and name (up to 5 characters).
+const std::string kOrders = std::string(kSchemaHead) +
+                            " <xs:element name=\"XML\"><xs:complexType><xs:sequence>\n"
+                            "  <xs:element name=\"row\" minOccurs=\"0\" maxOccurs=\"unbounded\">\n"
+                            "   <xs:complexType><xs:sequence>\n"
+                            "    <xs:element name=\"id\" type=\"xs:integer\"/>\n"
+                            "    <xs:element name=\"qty\" type=\"xs:integer\"/>\n"
+                            "    <xs:element name=\"name\" type=\"Short\"/>\n"
+                            "   </xs:sequence></xs:complexType>\n"
+                            "  </xs:element>\n"
+                            " </xs:sequence></xs:complexType></xs:element>\n"
+                            " <xs:simpleType name=\"Short\"><xs:restriction base=\"xs:string\">\n"
+                            "  <xs:maxLength value=\"5\"/></xs:restriction></xs:simpleType>\n"
+                            "</xs:schema>\n";
+// The same with the row type taken from a file in a folder below.
+const std::string kIncluding = std::string(kSchemaHead) +
+                               " <xs:include schemaLocation=\"parts/row.xsd\"/>\n"
+                               " <xs:element name=\"XML\"><xs:complexType><xs:sequence>\n"
+                               "  <xs:element name=\"row\" type=\"Row\" minOccurs=\"0\" "
+                               "maxOccurs=\"unbounded\"/>\n"
+                               " </xs:sequence></xs:complexType></xs:element>\n"
+                               "</xs:schema>\n";
+const std::string kRowPart = std::string(kSchemaHead) +
+                             " <xs:complexType name=\"Row\"><xs:sequence>\n"
+                             "  <xs:element name=\"id\"/><xs:element name=\"qty\"/>"
+                             "<xs:element name=\"name\"/>\n"
+                             " </xs:sequence></xs:complexType>\n"
+                             "</xs:schema>\n";
+
+std::string Importing(const std::string& location) {
+  return std::string(kSchemaHead) + " <xs:import namespace=\"urn:other\" schemaLocation=\"" +
+         location + "\"/>\n <xs:element name=\"XML\"/>\n</xs:schema>\n";
+}
+
+struct SchemaCase {
+  const char* name;
+  std::string schema;  // written as schemas/s.xsd
+  std::string csv;     // written as in/x.csv
+  std::vector<std::string> options;
+  int exitCode;
+  std::string err;  // exactly; {S}, {X} and {T} stand for the schema, the input, the folder
+};
+
+void PrintTo(const SchemaCase& row, std::ostream* out) {
+  *out << row.name;
+}
+
+const std::string kGood = "id,qty,name\r\n1,2,ann\r\n2,5,bob\r\n";
+
+class SchemaCases : public ::testing::TestWithParam<SchemaCase> {
+ protected:
+  TempDir m_temp;
+};
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+  for (std::size_t at = text.find(from); at != std::string::npos;
+       at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
+// Each row runs twice: into a folder that holds an earlier output (which a
+// failure must leave as it was), and to standard output (which gets nothing
+// unless the output matches).
+TEST_P(SchemaCases, CheckEveryOutput) {
+  const SchemaCase& row = GetParam();
+  m_temp.write("schemas/parts/row.xsd", kRowPart);
+  m_temp.write("elsewhere/other.xsd", std::string(kSchemaHead) + "</xs:schema>\n");
+  const std::string schema = m_temp.write("schemas/s.xsd", row.schema);
+  const std::string input = m_temp.write("in/x.csv", row.csv);
+  const std::string earlier = m_temp.write("out/x.xml", "earlier");
+  const std::string expectedErr =
+      Replaced(Replaced(Replaced(row.err, "{S}", schema), "{X}", input), "{T}", m_temp / "");
+
+  std::vector<std::string> toFolder = {"--schema", schema, "-o", m_temp / "out", input};
+  toFolder.insert(toFolder.end(), row.options.begin(), row.options.end());
+  const ProgramResult batch = RunProgram(ROWVANE_CLI_PATH, toFolder);
+  EXPECT_EQ(batch.exitCode, row.exitCode);
+  EXPECT_EQ(batch.err, expectedErr);
+  if (row.exitCode == 0) {
+    EXPECT_THAT(ReadFile(earlier), HasSubstr("<XML>"));
+  } else {
+    EXPECT_EQ(ReadFile(earlier), "earlier");
+  }
+
+  std::vector<std::string> toStream = {"--schema", schema, "-O", "-", input};
+  toStream.insert(toStream.end(), row.options.begin(), row.options.end());
+  const ProgramResult stream = RunProgram(ROWVANE_CLI_PATH, toStream);
+  EXPECT_EQ(stream.exitCode, row.exitCode);
+  EXPECT_EQ(stream.err, expectedErr);
+  if (row.exitCode == 0) {
+    EXPECT_EQ(stream.out, ReadFile(earlier));
+  } else {
+    EXPECT_THAT(stream.out, IsEmpty());
+  }
+}
+
+const std::string kNotInFolder = "not a file in the schema's folder or below\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Schema, SchemaCases,
+    ::testing::Values(
+        SchemaCase{"Matching", kOrders, kGood, {}, 0, ""},
+        SchemaCase{"MatchingThroughAnInclude", kIncluding, kGood, {}, 0, ""},
+        SchemaCase{
+            "WrongValueWithTheCountOfTheRest",
+            kOrders,
+            "id,qty,name\r\n1,x,ann\r\n2,y,bob\r\n3,z,cy\r\n4,w,dee\r\n",
+            {},
+            1,
+            "rowvane-cli: {X}: output does not match {S}: line 5: Element 'qty': 'x' is not a "
+            "valid value of the atomic type 'xs:integer'. (3 more)\n"},
+        SchemaCase{"FacetBrokenByAnEscapedValue",
+                   kOrders,
+                   "id,qty,name\r\n1,2,a&b<cd\r\n",
+                   {},
+                   1,
+                   "rowvane-cli: {X}: output does not match {S}: line 6: Element 'name': [facet "
+                   "'maxLength'] The value has a length of '6'; this exceeds the allowed "
+                   "maximum length of '5'.\n"},
+        SchemaCase{
+            "MissingElement",
+            kOrders,
+            "id,qty\r\n1,2\r\n",
+            {},
+            1,
+            "rowvane-cli: {X}: output does not match {S}: line 6: Element 'row': Missing child "
+            "element(s). Expected is ( name ).\n"},
+        SchemaCase{"ElementNotExpected",
+                   kOrders,
+                   "id,qty,name,extra\r\n1,2,ann,e\r\n",
+                   {},
+                   1,
+                   "rowvane-cli: {X}: output does not match {S}: line 7: Element 'extra': This "
+                   "element is not expected.\n"},
+        SchemaCase{"OtherDocumentElement",
+                   kOrders,
+                   kGood,
+                   {"--document-tag", "Orders"},
+                   1,
+                   "rowvane-cli: {X}: output does not match {S}: line 2: Element 'Orders': No "
+                   "matching global declaration available for the validation root.\n"},
+        SchemaCase{
+            "ImportFromElsewhereRefused",
+            Importing("../elsewhere/other.xsd"),
+            kGood,
+            {},
+            2,
+            "rowvane-cli: {S}: line 3: refused to open '{T}elsewhere/other.xsd': " + kNotInFolder},
+        SchemaCase{"ImportFromTheNetworkRefused",
+                   Importing("http://example.com/other.xsd"),
+                   kGood,
+                   {},
+                   2,
+                   "rowvane-cli: {S}: line 3: refused to open 'http://example.com/other.xsd': " +
+                       kNotInFolder},
+        SchemaCase{
+            "ImportThatIsNotThereIsAnError",
+            Importing("missing.xsd"),
+            kGood,
+            {},
+            2,
+            "rowvane-cli: {S}: line 3: cannot open '{T}schemas/missing.xsd': No such file or "
+            "directory\n"},
+        SchemaCase{"BrokenSchema",
+                   std::string(kSchemaHead) + " <xs:element name=\"XML\" type=\"Nowhere\"/>\n" +
+                       "</xs:schema>\n",
+                   kGood,
+                   {},
+                   2,
+                   "rowvane-cli: {S}: line 3: element decl. 'XML', attribute 'type': The QName "
+                   "value 'Nowhere' does not resolve to a(n) type definition.\n"},
+        SchemaCase{"SchemaThatIsNotWellFormed",
+                   std::string(kSchemaHead) + " <xs:element name=\"XML\"\n</xs:schema>\n",
+                   kGood,
+                   {},
+                   2,
+                   "rowvane-cli: {S}: line 4: error parsing attribute name\n"},
+        SchemaCase{"EntityInTheSchema",
+                   "<?xml version=\"1.0\"?>\n<!DOCTYPE xs:schema [ <!ENTITY t \"xs:string\"> ]>\n" +
+                       std::string(kSchemaHead).substr(22) +
+                       " <xs:element name=\"XML\" type=\"&t;\"/>\n</xs:schema>\n",
+                   kGood,
+                   {},
+                   2,
+                   "rowvane-cli: {S}: line 2: a document type declaration is not allowed in a "
+                   "schema (entities are never expanded)\n"}),
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
+}  // namespace
+}  // namespace rowvane::cli::testing
