@@ -210,5 +210,125 @@ INSTANTIATE_TEST_SUITE_P(
                    "schema (entities are never expanded)\n"}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
+class SchemaRuns : public ::testing::Test {
+ protected:
+  ProgramResult run(std::vector<std::string> args) const {
+    return RunProgram(ROWVANE_CLI_PATH, args);
+  }
+  TempDir m_temp;
+};
+
+TEST_F(SchemaRuns, UnusableSchemaStopsTheRunBeforeAnyFile) {
+  const std::string input = m_temp.write("in/x.csv", kGood);
+  const std::string out = m_temp.makeFolder("out");
+  const ProgramResult result = run({"--schema", m_temp / "none.xsd", "-o", out, input});
+  EXPECT_EQ(result.exitCode, 2);
+  EXPECT_THAT(result.err, HasSubstr("none.xsd: cannot open"));
+  EXPECT_TRUE(std::filesystem::is_empty(out));
+}
+
+// Text that is not UTF-8 only near its end: the conversion has written a good
+// part of its output before it starts over in Windows-1252, and the check
+// must start over with it.
+TEST_F(SchemaRuns, CheckStartsOverWithTheDecoding) {
+  std::string csv = "id,qty,name\r\n";
+  for (int i = 0; i < 40000; ++i) {
+    csv += std::to_string(i) + ",1,ann\r\n";
+  }
+  csv += "1,2,caf\xE9\r\n";
+  const std::string input = m_temp.write("in/x.csv", csv);
+  const std::string schema = m_temp.write("s.xsd", kOrders);
+  const ProgramResult result = run({"--schema", schema, "-O", m_temp / "x.xml", input});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_THAT(ReadFile(m_temp / "x.xml"), HasSubstr("<name>caf\xC3\xA9</name>"));
+}
+
+TEST_F(SchemaRuns, PrintSchemaOfAMissingInputFails) {
+  const ProgramResult result = run({"--print-schema", m_temp / "none.csv"});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_THAT(result.out, IsEmpty());
+  EXPECT_EQ(result.err, "rowvane-cli: " + (m_temp / "none.csv") + ": input file not found\n");
+}
+
+// Random text for a CSV: separators, quotes, line breaks, markup, bytes that
+// are not UTF-8 and characters names may not hold.
+std::string RandomText(std::mt19937& random, std::size_t longest) {
+  static const std::vector<std::string> kPieces = {
+      "a",    "id",   "Z9",   " ",    ",",   ";", "\"", "<",        "&",
+      ">",    "\r\n", "\n",   "x:y",  "1",   "-", ".",  "\xC3\xA4", "\xE2\x82\xAC",
+      "\xE9", "\t",   "\x01", "name", "name"};
+  std::string text;
+  const std::size_t pieces = random() % (longest + 1);
+  for (std::size_t i = 0; i < pieces; ++i) {
+    text += kPieces[random() % kPieces.size()];
+  }
+  return text;
+}
+
+// Each option at most once: none, or one of its values.
+std::vector<std::string> RandomOptions(std::mt19937& random) {
+  using Choice = std::vector<std::string>;
+  static const std::vector<std::vector<Choice>> kOptions = {
+      {{"--no-header"}},
+      {{"--no-row-tags"}},
+      {{"--format", "standard"}},
+      {{"-s", ";"}, {"-s", ""}},
+      {{"--document-tag", ""}, {"--document-tag", "1 bad"}},
+      {{"--row-tag", "r\xC3\xA4"}, {"--row-tag", ""}},
+      {{"--line-breaks", "any"}},
+      {{"--quotes", "double"}},
+      {{"--encoding", "windows-1252"}, {"--encoding", "utf-8"}}};
+  std::vector<std::string> options;
+  for (const std::vector<Choice>& values : kOptions) {
+    const std::size_t pick = random() % (values.size() + 1);
+    if (pick < values.size()) {
+      options.insert(options.end(), values[pick].begin(), values[pick].end());
+    }
+  }
+  return options;
+}
+
+// Whatever the input and the options, every output matches the schema
+// --print-schema gives for them.
+TEST_F(SchemaRuns, OutputsMatchThePrintedSchema) {
+  std::mt19937 random(20261207);
+  for (int round = 0; round < 40; ++round) {
+    const std::vector<std::string> options = RandomOptions(random);
+    const std::string csv = RandomText(random, 60);
+    const std::string input = m_temp.write("in/r.csv", csv);
+    std::vector<std::string> print = {"--print-schema", input};
+    print.insert(print.end(), options.begin(), options.end());
+    const ProgramResult printed = run(print);
+    ASSERT_EQ(printed.exitCode, 0) << printed.err;
+    const std::string schema = m_temp.write("r.xsd", printed.out);
+    std::vector<std::string> convert = {"--schema", schema, "-O", "-", input};
+    convert.insert(convert.end(), options.begin(), options.end());
+    const ProgramResult converted = run(convert);
+    EXPECT_EQ(converted.exitCode, 0) << "round " << round << ": " << converted.err << "\n"
+                                     << printed.out << "\n"
+                                     << csv;
+    EXPECT_THAT(converted.out, HasSubstr("<?xml"));
+  }
+}
+
+TEST_F(SchemaRuns, PrintedSchemaHasTheRowsAndFieldsInOrder) {
+  const std::string input = m_temp.write("in/x.csv", "b,a,,9\r\n1,2,3,4\r\n");
+  const ProgramResult result = run({"--print-schema", input, "--row-tag", "line"});
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_THAT(
+      result.out,
+      HasSubstr("  <xs:element name=\"XML\">\n"
+                "    <xs:complexType>\n"
+                "      <xs:sequence>\n"
+                "        <xs:element name=\"line\" minOccurs=\"0\" maxOccurs=\"unbounded\">\n"
+                "          <xs:complexType>\n"
+                "            <xs:sequence>\n"
+                "              <xs:element name=\"b\" type=\"xs:string\"/>\n"
+                "              <xs:element name=\"a\" type=\"xs:string\"/>\n"
+                "              <xs:element name=\"header3\" type=\"xs:string\"/>\n"
+                "              <xs:element name=\"_9\" type=\"xs:string\"/>\n"
+                "            </xs:sequence>\n"));
+}
+
 }  // namespace
 }  // namespace rowvane::cli::testing
