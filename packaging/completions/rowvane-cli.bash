@@ -38,6 +38,14 @@ _rowvane_cli() {
       mapfile -t COMPREPLY < <(compgen -W 'none xml' -- "$cur")
       return
       ;;
+    --schema)
+      _filedir xsd
+      return
+      ;;
+    --print-schema)
+      _filedir
+      return
+      ;;
     --report)
       # "-" is standard error.
       _filedir
@@ -56,7 +64,8 @@ _rowvane_cli() {
   if [[ $cur == -* ]]; then
     mapfile -t COMPREPLY < <(compgen -W '-o --output -O --output-file -p --parents
       -s --separator --encoding --no-header --document-tag --row-tag --format
-      --line-breaks --quotes --escape --no-row-tags -n --no-clobber --no-sync -r --recursive
+      --line-breaks --quotes --escape --no-row-tags --schema --print-schema
+      -n --no-clobber --no-sync -r --recursive
       --keep-tree --dry-run -j --jobs --report --gzip --gzip= --shard
       -q --quiet -v --verbose -h --help -V --version
       -' -- "$cur")

@@ -12,6 +12,8 @@ complete -c rowvane-cli -l line-breaks -x -a 'crlf\t"Only CR LF" any\t"CR LF, LF
 complete -c rowvane-cli -l quotes -x -a 'none\t"Quotes are ordinary" double\t"A field in double quotes is one value"' -d 'Quoted fields'
 complete -c rowvane-cli -l escape -x -a 'none\t"Names and values as typed" xml\t"Well-formed XML, names fixed"' -d 'Escaping of the XML'
 complete -c rowvane-cli -l no-row-tags -d 'Fields directly inside the document element'
+complete -c rowvane-cli -l schema -r -F -d 'Check every output against this XML Schema'
+complete -c rowvane-cli -l print-schema -r -F -d 'Print a schema for the outputs of INPUT'
 complete -c rowvane-cli -s n -l no-clobber -d 'Never replace an existing output'
 complete -c rowvane-cli -l no-sync -d 'Do not flush the outputs to the disk; a system crash may lose them'
 complete -c rowvane-cli -s r -l recursive -d 'Take the *.csv and *.csv.gz files of folder inputs and below'
