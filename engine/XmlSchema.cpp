@@ -4,14 +4,17 @@
 #include <libxml/SAX2.h>
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
+#include <libxml/uri.h>
 #include <libxml/xmlerror.h>
 #include <libxml/xmlschemas.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string_view>
 
@@ -39,6 +42,19 @@ bool HasScheme(std::string_view url) {
   const std::size_t colon = url.find(':');
   return colon != std::string_view::npos &&
          url.find_first_of("/\\") > colon;  // "http:", "file:"; a path may hold ':' later on
+}
+
+/// The file a document's address names: libxml2 escapes the addresses it
+/// builds (a space as %20), so a name that is not there as it stands is
+/// tried unescaped, as libxml2's own loader does.
+std::string FileNamed(const char* url) {
+  struct stat info {};
+  if (::stat(url, &info) == 0) {
+    return url;
+  }
+  const std::unique_ptr<char, void (*)(void*)> unescaped(xmlURIUnescapeString(url, 0, nullptr),
+                                                         [](void* text) { xmlFree(text); });
+  return unescaped ? std::string(unescaped.get()) : std::string(url);
 }
 
 bool IsWithin(const fs::path& path, const fs::path& folder) {
@@ -98,7 +114,7 @@ class Loading {
 
   /// The document at `url` as a parser input, or null after noting why not.
   xmlParserInputPtr open(const char* url, xmlParserCtxtPtr context) {
-    const std::string name = url;
+    const std::string name = FileNamed(url);
     std::string bytes;
     if (auto refusal = read(name, bytes)) {
       note(std::move(*refusal));
