@@ -49,6 +49,14 @@ const std::string kRowPart = std::string(kSchemaHead) +
                              " </xs:sequence></xs:complexType>\n"
                              "</xs:schema>\n";
 
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+  for (std::size_t at = text.find(from); at != std::string::npos;
+       at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
 std::string Importing(const std::string& location) {
   return std::string(kSchemaHead) + " <xs:import namespace=\"urn:other\" schemaLocation=\"" +
          location + "\"/>\n <xs:element name=\"XML\"/>\n</xs:schema>\n";
@@ -74,13 +82,6 @@ class SchemaCases : public ::testing::TestWithParam<SchemaCase> {
   TempDir m_temp;
 };
 
-std::string Replaced(std::string text, const std::string& from, const std::string& to) {
-  for (std::size_t at = text.find(from); at != std::string::npos;
-       at = text.find(from, at + to.size())) {
-    text.replace(at, from.size(), to);
-  }
-  return text;
-}
 
 // Each row runs twice: into a folder that holds an earlier output (which a
 // failure must leave as it was), and to standard output (which gets nothing
@@ -88,6 +89,7 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
 TEST_P(SchemaCases, CheckEveryOutput) {
   const SchemaCase& row = GetParam();
   m_temp.write("schemas/parts/row.xsd", kRowPart);
+  m_temp.write("schemas/more parts/row.xsd", kRowPart);
   m_temp.write("elsewhere/other.xsd", std::string(kSchemaHead) + "</xs:schema>\n");
   const std::string schema = m_temp.write("schemas/s.xsd", row.schema);
   const std::string input = m_temp.write("in/x.csv", row.csv);
@@ -125,6 +127,12 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         SchemaCase{"Matching", kOrders, kGood, {}, 0, ""},
         SchemaCase{"MatchingThroughAnInclude", kIncluding, kGood, {}, 0, ""},
+        SchemaCase{"IncludeFromAFolderWithASpace",
+                   Replaced(kIncluding, "parts/", "more%20parts/"),
+                   kGood,
+                   {},
+                   0,
+                   ""},
         SchemaCase{
             "WrongValueWithTheCountOfTheRest",
             kOrders,
