@@ -82,7 +82,6 @@ class SchemaCases : public ::testing::TestWithParam<SchemaCase> {
   TempDir m_temp;
 };
 
-
 // Each row runs twice: into a folder that holds an earlier output (which a
 // failure must leave as it was), and to standard output (which gets nothing
 // unless the output matches).
