@@ -346,12 +346,15 @@ bool Has(const CLI::App& app, const char* name) {
 
 // --print-schema reads one input and writes to standard output only.
 std::optional<std::string> PrintSchemaProblem(const CLI::App& app, const CliOptions& options) {
-  constexpr std::array<std::pair<const char*, const char*>, 5> kRefused = {
+  constexpr std::array<std::pair<const char*, const char*>, 8> kRefused = {
       {{"--output", "-o DIR"},
        {"--output-file", "-O FILE"},
        {"--recursive", "-r"},
        {"--dry-run", "--dry-run"},
-       {"--schema", "--schema"}}};
+       {"--schema", "--schema"},
+       {"--report", "--report"},
+       {"--shard", "--shard"},
+       {"--gzip", "--gzip"}}};
   for (const auto& [option, shown] : kRefused) {
     if (Has(app, option)) {
       return std::string("--print-schema cannot be used with ") + shown;

@@ -375,6 +375,9 @@ INSTANTIATE_TEST_SUITE_P(
                      "--print-schema cannot be used with -O FILE"},
         RejectedCase{"PrintSchemaRecursive", {"-r", "--print-schema", "a.csv"}, "with -r"},
         RejectedCase{"PrintSchemaDryRun", {"--print-schema", "a.csv", "--dry-run"}, "--dry-run"},
+        RejectedCase{"PrintSchemaCompressed", {"--print-schema", "a.csv", "--gzip"}, "with --gzip"},
+        RejectedCase{
+            "PrintSchemaReported", {"--print-schema", "a.csv", "--report", "-"}, "with --report"},
         RejectedCase{"PrintSchemaWithMoreInputs",
                      {"--print-schema", "a.csv", "b.csv"},
                      "no other INPUT may be given"}),
