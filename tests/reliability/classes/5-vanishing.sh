@@ -18,6 +18,9 @@ class_5() {
   CASE_CLASS=5 CASE_NAME=batch-output-folder-removed-at-f030 CASE_CTX=batch CASE_JOBS=1
   CASE_SHIM="call=open,end=/f030.csv,remove=@OUT@" CASE_OUT_REMOVED=yes
   CASE_MUST_FAIL=$(files_from 30)
+  # The files before it still waiting in their group for the shared flush
+  # had not been reported: with their folder gone they fail too.
+  CASE_MAY_FAIL='.'
   run_case
   CASE_CLASS=5 CASE_NAME=single-output-folder-removed-before-write CASE_CTX=single
   CASE_SHIM="call=open,end=/victim.csv,remove=@OUT@" CASE_OUT_REMOVED=yes
