@@ -18,6 +18,7 @@
 #include "cli/BatchSummary.h"
 #include "cli/CommandLine.h"
 #include "cli/DisplayEscape.h"
+#include "cli/InboxWatch.h"
 #include "cli/InputGathering.h"
 #include "cli/OutputFileConversion.h"
 #include "cli/OutputFolder.h"
@@ -440,6 +441,9 @@ int RunOptions(const CliOptions& given, const CliEnvironment& environment,
     }
     if (!OutputFolderReady(options, environment)) {
       return AsExitCode(ExitStatus::BadUsage);
+    }
+    if (options.watchedInbox) {
+      return AsExitCode(WatchInbox(options, environment, reportErr));
     }
     return AsExitCode(ConvertInputs(options, environment, reportErr));
   } catch (const std::bad_alloc&) {

@@ -49,6 +49,14 @@ struct CliOptions {
   std::string schema;
   /// --print-schema: print a schema for this input's outputs; convert nothing.
   std::optional<std::string> printSchemaOf;
+  /// --watch INBOX: convert what is dropped into INBOX until stopped.
+  std::optional<std::string> watchedInbox;
+  /// --done DIR: where a converted input of the watched inbox is moved.
+  std::optional<std::string> doneFolder;
+  /// --failed DIR: where a failed input of the watched inbox is moved.
+  std::optional<std::string> failedFolder;
+  /// --settle SECONDS: how long a ready input of the inbox must stay quiet.
+  double settleSeconds = 2.0;
 };
 
 }  // namespace rowvane::cli

@@ -28,10 +28,11 @@ constexpr unsigned kMostJobs = 1024;
 
 // Options that take a value, by long name and by short letter. A new option
 // that takes a value must be listed here as well.
-constexpr std::array<std::string_view, 16> kLongValueOptions = {
-    "--output",   "--output-file", "--separator",   "--document-tag", "--row-tag", "--jobs",
-    "--encoding", "--format",      "--line-breaks", "--quotes",       "--escape",  "--shard",
-    "--report",   "--gzip-level",  "--schema",      "--print-schema"};
+constexpr std::array<std::string_view, 20> kLongValueOptions = {
+    "--output",       "--output-file", "--separator", "--document-tag", "--row-tag",
+    "--jobs",         "--encoding",    "--format",    "--line-breaks",  "--quotes",
+    "--escape",       "--shard",       "--report",    "--gzip-level",   "--schema",
+    "--print-schema", "--watch",       "--done",      "--failed",       "--settle"};
 // --gzip takes its level only attached ("--gzip=9"), so that "--gzip a.csv"
 // keeps a.csv an input; the attached level travels as a hidden option.
 constexpr std::string_view kGzipWithLevel = "--gzip=";
@@ -108,6 +109,9 @@ struct RawArguments {
   std::string escape;
   std::string shard;
   std::string reportFile;
+  std::string watchedInbox;
+  std::string doneFolder;
+  std::string failedFolder;
   bool gzip = false;
   int gzipLevel = kDefaultGzipLevel;
   std::string schema;
@@ -165,7 +169,8 @@ std::string Lowercase(std::string text) {
 
 std::string ShortUsageText() {
   return std::string("Usage: ") + kProgramName + " [OPTIONS] -o DIR INPUT...\n" + "       " +
-         kProgramName + " [OPTIONS] -O FILE INPUT\n";
+         kProgramName + " [OPTIONS] -O FILE INPUT\n" + "       " + kProgramName +
+         " [OPTIONS] --watch INBOX -o DIR [--done DIR] [--failed DIR]\n";
 }
 
 // Help shows both ways of calling the program, not one line made up from the options.
@@ -191,6 +196,25 @@ void DescribePipelineOptions(CLI::App& app, RawArguments& raw) {
                  "Convert only share K (from 0) of N: the inputs whose output path\n"
                  "below DIR hashes (FNV-1a, 64 bits) to K modulo N.")
       ->type_name("K/N");
+}
+
+// The hot folder: options that only make sense with --watch.
+void DescribeWatchOptions(CLI::App& app, RawArguments& raw) {
+  app.add_option("--watch", raw.watchedInbox,
+                 "Keep converting the CSV files dropped into INBOX (and its\n"
+                 "sub-folders with -r) until stopped by SIGINT or SIGTERM.")
+      ->type_name("INBOX");
+  app.add_option("--done", raw.doneFolder, "With --watch: move each converted input into DIR.")
+      ->type_name("DIR");
+  app.add_option("--failed", raw.failedFolder,
+                 "With --watch: move each failed input into DIR, with\n"
+                 "NAME.error.txt beside it giving the reason.")
+      ->type_name("DIR");
+  app.add_option("--settle", raw.options.settleSeconds,
+                 "With --watch: a ready input is taken once it has been quiet\n"
+                 "for SECONDS (default 2).")
+      ->check(CLI::Range(0.0, 86400.0))
+      ->type_name("SECONDS");
 }
 
 void DescribeOptions(CLI::App& app, RawArguments& raw) {
@@ -307,6 +331,7 @@ void DescribeOptions(CLI::App& app, RawArguments& raw) {
       ->type_name("N")
       ->check(CLI::Range(1U, kMostJobs));
   DescribePipelineOptions(app, raw);
+  DescribeWatchOptions(app, raw);
   app.add_flag("-q,--quiet", raw.options.quiet, "No progress display and no summary.");
   app.add_flag("-v,--verbose", raw.options.verbose,
                "The summary also when standard error is not a terminal.");
@@ -366,6 +391,31 @@ std::optional<std::string> PrintSchemaProblem(const CLI::App& app, const CliOpti
   return std::nullopt;
 }
 
+// A watched inbox has no inputs of its own and nothing to list or split.
+std::optional<std::string> WatchCombinationProblem(const CLI::App& app, const CliOptions& options) {
+  if (!Has(app, "--watch")) {
+    for (const char* option : {"--done", "--failed", "--settle"}) {
+      if (Has(app, option)) {
+        return std::string(option) + " needs --watch INBOX";
+      }
+    }
+    return std::nullopt;
+  }
+  if (!options.inputs.empty()) {
+    return "--watch takes its inputs from INBOX; give no INPUT";
+  }
+  for (const char* option : {"--output-file", "--dry-run", "--shard"}) {
+    if (Has(app, option)) {
+      return std::string(option == std::string_view("--output-file") ? "-O" : option) +
+             " cannot be used with --watch";
+    }
+  }
+  if (!Has(app, "--output")) {
+    return "--watch needs -o DIR for the outputs";
+  }
+  return std::nullopt;
+}
+
 // Checks that the options fit together; the message names what is wrong.
 std::optional<std::string> CombinationProblem(const CLI::App& app, const CliOptions& options) {
   if (Has(app, "--print-schema")) {
@@ -374,6 +424,15 @@ std::optional<std::string> CombinationProblem(const CLI::App& app, const CliOpti
   const bool toFile = Has(app, "--output-file");
   const auto standardInputs =
       std::count(options.inputs.begin(), options.inputs.end(), kStandardStream);
+  if (options.keepTree && !options.recursive) {
+    return "--keep-tree needs -r";
+  }
+  if (options.quiet && options.verbose) {
+    return "-q and -v cannot be used together";
+  }
+  if (auto problem = WatchCombinationProblem(app, options); problem || Has(app, "--watch")) {
+    return problem;
+  }
   if (options.inputs.empty()) {
     return "no INPUT given";
   }
@@ -392,12 +451,6 @@ std::optional<std::string> CombinationProblem(const CLI::App& app, const CliOpti
   }
   if (toFile && (options.recursive || options.parents)) {
     return std::string(options.recursive ? "-r" : "-p") + " cannot be used with -O FILE";
-  }
-  if (options.keepTree && !options.recursive) {
-    return "--keep-tree needs -r";
-  }
-  if (options.quiet && options.verbose) {
-    return "-q and -v cannot be used together";
   }
   if (Has(app, "--shard") && toFile) {
     return "--shard cannot be used with -O FILE";
@@ -498,6 +551,15 @@ ParsedCommandLine FinishOptions(const CLI::App& app, RawArguments raw) {
   if (Has(app, "--jobs")) {
     options.jobs = raw.jobs;
   }
+  if (Has(app, "--watch")) {
+    options.watchedInbox = std::move(raw.watchedInbox);
+  }
+  if (Has(app, "--done")) {
+    options.doneFolder = std::move(raw.doneFolder);
+  }
+  if (Has(app, "--failed")) {
+    options.failedFolder = std::move(raw.failedFolder);
+  }
   return AddPipelineOptions(app, raw, std::move(options));
 }
 
@@ -508,8 +570,7 @@ std::string VersionText() {
 }
 
 std::string ShortUsage() {
-  return std::string("Usage: ") + kProgramName + " [OPTIONS] -o DIR INPUT...\n" + "       " +
-         kProgramName + " [OPTIONS] -O FILE INPUT\n";
+  return ShortUsageText();
 }
 
 ParsedCommandLine ParseCommandLine(int argc, const char* const argv[]) {

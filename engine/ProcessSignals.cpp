@@ -29,6 +29,9 @@ struct Slot {
 // A signal handler is given no context, so what it must remove has to sit
 // where it can reach it: this table is the one process-wide state here.
 std::array<Slot, kSlots> g_slots;
+// Part of the same state: whether SIGINT and SIGTERM are the normal way to
+// stop this process, so that it ends with status 0 after the clean-up.
+std::atomic<bool> g_stopsNormally{false};
 
 void CopyName(char (&destination)[kNameCapacity], std::string_view name) {
   // A name that does not fit is left out: the handler then simply has nothing to remove.
@@ -53,6 +56,9 @@ extern "C" void RemoveTemporariesThenEnd(int signal) {
     if (slot.second[0] != '\0') {
       ::unlinkat(folder, slot.second, 0);
     }
+  }
+  if (signal != SIGHUP && g_stopsNormally.load(std::memory_order_acquire)) {
+    ::_exit(0);
   }
   // The handler was installed to reset itself, and the signal stays blocked
   // until it returns: raised again now, it ends the process as the default
@@ -84,6 +90,10 @@ void RemoveTemporaryFilesOnTermination() {
     }
     ::sigaction(signal, &action, nullptr);
   }
+}
+
+void StopNormallyOnInterrupt() {
+  g_stopsNormally.store(true, std::memory_order_release);
 }
 
 RemovedOnTermination::RemovedOnTermination(int folder, std::string_view first,

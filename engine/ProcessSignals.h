@@ -16,6 +16,10 @@ void LetOversizedWritesFail();
 /// ignored. Call once at the start of main().
 void RemoveTemporaryFilesOnTermination();
 
+/// From now on SIGINT and SIGTERM end the process with status 0 after the
+/// clean-up above, for a program that runs until it is told to stop.
+void StopNormallyOnInterrupt();
+
 /// While it lives, the entries `first` and `second` of the open folder
 /// `folder` (either may not exist) are removed should the process end by one
 /// of the signals above. Up to 256 entries are kept at once; beyond that a
