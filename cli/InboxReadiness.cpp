@@ -70,9 +70,9 @@ std::optional<std::chrono::milliseconds> InboxReadiness::timeToNextDue(TimePoint
     if (entry.beingWritten) {
       continue;
     }
-    const auto left = std::max(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                   entry.lastEvent + m_settle - now),
-                               std::chrono::milliseconds(0));
+    const auto left = std::max(
+        std::chrono::duration_cast<std::chrono::milliseconds>(entry.lastEvent + m_settle - now),
+        std::chrono::milliseconds(0));
     next = next ? std::min(*next, left) : left;
   }
   return next;

@@ -44,10 +44,10 @@ struct KnownFileSystem {
   const char* name;
 };
 constexpr std::array kUnwatchable = {
-    KnownFileSystem{0x6969, "NFS"},          KnownFileSystem{0x517B, "SMB"},
-    KnownFileSystem{0xFF534D42L, "CIFS"},    KnownFileSystem{0xFE534D42L, "SMB2"},
-    KnownFileSystem{0x65735546, "FUSE"},     KnownFileSystem{0x01021997, "9P"},
-    KnownFileSystem{0x00C36400, "Ceph"},     KnownFileSystem{0x5346414FL, "AFS"},
+    KnownFileSystem{0x6969, "NFS"},       KnownFileSystem{0x517B, "SMB"},
+    KnownFileSystem{0xFF534D42L, "CIFS"}, KnownFileSystem{0xFE534D42L, "SMB2"},
+    KnownFileSystem{0x65735546, "FUSE"},  KnownFileSystem{0x01021997, "9P"},
+    KnownFileSystem{0x00C36400, "Ceph"},  KnownFileSystem{0x5346414FL, "AFS"},
 };
 
 bool IsCsvName(std::string_view name) {
@@ -87,8 +87,8 @@ std::optional<std::string> InboxProblem(const CliOptions& options) {
   const std::string& inbox = *options.watchedInbox;
   struct stat info {};
   if (::stat(inbox.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-    return "--watch '" + inbox + "': " +
-           (errno == 0 || S_ISDIR(info.st_mode) ? "not a folder" : std::strerror(errno));
+    return "--watch '" + inbox +
+           "': " + (errno == 0 || S_ISDIR(info.st_mode) ? "not a folder" : std::strerror(errno));
   }
   struct statfs system {};
   if (::statfs(inbox.c_str(), &system) == 0) {
@@ -99,8 +99,8 @@ std::optional<std::string> InboxProblem(const CliOptions& options) {
   }
   std::error_code error;
   const auto canonicalInbox = std::filesystem::canonical(inbox, error);
-  const std::array<std::pair<const char*, const std::optional<std::string>*>, 3> folders = {{
-      {"-o", nullptr}, {"--done", &options.doneFolder}, {"--failed", &options.failedFolder}}};
+  const std::array<std::pair<const char*, const std::optional<std::string>*>, 3> folders = {
+      {{"-o", nullptr}, {"--done", &options.doneFolder}, {"--failed", &options.failedFolder}}};
   for (const auto& [option, value] : folders) {
     const std::string& path = value == nullptr ? options.outputFolder : value->value_or("");
     if (!path.empty() && IsInside(path, canonicalInbox)) {
@@ -167,8 +167,8 @@ class InboxWatcher {
         m_environment(environment),
         m_report(report),
         m_inbox(*options.watchedInbox),
-        m_readiness(std::chrono::milliseconds(
-            static_cast<long long>(options.settleSeconds * 1000.0))) {}
+        m_readiness(
+            std::chrono::milliseconds(static_cast<long long>(options.settleSeconds * 1000.0))) {}
 
   WatchEnd run() {
     if (!m_inotify.valid()) {
@@ -391,9 +391,7 @@ class InboxWatcher {
     return names;
   }
 
-  unsigned jobs() const {
-    return m_options.jobs.value_or(std::max(m_environment.processors, 1U));
-  }
+  unsigned jobs() const { return m_options.jobs.value_or(std::max(m_environment.processors, 1U)); }
 
   void prepareOutputFolders(const BatchPlan& plan) {
     for (const std::string& folder : plan.subFolders) {

@@ -141,8 +141,8 @@ std::optional<MoveProblem> WriteNote(const std::string& path, const std::string&
   const FileDescriptor note(
       ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644));
   const std::string text = reason + "\n";
-  if (!note.valid() || ::write(note.get(), text.data(), text.size()) !=
-                           static_cast<ssize_t>(text.size()) ||
+  if (!note.valid() ||
+      ::write(note.get(), text.data(), text.size()) != static_cast<ssize_t>(text.size()) ||
       ::fsync(note.get()) != 0) {
     return MoveProblem{Reason("cannot write " + path, errno)};
   }

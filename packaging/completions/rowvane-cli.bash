@@ -52,6 +52,13 @@ _rowvane_cli() {
       [[ - == "$cur"* ]] && COMPREPLY+=(-)
       return
       ;;
+    --watch | --done | --failed)
+      _filedir -d
+      return
+      ;;
+    --settle)
+      return
+      ;;
     --shard)
       mapfile -t COMPREPLY < <(compgen -W '0/2 1/2 0/4 1/4 2/4 3/4' -- "$cur")
       return
@@ -67,6 +74,7 @@ _rowvane_cli() {
       --line-breaks --quotes --escape --no-row-tags --schema --print-schema
       -n --no-clobber --no-sync -r --recursive
       --keep-tree --dry-run -j --jobs --report --gzip --gzip= --shard
+      --watch --done --failed --settle
       -q --quiet -v --verbose -h --help -V --version
       -' -- "$cur")
     [[ ${COMPREPLY-} == *= ]] && compopt -o nospace

@@ -342,7 +342,7 @@ class Usage(unittest.TestCase):
                     self.assertIn(message.format(**{'in': places['IN']}), result.stderr.decode())
                 finally:
                     if mounted:
-                        subprocess.run(['fusermount', '-u', places['FUSE']], check=True)
+                        subprocess.run(['umount', places['FUSE']], check=True)
 
     def mount_fuse(self, source, target):
         # bindfs (scripts/install-deps) gives a real FUSE mount of a local folder.
