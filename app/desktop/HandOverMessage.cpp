@@ -1,8 +1,10 @@
 #include "app/desktop/HandOverMessage.h"
 
 #include <QDir>
-#include <QFile>
 #include <cstring>
+#include <string>
+
+#include "app/desktop/LocalPath.h"
 
 namespace rowvane::app {
 namespace {
@@ -13,7 +15,9 @@ constexpr char kEnd = 'E';
 
 void AppendRecord(QByteArray& message, char kind, const QString& text) {
   message.append(kind);
-  message.append(QFile::encodeName(text));
+  // A name's own bytes travel, so one that is not UTF-8 reaches the window intact.
+  const std::string bytes = PathBytes(text);
+  message.append(bytes.data(), static_cast<qsizetype>(bytes.size()));
   message.append('\0');
 }
 
@@ -65,7 +69,7 @@ void HandOverReader::takeKind(char kind) {
 
 void HandOverReader::endRecord() {
   if (m_kind == kFolderRecord) {
-    m_folder = QFile::decodeName(m_record);
+    m_folder = PathFromBytes(m_record.toStdString());
     m_folderSeen = true;
   } else {
     m_names.append(m_record);
@@ -81,7 +85,7 @@ QStringList HandOverReader::paths() const {
   }
   const bool folderKnown = QDir::isAbsolutePath(m_folder);
   for (const QByteArray& bytes : m_names) {
-    const QString name = QFile::decodeName(bytes);
+    const QString name = PathFromBytes(bytes.toStdString());
     if (name.isEmpty()) {
       continue;
     }

@@ -4,6 +4,7 @@
 #include <random>
 
 #include "app/desktop/HandOverMessage.h"
+#include "app/desktop/LocalPath.h"
 
 namespace rowvane::app {
 namespace {
@@ -34,6 +35,7 @@ QString RandomName(std::mt19937& random) {
                                   QStringLiteral("caf\u00e9 \u4e2d.csv"),
                                   QStringLiteral("/"),
                                   QStringLiteral("x\ny"),
+                                  PathFromBytes("caf\xe9 \xff.csv"),
                                   QString(QChar(0)) + QStringLiteral("nul")};
   QString name;
   for (int parts = std::uniform_int_distribution<int>(0, 3)(random); parts > 0; --parts) {
