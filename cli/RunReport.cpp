@@ -72,6 +72,10 @@ std::vector<std::string> WarningObjects(const FileOutcome& outcome) {
     objects.push_back(Kind("ill-formed-utf8") +
                       ",\"count\":" + std::to_string(warnings.utf8Replacements) + "}");
   }
+  if (warnings.utf16Replacements > 0) {
+    objects.push_back(Kind("ill-formed-utf16") +
+                      ",\"count\":" + std::to_string(warnings.utf16Replacements) + "}");
+  }
   if (warnings.droppedValues > 0) {
     objects.push_back(Kind("dropped-values") +
                       ",\"count\":" + std::to_string(warnings.droppedValues) + "}");

@@ -58,6 +58,10 @@ class Report(unittest.TestCase):
          {'status': 'converted', 'records': 0, 'warnings': [{'kind': 'lf-without-crlf'}]}),
         ('ill-formed UTF-8', {'x.csv': b'a\r\n\xff\r\n'}, ['--encoding', 'utf-8'], 'x.csv',
          {'status': 'converted', 'warnings': [{'kind': 'ill-formed-utf8', 'count': 1}]}),
+        ('ill-formed UTF-16', {'x.csv': b'\xff\xfe' + 'a\r\n'.encode('utf-16-le') + b'\x00\xd8'
+                               + '\r\n'.encode('utf-16-le')}, [], 'x.csv',
+         {'status': 'converted', 'records': 1,
+          'warnings': [{'kind': 'ill-formed-utf16', 'count': 1}]}),
         ('dropped values', {'x.csv': 'a\r\n1,2,3\r\n'}, [], 'x.csv',
          {'status': 'converted', 'records': 1, 'warnings': [{'kind': 'dropped-values', 'count': 2}]}),
         ('name without a dot', {'nodot': ROWS}, [], 'nodot',
