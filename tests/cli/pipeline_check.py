@@ -256,10 +256,10 @@ class Shards(unittest.TestCase):
     def test_bad_shares_are_usage_errors_and_an_empty_share_is_not(self):
         with tempfile.TemporaryDirectory() as top:
             write(top, 'x.csv', ROWS)
-            for spec in ('0/0', '3/3', '5/3', 'x/2', '1', '-1/2', '+1/2', '1/2/3', '', ' 1/2',
+            for share in ('0/0', '3/3', '5/3', 'x/2', '1', '-1/2', '+1/2', '1/2/3', '', ' 1/2',
                          '1/18446744073709551616'):
-                with self.subTest(spec):
-                    self.assertEqual(run(['--shard', spec, '-o', '.', 'x.csv'], top).returncode, 2)
+                with self.subTest(share):
+                    self.assertEqual(run(['--shard', share, '-o', '.', 'x.csv'], top).returncode, 2)
             empty = next(k for k in range(2) if fnv1a64(b'x.xml') % 2 != k)
             result = run(['--shard', f'{empty}/2', '-o', '.', 'x.csv'], top)
             self.assertEqual(result.returncode, 0, result.stderr)
