@@ -12,11 +12,13 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/ElementLayout.h"
 #include "engine/Failure.h"
 #include "engine/FieldTags.h"
 #include "engine/HeaderLine.h"
 #include "engine/PaddedText.h"
 #include "engine/PausePoints.h"
+#include "engine/RecordReader.h"
 #include "engine/StandardConversion.h"
 #include "engine/TextReader.h"
 #include "engine/XmlWriter.h"
@@ -390,9 +392,10 @@ std::size_t WriterCapacityFor(std::optional<std::uint64_t> inputSize) {
   return std::max(kSmallest, static_cast<std::size_t>(*inputSize) * 4);
 }
 
-ConversionResult ConvertText(TextReader& reader, XmlWriter& out, const ConversionSettings& settings,
-                             ConversionObserver& observer, const ConversionTuning& tuning,
-                             std::optional<std::uint64_t> inputSize) {
+ConversionResult ConvertTextBefore(TextReader& reader, XmlWriter& out,
+                                   const ConversionSettings& settings, ConversionObserver& observer,
+                                   const ConversionTuning& tuning,
+                                   std::optional<std::uint64_t> inputSize) {
   if (settings.Format != CsvFormat::Classic()) {
     return ConvertWithFormat(reader, out, settings, observer, tuning, inputSize);
   }
@@ -402,11 +405,25 @@ ConversionResult ConvertText(TextReader& reader, XmlWriter& out, const Conversio
   return result;
 }
 
-}  // namespace
+ConversionResult ConvertTextUnified(TextReader& reader, XmlWriter& out,
+                                    const ConversionSettings& settings,
+                                    ConversionObserver& observer, const ConversionTuning& tuning,
+                                    std::optional<std::uint64_t> inputSize) {
+  if (settings.Format.escaping == Escaping::Xml) {
+    EscapedElementLayout layout(out, settings, tuning.readyHeaderNames);
+    return ReadRecords(reader, layout, settings, observer, tuning, inputSize);
+  }
+  ClassicElementLayout layout(out, settings, tuning.readyHeaderNames);
+  return ReadRecords(reader, layout, settings, observer, tuning, inputSize);
+}
 
-ConversionResult ConvertCsvToXml(ByteSource& source, OutputSink& sink,
-                                 const ConversionSettings& settings, ConversionObserver& observer,
-                                 const ConversionTuning& tuning) {
+using TextConversion = ConversionResult (*)(TextReader&, XmlWriter&, const ConversionSettings&,
+                                            ConversionObserver&, const ConversionTuning&,
+                                            std::optional<std::uint64_t>);
+
+ConversionResult ConvertBytes(ByteSource& source, OutputSink& sink,
+                              const ConversionSettings& settings, ConversionObserver& observer,
+                              const ConversionTuning& tuning, TextConversion ConvertText) {
   if (const auto problem = SettingsProblem(settings)) {
     throw std::invalid_argument(std::string(*problem));
   }
@@ -432,6 +449,21 @@ ConversionResult ConvertCsvToXml(ByteSource& source, OutputSink& sink,
   source.rewind();
   TextReader reader(source, tuning.readChunk, true);
   return ConvertText(reader, out, settings, observer, tuning, source.size());
+}
+
+}  // namespace
+
+ConversionResult ConvertCsvToXmlBefore(ByteSource& source, OutputSink& sink,
+                                       const ConversionSettings& settings,
+                                       ConversionObserver& observer,
+                                       const ConversionTuning& tuning) {
+  return ConvertBytes(source, sink, settings, observer, tuning, ConvertTextBefore);
+}
+
+ConversionResult ConvertCsvToXml(ByteSource& source, OutputSink& sink,
+                                 const ConversionSettings& settings, ConversionObserver& observer,
+                                 const ConversionTuning& tuning) {
+  return ConvertBytes(source, sink, settings, observer, tuning, ConvertTextUnified);
 }
 
 }  // namespace rowvane

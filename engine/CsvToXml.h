@@ -25,4 +25,11 @@ ConversionResult ConvertCsvToXml(ByteSource& source, OutputSink& sink,
                                  const ConversionSettings& settings, ConversionObserver& observer,
                                  const ConversionTuning& tuning = {});
 
+/// The conversions as they were before the record reader, kept only while
+/// the two are compared. Not thread-safe.
+ConversionResult ConvertCsvToXmlBefore(ByteSource& source, OutputSink& sink,
+                                       const ConversionSettings& settings,
+                                       ConversionObserver& observer,
+                                       const ConversionTuning& tuning = {});
+
 }  // namespace rowvane
