@@ -49,7 +49,8 @@ class ElementLayout {
     }
   }
 
-  /// The writer of one record; see RecordLayout.
+  /// The writer of one record; see RecordLayout. A field's closing tag goes
+  /// out with its value's last piece, joined to the next field's opening tag.
   class Record {
    public:
     Record(ElementLayout& layout, bool rowTags)
@@ -57,23 +58,37 @@ class ElementLayout {
           m_tags(layout.m_tags),
           m_rowTags(rowTags),
           m_table(m_tags.table()),
+          m_next(m_tags.next(rowTags)),
           m_tagTexts(m_tags.texts()),
           m_ready(m_tags.ready()) {
       reload();
+      if (m_ready > 0) {
+        putTag(rowTags ? m_table[0].openInRow : m_table[0].openInDocument);
+      } else if (m_tags.has(0)) {
+        openUnready(0);
+      }
     }
 
     [[gnu::always_inline]] void piece(std::size_t field, const char* data, std::size_t size,
-                                      bool /*last*/) {
-      if (field != m_field) {
-        beginField(field);
-      }
+                                      PieceEnd end) {
       put(data, size);
+      if (end == PieceEnd::Field) {
+        if (field + 1 < m_ready) {
+          putTag(m_next[field]);
+        } else {
+          closeUnready(field);
+          openUnready(field + 1);
+        }
+      } else if (end == PieceEnd::Record) {
+        if (field < m_ready) {
+          putTag(m_table[field].close);
+        } else {
+          closeUnready(field);
+        }
+      }
     }
 
-    std::size_t special(std::size_t field, const char* at, std::size_t available, bool ended) {
-      if (field != m_field) {
-        beginField(field);
-      }
+    std::size_t special(std::size_t, const char* at, std::size_t available, bool ended) {
       if constexpr (kEscaped) {
         const auto byte = static_cast<unsigned char>(*at);
         if (byte == 0xEF) {
@@ -99,46 +114,24 @@ class ElementLayout {
 
    private:
     friend class ElementLayout;
-    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
-    /// Closes the field before `field` (there is one unless `field` is 0)
-    /// and opens `field`.
-    [[gnu::always_inline]] void beginField(std::size_t field) {
-      m_field = field;
-      if (field > 0 && field < m_ready) {
-        const ElementTags::Tags& previous = m_table[field - 1];
-        putTag(m_rowTags ? previous.nextInRow : previous.nextInDocument);
-      } else if (field == 0 && m_ready > 0) {
-        putTag(m_rowTags ? m_table[0].openInRow : m_table[0].openInDocument);
-      } else {
-        beginUnready(field);
-      }
-    }
-    [[gnu::noinline]] void beginUnready(std::size_t field) {
+    [[gnu::noinline]] void closeUnready(std::size_t field) {
       sync();
-      if (field > 0) {
-        m_tags.writeClose(m_layout.m_out, field - 1);
-      }
+      m_tags.writeClose(m_layout.m_out, field);
+      reload();
+    }
+    [[gnu::noinline]] void openUnready(std::size_t field) {
+      sync();
       m_tags.prepare(field);
       m_tags.writeOpen(m_layout.m_out, field, m_rowTags);
       reload();
       // Preparing may have made more tags ready.
       m_table = m_tags.table();
+      m_next = m_tags.next(m_rowTags);
       m_tagTexts = m_tags.texts();
       m_ready = m_tags.ready();
     }
-    void finish() {
-      if (m_field != kNone) {
-        if (m_field < m_ready) {
-          putTag(m_table[m_field].close);
-        } else {
-          sync();
-          m_tags.writeClose(m_layout.m_out, m_field);
-          reload();
-        }
-      }
-      sync();
-    }
+    void finish() { sync(); }
 
     [[gnu::always_inline]] void putTag(PaddedTexts::Ref tag) {
       put(m_tagTexts + tag.offset, tag.size);
@@ -166,9 +159,9 @@ class ElementLayout {
     bool m_rowTags;
     // The tags' own copies would be read again after every store.
     const ElementTags::Tags* m_table;
+    const PaddedTexts::Ref* m_next;
     const char* m_tagTexts;
     std::size_t m_ready;
-    std::size_t m_field = kNone;
     char* m_at = nullptr;
     char* m_limit = nullptr;
     std::uint64_t m_replaced = 0;

@@ -42,8 +42,9 @@ void ElementTags::use(HeaderNames& names, std::size_t readyNames) {
 bool ElementTags::fitsReady(std::size_t nameSize, std::size_t readyNames) const {
   // Five texts per name: two opening tags, the closing tag, and the closing
   // tag joined to each of the next name's opening tags.
-  const std::size_t cost = 5 * nameSize + 64 + sizeof(Tags);
-  const std::size_t held = m_texts.size() + m_tags.size() * sizeof(Tags);
+  const std::size_t cost = 5 * nameSize + 64 + sizeof(Tags) + 2 * sizeof(PaddedTexts::Ref);
+  const std::size_t held =
+      m_texts.size() + m_tags.size() * (sizeof(Tags) + 2 * sizeof(PaddedTexts::Ref));
   return m_tags.size() < readyNames && held <= kReadyHeaderBytes &&
          cost <= kReadyHeaderBytes - held;
 }
@@ -62,10 +63,9 @@ void ElementTags::add(std::string_view name) {
   const std::string openInDocument = std::string(" <").append(name).append(">");
   const std::string close = std::string("</").append(name).append(">\r\n");
   if (!m_tags.empty()) {
-    Tags& previous = m_tags.back();
-    previous.nextInRow = m_texts.add(std::string(m_texts.view(previous.close)) + openInRow);
-    previous.nextInDocument =
-        m_texts.add(std::string(m_texts.view(previous.close)) + openInDocument);
+    const std::string previousClose(m_texts.view(m_tags.back().close));
+    m_nextInRow.push_back(m_texts.add(previousClose + openInRow));
+    m_nextInDocument.push_back(m_texts.add(previousClose + openInDocument));
   }
   Tags tags;
   tags.openInRow = m_texts.add(openInRow);

@@ -43,6 +43,8 @@ class ElementTags {
       writeUnready(out, index, "</", ">\r\n");
     }
   }
+  /// True when field `index` is named (always while generated names are open).
+  bool has(std::size_t index) const { return index < m_names->count(); }
   /// Keeps the tags of generated names up to `index` ready, within a bound.
   void prepare(std::size_t index) {
     if (m_names->generated() && index >= m_tags.size()) {
@@ -54,13 +56,16 @@ class ElementTags {
     PaddedTexts::Ref openInRow;
     PaddedTexts::Ref openInDocument;
     PaddedTexts::Ref close;
-    // This field's closing tag followed by the next one's opening tag.
-    PaddedTexts::Ref nextInRow;
-    PaddedTexts::Ref nextInDocument;
   };
-  /// Fields below this index have their tags ready in table().
+  /// Fields below this index have their tags ready in table() and next().
   std::size_t ready() const { return std::min(m_tags.size(), m_names->count()); }
   const Tags* table() const { return m_tags.data(); }
+  /// Per field, its closing tag followed by the next one's opening tag, in
+  /// the indentation inside a row element or without one (the last field's
+  /// is not ready).
+  const PaddedTexts::Ref* next(bool insideRow) const {
+    return insideRow ? m_nextInRow.data() : m_nextInDocument.data();
+  }
   const char* texts() const { return m_texts.at({}); }
 
  private:
@@ -75,6 +80,8 @@ class ElementTags {
   HeaderNames* m_names = nullptr;
   PaddedTexts m_texts;
   std::vector<Tags> m_tags;
+  std::vector<PaddedTexts::Ref> m_nextInRow;
+  std::vector<PaddedTexts::Ref> m_nextInDocument;
 };
 
 }  // namespace rowvane

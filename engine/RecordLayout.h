@@ -13,6 +13,13 @@ namespace rowvane {
 /// as something else (an entity, a replacement character).
 using SpecialBytes = std::array<bool, 256>;
 
+/// Where a piece of a value leaves its field.
+enum class PieceEnd : unsigned char {
+  More,    ///< more of this value follows
+  Field,   ///< the value ends here, and the next named field follows
+  Record,  ///< the value ends here, and it is the record's last named field
+};
+
 /// The seam between the record reader and the text it writes: the reader
 /// finds records and the values in them for every CsvFormat; a layout turns
 /// them into output, and owns everything about that text: tags made ready,
@@ -20,30 +27,32 @@ using SpecialBytes = std::array<bool, 256>;
 ///
 /// Contract of the calls, all on the converting thread, in this order:
 /// - `beginDocument()` once, before anything else;
-/// - `headerNames(names)` once the fields' names are known: the header's
-///   values, or generated names whose count stays open (HeaderNames::open())
-///   until `fieldCount()` fixes it after the first record. `names` outlives
-///   the layout's use of it; it may be asked for any name at any time, and
-///   is cheapest asked in increasing order;
+/// - `headerNames(names)` once the fields' names are known and before the
+///   first record: the header's values, or generated names whose count stays
+///   open (HeaderNames::open()) until `fieldCount(count)` fixes it after the
+///   first record. `names` outlives the layout's use of it; it may be asked
+///   for any name at any time, and is cheapest asked in increasing order;
 /// - per record, `beginRecord(rowTags)` gives a `Record` that the reader
 ///   keeps in a local while it scans, so a layout can hold its output cursor
-///   in registers; the reader hands it each field's value in pieces and ends
-///   it with `endRecord(record)`:
-///   - `record.piece(field, data, size, last)`: `data` stays readable for
-///     kCopySlack bytes past `size`. Fields come in increasing order, each
-///     from 0 up to the count of named fields; every field gets at least one
-///     piece and exactly one with `last` (which may be empty). Values past
-///     the named fields are never handed on (the reader counts them); a
-///     record shorter than the names gets empty last pieces for the rest.
-///     A layout may stream the pieces straight out (nothing of a record is
-///     held by the reader) or, if it needs whole records, buffer them itself
-///     under a cap it states.
+///   in registers; the reader hands it the values of the named fields in
+///   pieces and ends it with `endRecord(record)`:
+///   - `record.piece(field, data, size, end)`: `data` stays readable for
+///     kCopySlack bytes past `size`. Every named field gets its pieces, in
+///     increasing order from field 0, the last of them with `end` Field or
+///     Record (it may be empty); a record shorter than the names gets empty
+///     values for the rest, and values past the names are never handed on
+///     (the reader counts them). A record has at least field 0 unless the
+///     count of names is 0: with open names, an empty first line fixes the
+///     count to 0 before beginRecord().
 ///   - `record.special(field, at, available, ended)`: `*at` is one of
-///     specialBytes() inside a value; the layout writes what it stands for
-///     and gives the bytes it took (at least 1), or 0 when it needs more than
-///     `available` bytes to decide and more may come (`ended` false): the
-///     reader then reads on and asks again. A special byte is never part of
-///     a piece.
+///     specialBytes() inside the value of a named field; the layout writes
+///     what it stands for and gives the bytes it took (at least 1), or 0 when
+///     it needs more than `available` bytes to decide and more may come
+///     (`ended` false): the reader then reads on and asks again. A special
+///     byte is never inside a piece, and the value's last piece follows.
+///   A layout may stream the pieces straight out (the reader holds nothing of
+///   a record) or, if it needs whole records, buffer them itself under a cap
+///   it states.
 /// - `endDocument()` once, last; it writes everything still held.
 ///
 /// `replacedCharacters()` counts what was written as U+FFFD, for the
@@ -57,7 +66,7 @@ concept RecordLayout = requires(L layout, const L& constLayout, HeaderNames& nam
   layout.headerNames(names);
   layout.fieldCount(size);
   { layout.beginRecord(true) } -> std::same_as<typename L::Record>;
-  record.piece(size, data, size, true);
+  record.piece(size, data, size, PieceEnd::Field);
   { record.special(size, data, size, true) } -> std::same_as<std::size_t>;
   layout.endRecord(record);
   layout.endDocument();

@@ -7,6 +7,7 @@
 #include <new>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -53,6 +54,7 @@ struct StopSet {
 #endif
 
   bool scalarOnly = false;  // more stop bytes than lanes: one byte at a time
+  bool narrow = false;      // at most two stop bytes, none of them under 0x20 but CR and LF
 
   void mark(unsigned char byte) {
     marked[byte] = true;
@@ -78,6 +80,7 @@ struct StopSet {
     for (std::size_t i = used; i < lanes.size(); ++i) {
       lanes[i] = lanes[0];
     }
+    narrow = !controls && used <= 2;
 #if defined(__SSE2__)
     for (std::size_t i = 0; i < lanes.size(); ++i) {
       wide[i] = _mm_set1_epi8(static_cast<char>(lanes[i] & 0xFF));
@@ -98,6 +101,21 @@ struct StopBytes {
 /// marked (a tab), which the caller then takes as an ordinary character.
 [[gnu::always_inline]] inline const char* FindStop(const char* from, const char* end,
                                                    const StopSet& stops) {
+#if defined(__SSE2__)
+  if (stops.narrow) {
+    // The classic reading stops at CR and the separator only: two compares.
+    while (end - from >= 16) {
+      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+      const __m128i hits =
+          _mm_or_si128(_mm_cmpeq_epi8(bytes, stops.wide[0]), _mm_cmpeq_epi8(bytes, stops.wide[1]));
+      const auto mask = static_cast<unsigned>(_mm_movemask_epi8(hits));
+      if (mask != 0) {
+        return from + std::countr_zero(mask);
+      }
+      from += 16;
+    }
+  }
+#endif
   if (!stops.scalarOnly) [[likely]] {
 #if defined(__SSE2__)
     while (end - from >= 16) {
@@ -154,9 +172,9 @@ struct ScannedRecord {
 class HeaderValues {
  public:
   explicit HeaderValues(HeaderNames& names) : m_names(names) {}
-  bool piece(std::size_t, const char* at, std::size_t size, bool last) {
+  bool piece(std::size_t, const char* at, std::size_t size, PieceEnd end) {
     m_names.appendValue(at, size);
-    if (last) {
+    if (end != PieceEnd::More) {
       m_names.endValue();
     }
     return true;
@@ -172,7 +190,7 @@ class HeaderValues {
 class HeaderComparison {
  public:
   explicit HeaderComparison(HeaderNames& header) : m_header(header) {}
-  bool piece(std::size_t field, const char* at, std::size_t size, bool last) {
+  bool piece(std::size_t field, const char* at, std::size_t size, PieceEnd end) {
     if (field != m_field) {
       if (field >= m_header.count()) {
         return false;
@@ -186,7 +204,7 @@ class HeaderComparison {
       return false;
     }
     m_matched += size;
-    return !last || m_matched == m_current.size();
+    return end == PieceEnd::More || m_matched == m_current.size();
   }
   std::size_t special(std::size_t, const char*, std::size_t, bool) { return 1; }
   bool equal(const ScannedRecord& record) const {
@@ -199,27 +217,6 @@ class HeaderComparison {
   std::size_t m_field = kNone;
   std::string_view m_current;
   std::size_t m_matched = 0;
-};
-
-/// Hands a layout's record the values of the named fields only.
-template <class Record>
-class NamedFields {
- public:
-  NamedFields(Record& record, std::size_t count) : m_record(record), m_count(count) {}
-  [[gnu::always_inline]] bool piece(std::size_t field, const char* at, std::size_t size,
-                                    bool last) {
-    if (field < m_count) {
-      m_record.piece(field, at, size, last);
-    }
-    return true;
-  }
-  std::size_t special(std::size_t field, const char* at, std::size_t available, bool ended) {
-    return field < m_count ? m_record.special(field, at, available, ended) : 1;
-  }
-
- private:
-  Record& m_record;
-  std::size_t m_count;
 };
 
 template <RecordLayout Layout>
@@ -349,11 +346,19 @@ class Reader {
     return static_cast<int>(size);
   }
 
-  /// Scans one record from the start of the reader's text, handing its values
-  /// to `sink` in pieces (see RecordLayout). Consumes what it scans unless
-  /// `kPeek`; peeking keeps the text for the caller to consume or not.
+  /// Scans one record from the start of the reader's text, handing the
+  /// values of its first `count` fields to `sink` in pieces (see
+  /// RecordLayout). Consumes what it scans unless `kPeek`; peeking keeps the
+  /// text for the caller to consume or not. A sink's piece() may give false
+  /// to stop the scan.
   template <bool kPeek, class Sink>
-  ScannedRecord scanRecord(Sink& sink, const StopBytes& stops) {
+  ScannedRecord scanRecord(Sink& sink, const StopBytes& stops, std::size_t count) {
+    return m_quotes ? scanRecord<kPeek, true>(sink, stops, count)
+                    : scanRecord<kPeek, false>(sink, stops, count);
+  }
+
+  template <bool kPeek, bool kQuotes, class Sink>
+  ScannedRecord scanRecord(Sink& sink, const StopBytes& stops, std::size_t count) {
     ScannedRecord record;
     // p: where the piece not yet handed on begins; s: where the search goes on.
     std::size_t pieceOffset = 0;
@@ -405,7 +410,7 @@ class Reader {
       break;
     }
     // Held in locals: stores through the output's char pointer could alias members.
-    const bool quotes = m_quotes;
+    const bool quotes = kQuotes;
     const bool hasFastSeparator = m_hasFastSeparator;
     const char fastSeparator = m_fastSeparator;
     const SpecialBytes* const special = stops.special;
@@ -413,9 +418,35 @@ class Reader {
     State state = State::FieldStart;
     std::uint64_t breaksBeforeQuote = 0;
     std::size_t field = 0;
+    // Hands on the piece before `to`, which `how` ends; false to stop.
+    const auto deliver = [&](const char* to, PieceEnd how) __attribute__((always_inline))->bool {
+      const auto size = static_cast<std::size_t>(to - p);
+      if constexpr (std::is_void_v<decltype(sink.piece(field, p, size, how))>) {
+        sink.piece(field, p, size, how);
+        return true;
+      } else {
+        return sink.piece(field, p, size, how);
+      }
+    };
+    const auto give = [&](const char* to, PieceEnd how) __attribute__((always_inline))->bool {
+      return field >= count || deliver(to, how);
+    };
+    // The value before `to` ends at a separator.
+    const auto endValue = [&](const char* to) __attribute__((always_inline))->bool {
+      if (field + 1 < count) [[likely]] {
+        return deliver(to, PieceEnd::Field);
+      }
+      return give(to, PieceEnd::Record);
+    };
+    // The value before `to` ends the line: empty values follow unless the
+    // names are open, when this line fixes their count.
+    const auto endLastValue = [&](const char* to) __attribute__((always_inline))->bool {
+      return give(to, field + 1 < count && count != HeaderNames::kOpen ? PieceEnd::Field
+                                                                       : PieceEnd::Record);
+    };
     // Hands on what is pending before `to` as a piece that is not the last.
-    const auto handOn = [&](const char* to) -> bool {
-      const bool kept = to == p || sink.piece(field, p, static_cast<std::size_t>(to - p), false);
+    const auto handOn = [&](const char* to) __attribute__((always_inline))->bool {
+      const bool kept = to == p || give(to, PieceEnd::More);
       p = s = to;
       return kept;
     };
@@ -429,7 +460,7 @@ class Reader {
           if (state == State::Quoted) {
             record.unterminatedQuote = breaksBeforeQuote;
           }
-          if (!sink.piece(field, p, 0, true)) {
+          if (!endLastValue(p)) {
             record.abandoned = true;
             return record;
           }
@@ -454,7 +485,7 @@ class Reader {
         continue;
       }
       if (!quoted && hasFastSeparator && *q == fastSeparator) {
-        if (!sink.piece(field, p, static_cast<std::size_t>(q - p), true)) {
+        if (!endValue(q)) {
           record.abandoned = true;
           return record;
         }
@@ -475,14 +506,14 @@ class Reader {
           }
           if (q + 1 < end && q[1] == '"') {
             // The first quote of the two is the value's own.
-            if (!sink.piece(field, p, static_cast<std::size_t>(q + 1 - p), false)) {
+            if (!give(q + 1, PieceEnd::More)) {
               record.abandoned = true;
               return record;
             }
             p = s = q + 2;
           } else if (q + 1 < end && hasFastSeparator && q[1] == fastSeparator) {
             // The common case: the separator right after the closing quote.
-            if (!sink.piece(field, p, static_cast<std::size_t>(q - p), true)) {
+            if (!endValue(q)) {
               record.abandoned = true;
               return record;
             }
@@ -526,7 +557,7 @@ class Reader {
           continue;
         }
         if (lineBreak > 0) {
-          if (!sink.piece(field, p, static_cast<std::size_t>(q - p), true)) {
+          if (!endLastValue(q)) {
             record.abandoned = true;
             return record;
           }
@@ -535,7 +566,7 @@ class Reader {
           return record;
         }
         if (separator > 0) {
-          if (!sink.piece(field, p, static_cast<std::size_t>(q - p), true)) {
+          if (!endValue(q)) {
             record.abandoned = true;
             return record;
           }
@@ -551,7 +582,8 @@ class Reader {
           record.abandoned = true;
           return record;
         }
-        const std::size_t taken = sink.special(field, q, static_cast<std::size_t>(end - q), ended);
+        const std::size_t taken =
+            field < count ? sink.special(field, q, static_cast<std::size_t>(end - q), ended) : 1;
         if (taken == 0) {
           refill();
           continue;
@@ -605,7 +637,7 @@ class Reader {
       return;
     }
     HeaderValues values(m_names);
-    account(scanRecord<false>(values, m_plain));
+    account(scanRecord<false>(values, m_plain, HeaderNames::kOpen));
   }
 
   /// Takes the first line whole. A short line is found in the input window; a
@@ -693,7 +725,7 @@ class Reader {
         return true;
       }
       HeaderComparison comparison(m_names);
-      const ScannedRecord record = scanRecord<true>(comparison, m_plain);
+      const ScannedRecord record = scanRecord<true>(comparison, m_plain, HeaderNames::kOpen);
       if (!comparison.equal(record)) {
         return true;
       }
@@ -742,21 +774,31 @@ class Reader {
     return true;
   }
 
+  /// True when the line at the reader's position is empty.
+  bool lineIsEmpty() {
+    m_reader.require(2);
+    return breakAt(m_reader.begin(), m_reader.end(), m_reader.ended()) > 0;
+  }
+
   void convertRecord(bool namesFields) {
     ++m_result.records;
+    if (namesFields && lineIsEmpty()) {
+      m_names.setCount(0);  // an empty first line names no fields
+      m_layout.fieldCount(0);
+    }
     typename Layout::Record record = m_layout.beginRecord(m_pauses.includeRowTags());
     const std::size_t count = m_names.count();
-    NamedFields<typename Layout::Record> named(record, count);
-    const ScannedRecord scanned = scanRecord<false>(named, m_output);
+    const ScannedRecord scanned = scanRecord<false>(record, m_output, count);
     account(scanned);
-    if (namesFields) {
+    if (m_names.open()) {
       m_names.setCount(scanned.values);
       m_layout.fieldCount(scanned.values);
     } else if (scanned.values > count) {
       m_result.warnings.droppedValues += scanned.values - count;
     }
-    for (std::size_t field = scanned.values; field < m_names.count(); ++field) {
-      record.piece(field, kNothing, 0, true);
+    const std::size_t named = m_names.count();
+    for (std::size_t field = scanned.values; field < named; ++field) {
+      record.piece(field, kNothing, 0, field + 1 < named ? PieceEnd::Field : PieceEnd::Record);
       if (field % kEmptyFieldsBetweenPauses == 0) {
         pauseWhenDue();  // a short record under a header of millions of names
       }
