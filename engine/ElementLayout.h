@@ -55,13 +55,13 @@ class ElementLayout {
    public:
     Record(ElementLayout& layout, bool rowTags)
         : m_layout(layout),
+          m_out(layout.m_out),
           m_tags(layout.m_tags),
           m_rowTags(rowTags),
           m_table(m_tags.table()),
           m_next(m_tags.next(rowTags)),
           m_tagTexts(m_tags.texts()),
           m_ready(m_tags.ready()) {
-      reload();
       if (m_ready > 0) {
         putTag(rowTags ? m_table[0].openInRow : m_table[0].openInDocument);
       } else if (m_tags.has(0)) {
@@ -116,45 +116,39 @@ class ElementLayout {
     friend class ElementLayout;
 
     [[gnu::noinline]] void closeUnready(std::size_t field) {
-      sync();
+      m_out.sync();
       m_tags.writeClose(m_layout.m_out, field);
-      reload();
+      m_out.reload();
     }
     [[gnu::noinline]] void openUnready(std::size_t field) {
-      sync();
+      m_out.sync();
       m_tags.prepare(field);
       m_tags.writeOpen(m_layout.m_out, field, m_rowTags);
-      reload();
+      m_out.reload();
       // Preparing may have made more tags ready.
       m_table = m_tags.table();
       m_next = m_tags.next(m_rowTags);
       m_tagTexts = m_tags.texts();
       m_ready = m_tags.ready();
     }
-    void finish() { sync(); }
+    /// Writes what ends the record, and hands the cursor back to the writer.
+    void finish() {
+      if (m_rowTags) {
+        putText(m_layout.m_rowClose);
+      }
+      m_out.sync();
+    }
 
     [[gnu::always_inline]] void putTag(PaddedTexts::Ref tag) {
       put(m_tagTexts + tag.offset, tag.size);
     }
     void putText(PaddedTexts::Ref text) { put(m_layout.m_texts.at(text), text.size); }
-    /// As XmlWriter::putPadded.
     [[gnu::always_inline]] void put(const char* padded, std::size_t size) {
-      if (size <= kCopySlack && size <= static_cast<std::size_t>(m_limit - m_at)) {
-        std::memcpy(m_at, padded, kCopySlack);
-        m_at += size;
-        return;
-      }
-      sync();
-      m_layout.m_out.put(padded, size);
-      reload();
-    }
-    void sync() { m_layout.m_out.setCursor(m_at); }
-    void reload() {
-      m_at = m_layout.m_out.cursor();
-      m_limit = m_layout.m_out.limit();
+      m_out.putPadded(padded, size);
     }
 
     ElementLayout& m_layout;
+    WriteCursor m_out;
     ElementTags& m_tags;
     bool m_rowTags;
     // The tags' own copies would be read again after every store.
@@ -162,8 +156,6 @@ class ElementLayout {
     const PaddedTexts::Ref* m_next;
     const char* m_tagTexts;
     std::size_t m_ready;
-    char* m_at = nullptr;
-    char* m_limit = nullptr;
     std::uint64_t m_replaced = 0;
   };
 
@@ -188,9 +180,6 @@ class ElementLayout {
   void endRecord(Record& record) {
     record.finish();
     m_replaced += record.m_replaced;
-    if (record.m_rowTags) {
-      m_texts.write(m_out, m_rowClose);
-    }
   }
   void endDocument() {
     m_out.put("</");

@@ -80,7 +80,7 @@ class XmlWriter {
 
 /// Appends to a writer through pointers held by value, for hot loops: kept in
 /// registers, they need no reload after every byte stored. Call sync() before
-/// anything else writes to the writer, and reload() after.
+/// anything else writes to the writer, reload() after, and sync() when done.
 class WriteCursor {
  public:
   explicit WriteCursor(XmlWriter& writer) : m_writer(writer) { reload(); }
@@ -89,7 +89,7 @@ class WriteCursor {
   ~WriteCursor() { sync(); }
 
   /// As XmlWriter::putPadded.
-  void putPadded(const char* data, std::size_t size) {
+  [[gnu::always_inline]] void putPadded(const char* data, std::size_t size) {
     if (size <= kCopySlack && size <= static_cast<std::size_t>(m_limit - m_at)) {
       std::memcpy(m_at, data, kCopySlack);
       m_at += size;
