@@ -12,11 +12,11 @@
 namespace rowvane {
 
 /// Converts CSV bytes into the XML layout: decodes the input (byte-order mark,
-/// else UTF-8, else Windows-1252; or `settings.InputEncoding` when set), splits
-/// it into lines at CR LF and into fields at `settings.Separator`, and writes
-/// the document, row and field elements to `sink` in UTF-8 with CR LF line
-/// breaks. `settings.Format` chooses other line breaks, quoted fields and
-/// escaping (see ConvertWithFormat). Memory stays flat whatever the size of
+/// else UTF-8, else Windows-1252; or `settings.InputEncoding` when set), reads
+/// its records by `settings` (see ReadRecords; classic: lines at CR LF, fields
+/// at `settings.Separator`), and writes the document, row and field elements
+/// to `sink` in UTF-8 with CR LF line breaks, escaped when the format asks for
+/// it (see ElementLayout). Memory stays flat whatever the size of
 /// the input, its lines or its fields; only the header line is held.
 /// Gives what the user should be warned of and the count of records written.
 /// Throws ConversionError from the source or the sink, std::bad_alloc, and
@@ -24,12 +24,5 @@ namespace rowvane {
 ConversionResult ConvertCsvToXml(ByteSource& source, OutputSink& sink,
                                  const ConversionSettings& settings, ConversionObserver& observer,
                                  const ConversionTuning& tuning = {});
-
-/// The conversions as they were before the record reader, kept only while
-/// the two are compared. Not thread-safe.
-ConversionResult ConvertCsvToXmlBefore(ByteSource& source, OutputSink& sink,
-                                       const ConversionSettings& settings,
-                                       ConversionObserver& observer,
-                                       const ConversionTuning& tuning = {});
 
 }  // namespace rowvane

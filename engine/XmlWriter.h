@@ -86,7 +86,6 @@ class WriteCursor {
   explicit WriteCursor(XmlWriter& writer) : m_writer(writer) { reload(); }
   WriteCursor(const WriteCursor&) = delete;
   WriteCursor& operator=(const WriteCursor&) = delete;
-  ~WriteCursor() { sync(); }
 
   /// As XmlWriter::putPadded.
   [[gnu::always_inline]] void putPadded(const char* data, std::size_t size) {
