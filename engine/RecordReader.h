@@ -709,7 +709,8 @@ class Reader {
       // Quoted, the value's first character follows the quote (`""` for a quote).
       m_reader.require(2);
       at = m_reader.begin();
-      return m_reader.available() < 2 || at[1] == (first.empty() ? '"' : first.front());
+      // `""` may be an empty quoted start with the value after it: compared in full.
+      return m_reader.available() < 2 || at[1] == '"' || (!first.empty() && at[1] == first.front());
     }
     return first.empty() || *at == first.front();
   }

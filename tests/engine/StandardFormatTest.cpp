@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/CsvToXml.h"
+#include "engine/RecordReader.h"
 #include "engine/TextDecoder.h"
 #include "engine/XmlEscaping.h"
 
@@ -60,27 +61,22 @@ class Model {
   Model(std::string text, const ConversionSettings& settings)
       : m_text(std::move(text)), m_s(settings), m_f(settings.Format) {}
 
-  Converted run() {
-    std::vector<ModelRecord> records = readRecords();
-    if (m_f.lineBreaks == LineBreaks::Any) {
-      std::erase_if(records, [](const ModelRecord& r) { return r.values.empty(); });
+  /// The records that carry one (no empty lines where they carry none, no
+  /// header repeats), each cut or padded to the names; `names` as they stand.
+  std::vector<std::vector<std::string>> records(std::vector<std::string>& names) {
+    std::vector<std::vector<std::string>> values;
+    for (ModelRecord& record : namedRecords(names)) {
+      record.values.resize(names.size());
+      values.push_back(record.values);
     }
+    return values;
+  }
+
+  Converted run() {
     std::vector<std::string> names;
-    if (m_s.HasHeaderRow) {
-      if (!records.empty()) {
-        const ModelRecord header = records.front();
-        records.erase(records.begin());
-        std::erase_if(records, [&](const ModelRecord& r) {
-          return m_f.quotes == Quotes::None ? r.line == header.line : r.values == header.values;
-        });
-        for (std::size_t i = 0; i < header.values.size(); ++i) {
-          names.push_back(Name(header.values[i], "header" + std::to_string(i + 1)));
-        }
-      }
-    } else if (!records.empty()) {
-      for (std::size_t i = 1; i <= records.front().values.size(); ++i) {
-        names.push_back("header" + std::to_string(i));
-      }
+    std::vector<ModelRecord> records = namedRecords(names);
+    for (std::size_t i = 0; m_s.HasHeaderRow && i < names.size(); ++i) {
+      names[i] = Name(names[i], "header" + std::to_string(i + 1));
     }
     const bool xml = m_f.escaping == Escaping::Xml;
     const std::string document = Name(m_s.DocumentTag, "XML");
@@ -112,6 +108,28 @@ class Model {
   }
 
  private:
+  std::vector<ModelRecord> namedRecords(std::vector<std::string>& names) {
+    std::vector<ModelRecord> records = readRecords();
+    if (m_f.lineBreaks == LineBreaks::Any) {
+      std::erase_if(records, [](const ModelRecord& r) { return r.values.empty(); });
+    }
+    if (m_s.HasHeaderRow) {
+      if (!records.empty()) {
+        const ModelRecord header = records.front();
+        records.erase(records.begin());
+        std::erase_if(records, [&](const ModelRecord& r) {
+          return m_f.quotes == Quotes::None ? r.line == header.line : r.values == header.values;
+        });
+        names = header.values;
+      }
+    } else if (!records.empty()) {
+      for (std::size_t i = 1; i <= records.front().values.size(); ++i) {
+        names.push_back("header" + std::to_string(i));
+      }
+    }
+    return records;
+  }
+
   std::size_t BreakAt(std::size_t i) const {
     if (m_f.lineBreaks == LineBreaks::CrLf) {
       return m_text.compare(i, 2, "\r\n") == 0 ? 2 : 0;
@@ -313,6 +331,146 @@ TEST(StandardFormat, StreamingAgreesWithTheWholeTextModelForEveryChoice) {
 }
 
 // ---------------------------------------------------------------------------
+// The seam between the record reader and a layout: a layout that rebuilds the
+// records from the calls it gets, and checks their order against the contract.
+
+class RecordingLayout {
+ public:
+  RecordingLayout() {
+    m_special['&'] = true;
+    m_special[0xEF] = true;  // asks for three bytes before it decides
+  }
+
+  class Record {
+   public:
+    explicit Record(RecordingLayout& layout) : m_layout(layout) {}
+    void piece(std::size_t field, const char* data, std::size_t size, PieceEnd end) {
+      take(field);
+      for (std::size_t i = 0; i < size; ++i) {
+        m_layout.expect(!m_layout.m_special[static_cast<unsigned char>(data[i])],
+                        "a special byte inside a piece");
+      }
+      m_values.back().append(data, size);
+      m_layout.expect(end != PieceEnd::Field || field + 1 < m_layout.m_count,
+                      "a value ends a field though no named field follows");
+      m_last = end;
+    }
+    std::size_t special(std::size_t field, const char* at, std::size_t available, bool ended) {
+      take(field);
+      m_layout.expect(m_layout.m_special[static_cast<unsigned char>(*at)], "not a special byte");
+      if (static_cast<unsigned char>(*at) == 0xEF && available < 3 && !ended) {
+        return 0;
+      }
+      m_values.back() += *at;
+      return 1;
+    }
+
+   private:
+    friend class RecordingLayout;
+    /// A piece goes on the value being read, or begins the next field.
+    void take(std::size_t field) {
+      m_layout.expect(m_last != PieceEnd::Record, "a piece after the record's last value");
+      if (m_last != PieceEnd::More) {
+        m_values.emplace_back();
+        m_last = PieceEnd::More;
+      }
+      m_layout.expect(field + 1 == m_values.size(), "fields out of order");
+      m_layout.expect(field < m_layout.m_count, "a value past the named fields");
+    }
+
+    RecordingLayout& m_layout;
+    std::vector<std::string> m_values;
+    PieceEnd m_last = PieceEnd::Field;  // before field 0
+  };
+
+  const SpecialBytes& specialBytes() const { return m_special; }
+  void beginDocument() { expect(m_calls++ == 0, "the document begins first"); }
+  void headerNames(HeaderNames& names) {
+    expect(!m_named && m_records.empty(), "names once, before the first record");
+    m_named = true;
+    m_count = names.count();
+    for (std::size_t i = 0; !names.generated() && i < names.count(); ++i) {
+      m_names.emplace_back(names.name(i));
+    }
+  }
+  void fieldCount(std::size_t count) {
+    expect(m_count == HeaderNames::kOpen && m_records.size() <= 1, "the count fixed once, early");
+    m_count = count;
+  }
+  Record beginRecord(bool) {
+    expect(m_named, "names before records");
+    return Record(*this);
+  }
+  void endRecord(Record& record) {
+    expect(record.m_values.empty() || record.m_last == PieceEnd::Record,
+           "the last value ends the record");
+    expect(m_count == HeaderNames::kOpen || record.m_values.size() == m_count,
+           "every named field gets a value");
+    m_records.push_back(record.m_values);
+  }
+  void endDocument() { expect(m_calls++ == 1, "the document ends once, last"); }
+  std::uint64_t replacedCharacters() const { return 0; }
+
+  void expect(bool holds, const char* rule) {
+    if (!holds) {
+      m_broken.emplace_back(rule);
+    }
+  }
+
+  SpecialBytes m_special{};
+  std::size_t m_count = HeaderNames::kOpen;
+  bool m_named = false;
+  int m_calls = 0;
+  std::vector<std::string> m_names;
+  std::vector<std::vector<std::string>> m_records;
+  std::vector<std::string> m_broken;
+};
+static_assert(RecordLayout<RecordingLayout>);
+
+TEST(RecordLayoutSeam, EveryFormatHandsTheModelsRecordsInContractOrder) {
+  const std::vector<std::string> pieces = {
+      "a",    "b", "\"",           "\"\"",     ",",   ";",  "\r",          "\n",
+      "\r\n", "&", "\xEF\xBF\xBE", "\xC3\xA9", "x,y", "\t", "\xEF\xBC\x8C"};
+  const std::vector<std::string> separators = {",", ";", "", "ab", "\r", "\",", "\n", "&", "\t"};
+  std::mt19937 random(17);
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    const int count = static_cast<int>(random() % 25);
+    for (int i = 0; i < count; ++i) {
+      text += pieces[random() % pieces.size()];
+    }
+    ConversionSettings settings;
+    settings.Separator = separators[random() % separators.size()];
+    settings.HasHeaderRow = random() % 2 == 0;
+    const unsigned choice = random() % 4;
+    settings.Format = {(choice & 1) != 0 ? LineBreaks::Any : LineBreaks::CrLf,
+                       (choice & 2) != 0 ? Quotes::Double : Quotes::None, Escaping::None};
+    std::vector<std::string> names;
+    const std::vector<std::vector<std::string>> expected = Model(text, settings).records(names);
+    for (const std::size_t chunk :
+         {std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{7}, std::size_t{4096}}) {
+      MemorySource source(text, chunk);
+      TextReader reader(source, chunk, false);
+      RecordingLayout layout;
+      ConversionObserver observer;
+      ConversionTuning tuning;
+      tuning.pauseInterval = std::chrono::milliseconds(0);
+      tuning.headerSplitStep = 2;
+      const ConversionResult result =
+          ReadRecords(reader, layout, settings, observer, tuning, std::nullopt);
+      ASSERT_EQ(layout.m_broken, std::vector<std::string>{})
+          << "input '" << text << "' separator '" << settings.Separator << "' chunk " << chunk;
+      ASSERT_EQ(layout.m_records, expected)
+          << "input '" << text << "' separator '" << settings.Separator << "' chunk " << chunk;
+      ASSERT_EQ(result.records, expected.size());
+      if (settings.HasHeaderRow && !expected.empty()) {
+        ASSERT_EQ(layout.m_names, names) << "input '" << text << "'";
+      }
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------
 // One row per rule, with the exact output. Row tags are off and the document
 // tag is "X" unless the row says otherwise; "|" stands for CR LF in `expected`.
 
@@ -440,6 +598,10 @@ INSTANTIATE_TEST_SUITE_P(
                  .format = kNoEscaping,
                  .expected = "<X>| <a>a</a>| <b>b</b>| <a>a\"</a>| <b>b</b>|</X>",
                  .warnings = Dropped(1)},
+        RuleCase{.rule = "an empty quoted start before the header's values still repeats it",
+                 .input = "a,b\n\"\"a,b\n1,2",
+                 .format = kNoEscaping,
+                 .expected = "<X>| <a>1</a>| <b>2</b>|</X>"},
         RuleCase{.rule = "an empty line does not repeat a header holding one empty value",
                  .input = "\"\"\r\n\r\n\"\"\r\nx",
                  .format = kQuotesOnly,
