@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <ostream>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <vector>
 
@@ -12,11 +15,14 @@ namespace {
 using testing::ConvertText;
 using testing::Lines;
 
+// One table over every choice of format: classic rows use Options() alone,
+// the others name their choices with In().
 struct Case {
   const char* name;
   std::string input;
   ConversionSettings settings;
   std::vector<std::string> expected;  // output lines
+  ConversionWarnings warnings = {};
 };
 
 ConversionSettings Options(std::string separator, bool header = true, bool rowTags = true,
@@ -28,6 +34,60 @@ ConversionSettings Options(std::string separator, bool header = true, bool rowTa
   settings.DocumentTag = std::move(documentTag);
   settings.RowTag = std::move(rowTag);
   return settings;
+}
+
+ConversionSettings In(CsvFormat format, ConversionSettings settings) {
+  settings.Format = format;
+  return settings;
+}
+
+constexpr CsvFormat kQuotesOnly{LineBreaks::CrLf, Quotes::Double, Escaping::None};
+constexpr CsvFormat kAnyBreaksOnly{LineBreaks::Any, Quotes::None, Escaping::None};
+constexpr CsvFormat kNoEscaping{LineBreaks::Any, Quotes::Double, Escaping::None};
+constexpr std::string_view kDecl = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>|";
+
+/// Output lines written on one line, "|" standing for each CR LF.
+std::vector<std::string> Bars(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  for (std::size_t bar = text.find('|'); bar != std::string::npos; bar = text.find('|', start)) {
+    lines.push_back(text.substr(start, bar - start));
+    start = bar + 1;
+  }
+  lines.push_back(text.substr(start));
+  return lines;
+}
+
+}  // namespace
+
+void PrintTo(const ConversionWarnings& w, std::ostream* out) {
+  *out << "{unterminated "
+       << (w.unterminatedQuoteLine ? std::to_string(*w.unterminatedQuoteLine) : "-")
+       << ", replaced " << w.replacedCharacters << ", one line " << w.lineFeedsWithoutCrLf
+       << ", utf-8 " << w.utf8Replacements << ", dropped " << w.droppedValues << "}";
+}
+
+namespace {
+
+ConversionWarnings Unterminated(std::uint64_t line) {
+  ConversionWarnings w;
+  w.unterminatedQuoteLine = line;
+  return w;
+}
+ConversionWarnings Replaced(std::uint64_t count) {
+  ConversionWarnings w;
+  w.replacedCharacters = count;
+  return w;
+}
+ConversionWarnings Dropped(std::uint64_t count) {
+  ConversionWarnings w;
+  w.droppedValues = count;
+  return w;
+}
+ConversionWarnings OneLine() {
+  ConversionWarnings w;
+  w.lineFeedsWithoutCrLf = true;
+  return w;
 }
 
 const std::string kStaff = "id,name\r\n7,Ann\r\n8,Bob";
@@ -72,11 +132,13 @@ std::vector<Case> Cases() {
       {"EmptyHeaderDropsBlankLinesOnly",
        "\r\n1,2\r\n\r\n3",
        Options(","),
-       {"<XML>", " <row>", " </row>", " <row>", " </row>", "</XML>"}},
+       {"<XML>", " <row>", " </row>", " <row>", " </row>", "</XML>"},
+       Dropped(3)},
       {"EmptyFirstLineWithoutHeaderHasNoNames",
        "\r\n1,2",
        Options(",", false),
-       {"<XML>", " <row>", " </row>", " <row>", " </row>", "</XML>"}},
+       {"<XML>", " <row>", " </row>", " <row>", " </row>", "</XML>"},
+       Dropped(2)},
       {"LineWithoutSeparatorIsOneValue",
        "a,b,c\r\nsolo",
        Options(","),
@@ -89,11 +151,13 @@ std::vector<Case> Cases() {
       {"ExtraValuesAreDropped",
        "a,b\r\n1,2,3,4",
        Options(","),
-       {"<XML>", " <row>", "  <a>1</a>", "  <b>2</b>", " </row>", "</XML>"}},
+       {"<XML>", " <row>", "  <a>1</a>", "  <b>2</b>", " </row>", "</XML>"},
+       Dropped(2)},
       {"QuotesAreOrdinaryCharacters",
        "a,b\r\n\"x,y\",z",
        Options(","),
-       {"<XML>", " <row>", "  <a>\"x</a>", "  <b>y\"</b>", " </row>", "</XML>"}},
+       {"<XML>", " <row>", "  <a>\"x</a>", "  <b>y\"</b>", " </row>", "</XML>"},
+       Dropped(1)},
       {"SpacesAreKept",
        "a , b\r\n1 , 2",
        Options(","),
@@ -106,7 +170,8 @@ std::vector<Case> Cases() {
        "x\r\naab|aab",
        Options("ab", false),
        {"<XML>", " <row>", "  <header1>x</header1>", " </row>", " <row>", "  <header1>a</header1>",
-        " </row>", "</XML>"}},
+        " </row>", "</XML>"},
+       Dropped(2)},
       {"EmptySeparatorKeepsLinesWhole",
        "a,b\r\n1,2",
        Options(""),
@@ -143,7 +208,8 @@ std::vector<Case> Cases() {
        Options(",", false, false),
        {"<XML>", " <header1>1</header1>", " <header2>2</header2>", " <header3>3</header3>",
         " <header1>4</header1>", " <header2></header2>", " <header3></header3>",
-        " <header1>5</header1>", " <header2>6</header2>", " <header3>7</header3>", "</XML>"}},
+        " <header1>5</header1>", " <header2>6</header2>", " <header3>7</header3>", "</XML>"},
+       Dropped(1)},
       {"Utf16LittleEndian",
        std::string("\xFF\xFE"
                    "a\0,\0b\0\r\0\n\0"
@@ -175,6 +241,73 @@ std::vector<Case> Cases() {
         "a>b</\xC3\xBE"
         "a>",
         " </row>", "</XML>"}},
+      {"LFEndsALine", "a,b\n1,2\n3", In(kAnyBreaksOnly, Options(",", true, false, "X")),
+       Bars("<X>| <a>1</a>| <b>2</b>| <a>3</a>| <b></b>|</X>")},
+      {"CRAloneEndsALineCRLFCountsOnce", "a\r1\r\n2\n\r3",
+       In(kAnyBreaksOnly, Options(",", true, false, "X")),
+       Bars("<X>| <a>1</a>| <a>2</a>| <a>3</a>|</X>")},
+      {"EmptyLinesCarryNoRecordBeforeTheHeaderToo", "\n\r\n\ra\n\n1\r\r\n",
+       In(kAnyBreaksOnly, Options(",", true, false, "X")), Bars("<X>| <a>1</a>|</X>")},
+      {"WithCRLFBreaksAnEmptyLineIsARecordWithNoValues", "a\r\n\r\n1\r\n",
+       In(kQuotesOnly, Options(",", true, false, "X")), Bars("<X>| <a></a>| <a>1</a>|</X>")},
+      {"WithCRLFBreaksALoneCROrLFIsDataAndCRLFBeatsASeparator", "1\r2\n\r\n3",
+       In(kQuotesOnly, Options("\r", false, false, "X")),
+       Bars("<X>| <header1>1</header1>| <header2>2\n</header2>| "
+            "<header1>3</header1>| <header2></header2>|</X>")},
+      {"ASeparatorHoldingLFNeverMatchesWithAnyLineBreak", "a\nb;\nc",
+       In(kAnyBreaksOnly, Options(";\n", false, false, "X")),
+       Bars("<X>| <header1>a</header1>| <header1>b;</header1>| "
+            "<header1>c</header1>|</X>")},
+      {"AQuotedFieldHoldsSeparatorsAndLineBreaksAsTheyStand", "a,b\n\"1,2\",\"x\r\ny\nz\"",
+       In(kNoEscaping, Options(",", true, false, "X")),
+       Bars("<X>| <a>1,2</a>| <b>x|y\nz</b>|</X>")},
+      {"ADoubledQuoteIsOneQuote", "a\n\"say \"\"hi\"\"\"\n\"\"\"\"",
+       In(kNoEscaping, Options(",", true, false, "X")),
+       Bars("<X>| <a>say \"hi\"</a>| <a>\"</a>|</X>")},
+      {"WhatFollowsTheClosingQuoteIsAppendedAQuoteInsideIsOrdinary", "a,b\n\"b\"x\"y,c\"d\"",
+       In(kNoEscaping, Options(",", true, false, "X")),
+       Bars("<X>| <a>bx\"y</a>| <b>c\"d\"</b>|</X>")},
+      {"AClosingQuoteIsNeverPartOfASeparator", "a\",b\n\"1\",2\nx\",\"y\"",
+       In(kNoEscaping, Options("\",", true, false, "X")),
+       Bars("<X>| <a>1,2</a>| <b></b>| <a>x</a>| <b>y</b>|</X>")},
+      {"TheEndOfTheInputInsideAQuotedFieldEndsTheRecord", "a,b\n1,\"2\n3,4",
+       In(CsvFormat::Standard(), Options(",", true, false, "X")),
+       Bars(std::string(kDecl) + "<X>| <a>1</a>| <b>2\n3,4</b>|</X>"), Unterminated(2)},
+      {"AHeaderRepeatIsARecordWithTheHeaderSValues", "a,b\n\"a\",b\na,b,\n\"a\"\"\",b\na,\"b\"",
+       In(kNoEscaping, Options(",", true, false, "X")),
+       Bars("<X>| <a>a</a>| <b>b</b>| <a>a\"</a>| <b>b</b>|</X>"), Dropped(1)},
+      {"AnEmptyQuotedStartBeforeTheHeaderSValuesStillRepeatsIt", "a,b\n\"\"a,b\n1,2",
+       In(kNoEscaping, Options(",", true, false, "X")), Bars("<X>| <a>1</a>| <b>2</b>|</X>")},
+      {"AnEmptyLineDoesNotRepeatAHeaderHoldingOneEmptyValue", "\"\"\r\n\r\n\"\"\r\nx",
+       In(kQuotesOnly, Options(",", true, false, "X")), Bars("<X>| <></>| <>x</>|</X>")},
+      {"AnEmptySeparatorLeavesTheLineWholeButQuotingApplies", "h\n\"a,\nb\"c,d\ne\"f",
+       In(kNoEscaping, Options("", true, false, "X")),
+       Bars("<X>| <h>a,\nbc,d</h>| <h>e\"f</h>|</X>")},
+      {"ValuesAreEscapedAndForbiddenCharactersReplaced",
+       "v\n\"a&b<c>d\re\x01\tf\x1F\xEF\xBF\xBE\xEF\xBF\xBF\xEF\xBF\xBD\"",
+       In(CsvFormat::Standard(), Options(",", true, false, "X")),
+       Bars(std::string(kDecl) +
+            "<X>| <v>a&amp;b&lt;c&gt;d&#13;e\xEF\xBF\xBD\tf\xEF\xBF\xBD\xEF\xBF\xBD"
+            "\xEF\xBF\xBD\xEF\xBF\xBD</v>|</X>"),
+       Replaced(4)},
+      {"NamesAreFixedOneCharacterAtATime",
+       " a,1r,a:b,,\xC3\xA9\xEF\xBC\x8C,\xF0\x9D\x90\x80,-\n1,2,3,4,5,6,7",
+       In(CsvFormat::Standard(), Options(",", true, false, "X")),
+       Bars(std::string(kDecl) +
+            "<X>| <_a>1</_a>| <_1r>2</_1r>| <a_b>3</a_b>| <header4>4</header4>| "
+            "<\xC3\xA9_>5</\xC3\xA9_>| <_>6</_>| <_->7</_->|</X>")},
+      {"AnEmptyDocumentTagBecomesXML", "a\n1",
+       In(CsvFormat::Standard(), Options(",", true, false, "")),
+       Bars(std::string(kDecl) + "<XML>| <a>1</a>|</XML>")},
+      {"ClassicLineBreaksLFWithoutCRLFIsNoticed", "a\n1",
+       In(CsvFormat::Classic(), Options(",", true, false, "X")), Bars("<X>|</X>"), OneLine()},
+      {"ValuesPastTheHeaderSNamesAreCountedNotWritten", "a\r\n1,2,3\r\n\r\n4,\r\na",
+       In(CsvFormat::Classic(), Options(",", true, false, "X")),
+       Bars("<X>| <a>1</a>| <a></a>| <a>4</a>|</X>"), Dropped(3)},
+      {"AnEmptyLineDropsNothingUnderAnEmptyFirstLine", "\r\n\r\n\"\",\r\n1",
+       In(kQuotesOnly, Options(",", false, false, "X")), Bars("<X>|</X>"), Dropped(3)},
+      {"ClassicLineBreaksLFBesideCRLFIsNot", "a\r\n1\n2",
+       In(CsvFormat::Classic(), Options(",", true, false, "X")), Bars("<X>| <a>1\n2</a>|</X>")},
   };
 }
 
@@ -182,7 +315,10 @@ class Conversion : public ::testing::TestWithParam<std::tuple<Case, std::size_t>
 
 TEST_P(Conversion, GivesTheExpectedDocumentInAnyChunking) {
   const auto& [testCase, chunk] = GetParam();
-  EXPECT_EQ(ConvertText(testCase.input, testCase.settings, chunk), Lines(testCase.expected));
+  ConversionResult result;
+  EXPECT_EQ(ConvertText(testCase.input, testCase.settings, chunk, &result),
+            Lines(testCase.expected));
+  EXPECT_EQ(result.warnings, testCase.warnings);
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, Conversion,

@@ -9,15 +9,19 @@
 namespace rowvane::testing {
 
 /// Converts `input` in memory, handed to the engine `chunk` bytes at a time.
+/// `result`, when given, receives what the conversion gave back.
 inline std::string ConvertText(const std::string& input, const ConversionSettings& settings,
-                               std::size_t chunk = SIZE_MAX) {
+                               std::size_t chunk = SIZE_MAX, ConversionResult* result = nullptr) {
   MemorySource source(input, chunk);
   MemorySink sink;
   ConversionObserver observer;
   ConversionTuning tuning;
   tuning.readChunk = chunk == SIZE_MAX ? tuning.readChunk : chunk;
   tuning.pauseInterval = std::chrono::milliseconds(0);
-  ConvertCsvToXml(source, sink, settings, observer, tuning);
+  const ConversionResult converted = ConvertCsvToXml(source, sink, settings, observer, tuning);
+  if (result != nullptr) {
+    *result = converted;
+  }
   return sink.bytes();
 }
 
