@@ -187,6 +187,7 @@ class HeaderValues {
     }
     return true;
   }
+  // The header and its repeats are read without special bytes.
   std::size_t special(std::size_t, const char*, std::size_t, bool) { return 1; }
 
  private:
@@ -214,6 +215,7 @@ class HeaderComparison {
     m_matched += size;
     return end == PieceEnd::More || m_matched == m_current.size();
   }
+  // The header and its repeats are read without special bytes.
   std::size_t special(std::size_t, const char*, std::size_t, bool) { return 1; }
   bool equal(const ScannedRecord& record) const {
     return !record.abandoned && record.values == m_header.count();
@@ -242,7 +244,6 @@ class Reader {
         m_quotes(settings.Format.quotes == Quotes::Double),
         m_wholeLines(!m_anyBreak && !m_quotes),
         m_separator(settings.Separator),
-        m_readyHeaderNames(tuning.readyHeaderNames),
         m_headerSplitStep(tuning.headerSplitStep) {
     m_separatorCanMatch = !m_separator.empty() && separatorCanMatch();
     m_separatorEndsWithCr = !m_anyBreak && !m_separator.empty() && m_separator.back() == '\r';
@@ -828,7 +829,6 @@ class Reader {
   bool m_separatorEndsWithCr = false;
   bool m_hasFastSeparator = false;  // the separator is one byte, not CR or LF
   char m_fastSeparator = 0;
-  std::size_t m_readyHeaderNames;
   std::size_t m_headerSplitStep;
   StopBytes m_plain;   // header and header repeats: nothing special
   StopBytes m_output;  // records written out
@@ -848,8 +848,8 @@ class Reader {
 ///   holding separators and line breaks as data, with `""` standing for `"`;
 ///   what follows the closing quote up to the next separator or line break is
 ///   appended; the end of the input inside such a field ends the record;
-/// - a header repeat (a record equal to the header: the same line under
-///   quotes None, the same values otherwise) carries no record;
+/// - a header repeat (a record whose values equal the header's; with CR LF
+///   breaks and no quotes, compared as whole lines) carries no record;
 /// - a record shorter than the names is padded with empty values, and values
 ///   past them are dropped and counted.
 /// Streams: only the header is held, and lets the observer in at most once
