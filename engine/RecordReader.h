@@ -270,6 +270,11 @@ class Reader {
       convertRecord(firstRecordNamesFields);
       firstRecordNamesFields = false;
     }
+    if constexpr (requires { Layout::kNamesWithoutRecords; }) {
+      if (!m_namesGiven && m_headerPresent) {
+        giveNames();  // a header without records: the layout checks its names all the same
+      }
+    }
     m_layout.endDocument();
     m_observer.onProgress(1.0);
     m_result.warnings.replacedCharacters = m_layout.replacedCharacters();
@@ -643,6 +648,7 @@ class Reader {
 
   /// Takes the first record as the header; it never carries a record.
   void readHeader() {
+    m_headerPresent = m_reader.available() > 0 || more();
     if (m_wholeLines) {
       readHeaderLine();
       return;
@@ -681,6 +687,7 @@ class Reader {
       }
     }
     m_names = HeaderNames(std::move(line), m_separator);
+    ++m_line;  // a record can only follow after the header's line break
   }
 
   /// Splits a header line before its first record, letting the caller run its
@@ -763,11 +770,13 @@ class Reader {
     }
     if (available == length) {  // the last line of the file
       m_reader.consume(length);
+      ++m_line;
       return true;
     }
     if (available >= length + kCrLf.size() &&
         std::string_view(m_reader.begin() + length, kCrLf.size()) == kCrLf) {
       m_reader.consume(length + kCrLf.size());
+      ++m_line;
       return true;
     }
     return false;
@@ -801,6 +810,9 @@ class Reader {
     if (namesFields && lineIsEmpty()) {
       m_names.setCount(0);  // an empty first line names no fields
       m_layout.fieldCount(0);
+    }
+    if constexpr (requires { m_layout.recordLine(m_line); }) {
+      m_layout.recordLine(m_line);  // for a layout whose messages name lines
     }
     typename Layout::Record record = m_layout.beginRecord(m_pauses.includeRowTags());
     const std::size_t count = m_names.count();
@@ -840,6 +852,7 @@ class Reader {
   StopBytes m_output;  // records written out
   HeaderNames m_names;
   bool m_namesGiven = false;
+  bool m_headerPresent = false;  // the input has a header line, perhaps an empty one
   std::uint64_t m_line = 1;
   ConversionResult m_result;
 };
