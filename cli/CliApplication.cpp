@@ -23,10 +23,12 @@
 #include "cli/OutputFileConversion.h"
 #include "cli/OutputFolder.h"
 #include "cli/OutputTarget.h"
+#include "cli/PrintTemplate.h"
 #include "cli/ReportingObserver.h"
 #include "cli/RunReport.h"
 #include "cli/SamePath.h"
 #include "cli/SchemaPrinting.h"
+#include "cli/TemplateFile.h"
 #include "engine/BatchConverter.h"
 #include "engine/BatchStart.h"
 #include "engine/XmlSchema.h"
@@ -397,7 +399,16 @@ int RunCli(int argc, const char* const argv[], const CliEnvironment& environment
     WriteUsageError(*usage, environment.err);
     return AsExitCode(ExitStatus::BadUsage);
   }
-  const auto& options = std::get<CliOptions>(parsed);
+  CliOptions options = std::get<CliOptions>(parsed);
+  if (options.templateFile) {
+    // A template that cannot be used stops the run before any input is read.
+    auto loaded = LoadTemplateFile(*options.templateFile);
+    if (const auto* problem = std::get_if<TemplateFileProblem>(&loaded)) {
+      environment.err << "rowvane-cli: " << problem->message << '\n';
+      return AsExitCode(ExitStatus::BadUsage);
+    }
+    options.settings.Template = std::get<std::shared_ptr<const LayoutTemplate>>(std::move(loaded));
+  }
   if (options.reportFile == kStandardStream) {
     // The report takes standard error for itself: the messages for people go nowhere.
     std::ostream nowhere(nullptr);
@@ -435,6 +446,9 @@ int RunOptions(const CliOptions& given, const CliEnvironment& environment,
         reportErr << "rowvane-cli: " << EscapeForDisplay(error.what()) << '\n';
         return AsExitCode(ExitStatus::BadUsage);
       }
+    }
+    if (options.printTemplate) {
+      return AsExitCode(PrintTemplate(options, environment));
     }
     if (options.outputFile) {
       return AsExitCode(ConvertToFile(options, environment, reportErr));

@@ -57,6 +57,11 @@ struct CliOptions {
   std::optional<std::string> failedFolder;
   /// --settle SECONDS: how long a ready input of the inbox must stay quiet.
   double settleSeconds = 2.0;
+  /// --template: the template file as typed; loaded before any input.
+  std::optional<std::string> templateFile;
+  /// Write a template for the one input's escaped element layout to
+  /// standard output instead of converting.
+  bool printTemplate = false;
 };
 
 }  // namespace rowvane::cli

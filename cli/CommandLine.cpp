@@ -28,11 +28,12 @@ constexpr unsigned kMostJobs = 1024;
 
 // Options that take a value, by long name and by short letter. A new option
 // that takes a value must be listed here as well.
-constexpr std::array<std::string_view, 20> kLongValueOptions = {
+constexpr std::array<std::string_view, 22> kLongValueOptions = {
     "--output",       "--output-file", "--separator", "--document-tag", "--row-tag",
     "--jobs",         "--encoding",    "--format",    "--line-breaks",  "--quotes",
     "--escape",       "--shard",       "--report",    "--gzip-level",   "--schema",
-    "--print-schema", "--watch",       "--done",      "--failed",       "--settle"};
+    "--print-schema", "--watch",       "--done",      "--failed",       "--settle",
+    "--layout",       "--template"};
 // --gzip takes its level only attached ("--gzip=9"), so that "--gzip a.csv"
 // keeps a.csv an input; the attached level travels as a hidden option.
 constexpr std::string_view kGzipWithLevel = "--gzip=";
@@ -116,6 +117,8 @@ struct RawArguments {
   int gzipLevel = kDefaultGzipLevel;
   std::string schema;
   std::string printSchemaOf;
+  std::string layout = "elements";
+  std::string templateFile;
 };
 
 // The choices of the CSV format: a preset, then any choice set on its own.
@@ -133,6 +136,23 @@ void DescribeFormatOptions(CLI::App& app, RawArguments& raw) {
   app.add_option("--escape", raw.escape,
                  "none: names and values as typed; xml: & < > escaped, names fixed.")
       ->check(CLI::IsMember({"none", "xml"}));
+}
+
+// The shape of the XML: elements, attributes or a template.
+void DescribeLayoutOptions(CLI::App& app, RawArguments& raw) {
+  app.add_option("--layout", raw.layout,
+                 "elements: an element per field; attributes: an empty row element\n"
+                 "per record with its fields as attributes (implies --escape xml).")
+      ->check(CLI::IsMember({"elements", "attributes"}))
+      ->capture_default_str();
+  app.add_option("--template", raw.templateFile,
+                 "Write each input through the template FILE: XML showing one\n"
+                 "record's output, {Name} or {#N} where values go (see LAYOUTS\n"
+                 "in rowvane-cli(1)). Implies --escape xml.")
+      ->type_name("FILE");
+  app.add_flag("--print-template", raw.options.printTemplate,
+               "Write to standard output a template that gives the escaped element\n"
+               "layout of the one INPUT with the options given; a start for your own.");
 }
 
 CsvFormat FormatOf(const RawArguments& raw) {
@@ -170,7 +190,8 @@ std::string Lowercase(std::string text) {
 std::string ShortUsageText() {
   return std::string("Usage: ") + kProgramName + " [OPTIONS] -o DIR INPUT...\n" + "       " +
          kProgramName + " [OPTIONS] -O FILE INPUT\n" + "       " + kProgramName +
-         " [OPTIONS] --watch INBOX -o DIR [--done DIR] [--failed DIR]\n";
+         " [OPTIONS] --watch INBOX -o DIR [--done DIR] [--failed DIR]\n" + "       " +
+         kProgramName + " [OPTIONS] --print-template INPUT\n";
 }
 
 // Help shows both ways of calling the program, not one line made up from the options.
@@ -295,6 +316,7 @@ void DescribeOptions(CLI::App& app, RawArguments& raw) {
   app.add_flag_callback(
       "--no-row-tags", [&settings] { settings.IncludeRowTags = false; },
       "Write the fields of all records directly inside the document element.");
+  DescribeLayoutOptions(app, raw);
   app.add_flag("-n,--no-clobber", raw.options.noClobber,
                "Never replace an existing output; each refusal is reported. Of\n"
                "inputs with the same output, the first is then kept.");
@@ -371,8 +393,9 @@ bool Has(const CLI::App& app, const char* name) {
 
 // --print-schema reads one input and writes to standard output only.
 std::optional<std::string> PrintSchemaProblem(const CLI::App& app, const CliOptions& options) {
-  constexpr std::array<std::pair<const char*, const char*>, 8> kRefused = {
+  constexpr std::array<std::pair<const char*, const char*>, 9> kRefused = {
       {{"--output", "-o DIR"},
+       {"--print-template", "--print-template"},
        {"--output-file", "-O FILE"},
        {"--recursive", "-r"},
        {"--dry-run", "--dry-run"},
@@ -387,6 +410,32 @@ std::optional<std::string> PrintSchemaProblem(const CLI::App& app, const CliOpti
   }
   if (!options.inputs.empty()) {
     return "--print-schema takes its one INPUT as its value; no other INPUT may be given";
+  }
+  return std::nullopt;
+}
+
+// --print-template writes one template to standard output and converts nothing.
+std::optional<std::string> PrintTemplateProblem(const CLI::App& app, const CliOptions& options) {
+  if (options.inputs.size() != 1) {
+    return "--print-template takes exactly one INPUT, but " +
+           std::to_string(options.inputs.size()) + " were given";
+  }
+  constexpr std::array<std::pair<const char*, const char*>, 9> kRefused = {{
+      {"--output", "-o"},
+      {"--output-file", "-O"},
+      {"--recursive", "-r"},
+      {"--parents", "-p"},
+      {"--dry-run", "--dry-run"},
+      {"--no-row-tags", "--no-row-tags"},
+      {"--template", "--template"},
+      {"--layout", "--layout"},
+      {"--keep-tree", "--keep-tree"},
+  }};
+  for (const auto& [name, shown] : kRefused) {
+    if (Has(app, name)) {
+      return std::string("--print-template cannot be used with ") + shown +
+             ": it writes the element layout's template to standard output";
+    }
   }
   return std::nullopt;
 }
@@ -416,10 +465,40 @@ std::optional<std::string> WatchCombinationProblem(const CLI::App& app, const Cl
   return std::nullopt;
 }
 
+// Layouts other than the element layout always write well-formed XML, and a
+// template names every element itself.
+std::optional<std::string> LayoutProblem(const CLI::App& app, const RawArguments& raw) {
+  const bool withTemplate = Has(app, "--template");
+  if (withTemplate) {
+    for (const char* name : {"--layout", "--no-row-tags", "--row-tag", "--document-tag"}) {
+      if (Has(app, name)) {
+        return std::string("--template cannot be used with ") + name +
+               ": the template names everything";
+      }
+    }
+  }
+  const bool attributes = raw.layout == "attributes";
+  if (attributes && Has(app, "--no-row-tags")) {
+    return "--layout attributes cannot be used with --no-row-tags: each record is a row element";
+  }
+  const char* wellFormed = withTemplate                ? "--template"
+                           : attributes                ? "--layout attributes"
+                           : raw.options.printTemplate ? "--print-template"
+                                                       : nullptr;
+  if (wellFormed != nullptr && raw.escape == "none") {
+    return std::string(wellFormed) +
+           " writes well-formed XML, so it cannot be used with --escape none";
+  }
+  return std::nullopt;
+}
+
 // Checks that the options fit together; the message names what is wrong.
 std::optional<std::string> CombinationProblem(const CLI::App& app, const CliOptions& options) {
   if (Has(app, "--print-schema")) {
     return PrintSchemaProblem(app, options);
+  }
+  if (options.printTemplate) {
+    return PrintTemplateProblem(app, options);
   }
   const bool toFile = Has(app, "--output-file");
   const auto standardInputs =
@@ -509,6 +588,9 @@ ParsedCommandLine FinishOptions(const CLI::App& app, RawArguments raw) {
   if (const auto repeated = RepeatedOption(app)) {
     return UsageError{*repeated + " is given more than once; give it once"};
   }
+  if (auto problem = LayoutProblem(app, raw)) {
+    return UsageError{std::move(*problem)};
+  }
   CliOptions options = std::move(raw.options);
   if (auto problem = CombinationProblem(app, options)) {
     return UsageError{std::move(*problem)};
@@ -541,6 +623,15 @@ ParsedCommandLine FinishOptions(const CLI::App& app, RawArguments raw) {
   }
   if (Has(app, "--print-schema")) {
     options.printSchemaOf = std::move(raw.printSchemaOf);
+  }
+  if (Has(app, "--template")) {
+    options.templateFile = std::move(raw.templateFile);
+    options.settings.Layout = OutputLayout::Template;
+  } else if (raw.layout == "attributes") {
+    options.settings.Layout = OutputLayout::Attributes;
+  }
+  if (options.settings.Layout != OutputLayout::Elements || options.printTemplate) {
+    options.settings.Format.escaping = Escaping::Xml;
   }
   if (Has(app, "--output-file")) {
     if (raw.outputFile.empty()) {

@@ -28,6 +28,9 @@ std::string ReasonFor(const Failure& failure, const FileOutcome& outcome) {
     case FailureKind::OutOfMemory:
       // The engine's message says what the memory was wanted for.
       return failure.message.empty() ? "not enough memory" : failure.message;
+    case FailureKind::Layout:
+      // The engine's message names the missing field and lists those there are.
+      return EscapeForDisplay(failure.message);
   }
   return WithDetail("not converted", failure.message);
 }
@@ -47,6 +50,11 @@ std::vector<std::string> WarningsOf(const ConversionWarnings& warnings) {
   if (warnings.unterminatedQuoteLine) {
     lines.push_back("unterminated quoted field from line " +
                     std::to_string(*warnings.unterminatedQuoteLine));
+  }
+  if (const auto& split = warnings.groupSplit) {
+    lines.push_back("records with the group key '" + EscapeForDisplay(split->key) +
+                    "' are not next to each other (lines " + std::to_string(split->earlierLine) +
+                    " and " + std::to_string(split->line) + "), so they make two groups");
   }
   if (warnings.replacedCharacters > 0) {
     lines.push_back(std::to_string(warnings.replacedCharacters) +

@@ -7,6 +7,9 @@ std::optional<std::string_view> SettingsProblem(const ConversionSettings& settin
   if (!validator.feed(settings.Separator) || !validator.finish()) {
     return "the separator is not UTF-8 text";
   }
+  if (settings.Layout == OutputLayout::Template && !settings.Template) {
+    return "the template layout has no template";
+  }
   return std::nullopt;
 }
 

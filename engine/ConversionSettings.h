@@ -6,11 +6,13 @@
 #include <string_view>
 
 #include "engine/CsvFormat.h"
+#include "engine/OutputLayout.h"
 #include "engine/TextDecoder.h"
 
 namespace rowvane {
 
 class XmlSchema;
+struct LayoutTemplate;
 
 /// The options of a conversion. Texts are UTF-8 and are used exactly
 /// as typed: nothing is trimmed, checked or escaped.
@@ -42,6 +44,12 @@ struct ConversionSettings {
   /// fails its file (FailureKind::Schema) instead of taking its name. Needs
   /// `Format.escaping` Xml: only well-formed output can match.
   std::shared_ptr<const XmlSchema> Schema;
+  /// Not one of the window's options: the shape of the XML. Attributes and
+  /// Template write well-formed XML whatever `Format.escaping` says; Template
+  /// names every element itself, so the tags and IncludeRowTags do not apply.
+  OutputLayout Layout = OutputLayout::Elements;
+  /// With OutputLayout::Template: the loaded template, shared by every file.
+  std::shared_ptr<const LayoutTemplate> Template;
 };
 
 /// Why a conversion refuses `settings`, or nothing when it takes them: a

@@ -5,8 +5,10 @@
 #include <stdexcept>
 #include <string>
 
+#include "engine/AttributeLayout.h"
 #include "engine/ElementLayout.h"
 #include "engine/RecordReader.h"
+#include "engine/TemplateLayout.h"
 #include "engine/TextReader.h"
 #include "engine/XmlWriter.h"
 
@@ -27,6 +29,16 @@ std::size_t WriterCapacityFor(std::optional<std::uint64_t> inputSize) {
 ConversionResult ConvertText(TextReader& reader, XmlWriter& out, const ConversionSettings& settings,
                              ConversionObserver& observer, const ConversionTuning& tuning,
                              std::optional<std::uint64_t> inputSize) {
+  if (settings.Layout == OutputLayout::Template) {
+    TemplateLayout layout(out, *settings.Template);
+    ConversionResult result = ReadRecords(reader, layout, settings, observer, tuning, inputSize);
+    result.warnings.groupSplit = layout.split();
+    return result;
+  }
+  if (settings.Layout == OutputLayout::Attributes) {
+    AttributeLayout layout(out, settings);
+    return ReadRecords(reader, layout, settings, observer, tuning, inputSize);
+  }
   if (settings.Format.escaping == Escaping::Xml) {
     EscapedElementLayout layout(out, settings, tuning.readyHeaderNames);
     return ReadRecords(reader, layout, settings, observer, tuning, inputSize);

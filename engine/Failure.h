@@ -12,6 +12,7 @@ enum class FailureKind {
   Write,        ///< creating, writing or committing the output
   OutOfMemory,  ///< memory ran out while converting; nothing is written
   Schema,       ///< the output does not match the schema it is checked against; nothing is written
+  Layout,       ///< the input lacks a field the template names; nothing is written
 };
 
 /// One failure of one file: its kind and the platform's own message.

@@ -5,16 +5,16 @@
 
 #include "engine/ByteSource.h"
 #include "engine/ConversionSettings.h"
+#include "engine/ConversionTuning.h"
 
 namespace rowvane {
 
-/// The names the fields of `source` are written under with `settings` (whose
-/// format escapes): the header record's names, fixed as the conversion fixes
-/// them, or header1, header2, ... for the values of the first record. Decoded
-/// as ConvertCsvToXml decodes: when the encoding is detected, the rest of the
-/// text is read too, since a later byte that is not UTF-8 starts the whole
-/// text over in Windows-1252 and changes the names. Throws ConversionError
-/// from the source, and std::bad_alloc.
-std::vector<std::string> FieldNamesOf(ByteSource& source, const ConversionSettings& settings);
+/// The names of an input's fields as a conversion by `settings` would read
+/// them: the header's values as they stand, or header1... for as many fields
+/// as the first record has. Empty for an input with neither. Reads the input
+/// through (decoding as a conversion does) and writes nothing.
+/// Throws ConversionError from the source, and std::bad_alloc.
+std::vector<std::string> ReadFieldNames(ByteSource& source, const ConversionSettings& settings,
+                                        const ConversionTuning& tuning = {});
 
 }  // namespace rowvane

@@ -49,6 +49,7 @@ int LineOf(rowvane::FailureKind kind) {
       return RunLine::WriteOutput;
     case rowvane::FailureKind::Read:
     case rowvane::FailureKind::OutOfMemory:
+    case rowvane::FailureKind::Layout:
       break;
   }
   return RunLine::ConvertFile;

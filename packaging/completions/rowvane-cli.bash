@@ -63,6 +63,14 @@ _rowvane_cli() {
       mapfile -t COMPREPLY < <(compgen -W '0/2 1/2 0/4 1/4 2/4 3/4' -- "$cur")
       return
       ;;
+    --layout)
+      mapfile -t COMPREPLY < <(compgen -W 'elements attributes' -- "$cur")
+      return
+      ;;
+    --template)
+      _filedir xml
+      return
+      ;;
     --document-tag | --row-tag | -j | --jobs)
       return
       ;;
@@ -71,7 +79,8 @@ _rowvane_cli() {
   if [[ $cur == -* ]]; then
     mapfile -t COMPREPLY < <(compgen -W '-o --output -O --output-file -p --parents
       -s --separator --encoding --no-header --document-tag --row-tag --format
-      --line-breaks --quotes --escape --no-row-tags --schema --print-schema
+      --line-breaks --quotes --escape --no-row-tags --layout --template --print-template
+      --schema --print-schema
       -n --no-clobber --no-sync -r --recursive
       --keep-tree --dry-run -j --jobs --report --gzip --gzip= --shard
       --watch --done --failed --settle

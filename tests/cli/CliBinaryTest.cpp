@@ -447,7 +447,8 @@ INSTANTIATE_TEST_SUITE_P(
             {},
             "Usage: rowvane-cli [OPTIONS] -o DIR INPUT...\n"
             "       rowvane-cli [OPTIONS] -O FILE INPUT\n"
-            "       rowvane-cli [OPTIONS] --watch INBOX -o DIR [--done DIR] [--failed DIR]\n"},
+            "       rowvane-cli [OPTIONS] --watch INBOX -o DIR [--done DIR] [--failed DIR]\n"
+            "       rowvane-cli [OPTIONS] --print-template INPUT\n"},
         UsageCase{"NoOutput",
                   {"IN"},
                   "rowvane-cli: no output given: -o DIR for an output folder, or -O FILE for one "
@@ -478,7 +479,61 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{"SeparatorNotUtf8",
                   {"-o", "OUT", "-s", "\xC3", "IN"},
                   "rowvane-cli: --separator '\\xc3': the separator is not UTF-8 text; type it as "
-                  "UTF-8 text\n"}),
+                  "UTF-8 text\n"},
+        UsageCase{"UnknownLayout",
+                  {"--layout", "columns", "-o", "OUT", "IN"},
+                  "rowvane-cli: --layout: columns not in {elements,attributes}\n"},
+        UsageCase{"TemplateWithLayout",
+                  {"--template", "t.xml", "--layout", "elements", "-o", "OUT", "IN"},
+                  "rowvane-cli: --template cannot be used with --layout: the template names "
+                  "everything\n"},
+        UsageCase{"TemplateWithRowTag",
+                  {"--template", "t.xml", "--row-tag", "r", "-o", "OUT", "IN"},
+                  "rowvane-cli: --template cannot be used with --row-tag: the template names "
+                  "everything\n"},
+        UsageCase{"TemplateWithDocumentTag",
+                  {"--template=t.xml", "--document-tag=d", "-o", "OUT", "IN"},
+                  "rowvane-cli: --template cannot be used with --document-tag: the template "
+                  "names everything\n"},
+        UsageCase{"TemplateWithoutRowTags",
+                  {"--no-row-tags", "--template", "t.xml", "-o", "OUT", "IN"},
+                  "rowvane-cli: --template cannot be used with --no-row-tags: the template "
+                  "names everything\n"},
+        UsageCase{"TemplateWithoutEscaping",
+                  {"--template", "t.xml", "--escape", "none", "-o", "OUT", "IN"},
+                  "rowvane-cli: --template writes well-formed XML, so it cannot be used with "
+                  "--escape none\n"},
+        UsageCase{"AttributesWithoutEscaping",
+                  {"--layout", "attributes", "--escape", "none", "-o", "OUT", "IN"},
+                  "rowvane-cli: --layout attributes writes well-formed XML, so it cannot be "
+                  "used with --escape none\n"},
+        UsageCase{"AttributesWithoutRowTags",
+                  {"--layout", "attributes", "--no-row-tags", "-o", "OUT", "IN"},
+                  "rowvane-cli: --layout attributes cannot be used with --no-row-tags: each "
+                  "record is a row element\n"},
+        UsageCase{"PrintTemplateWithoutRowTags",
+                  {"--print-template", "--no-row-tags", "IN"},
+                  "rowvane-cli: --print-template cannot be used with --no-row-tags: it writes "
+                  "the element layout's template to standard output\n"},
+        UsageCase{"PrintTemplateWithOutputFolder",
+                  {"--print-template", "-o", "OUT", "IN"},
+                  "rowvane-cli: --print-template cannot be used with -o: it writes the element "
+                  "layout's template to standard output\n"},
+        UsageCase{"PrintTemplateWithOutputFile",
+                  {"--print-template", "-O", "x.xml", "IN"},
+                  "rowvane-cli: --print-template cannot be used with -O: it writes the element "
+                  "layout's template to standard output\n"},
+        UsageCase{"PrintTemplateRecursive",
+                  {"--print-template", "-r", "IN"},
+                  "rowvane-cli: --print-template cannot be used with -r: it writes the element "
+                  "layout's template to standard output\n"},
+        UsageCase{"PrintTemplateDryRun",
+                  {"--print-template", "--dry-run", "IN"},
+                  "rowvane-cli: --print-template cannot be used with --dry-run: it writes the "
+                  "element layout's template to standard output\n"},
+        UsageCase{"PrintTemplateTwoInputs",
+                  {"--print-template", "IN", "IN"},
+                  "rowvane-cli: --print-template takes exactly one INPUT, but 2 were given\n"}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 TEST_F(CliBinaryTest, HelpAndVersionGoToStandardOutput) {
@@ -1123,6 +1178,143 @@ INSTANTIATE_TEST_SUITE_P(
                   false},
         FlushCase{"OutputFileNoSync", {"--no-sync", "-O", "OUT/staff.xml", "IN"}, 0, false}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
+}  // namespace
+}  // namespace rowvane::cli::testing
+
+namespace rowvane::cli::testing {
+namespace {
+
+constexpr const char* kDeclaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n";
+constexpr const char* kLinesTemplate =
+    "<o xmlns:rv=\"urn:rowvane:layout\">\n"
+    " <g rv:group-by=\"{id}\" id=\"{id}\"><n rv:for-each=\"record\">{name}</n></g>\n</o>";
+
+struct LayoutRun {
+  const char* name;
+  std::map<std::string, std::string> files;  // below the temporary folder
+  std::vector<std::string> args;             // TMP, OUT and IN placed
+  int exitCode;
+  std::string out;
+  std::string err;
+  std::map<std::string, std::string> outputs;  // in OUT
+};
+
+void PrintTo(const LayoutRun& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class CliLayoutTest : public CliBinaryTest, public ::testing::WithParamInterface<LayoutRun> {};
+
+TEST_P(CliLayoutTest, WritesExactly) {
+  const LayoutRun& row = GetParam();
+  for (const auto& [name, bytes] : row.files) {
+    m_temp.write(name, bytes);
+  }
+  const ProgramResult result = run(placed(row.args));
+  EXPECT_EQ(result.exitCode, row.exitCode) << result.err;
+  EXPECT_EQ(result.out, row.out);
+  EXPECT_EQ(result.err, placed(row.err));
+  std::vector<std::string> names;
+  for (const auto& [name, bytes] : row.outputs) {
+    names.push_back(name);
+    EXPECT_EQ(output(name), bytes) << name;
+  }
+  EXPECT_EQ(outputTree(), names);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, CliLayoutTest,
+    ::testing::Values(
+        LayoutRun{
+            "Attributes",
+            {},
+            {"--layout", "attributes", "-o", "OUT", "IN"},
+            0,
+            "",
+            "",
+            {{"staff.xml", std::string(kDeclaration) + "<XML>\r\n <row id=\"7\" name=\"Ann\"/>\r\n"
+                                                       " <row id=\"8\" name=\"Bob\"/>\r\n</XML>"}}},
+        LayoutRun{
+            "TemplateWithGroups",
+            {{"t.xml", kLinesTemplate}, {"in/l.csv", "id,name\r\n1,a\r\n1,b\r\n2,c"}},
+            {"--template", "TMP/t.xml", "-o", "OUT", "TMP/in/l.csv"},
+            0,
+            "",
+            "",
+            {{"l.xml", std::string(kDeclaration) + "<o>\r\n <g id=\"1\"><n>a</n><n>b</n></g>\r\n"
+                                                   " <g id=\"2\"><n>c</n></g>\r\n</o>"}}},
+        LayoutRun{"KeyComingBackIsWarnedOf",
+                  {{"t.xml", kLinesTemplate}, {"in/l.csv", "id,name\r\n1,a\r\n2,b\r\n1,c"}},
+                  {"--template", "TMP/t.xml", "-o", "OUT", "TMP/in/l.csv"},
+                  0,
+                  "",
+                  "rowvane-cli: TMP/in/l.csv: records with the group key '1' are not next to "
+                  "each other (lines 2 and 4), so they make two groups\n",
+                  {{"l.xml", std::string(kDeclaration) +
+                                 "<o>\r\n <g id=\"1\"><n>a</n></g>\r\n <g id=\"2\"><n>b</n></g>"
+                                 "\r\n <g id=\"1\"><n>c</n></g>\r\n</o>"}}},
+        LayoutRun{
+            "TemplateThatCannotBeUsedStopsTheRun",
+            {{"t.xml", "<o xmlns:rv=\"urn:rowvane:layout\">\n  <n rv:for-each=\"rows\"/></o>"}},
+            {"--template", "TMP/t.xml", "-o", "OUT", "IN"},
+            2,
+            "",
+            "rowvane-cli: TMP/t.xml:2:3: rv:for-each=\"rows\": the only value is "
+            "\"record\"\n",
+            {}},
+        LayoutRun{"MissingTemplate",
+                  {},
+                  {"--template", "TMP/none.xml", "-o", "OUT", "IN"},
+                  2,
+                  "",
+                  "rowvane-cli: TMP/none.xml: cannot read the template: No such file or "
+                  "directory\n",
+                  {}},
+        LayoutRun{
+            "InputWithoutTheFieldFailsAlone",
+            {{"t.xml", kLinesTemplate},
+             {"in/k.csv", "key,name\r\n1,a"},
+             {"in/l.csv", "id,name\r\n1,a"}},
+            {"--template", "TMP/t.xml", "-o", "OUT", "TMP/in/k.csv", "TMP/in/l.csv"},
+            1,
+            "",
+            "rowvane-cli: TMP/in/k.csv: no field named 'id'; its fields are: key, name\n",
+            {{"l.xml", std::string(kDeclaration) + "<o>\r\n <g id=\"1\"><n>a</n></g>\r\n</o>"}}},
+        LayoutRun{"PrintTemplate",
+                  {{"in/odd.csv", "id,a}b,id,#2,\r\n1,2,3,4,5"}},
+                  {"--print-template", "--document-tag", "d", "TMP/in/odd.csv"},
+                  0,
+                  "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                  "<d xmlns:rv=\"urn:rowvane:layout\">\n <row rv:for-each=\"record\">\n"
+                  "  <id>{#1}</id>\n  <a_b>{#2}</a_b>\n  <id>{#3}</id>\n  <_2>{#4}</_2>\n"
+                  "  <header5>{}</header5>\n </row>\n</d>\n",
+                  "",
+                  {}},
+        LayoutRun{"PrintTemplateOfAMissingInput",
+                  {},
+                  {"--print-template", "TMP/none.csv"},
+                  1,
+                  "",
+                  "rowvane-cli: TMP/none.csv: input file not found\n",
+                  {}}),
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
+// The printed template, used as the template, gives the escaped element
+// layout byte for byte.
+TEST_F(CliBinaryTest, PrintedTemplateGivesTheEscapedElementLayout) {
+  const std::string input =
+      m_temp.write("in/odd.csv", "id;a}b;id;#2;;{x;a&b\r\n1;<2>;3;\"4\";5;6;7\r\n8");
+  const ProgramResult printed = run({"--print-template", "-s", ";", "--format", "standard", input});
+  ASSERT_EQ(printed.exitCode, 0) << printed.err;
+  const std::string layout = m_temp.write("t.xml", printed.out);
+  const ProgramResult templated =
+      run({"--template", layout, "-s", ";", "--format", "standard", "-O", "-", input});
+  const ProgramResult escaped = run({"-s", ";", "--format", "standard", "-O", "-", input});
+  EXPECT_EQ(templated.exitCode, 0) << templated.err;
+  EXPECT_EQ(templated.out, escaped.out);
+  EXPECT_THAT(escaped.out, HasSubstr("<a_b>&lt;2&gt;</a_b>"));
+}
 
 }  // namespace
 }  // namespace rowvane::cli::testing
