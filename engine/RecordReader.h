@@ -262,6 +262,7 @@ class Reader {
     bool firstRecordNamesFields = !m_settings.HasHeaderRow;
     if (m_settings.HasHeaderRow) {
       readHeader();
+      m_headerPresent = m_reader.bytesRead() > 0;
     }
     while (startRecord()) {
       if (!m_namesGiven) {
@@ -648,7 +649,6 @@ class Reader {
 
   /// Takes the first record as the header; it never carries a record.
   void readHeader() {
-    m_headerPresent = m_reader.available() > 0 || more();
     if (m_wholeLines) {
       readHeaderLine();
       return;
