@@ -29,11 +29,10 @@ constexpr unsigned kMostJobs = 1024;
 // Options that take a value, by long name and by short letter. A new option
 // that takes a value must be listed here as well.
 constexpr std::array<std::string_view, 22> kLongValueOptions = {
-    "--output",       "--output-file", "--separator", "--document-tag", "--row-tag",
-    "--jobs",         "--encoding",    "--format",    "--line-breaks",  "--quotes",
-    "--escape",       "--shard",       "--report",    "--gzip-level",   "--schema",
-    "--print-schema", "--watch",       "--done",      "--failed",       "--settle",
-    "--layout",       "--template"};
+    "--output",   "--output-file", "--separator",   "--document-tag", "--row-tag", "--jobs",
+    "--encoding", "--format",      "--line-breaks", "--quotes",       "--escape",  "--shard",
+    "--report",   "--gzip-level",  "--schema",      "--print-schema", "--watch",   "--done",
+    "--failed",   "--settle",      "--layout",      "--template"};
 // --gzip takes its level only attached ("--gzip=9"), so that "--gzip a.csv"
 // keeps a.csv an input; the attached level travels as a hidden option.
 constexpr std::string_view kGzipWithLevel = "--gzip=";
@@ -411,6 +410,11 @@ std::optional<std::string> PrintSchemaProblem(const CLI::App& app, const CliOpti
   if (!options.inputs.empty()) {
     return "--print-schema takes its one INPUT as its value; no other INPUT may be given";
   }
+  if (Has(app, "--template") ||
+      (Has(app, "--layout") && app.get_option("--layout")->as<std::string>() != "elements")) {
+    return "--print-schema writes the schema of the element layout only; it cannot be used with "
+           "--template or --layout attributes";
+  }
   return std::nullopt;
 }
 
@@ -628,7 +632,7 @@ ParsedCommandLine FinishOptions(const CLI::App& app, RawArguments raw) {
     options.templateFile = std::move(raw.templateFile);
     options.settings.Layout = OutputLayout::Template;
   } else if (raw.layout == "attributes") {
-    options.settings.Layout = OutputLayout::Attributes;
+    options.settings.Layout = OutputLayout::FieldsAsAttributes;
   }
   if (options.settings.Layout != OutputLayout::Elements || options.printTemplate) {
     options.settings.Format.escaping = Escaping::Xml;

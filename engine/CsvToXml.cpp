@@ -35,7 +35,7 @@ ConversionResult ConvertText(TextReader& reader, XmlWriter& out, const Conversio
     result.warnings.groupSplit = layout.split();
     return result;
   }
-  if (settings.Layout == OutputLayout::Attributes) {
+  if (settings.Layout == OutputLayout::FieldsAsAttributes) {
     AttributeLayout layout(out, settings);
     return ReadRecords(reader, layout, settings, observer, tuning, inputSize);
   }

@@ -12,7 +12,9 @@ constexpr const char* kUnbounded = " minOccurs=\"0\" maxOccurs=\"unbounded\"";
 
 void AppendFields(std::string& out, const std::vector<std::string>& names,
                   const std::string& indent) {
-  for (const std::string& name : names) {
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    // The name the escaped element layout writes for this field.
+    const std::string name = FixXmlName(names[i], "header" + std::to_string(i + 1));
     out += indent + "<xs:element name=\"" + name + "\" type=\"xs:string\"/>\n";
   }
 }

@@ -11,7 +11,7 @@ namespace rowvane {
 /// escapes) for fields of these names matches: the document element, its
 /// rows any number of times (or, without row tags, the fields of a record
 /// any number of times), each row's fields in order, every value xs:string.
-/// `fieldNames` as FieldNamesOf gives them.
+/// `fieldNames` as ReadFieldNames gives them.
 std::string ElementLayoutSchema(const std::vector<std::string>& fieldNames,
                                 const ConversionSettings& settings);
 

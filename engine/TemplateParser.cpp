@@ -8,8 +8,11 @@
 #include <utility>
 #include <vector>
 
+#include <libxml/SAX2.h>
+#include <libxml/parser.h>
+#include <libxml/parserInternals.h>
+
 #include "engine/TemplatePlaceholders.h"
-#include "engine/XmlParserLibrary.h"
 
 namespace rowvane {
 namespace {
@@ -54,15 +57,13 @@ std::string AttributeValue(const xmlChar* begin, const xmlChar* end) {
 
 class TemplateParser {
  public:
-  explicit TemplateParser(const XmlParserLibrary& library) : m_library(library) {}
-
   TemplateTree parse(std::string_view bytes) {
     if (bytes.size() > kTemplateMaxBytes) {
       throw TemplateError({1, 1}, "the template is larger than 1 MiB");
     }
-    const std::unique_ptr<xmlParserCtxt, decltype(m_library.freeParserCtxt)> context(
-        m_library.createMemoryParserCtxt(bytes.data(), static_cast<int>(bytes.size())),
-        m_library.freeParserCtxt);
+    const std::unique_ptr<xmlParserCtxt, decltype(&xmlFreeParserCtxt)> context(
+        xmlCreateMemoryParserCtxt(bytes.data(), static_cast<int>(bytes.size())),
+        &xmlFreeParserCtxt);
     if (!context) {
       throw std::bad_alloc();
     }
@@ -70,9 +71,9 @@ class TemplateParser {
     // No XML_PARSE_NOENT, XML_PARSE_DTDLOAD or XML_PARSE_HUGE: references are
     // not expanded beyond the predefined ones, nothing is fetched, and the
     // parser keeps its limits.
-    m_library.ctxtUseOptions(m_context, XML_PARSE_NONET);
+    xmlCtxtUseOptions(m_context, XML_PARSE_NONET);
     installHandlers();
-    m_library.parseDocument(m_context);
+    xmlParseDocument(m_context);
     m_context = nullptr;
     if (m_error) {
       throw *m_error;
@@ -146,7 +147,7 @@ class TemplateParser {
       event(*this);
     } catch (const TemplateError& error) {
       m_error = error;
-      m_library.stopParser(m_context);
+      xmlStopParser(m_context);
     }
   }
 
@@ -161,12 +162,12 @@ class TemplateParser {
     m_error = TemplateError({static_cast<std::uint32_t>(error.line > 0 ? error.line : 1),
                              static_cast<std::uint32_t>(error.int2 > 0 ? error.int2 : 1)},
                             message);
-    m_library.stopParser(m_context);
+    xmlStopParser(m_context);
   }
 
   TemplatePosition current() const {
-    return {static_cast<std::uint32_t>(m_library.lineNumber(m_context)),
-            static_cast<std::uint32_t>(m_library.columnNumber(m_context))};
+    return {static_cast<std::uint32_t>(xmlSAX2GetLineNumber(m_context)),
+            static_cast<std::uint32_t>(xmlSAX2GetColumnNumber(m_context))};
   }
   // The parser reports an event once it has read it; it began where the
   // previous one ended (text between them is an event of its own), after the
@@ -370,7 +371,6 @@ class TemplateParser {
     eventEnd();
   }
 
-  const XmlParserLibrary& m_library;
   xmlParserCtxtPtr m_context = nullptr;
   TemplateTree m_tree;
   std::vector<TemplateNode*> m_open;
@@ -399,8 +399,8 @@ bool TemplateNode::isBlank() const {
 }
 
 TemplateTree ParseTemplate(std::string_view bytes) {
-  const XmlParserLibrary library;
-  return TemplateParser(library).parse(bytes);
+  xmlInitParser();
+  return TemplateParser().parse(bytes);
 }
 
 }  // namespace rowvane

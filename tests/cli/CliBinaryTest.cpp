@@ -442,13 +442,12 @@ TEST_P(CliUsageTest, ExitsWithTwoAndWritesNothing) {
 INSTANTIATE_TEST_SUITE_P(
     Cli, CliUsageTest,
     ::testing::Values(
-        UsageCase{
-            "NoArguments",
-            {},
-            "Usage: rowvane-cli [OPTIONS] -o DIR INPUT...\n"
-            "       rowvane-cli [OPTIONS] -O FILE INPUT\n"
-            "       rowvane-cli [OPTIONS] --watch INBOX -o DIR [--done DIR] [--failed DIR]\n"
-            "       rowvane-cli [OPTIONS] --print-template INPUT\n"},
+        UsageCase{"NoArguments",
+                  {},
+                  "Usage: rowvane-cli [OPTIONS] -o DIR INPUT...\n"
+                  "       rowvane-cli [OPTIONS] -O FILE INPUT\n"
+                  "       rowvane-cli [OPTIONS] --watch INBOX -o DIR [--done DIR] [--failed DIR]\n"
+                  "       rowvane-cli [OPTIONS] --print-template INPUT\n"},
         UsageCase{"NoOutput",
                   {"IN"},
                   "rowvane-cli: no output given: -o DIR for an output folder, or -O FILE for one "

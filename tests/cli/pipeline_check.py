@@ -20,6 +20,10 @@ MAN_PAGE = None
 ROWS = 'a,b\r\n1,2\r\n3,4\r\n'
 
 
+GROUPS = ('<d xmlns:rv="urn:rowvane:layout"><g rv:group-by="{a}">'
+          '<r rv:for-each="record">{a}</r></g></d>')
+
+
 def run(args, cwd, stdin=None):
     return subprocess.run([CLI] + args, cwd=cwd, input=stdin, capture_output=True)
 
@@ -64,6 +68,9 @@ class Report(unittest.TestCase):
           'warnings': [{'kind': 'ill-formed-utf16', 'count': 1}]}),
         ('dropped values', {'x.csv': 'a\r\n1,2,3\r\n'}, [], 'x.csv',
          {'status': 'converted', 'records': 1, 'warnings': [{'kind': 'dropped-values', 'count': 2}]}),
+        ('group split', {'x.csv': 'a\r\n1\r\n2\r\n1\r\n', 't.xml': GROUPS}, ['--template', 't.xml'],
+         'x.csv', {'status': 'converted', 'records': 3,
+                   'warnings': [{'kind': 'group-split', 'key': '1', 'line': 4, 'earlier_line': 2}]}),
         ('name without a dot', {'nodot': ROWS}, [], 'nodot',
          {'status': 'converted', 'warnings': [{'kind': 'name-without-dot'}]}),
         ('missing input', {}, [], 'gone.csv',

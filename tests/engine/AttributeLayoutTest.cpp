@@ -45,7 +45,7 @@ class AttributeLayoutTest : public ::testing::TestWithParam<AttributeCase> {};
 TEST_P(AttributeLayoutTest, WritesExactlyInAnyChunks) {
   const AttributeCase& c = GetParam();
   ConversionSettings settings;
-  settings.Layout = OutputLayout::Attributes;
+  settings.Layout = OutputLayout::FieldsAsAttributes;
   settings.HasHeaderRow = c.header;
   settings.RowTag = c.rowTag;
   for (const std::size_t chunk : {std::size_t{1}, std::size_t{7}, c.csv.size() + 1}) {
