@@ -3,6 +3,7 @@
 #include "cli/DisplayEscape.h"
 #include "cli/InputFieldNames.h"
 #include "cli/OutputFileConversion.h"
+#include "engine/AttributeLayoutSchema.h"
 #include "engine/ElementLayoutSchema.h"
 #include "engine/InputFile.h"
 
@@ -13,7 +14,10 @@ ExitStatus PrintSchema(const CliOptions& options, std::ostream& out, std::ostrea
   const std::string shownInput =
       EscapeForDisplay(input == kStandardStream ? kStandardInputName : input);
   try {
-    out << ElementLayoutSchema(ReadInputFieldNames(input, options.settings), options.settings);
+    const std::vector<std::string> names = ReadInputFieldNames(input, options.settings);
+    out << (options.settings.Layout == OutputLayout::FieldsAsAttributes
+                ? AttributeLayoutSchema(names, options.settings)
+                : ElementLayoutSchema(names, options.settings));
     out.flush();
     return ExitStatus::AllConverted;
   } catch (const InputMissing&) {

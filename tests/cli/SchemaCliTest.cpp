@@ -163,6 +163,13 @@ INSTANTIATE_TEST_SUITE_P(
                    1,
                    "rowvane-cli: {X}: output does not match {S}: line 7: Element 'extra': This "
                    "element is not expected.\n"},
+        SchemaCase{"AttributeNotAllowed",
+                   kOrders,
+                   kGood,
+                   {"--layout", "attributes"},
+                   1,
+                   "rowvane-cli: {X}: output does not match {S}: line 3: Element 'row', "
+                   "attribute 'id': The attribute 'id' is not allowed. (7 more)\n"},
         SchemaCase{"OtherDocumentElement",
                    kOrders,
                    kGood,
@@ -272,8 +279,9 @@ std::string RandomText(std::mt19937& random, std::size_t longest) {
   return text;
 }
 
-// Each option at most once: none, or one of its values.
-std::vector<std::string> RandomOptions(std::mt19937& random) {
+// Each option at most once: none, or one of its values. The attributes
+// layout has a row element for each record.
+std::vector<std::string> RandomOptions(std::mt19937& random, bool attributes) {
   using Choice = std::vector<std::string>;
   static const std::vector<std::vector<Choice>> kOptions = {
       {{"--no-header"}},
@@ -286,21 +294,24 @@ std::vector<std::string> RandomOptions(std::mt19937& random) {
       {{"--quotes", "double"}},
       {{"--encoding", "windows-1252"}, {"--encoding", "utf-8"}}};
   std::vector<std::string> options;
+  if (attributes) {
+    options = {"--layout", "attributes"};
+  }
   for (const std::vector<Choice>& values : kOptions) {
     const std::size_t pick = random() % (values.size() + 1);
-    if (pick < values.size()) {
+    if (pick < values.size() && !(attributes && values[pick][0] == "--no-row-tags")) {
       options.insert(options.end(), values[pick].begin(), values[pick].end());
     }
   }
   return options;
 }
 
-// Whatever the input and the options, every output matches the schema
-// --print-schema gives for them.
+// Whatever the input, the layout and the options, every output matches the
+// schema --print-schema gives for them.
 TEST_F(SchemaRuns, OutputsMatchThePrintedSchema) {
   std::mt19937 random(20261207);
   for (int round = 0; round < 40; ++round) {
-    const std::vector<std::string> options = RandomOptions(random);
+    const std::vector<std::string> options = RandomOptions(random, round % 2 == 1);
     const std::string csv = RandomText(random, 60);
     const std::string input = m_temp.write("in/r.csv", csv);
     std::vector<std::string> print = {"--print-schema", input};
