@@ -26,7 +26,8 @@ void DescriptorSink::write(const char* data, std::size_t size) {
       if (errno == EPIPE) {
         EndAsClosedPipe();
       }
-      throw ConversionError(FailureKind::Write, std::strerror(errno));
+      const int error = errno;
+      throw ConversionError(FailureKind::Write, std::strerror(error), error);
     }
     data += count;
     size -= static_cast<std::size_t>(count);
@@ -46,7 +47,8 @@ std::size_t DescriptorSource::read(char* buffer, std::size_t capacity) {
       return static_cast<std::size_t>(count);
     }
     if (errno != EINTR) {
-      throw ConversionError(FailureKind::Read, std::strerror(errno));
+      const int error = errno;
+      throw ConversionError(FailureKind::Read, std::strerror(error), error);
     }
   }
 }

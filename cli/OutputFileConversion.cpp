@@ -133,7 +133,8 @@ void Convert(const std::string& inputPath, const std::string& outputFile,
     case OutputTarget::Kind::InPlace: {
       const FileDescriptor fd(::open(target.path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
       if (fd.get() < 0) {
-        throw ConversionError(FailureKind::Write, std::strerror(errno));
+        const int error = errno;
+        throw ConversionError(FailureKind::Write, std::strerror(error), error);
       }
       ConvertToStream(input, fd.get(), settings, progress, outcome);
       break;

@@ -22,7 +22,7 @@ std::optional<FolderProblem> OutputFolderProblem(const std::string& folder) {
         return FolderProblem{"the output folder's name is empty", false};
       }
       // A file where a folder of the path should be: -p could not help.
-      if (verdict.reason == std::strerror(ENOTDIR)) {
+      if (verdict.errorNumber == ENOTDIR) {
         return FolderProblem{verdict.reason, false};
       }
       return FolderProblem{"no such folder (-p creates it)", true};

@@ -12,21 +12,13 @@
 namespace rowvane::cli {
 namespace {
 
-// Error numbers whose messages are looked for among the engine's.
-constexpr int kHighestErrorNumber = 255;
-
 constexpr std::array<const char*, 4> kStatusNames = {"converted", "failed", "skipped", "stopped"};
 
 // The symbolic name ("ENOSPC") of the error whose platform message the engine
 // passed on; none for messages of the engine's own.
-std::optional<std::string> ErrorNameOf(const std::string& message) {
-  for (int error = 1; error <= kHighestErrorNumber; ++error) {
-    const char* name = strerrorname_np(error);
-    if (name != nullptr && message == std::strerror(error)) {
-      return name;
-    }
-  }
-  return std::nullopt;
+std::optional<std::string> ErrorNameOf(const Failure& failure) {
+  const char* name = failure.errorNumber != 0 ? strerrorname_np(failure.errorNumber) : nullptr;
+  return name != nullptr ? std::optional<std::string>(name) : std::nullopt;
 }
 
 std::string JsonName(const char* key, const std::string& name) {
@@ -151,7 +143,7 @@ void RunReport::finished(const std::string& input, const std::string& output,
   } else if (!outcome.failures.empty()) {
     const Failure& last = outcome.failures.back();
     line.reason = ReasonOf(last, outcome);
-    line.errorName = ErrorNameOf(last.message);
+    line.errorName = ErrorNameOf(last);
   } else if (!converted) {
     line.reason = "not converted";
   }

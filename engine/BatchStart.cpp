@@ -11,7 +11,7 @@ namespace rowvane {
 
 OutputFolderVerdict CheckOutputFolder(const std::string& folder) {
   if (folder.empty() || folder.find('\0') != std::string::npos) {
-    return {OutputFolderState::Missing, SystemMessage(ENOENT)};
+    return {OutputFolderState::Missing, SystemMessage(ENOENT), ENOENT};
   }
   struct stat info {};
   if (::stat(folder.c_str(), &info) != 0) {
@@ -20,10 +20,10 @@ OutputFolderVerdict CheckOutputFolder(const std::string& folder) {
     // is not there either.
     const bool missing = error == ENOENT || error == ENOTDIR;
     return {missing ? OutputFolderState::Missing : OutputFolderState::Unusable,
-            SystemMessage(error)};
+            SystemMessage(error), error};
   }
   if (!S_ISDIR(info.st_mode)) {
-    return {OutputFolderState::NotAFolder, SystemMessage(ENOTDIR)};
+    return {OutputFolderState::NotAFolder, SystemMessage(ENOTDIR), ENOTDIR};
   }
   return {};
 }

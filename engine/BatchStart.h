@@ -16,7 +16,8 @@ enum class OutputFolderState {
 /// The answer of StartBatch: each caller words its own message from it.
 struct OutputFolderVerdict {
   OutputFolderState state = OutputFolderState::Ready;
-  std::string reason;  ///< the platform's message when the folder is not ready
+  std::string reason;   ///< the platform's message when the folder is not ready
+  int errorNumber = 0;  ///< the errno whose message `reason` is
 
   bool ready() const { return state == OutputFolderState::Ready; }
 };

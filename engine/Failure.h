@@ -19,19 +19,28 @@ enum class FailureKind {
 struct Failure {
   FailureKind kind;
   std::string message;
+  /// The errno whose platform message `message` is; 0 for the engine's own messages.
+  int errorNumber = 0;
 
-  friend bool operator==(const Failure&, const Failure&) = default;
+  /// The same failure as reported: the error number only says where the message came from.
+  friend bool operator==(const Failure& a, const Failure& b) {
+    return a.kind == b.kind && a.message == b.message;
+  }
 };
 
 /// Thrown inside the engine; the file layer turns it into a Failure.
 class ConversionError : public std::runtime_error {
  public:
-  ConversionError(FailureKind kind, const std::string& message)
-      : std::runtime_error(message), m_kind(kind) {}
+  /// `errorNumber`: the errno whose platform message `message` is, else 0.
+  ConversionError(FailureKind kind, const std::string& message, int errorNumber = 0)
+      : std::runtime_error(message), m_kind(kind), m_errorNumber(errorNumber) {}
   FailureKind kind() const { return m_kind; }
+  int errorNumber() const { return m_errorNumber; }
+  Failure failure() const { return {m_kind, what(), m_errorNumber}; }
 
  private:
   FailureKind m_kind;
+  int m_errorNumber;
 };
 
 }  // namespace rowvane

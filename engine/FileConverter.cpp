@@ -128,11 +128,17 @@ void RecordFailureBeingHandled(FileOutcome& outcome) {
     outcome.status = FileOutcome::Status::Missing;
   } catch (const ConversionError& error) {
     outcome.status = FileOutcome::Status::Failed;
-    outcome.failures.push_back({error.kind(), error.what()});
+    outcome.failures.push_back(error.failure());
   } catch (const std::bad_alloc&) {
     outcome.status = FileOutcome::Status::Failed;
     outcome.failures.clear();  // keeps the room reserved, so nothing is asked of memory
     outcome.failures.push_back({FailureKind::OutOfMemory, kOutOfMemory});
+  } catch (const std::system_error& error) {
+    outcome.status = FileOutcome::Status::Failed;
+    const bool isErrno = error.code().category() == std::generic_category() ||
+                         error.code().category() == std::system_category();
+    outcome.failures.assign(
+        {{FailureKind::Read, error.what(), isErrno ? error.code().value() : 0}});
   } catch (const std::exception& error) {
     outcome.status = FileOutcome::Status::Failed;
     outcome.failures.assign({{FailureKind::Read, error.what()}});

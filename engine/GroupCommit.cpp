@@ -129,16 +129,16 @@ void GroupCommit::flushData(Group& group) {
   if (const int error = FlushTogether(files, m_bounds.flushThreads); error != 0) {
     // Which member's data reached the disk is not known for sure once one
     // flush failed: none takes its name.
-    failAll(group, SystemMessage(error));
+    failAll(group, error);
   }
 }
 
-void GroupCommit::failAll(Group& group, const std::string& message) {
+void GroupCommit::failAll(Group& group, int error) {
   for (Member& member : group) {
     member.file.output.reset();
     FileOutcome& outcome = member.file.outcome;
     outcome.status = FileOutcome::Status::Failed;
-    outcome.failures.push_back({FailureKind::Write, message});
+    outcome.failures.push_back({FailureKind::Write, SystemMessage(error), error});
   }
 }
 

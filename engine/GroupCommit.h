@@ -52,7 +52,7 @@ class GroupCommit {
   void flushData(Group& group);
   void publish(Group& group);
   void syncFolders(Group& group);
-  void failAll(Group& group, const std::string& message);
+  void failAll(Group& group, int error);
 
   GroupBounds m_bounds;
   bool m_syncToDisk;

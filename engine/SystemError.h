@@ -15,7 +15,7 @@ inline std::string SystemMessage(int error) {
 
 /// Throws ConversionError of `kind` with the message of the current errno.
 [[noreturn]] inline void ThrowSystemError(FailureKind kind, int error = errno) {
-  throw ConversionError(kind, SystemMessage(error));
+  throw ConversionError(kind, SystemMessage(error), error);
 }
 
 }  // namespace rowvane

@@ -139,6 +139,37 @@ TEST_F(FileConversion, MissingOutputFolderIsAWriteFailure) {
   EXPECT_EQ(outcome.failures.at(0), (Failure{FailureKind::Write, "No such file or directory"}));
 }
 
+// A failure that came from the system keeps its error number, so that callers
+// name it without reading its text; the engine's own messages carry none.
+TEST_F(FileConversion, FailuresKeepTheErrorNumberTheyCameFrom) {
+  const std::string aFile = out.write("a-file", "");
+  const std::string input = in.write("staff.csv", kStaff);
+  struct Row {
+    std::string input;
+    std::string outputFolder;
+    Failure expected;
+  };
+  const Row rows[] = {
+      {input, out / "not-there", {FailureKind::Write, "No such file or directory", ENOENT}},
+      {input, aFile + "/below", {FailureKind::Write, "Not a directory", ENOTDIR}},
+      {in.makeFolder("folder.csv"),
+       out.path().string(),
+       {FailureKind::Read, "Is a directory", EISDIR}},
+      {in.write("nodot", "a\r\n"), out.path().string(), {FailureKind::Name, "", 0}},
+  };
+  for (const Row& row : rows) {
+    outputFolder = row.outputFolder;
+    const FileOutcome outcome = convert(row.input);
+    ASSERT_FALSE(outcome.failures.empty()) << row.input;
+    const Failure& failure = outcome.failures.front();
+    EXPECT_EQ(failure.kind, row.expected.kind) << row.input;
+    if (!row.expected.message.empty()) {
+      EXPECT_EQ(failure.message, row.expected.message) << row.input;
+    }
+    EXPECT_EQ(failure.errorNumber, row.expected.errorNumber) << row.input << " " << failure.message;
+  }
+}
+
 // Runs a conversion in a child whose file size limit makes writes fail after
 // `limit` bytes; gives the child's view: 0 when it saw a write failure.
 int ConvertWithFileSizeLimit(const std::string& input, const std::string& folder, rlim_t limit) {
