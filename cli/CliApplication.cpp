@@ -402,12 +402,14 @@ int RunCli(int argc, const char* const argv[], const CliEnvironment& environment
   CliOptions options = std::get<CliOptions>(parsed);
   if (options.templateFile) {
     // A template that cannot be used stops the run before any input is read.
-    auto loaded = LoadTemplateFile(*options.templateFile);
+    auto loaded = LoadTemplateFile(*options.templateFile, options.printSchemaOf.has_value());
     if (const auto* problem = std::get_if<TemplateFileProblem>(&loaded)) {
       environment.err << "rowvane-cli: " << problem->message << '\n';
       return AsExitCode(ExitStatus::BadUsage);
     }
-    options.settings.Template = std::get<std::shared_ptr<const LayoutTemplate>>(std::move(loaded));
+    TemplateFile& file = std::get<TemplateFile>(loaded);
+    options.settings.Template = std::move(file.layout);
+    options.templateSchema = std::move(file.schema);
   }
   if (options.reportFile == kStandardStream) {
     // The report takes standard error for itself: the messages for people go nowhere.

@@ -59,6 +59,9 @@ struct CliOptions {
   double settleSeconds = 2.0;
   /// --template: the template file as typed; loaded before any input.
   std::optional<std::string> templateFile;
+  /// With --template and --print-schema: the schema of the template's
+  /// outputs, made when the template was loaded.
+  std::optional<std::string> templateSchema;
   /// Write a template for the one input's escaped element layout to
   /// standard output instead of converting.
   bool printTemplate = false;

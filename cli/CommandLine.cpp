@@ -410,9 +410,6 @@ std::optional<std::string> PrintSchemaProblem(const CLI::App& app, const CliOpti
   if (!options.inputs.empty()) {
     return "--print-schema takes its one INPUT as its value; no other INPUT may be given";
   }
-  if (Has(app, "--template")) {
-    return "--print-schema does not yet write a template's schema";
-  }
   return std::nullopt;
 }
 

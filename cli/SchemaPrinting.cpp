@@ -5,26 +5,51 @@
 #include "cli/OutputFileConversion.h"
 #include "engine/AttributeLayoutSchema.h"
 #include "engine/ElementLayoutSchema.h"
+#include "engine/Failure.h"
 #include "engine/InputFile.h"
+#include "engine/TemplateWriter.h"
 
 namespace rowvane::cli {
+namespace {
+
+// An input that lacks a field the template names has no output, so it has
+// no schema either: found as its conversion finds it. Throws ConversionError.
+void CheckTemplateFields(const LayoutTemplate& layout, const std::vector<std::string>& names) {
+  MemorySink nowhere;
+  XmlWriter buffer(nowhere);
+  EscapingOutput escaped(buffer);
+  TemplateWriter(layout, escaped).start(names);
+}
+
+std::string SchemaFor(const CliOptions& options, const std::vector<std::string>& names) {
+  switch (options.settings.Layout) {
+    case OutputLayout::FieldsAsAttributes:
+      return AttributeLayoutSchema(names, options.settings);
+    case OutputLayout::Template:
+      CheckTemplateFields(*options.settings.Template, names);
+      return *options.templateSchema;
+    case OutputLayout::Elements:
+      break;
+  }
+  return ElementLayoutSchema(names, options.settings);
+}
+
+}  // namespace
 
 ExitStatus PrintSchema(const CliOptions& options, std::ostream& out, std::ostream& err) {
   const std::string& input = *options.printSchemaOf;
   const std::string shownInput =
       EscapeForDisplay(input == kStandardStream ? kStandardInputName : input);
   try {
-    const std::vector<std::string> names = ReadInputFieldNames(input, options.settings);
-    out << (options.settings.Layout == OutputLayout::FieldsAsAttributes
-                ? AttributeLayoutSchema(names, options.settings)
-                : ElementLayoutSchema(names, options.settings));
+    out << SchemaFor(options, ReadInputFieldNames(input, options.settings));
     out.flush();
     return ExitStatus::AllConverted;
   } catch (const InputMissing&) {
     err << "rowvane-cli: " << shownInput << ": input file not found\n";
   } catch (const ConversionError& error) {
-    err << "rowvane-cli: " << shownInput
-        << ": cannot read the input: " << EscapeForDisplay(error.what()) << '\n';
+    err << "rowvane-cli: " << shownInput << ": "
+        << (error.kind() == FailureKind::Layout ? "" : "cannot read the input: ")
+        << EscapeForDisplay(error.what()) << '\n';
   }
   return ExitStatus::SomeFailed;
 }

@@ -6,13 +6,14 @@
 #include <iterator>
 
 #include "cli/DisplayEscape.h"
-#include "engine/TemplateLoader.h"
+#include "engine/TemplateCompiler.h"
 #include "engine/TemplateParser.h"
+#include "engine/TemplateSchema.h"
 
 namespace rowvane::cli {
 
-std::variant<std::shared_ptr<const LayoutTemplate>, TemplateFileProblem> LoadTemplateFile(
-    const std::string& path) {
+std::variant<TemplateFile, TemplateFileProblem> LoadTemplateFile(const std::string& path,
+                                                                 bool withSchema) {
   const std::string shown = EscapeForDisplay(path);
   std::ifstream file(path, std::ios::binary);
   if (!file) {
@@ -26,7 +27,13 @@ std::variant<std::shared_ptr<const LayoutTemplate>, TemplateFileProblem> LoadTem
   }
   bytes.resize(static_cast<std::size_t>(file.gcount()));
   try {
-    return std::make_shared<const LayoutTemplate>(LoadLayoutTemplate(bytes));
+    const TemplateTree tree = ParseTemplate(bytes);
+    // A template that cannot be written is reported as such before its schema is made.
+    TemplateFile loaded{std::make_shared<const LayoutTemplate>(CompileTemplate(tree)), {}};
+    if (withSchema) {
+      loaded.schema = TemplateSchema(tree);
+    }
+    return loaded;
   } catch (const TemplateError& error) {
     return TemplateFileProblem{shown + ":" + EscapeForDisplay(error.what())};
   }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <variant>
 
@@ -14,8 +15,17 @@ struct TemplateFileProblem {
   std::string message;
 };
 
-/// Reads and loads the template file at `path` (as typed).
-std::variant<std::shared_ptr<const LayoutTemplate>, TemplateFileProblem> LoadTemplateFile(
-    const std::string& path);
+/// A template file read once: the template ready to write and, when asked
+/// for, a schema that its outputs match.
+struct TemplateFile {
+  std::shared_ptr<const LayoutTemplate> layout;
+  std::optional<std::string> schema;
+};
+
+/// Reads and loads the template file at `path` (as typed); with
+/// `withSchema`, also makes its schema from the same parsed template, and a
+/// template that no schema can describe is a problem too.
+std::variant<TemplateFile, TemplateFileProblem> LoadTemplateFile(const std::string& path,
+                                                                 bool withSchema);
 
 }  // namespace rowvane::cli

@@ -8,6 +8,9 @@ namespace {
 /// A layout that keeps the names and writes nothing.
 class NameCollector {
  public:
+  // A header without records still names the fields.
+  static constexpr bool kNamesWithoutRecords = true;
+
   class Record {
    public:
     void piece(std::size_t, const char*, std::size_t, PieceEnd) {}

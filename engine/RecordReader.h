@@ -526,10 +526,15 @@ class Reader {
             continue;
           }
           if (q + 1 < end && q[1] == '"') {
-            // The first quote of the two is the value's own.
-            if (!give(q + 1, PieceEnd::More)) {
+            // The first quote of the two is the value's own, and a layout
+            // that writes values between quotes must escape it.
+            const bool escaped = special != nullptr && (*special)[static_cast<unsigned char>('"')];
+            if (!(escaped ? handOn(q) : give(q + 1, PieceEnd::More))) {
               record.abandoned = true;
               return record;
+            }
+            if (escaped && field < count) {
+              sink.special(field, q, 1, true);
             }
             p = s = q + 2;
           } else if (q + 1 < end && hasFastSeparator && q[1] == fastSeparator) {

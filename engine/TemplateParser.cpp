@@ -198,6 +198,7 @@ class TemplateParser {
     TemplateNode node;
     node.at = eventStart();
     node.name = QualifiedName(prefix, local);
+    node.uri = View(uri);
     if (View(uri) == kLayoutNamespace) {
       throw TemplateError(node.at, "element " + node.name + ": the namespace " + kLayoutNamespace +
                                        " holds directives, not elements");
@@ -223,7 +224,8 @@ class TemplateParser {
       if (View(attribute[2]) == kLayoutNamespace) {
         directive(node, View(attribute[0]), name, value, optional);
       } else {
-        node.attributes.push_back({std::move(name), readText(value, node.at), false});
+        node.attributes.push_back(
+            {std::move(name), std::string(View(attribute[2])), readText(value, node.at), false});
       }
     }
     if (optional) {

@@ -14,6 +14,7 @@ struct TemplateNode {
   enum class Kind { Element, Text, CData, Comment, Instruction };
   struct Attribute {
     std::string name;  ///< qualified, as written
+    std::string uri;   ///< its namespace; empty for none
     TemplateText value;
     bool optional = false;
   };
@@ -26,6 +27,8 @@ struct TemplateNode {
   TemplatePosition at;
   /// Element: qualified name. Instruction: target. Comment: its text.
   std::string name;
+  /// Element: its namespace; empty for none.
+  std::string uri;
   /// Instruction: its data.
   std::string data;
   /// Text and CData: the content with its placeholders.

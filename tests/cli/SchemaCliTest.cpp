@@ -348,5 +348,86 @@ TEST_F(SchemaRuns, PrintedSchemaHasTheRowsAndFieldsInOrder) {
                 "            </xs:sequence>\n"));
 }
 
+// The shipped example: its outputs match the schema printed for it.
+TEST_F(SchemaRuns, ExampleTemplateOutputMatchesItsPrintedSchema) {
+  const std::string examples = ROWVANE_EXAMPLES;
+  const std::string input = examples + "/order-lines.csv";
+  const std::string layout = examples + "/orders-template.xml";
+  const ProgramResult printed = run({"--print-schema", input, "--template", layout});
+  ASSERT_EQ(printed.exitCode, 0) << printed.err;
+  EXPECT_THAT(printed.out, HasSubstr("targetNamespace=\"urn:example:orders\""));
+  const std::string schema = m_temp.write("orders.xsd", printed.out);
+  const ProgramResult converted = run({"--schema", schema, "--template", layout, "-O", "-", input});
+  EXPECT_EQ(converted.exitCode, 0) << converted.err;
+  EXPECT_THAT(converted.out, HasSubstr("<order id="));
+}
+
+struct TemplateRefusal {
+  const char* name;
+  std::string layout;  // written as t.xml
+  int exitCode;
+  std::string err;  // after "rowvane-cli: " and the file's path
+};
+
+void PrintTo(const TemplateRefusal& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class TemplateRefusals : public ::testing::TestWithParam<TemplateRefusal> {
+ protected:
+  TempDir m_temp;
+};
+
+TEST_P(TemplateRefusals, NothingIsPrinted) {
+  const TemplateRefusal& row = GetParam();
+  const std::string input = m_temp.write("in.csv", "id,name\r\n");
+  const std::string layout = m_temp.write("t.xml", row.layout);
+  const ProgramResult result =
+      RunProgram(ROWVANE_CLI_PATH, {"--print-schema", input, "--template", layout});
+  EXPECT_EQ(result.exitCode, row.exitCode);
+  EXPECT_THAT(result.out, IsEmpty());
+  EXPECT_EQ(result.err, "rowvane-cli: " + (row.exitCode == 1 ? input : layout) + row.err + "\n");
+}
+
+constexpr const char* kRv = "<r xmlns:rv=\"urn:rowvane:layout\"";
+
+INSTANTIATE_TEST_SUITE_P(
+    Schema, TemplateRefusals,
+    ::testing::Values(
+        TemplateRefusal{
+            "ElementsOfTwoNamespaces",
+            std::string(kRv) + " xmlns:b=\"urn:b\">\n  <b:i rv:for-each=\"record\"/>\n</r>", 2,
+            ":2:3: element b:i is in namespace urn:b but the document element r (1:1) "
+            "is in no namespace; a schema describes the elements of one namespace"},
+        TemplateRefusal{
+            "DefaultNamespaceUndeclaredBelow",
+            std::string(kRv) + " xmlns=\"urn:a\"><i rv:for-each=\"record\" xmlns=\"\"/></r>", 2,
+            ":1:48: element i is in no namespace but the document element r (1:1) is "
+            "in namespace urn:a; a schema describes the elements of one namespace"},
+        TemplateRefusal{
+            "SiblingsWithOtherAttributes",
+            std::string(kRv) +
+                ">\n  <i rv:for-each=\"record\"><v a=\"{id}\"/><v b=\"{id}\"/></i>\n</r>",
+            2,
+            ":2:40: sibling elements v (2:27) and v (2:40) differ in content; XML "
+            "Schema needs the declarations of same-named siblings to agree"},
+        TemplateRefusal{"SiblingsWithOtherContent",
+                        std::string(kRv) +
+                            ">\n  <i rv:for-each=\"record\"><v>{id}</v><w/><v><x/></v></i>\n</r>",
+                        2,
+                        ":2:42: sibling elements v (2:27) and v (2:42) differ in content; XML "
+                        "Schema needs the declarations of same-named siblings to agree"},
+        TemplateRefusal{"AttributeInANamespace",
+                        std::string(kRv) + " xml:lang=\"en\"><i rv:for-each=\"record\"/></r>", 2,
+                        ":1:1: attribute xml:lang of element r is in namespace "
+                        "http://www.w3.org/XML/1998/namespace; a schema describes attributes "
+                        "without a prefix only"},
+        TemplateRefusal{"TemplateThatCannotBeWritten", std::string(kRv) + "><i/></r>", 2,
+                        ":1:1: no element carries the for-each directive"},
+        TemplateRefusal{"FieldTheInputLacks",
+                        std::string(kRv) + "><i rv:for-each=\"record\">{price}</i></r>", 1,
+                        ": no field named 'price'; its fields are: id, name"}),
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
 }  // namespace
 }  // namespace rowvane::cli::testing

@@ -17,6 +17,7 @@ struct AttributeCase {
   std::string expected;  // after the declaration
   bool header = true;
   std::string rowTag = "row";
+  bool quotes = false;  // the standard format: quoted values, "" for a quote
 };
 
 const std::vector<AttributeCase> kCases = {
@@ -38,6 +39,8 @@ const std::vector<AttributeCase> kCases = {
      "<XML>\r\n <row header1=\"1\" header2=\"2\"/>\r\n <row header1=\"3\" header2=\"\"/>\r\n</XML>",
      false},
     {"RowTagFixed", "a\r\n1", "<XML>\r\n <_1r_w a=\"1\"/>\r\n</XML>", true, "1r w"},
+    {"QuoteOfAQuotedValueEscaped", "a,b\r\n\"\"\"\",\"x\"\"y\"\"\"",
+     "<XML>\r\n <row a=\"&quot;\" b=\"x&quot;y&quot;\"/>\r\n</XML>", true, "row", true},
 };
 
 class AttributeLayoutTest : public ::testing::TestWithParam<AttributeCase> {};
@@ -48,6 +51,9 @@ TEST_P(AttributeLayoutTest, WritesExactlyInAnyChunks) {
   settings.Layout = OutputLayout::FieldsAsAttributes;
   settings.HasHeaderRow = c.header;
   settings.RowTag = c.rowTag;
+  if (c.quotes) {
+    settings.Format = CsvFormat::Standard();
+  }
   for (const std::size_t chunk : {std::size_t{1}, std::size_t{7}, c.csv.size() + 1}) {
     EXPECT_EQ(testing::ConvertText(c.csv, settings, chunk), std::string(kDeclaration) + c.expected)
         << "in chunks of " << chunk;

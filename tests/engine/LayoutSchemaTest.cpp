@@ -1,7 +1,10 @@
 // The schemas printed for the layouts: every output the layout writes, for
 // any input and options, matches the schema printed for its names.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <random>
 #include <string>
@@ -12,8 +15,12 @@
 #include "engine/Failure.h"
 #include "engine/FieldNames.h"
 #include "engine/SchemaValidatingSink.h"
+#include "engine/TemplateCompiler.h"
+#include "engine/TemplateParser.h"
+#include "engine/TemplateSchema.h"
 #include "engine/XmlSchema.h"
 #include "tests/engine/ConvertText.h"
+#include "tests/support/RandomTemplate.h"
 #include "tests/support/TempDir.h"
 
 namespace rowvane {
@@ -74,6 +81,23 @@ std::vector<std::string> NamesOf(const std::string& csv, const ConversionSetting
   return ReadFieldNames(source, settings);
 }
 
+// A schema is printed for the names a conversion would use, even when no record follows.
+TEST(FieldNamesTest, NamesAsAConversionReadsThem) {
+  const struct {
+    std::string csv;
+    bool header;
+    std::vector<std::string> names;
+  } kCases[] = {{"b,a\r\n", true, {"b", "a"}},
+                {"b,a\r\n1,2,3\r\n", true, {"b", "a"}},
+                {"1,2,3\r\n4\r\n", false, {"header1", "header2", "header3"}},
+                {"", true, {}}};
+  for (const auto& row : kCases) {
+    ConversionSettings settings;
+    settings.HasHeaderRow = row.header;
+    EXPECT_EQ(NamesOf(row.csv, settings), row.names) << row.csv;
+  }
+}
+
 TEST_F(LayoutSchemaTest, EveryElementOrAttributeOutputMatchesItsSchema) {
   std::mt19937 random(2026);
   for (int round = 0; round < 300; ++round) {
@@ -104,6 +128,150 @@ TEST_F(LayoutSchemaTest, OtherShapesDoNotMatch) {
   EXPECT_NE(mismatch(ElementLayoutSchema(NamesOf(csv, elements), elements),
                      testing::ConvertText(csv, attributes)),
             std::nullopt);
+}
+
+const std::vector<std::string> kOrderFields = {"Order ID", "Date", "Customer",
+                                               "SKU",      "Qty",  "Note"};
+
+std::string Quoted(const std::string& value) {
+  std::string quoted = "\"";
+  for (const char c : value) {
+    quoted += c == '"' ? "\"\"" : std::string(1, c);
+  }
+  return quoted + "\"";
+}
+
+// A value: often a key that comes back, or empty; else awkward characters.
+std::string RandomValue(std::mt19937& random) {
+  static const std::vector<std::string> kPieces = {
+      "",         "1", "2",  "<", "&", "\"", "\t", "\n", "\r", "]]>", "{", "\x01", "\xEF\xBF\xBE",
+      "\xC3\xA9", " ", "x y"};
+  std::string value;
+  for (std::size_t count = random() % 3; count > 0; --count) {
+    value += kPieces[random() % kPieces.size()];
+  }
+  return value;
+}
+
+// The fields' header and up to 7 records, in the standard format.
+std::string RandomRecords(std::mt19937& random) {
+  std::string csv;
+  for (const std::string& name : kOrderFields) {
+    csv += (csv.empty() ? "" : ",") + Quoted(name);
+  }
+  for (std::size_t records = random() % 8; records > 0; --records) {
+    csv += "\r\n";
+    for (std::size_t field = 0; field < kOrderFields.size(); ++field) {
+      csv += (field == 0 ? "" : ",") + Quoted(RandomValue(random));
+    }
+  }
+  return csv;
+}
+
+struct LoadedTemplate {
+  ConversionSettings settings;
+  std::string schema;
+};
+
+// The template parsed once, written from that tree and described from it.
+LoadedTemplate Load(const std::string& text) {
+  const TemplateTree tree = ParseTemplate(text);
+  LoadedTemplate loaded;
+  loaded.settings.Layout = OutputLayout::Template;
+  loaded.settings.Format = CsvFormat::Standard();
+  loaded.settings.Template = std::make_shared<const LayoutTemplate>(CompileTemplate(tree));
+  loaded.schema = TemplateSchema(tree);
+  return loaded;
+}
+
+std::string ReadExample(const std::string& name) {
+  std::ifstream file(std::string(ROWVANE_EXAMPLES) + "/" + name, std::ios::binary);
+  return {std::istreambuf_iterator<char>(file), {}};
+}
+
+// Templates whose schema needs each rule: the shipped example, names that
+// come back (in a sequence when a validator can tell them apart, else in a
+// choice), constants, mixed content, hints to the validator, no namespace.
+const std::vector<std::string> kTemplates = {
+    ReadExample("orders-template.xml"),
+    R"(<o:list xmlns:o="urn:o" xmlns:rv="urn:rowvane:layout" xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance" xsi:schemaLocation="urn:o list.xsd" v="1&#9;&quot;&lt;">
+  <o:head>&#169; fixed</o:head>
+  <o:item rv:for-each="record" kind="k" n="{Order ID}" q="{Qty}" rv:optional="q kind">
+    <o:v>{SKU}</o:v><o:v>{Note}</o:v>
+    <o:p k="1">{Date}</o:p><o:w/><o:p k="1"><![CDATA[{Customer}]]></o:p>
+    <o:b rv:if="{Note}">{Note}</o:b><o:b>x</o:b>
+    <o:m>Note: {Note}<o:e/> and <!--c--> {Qty}<?pi d?></o:m>
+  </o:item>
+</o:list>)",
+    R"(<?xml version="1.0"?>
+<!--top-->
+<r xmlns:rv="urn:rowvane:layout">
+  <g rv:group-by="{Order ID}" rv:if="{Date}">
+    <h rv:group-by="{Date}{Customer}" at="{Customer}">
+      <i rv:for-each="record" rv:if="{SKU}" rv:optional="a" a="{Qty}"/>
+    </h>
+    <tail/>
+  </g>
+</r>
+<?after this?>)"};
+
+TEST_F(LayoutSchemaTest, EveryTemplateOutputMatchesItsSchema) {
+  std::mt19937 random(2027);
+  for (std::size_t index = 0; index < kTemplates.size(); ++index) {
+    ASSERT_THAT(kTemplates[index], ::testing::HasSubstr("rv:for-each")) << index;
+    const LoadedTemplate loaded = Load(kTemplates[index]);
+    for (int round = 0; round < 40; ++round) {
+      const std::string csv = RandomRecords(random);
+      const std::string xml = testing::ConvertText(csv, loaded.settings);
+      EXPECT_EQ(mismatch(loaded.schema, xml), std::nullopt) << "template " << index << "\n"
+                                                            << loaded.schema << xml;
+    }
+  }
+}
+
+// Random templates in one namespace: each either matches every output, or
+// is refused for siblings of one name whose content differs.
+TEST_F(LayoutSchemaTest, EveryRandomTemplateOutputMatchesItsSchemaOrIsRefused) {
+  std::mt19937 random(2028);
+  int described = 0;
+  for (int round = 0; round < 300; ++round) {
+    std::string choices;
+    for (std::size_t size = 30 + random() % 300; size > 0; --size) {
+      choices += static_cast<char>(random() & 0xFF);
+    }
+    const std::string text = testing::RandomTemplate(choices, true).make(kOrderFields);
+    std::optional<LoadedTemplate> loaded;
+    try {
+      loaded = Load(text);
+    } catch (const TemplateError& error) {
+      EXPECT_THAT(error.what(), ::testing::HasSubstr("differ in content")) << text;
+      continue;
+    }
+    ++described;
+    for (int input = 0; input < 3; ++input) {
+      const std::string xml = testing::ConvertText(RandomRecords(random), loaded->settings);
+      EXPECT_EQ(mismatch(loaded->schema, xml), std::nullopt) << text << "\n"
+                                                             << loaded->schema << xml;
+    }
+  }
+  EXPECT_GT(described, 100);
+}
+
+// The check is not blind: what the template could not have written does not match.
+TEST_F(LayoutSchemaTest, WhatATemplateCannotWriteDoesNotMatch) {
+  const std::string schema = Load(kTemplates[1]).schema;
+  const std::string head =
+      "<o:list xmlns:o=\"urn:o\" v=\"1&#9;&quot;&lt;\"><o:head>\xC2\xA9 fixed</o:head>";
+  const std::string item =
+      "<o:v/><o:v/><o:p k=\"1\"/><o:w/><o:p k=\"1\"/><o:b/><o:m><o:e/></o:m></o:item>";
+  EXPECT_EQ(mismatch(schema, head + "<o:item n=\"\">" + item + "</o:list>"), std::nullopt);
+  for (const std::string& wrong :
+       {head + "<o:item n=\"\" kind=\"other\">" + item + "</o:list>",
+        head + "<o:item>" + item + "</o:list>",
+        std::string("<o:list xmlns:o=\"urn:o\" v=\"1\"><o:head/></o:list>"),
+        head + "<o:item n=\"\"><o:v/><o:x/></o:item></o:list>"}) {
+    EXPECT_NE(mismatch(schema, wrong), std::nullopt) << wrong;
+  }
 }
 
 }  // namespace

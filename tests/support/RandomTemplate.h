@@ -13,10 +13,12 @@ namespace rowvane::testing {
 /// sections, comments and processing instructions around a chain of up to
 /// two group-by elements and the for-each element, with placeholders,
 /// conditions and optional attributes only where a record is in reach.
-/// Every piece is one a user may write, awkward characters included.
+/// Every piece is one a user may write, awkward characters included. With
+/// `oneNamespace`, the prefix `p` and the default namespace are the same one.
 class RandomTemplate {
  public:
-  explicit RandomTemplate(std::string_view choices) : m_choices(choices) {}
+  explicit RandomTemplate(std::string_view choices, bool oneNamespace = false)
+      : m_choices(choices), m_prefixUri(oneNamespace ? "urn:d" : "urn:p") {}
 
   /// The template's text; the names of the fields come first in `names`.
   std::string make(const std::vector<std::string>& names) {
@@ -25,7 +27,8 @@ class RandomTemplate {
     if (pick(3) == 0) {
       text += "<!--before-->\n<?go now?>\n";
     }
-    text += "<p:r xmlns:p=\"urn:p\" xmlns:rv=\"urn:rowvane:layout\" xmlns=\"urn:d\" k=\"&amp;\">";
+    text += "<p:r xmlns:p=\"" + m_prefixUri +
+            "\" xmlns:rv=\"urn:rowvane:layout\" xmlns=\"urn:d\" k=\"&amp;\">";
     text += constants();
     const int groups = pick(3);
     for (int level = 0; level < groups; ++level) {
@@ -152,6 +155,7 @@ class RandomTemplate {
   }
 
   std::string_view m_choices;
+  std::string m_prefixUri;
   std::size_t m_at = 0;
   std::vector<std::string> m_names;
 };
