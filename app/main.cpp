@@ -7,6 +7,7 @@
 
 #include "app/desktop/CommandLineFiles.h"
 #include "app/desktop/FileOpenDialog.h"
+#include "app/desktop/FileViewer.h"
 #include "app/desktop/FolderDialog.h"
 #include "app/desktop/FolderOpener.h"
 #include "app/desktop/HomePageOpener.h"
@@ -73,6 +74,7 @@ int main(int argc, char* argv[]) {
   QtFileOpenDialog fileDialog;
   DesktopHomePageOpener homePageOpener;
   DesktopFolderOpener folderOpener;
+  DesktopFileViewer fileViewer;
   const rowvane::PosixFileSystem fileSystem;
   const std::unique_ptr<QSettings> store = OpenUserSettings();
   PersistentSettings settings(*store);
@@ -85,6 +87,7 @@ int main(int argc, char* argv[]) {
       .store = *store,
       .homePageOpener = homePageOpener,
       .folderOpener = folderOpener,
+      .fileViewer = fileViewer,
       .fileSystem = fileSystem,
       .randomFraction = ClockSeededFraction(),
       .desktopFolder = DesktopFolder,

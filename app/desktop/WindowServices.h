@@ -15,6 +15,7 @@ class FileSystem;
 namespace rowvane::app {
 
 class FileOpenDialog;
+class FileViewer;
 class FolderDialog;
 class FolderOpener;
 class HomePageOpener;
@@ -34,6 +35,8 @@ struct WindowServices {
   HomePageOpener& homePageOpener;
   /// Shows the samples folder in the file browser.
   FolderOpener& folderOpener;
+  /// Opens an output in the desktop's viewer for XML.
+  FileViewer& fileViewer;
   /// Where the adding operations look for files and walk folders.
   const rowvane::FileSystem& fileSystem;
   /// Draws for the occasional home page.

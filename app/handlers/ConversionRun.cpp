@@ -1,6 +1,7 @@
 #include "app/handlers/ConversionRun.h"
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "app/desktop/EventPump.h"
 #include "app/desktop/LocalPath.h"
 #include "app/desktop/WindowServices.h"
+#include "app/handlers/ConversionLog.h"
 #include "app/handlers/ErrorTrap.h"
 #include "engine/AtomicOutputFile.h"
 #include "engine/BatchStart.h"
@@ -126,11 +128,13 @@ void ConversionRun::run() {
 
   // Entries added from here on wait for the next run.
   const int count = items.Count();
+  m_controls.log.beginRun();
   for (int position = 1; position <= count; ++position) {
     if (!convertPosition(trap, texts, position)) {
       break;
     }
   }
+  m_controls.log.endRun();
   if (!trap.active()) {
     return;  // the window was closed: the program is ending
   }
@@ -167,6 +171,8 @@ bool ConversionRun::convertPosition(ErrorTrap& trap, const RunTexts& texts, int 
   }
 
   rowvane::FileOutcome outcome;
+  QElapsedTimer clock;
+  clock.start();
   trap.step(RunLine::ConvertFile, [&] {
     try {
       outcome = convertFile(path, texts);
@@ -174,6 +180,9 @@ bool ConversionRun::convertPosition(ErrorTrap& trap, const RunTexts& texts, int 
       m_stopped = true;  // the engine has removed what it wrote for the file
     }
   });
+  const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+  m_controls.log.add(m_stopped ? LoggedFile::Stopped(path, seconds)
+                               : LoggedFile::Of(path, outcome, seconds));
   if (m_context.pump.closed()) {
     trap.leave();
   }

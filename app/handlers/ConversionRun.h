@@ -12,6 +12,7 @@ class QLineEdit;
 
 namespace rowvane::app {
 
+class ConversionLog;
 class ErrorTrap;
 class FileListView;
 class TextProgressBar;
@@ -28,6 +29,7 @@ struct RunControls {
   TextProgressBar& ProgressBar1;
   const rowvane::CsvFormat& format;  ///< the Format menu's choice
   const bool& stopRequested;         ///< set by "Stop Converting" while the run goes on
+  ConversionLog& log;                ///< where every file the run reaches is entered
 };
 
 /// One press of "Start Converting": checks the list and the output folder,
@@ -37,7 +39,7 @@ struct RunControls {
 /// goes on. "Stop Converting" ends the run at its next pause as if the list
 /// ended there: the file being written leaves nothing behind, and the run ends
 /// with "Stopped." instead. Closing the window ends the run at once, without a
-/// message.
+/// message. Every file the run reaches is entered in the conversion log.
 class ConversionRun {
  public:
   ConversionRun(const RunControls& controls, const HandlerContext& context)

@@ -300,8 +300,8 @@ void Form1::startConverting() {
   m_stopRequested = false;
   emit convertingChanged(true);
   RunUntrapped([this] {
-    const RunControls controls{ListView1, Text1,  Text3,        Text4,    Text5,
-                               Check1,    Check2, ProgressBar1, m_format, m_stopRequested};
+    const RunControls controls{ListView1, Text1,        Text3,    Text4,           Text5, Check1,
+                               Check2,    ProgressBar1, m_format, m_stopRequested, m_log};
     ConversionRun(controls, handlerContext()).run();
   });
   m_converting = false;

@@ -17,6 +17,7 @@
 #include "app/desktop/EventPump.h"
 #include "app/desktop/WindowServices.h"
 #include "app/handlers/ApplicationErrorReport.h"
+#include "app/handlers/ConversionLog.h"
 #include "app/handlers/HandlerContext.h"
 #include "engine/CsvFormat.h"
 
@@ -70,6 +71,9 @@ class Form1 : public QWidget {
 
   /// The CSV format the next run converts with; a run takes it as it starts.
   void setFormat(const rowvane::CsvFormat& format) { m_format = format; }
+
+  /// Every file of this session's runs.
+  ConversionLog& conversionLog() { return m_log; }
 
   /// Asks the run going on to end at its next pause as if the list ended
   /// there; outside a run nothing happens.
@@ -125,6 +129,7 @@ class Form1 : public QWidget {
   bool m_converting = false;
   bool m_stopRequested = false;
   rowvane::CsvFormat m_format;
+  ConversionLog m_log;
   PlainFrameStyle m_frameStyle;
 
   // The controls under their design names. A frame is declared before the

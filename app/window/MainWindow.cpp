@@ -14,7 +14,10 @@
 namespace rowvane::app {
 
 MainWindow::MainWindow(const WindowServices& services, QWidget* parent)
-    : QMainWindow(parent), m_form(services, this), m_formatMenu(services.store, this) {
+    : QMainWindow(parent),
+      m_form(services, this),
+      m_formatMenu(services.store, this),
+      m_logWindow(m_form.conversionLog(), services.fileViewer, services.folderOpener, this) {
   setObjectName(QStringLiteral("MainWindow"));
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -35,29 +38,49 @@ MainWindow::MainWindow(const WindowServices& services, QWidget* parent)
 void MainWindow::addMenus() {
   UseWindowFontFamily(*menuBar());
   menuBar()->setAccessibleName(QStringLiteral("Menu bar"));
-  menuBar()->setAccessibleDescription(QStringLiteral("The File, Format and Help menus."));
+  menuBar()->setAccessibleDescription(QStringLiteral("The File, Format, View and Help menus."));
   menuBar()->addMenu(&m_fileMenu);
   menuBar()->addMenu(&m_formatMenu);
+  menuBar()->addMenu(&m_viewMenu);
   menuBar()->addMenu(&m_helpMenu);
   m_form.showArrowOver(*menuBar());
   connectFileMenu();
   m_form.setFormat(m_formatMenu.format());
   connect(&m_formatMenu, &FormatMenu::formatChanged, &m_form, &Form1::setFormat);
-  addFormatButton();
+  connectViewMenu();
+  addCornerButtons();
 }
 
-void MainWindow::addFormatButton() {
-  // Shrunk by what it would add to the bar's height, so that the window
+void MainWindow::addCornerButtons() {
+  m_cornerLayout.setContentsMargins(0, 0, 0, 0);
+  m_cornerLayout.setSpacing(0);
+  m_cornerLayout.addWidget(&m_problemsButton);
+  m_cornerLayout.addWidget(&m_formatButton);
+  // Shrunk by what they would add to the bar's height, so that the window
   // keeps its height.
   QMenuBar& bar = *menuBar();
   const int barHeight = bar.sizeHint().height();
-  bar.setCornerWidget(&m_formatButton, Qt::TopRightCorner);
-  m_formatButton.setMaximumHeight(
-      std::max(0, m_formatButton.sizeHint().height() - (bar.sizeHint().height() - barHeight)));
-  m_form.showArrowOver(m_formatButton);
+  bar.setCornerWidget(&m_corner, Qt::TopRightCorner);
+  const int excess = bar.sizeHint().height() - barHeight;
+  for (QToolButton* button :
+       {static_cast<QToolButton*>(&m_problemsButton), static_cast<QToolButton*>(&m_formatButton)}) {
+    button->setMaximumHeight(std::max(0, button->sizeHint().height() - excess));
+    m_form.showArrowOver(*button);
+  }
   m_formatButton.showFormat(m_formatMenu.format());
   connect(&m_formatMenu, &FormatMenu::formatChanged, &m_formatButton,
           &FormatCornerButton::showFormat);
+  ConversionLog& log = m_form.conversionLog();
+  connect(&log, &ConversionLog::runBegun, &m_problemsButton,
+          [this] { m_problemsButton.showProblems(0, 0); });
+  connect(&log, &ConversionLog::runLogged, &m_problemsButton, &RunProblemsButton::showProblems);
+  connect(&m_problemsButton, &RunProblemsButton::conversionLogRequested, &m_logWindow,
+          &ConversionLogWindow::present);
+}
+
+void MainWindow::connectViewMenu() {
+  connect(&m_viewMenu, &ViewMenu::conversionLogRequested, &m_logWindow,
+          &ConversionLogWindow::present);
 }
 
 void MainWindow::connectFileMenu() {

@@ -1,19 +1,25 @@
 #pragma once
 
+#include <QHBoxLayout>
 #include <QMainWindow>
 
 #include "app/menus/FileMenu.h"
 #include "app/menus/FormatCornerButton.h"
 #include "app/menus/FormatMenu.h"
 #include "app/menus/HelpMenu.h"
+#include "app/menus/RunProblemsButton.h"
+#include "app/menus/ViewMenu.h"
+#include "app/window/ConversionLogWindow.h"
 #include "app/window/Form1.h"
 
 namespace rowvane::app {
 
 /// The program's one window: Form1 as its client area, fixed in size,
 /// centred on the screen, with a minimize button but none to maximize, and
-/// the File, Format and Help menus in a bar above it, and at the bar's right
-/// end a button saying what the Format menu has in force. Form1 keeps its
+/// the File, Format, View and Help menus in a bar above it, and at the bar's
+/// right end a button saying what the Format menu has in force, beside it one
+/// counting the last run's problems. The View menu's windows stand beside it
+/// and close with it. Form1 keeps its
 /// size and layout; the window is taller by the bar's height. Closing it
 /// ends whatever runs and, with it, the program.
 class MainWindow : public QMainWindow {
@@ -30,13 +36,20 @@ class MainWindow : public QMainWindow {
  private:
   void addMenus();
   void connectFileMenu();
-  void addFormatButton();
+  void addCornerButtons();
+  void connectViewMenu();
 
   Form1 m_form;
   FileMenu m_fileMenu{this};
   FormatMenu m_formatMenu;
+  ViewMenu m_viewMenu{this};
   HelpMenu m_helpMenu{this};
+  // The buttons stand in `m_corner`, declared first so that they go first.
+  QWidget m_corner;
+  QHBoxLayout m_cornerLayout{&m_corner};
+  RunProblemsButton m_problemsButton;
   FormatCornerButton m_formatButton{m_formatMenu};
+  ConversionLogWindow m_logWindow;
 };
 
 }  // namespace rowvane::app

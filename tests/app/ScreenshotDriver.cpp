@@ -65,6 +65,7 @@ int main(int argc, char* argv[]) {
   testing::ScriptedFileDialog fileDialog;
   testing::RecordingOpener homePageOpener;
   testing::RecordingFolderOpener folderOpener;
+  testing::RecordingFileViewer fileViewer;
   const rowvane::PosixFileSystem fileSystem;
   const std::unique_ptr<QSettings> store = OpenUserSettings();
   PersistentSettings settings(*store);
@@ -76,6 +77,7 @@ int main(int argc, char* argv[]) {
       .store = *store,
       .homePageOpener = homePageOpener,
       .folderOpener = folderOpener,
+      .fileViewer = fileViewer,
       .fileSystem = fileSystem,
       .randomFraction = [] { return 0.5; },  // never the home page
       .desktopFolder = DesktopFolder,

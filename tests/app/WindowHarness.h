@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/desktop/FileOpenDialog.h"
+#include "app/desktop/FileViewer.h"
 #include "app/desktop/FolderDialog.h"
 #include "app/desktop/FolderOpener.h"
 #include "app/desktop/HomePageOpener.h"
@@ -99,6 +100,13 @@ class RecordingFolderOpener : public FolderOpener {
  public:
   void open(const QString& folder) override { opened.push_back(folder); }
   std::vector<QString> opened;
+};
+
+/// Records the files instead of opening a viewer.
+class RecordingFileViewer : public FileViewer {
+ public:
+  void view(const QString& file) override { viewed.push_back(file); }
+  std::vector<QString> viewed;
 };
 
 /// Records the addresses instead of starting a browser.
@@ -232,6 +240,7 @@ class WindowHarness {
         .store = *m_store,
         .homePageOpener = opener,
         .folderOpener = folderOpener,
+        .fileViewer = fileViewer,
         .fileSystem = *fileSystem,
         .randomFraction = [this] { return fraction; },
         .desktopFolder = [this] { return desktopFolder; },
@@ -271,6 +280,7 @@ class WindowHarness {
   ScriptedFileDialog fileDialog;
   RecordingOpener opener;
   RecordingFolderOpener folderOpener;
+  RecordingFileViewer fileViewer;
   rowvane::PosixFileSystem realFileSystem;
   /// What the window walks; point it elsewhere before start().
   const rowvane::FileSystem* fileSystem = &realFileSystem;

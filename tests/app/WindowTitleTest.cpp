@@ -75,6 +75,7 @@ TEST_P(WindowTitleTest, DialogTitleIsExactlyItsOwnText) {
       .store = scripted.store,
       .homePageOpener = scripted.homePageOpener,
       .folderOpener = scripted.folderOpener,
+      .fileViewer = scripted.fileViewer,
       .fileSystem = scripted.fileSystem,
       .randomFraction = scripted.randomFraction,
       .desktopFolder = scripted.desktopFolder,

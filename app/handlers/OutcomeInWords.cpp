@@ -1,0 +1,110 @@
+#include "app/handlers/OutcomeInWords.h"
+
+#include "app/desktop/LocalPath.h"
+#include "engine/OutputNaming.h"
+
+namespace rowvane::app {
+
+namespace {
+
+// "1 value", "2 values".
+QString Counted(std::uint64_t count, const char* one, const char* many) {
+  return QStringLiteral("%1 %2").arg(count).arg(QString::fromUtf8(count == 1 ? one : many));
+}
+
+QString WithDetail(const char* reason, const std::string& detail) {
+  QString words = QString::fromUtf8(reason);
+  if (!detail.empty()) {
+    words += QStringLiteral(": ") + QString::fromStdString(detail);
+  }
+  return words;
+}
+
+QString ReasonInWords(const rowvane::Failure& failure) {
+  switch (failure.kind) {
+    case rowvane::FailureKind::Read:
+      return WithDetail("cannot read the input", failure.message);
+    case rowvane::FailureKind::Write:
+      return WithDetail("cannot write the output", failure.message);
+    case rowvane::FailureKind::Schema:
+      return WithDetail("the output does not match the schema", failure.message);
+    case rowvane::FailureKind::Layout:
+      return WithDetail("the template does not fit the file", failure.message);
+    case rowvane::FailureKind::OutOfMemory:
+      return failure.message.empty() ? QStringLiteral("not enough memory")
+                                     : QString::fromStdString(failure.message);
+    case rowvane::FailureKind::Name:
+      break;  // not a reason to fail: the output is still written
+  }
+  return {};
+}
+
+}  // namespace
+
+QString ResultInWords(const rowvane::FileOutcome& outcome) {
+  switch (outcome.status) {
+    case rowvane::FileOutcome::Status::Converted:
+      return QStringLiteral("converted");
+    case rowvane::FileOutcome::Status::Missing:
+      return QStringLiteral("failed: the file is not there");
+    case rowvane::FileOutcome::Status::Failed:
+      break;
+  }
+  QStringList reasons;
+  for (const rowvane::Failure& failure : outcome.failures) {
+    if (const QString reason = ReasonInWords(failure); !reason.isEmpty()) {
+      reasons << reason;
+    }
+  }
+  return QStringLiteral("failed: ") +
+         (reasons.isEmpty() ? QStringLiteral("not converted") : reasons.join(QStringLiteral("; ")));
+}
+
+QStringList WarningsInWords(const rowvane::ConversionWarnings& warnings) {
+  QStringList words;
+  if (warnings.lineFeedsWithoutCrLf) {
+    words << QStringLiteral(
+        "This file ends its lines with LF only: in Classic CSV it is one line. Choose Standard "
+        "CSV in the Format menu.");
+  }
+  if (warnings.unterminatedQuoteLine) {
+    words << QStringLiteral("The quoted field that begins on line %1 is never closed.")
+                 .arg(*warnings.unterminatedQuoteLine);
+  }
+  if (const std::uint64_t count = warnings.replacedCharacters; count > 0) {
+    words << Counted(count, "character", "characters") +
+                 QStringLiteral(" that XML does not allow written as U+FFFD.");
+  }
+  if (const std::uint64_t count = warnings.utf8Replacements; count > 0) {
+    words << Counted(count, "ill-formed UTF-8 sequence", "ill-formed UTF-8 sequences") +
+                 QStringLiteral(" written as U+FFFD.");
+  }
+  if (const std::uint64_t count = warnings.utf16Replacements; count > 0) {
+    words << Counted(count, "ill-formed UTF-16 unit", "ill-formed UTF-16 units") +
+                 QStringLiteral(" written as U+FFFD or left out.");
+  }
+  if (const std::uint64_t count = warnings.droppedValues; count > 0) {
+    words << Counted(count, "value", "values") +
+                 QStringLiteral(" past the last named field not written.");
+  }
+  return words;
+}
+
+QStringList WarningsInWords(const rowvane::FileOutcome& outcome) {
+  if (outcome.status != rowvane::FileOutcome::Status::Converted) {
+    return {};
+  }
+  QStringList words;
+  for (const rowvane::Failure& failure : outcome.failures) {
+    if (failure.kind == rowvane::FailureKind::Name) {
+      words << QStringLiteral("The name has no dot: the output is named %1.")
+                   .arg(PathForDisplay(PathFromBytes(rowvane::FileNameOf(outcome.outputPath))));
+    }
+  }
+  for (const std::string& note : outcome.notes) {
+    words << QStringLiteral("Written, but %1.").arg(QString::fromStdString(note));
+  }
+  return words + WarningsInWords(outcome.warnings);
+}
+
+}  // namespace rowvane::app
