@@ -142,8 +142,10 @@ class AppendedReport {
 
 class Inotify {
  public:
-  Inotify() : m_fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {}
+  Inotify()
+      : m_fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)), m_openError(m_fd.valid() ? 0 : errno) {}
   bool valid() const { return m_fd.valid(); }
+  int openError() const { return m_openError; }
   int fd() const { return m_fd.get(); }
   // The watch's number, or -errno.
   int add(const std::string& folder) const {
@@ -153,6 +155,7 @@ class Inotify {
 
  private:
   FileDescriptor m_fd;
+  int m_openError;
 };
 
 // Why the watch ends: the inbox went away or no more folders can be watched.
@@ -172,7 +175,13 @@ class InboxWatcher {
 
   WatchEnd run() {
     if (!m_inotify.valid()) {
-      return {std::string("cannot watch: ") + std::strerror(errno)};
+      if (m_inotify.openError() == EMFILE) {
+        // The same error for both limits: the kernel does not say which.
+        return {
+            "cannot watch: the limit of watching processes (fs.inotify.max_user_instances) "
+            "or of open files is reached"};
+      }
+      return {std::string("cannot watch: ") + std::strerror(m_inotify.openError())};
     }
     StartBatch(m_options.outputFolder, {});
     if (auto end = watchFolder(m_inbox, "")) {

@@ -177,6 +177,21 @@ def hard_linked(test, w):
     test.assertEqual(read(w.output('linked.xml')), XML)
 
 
+def unnamed_then_linked(test, w):
+    # Written while it has no name, then given one: the create is all that shows.
+    fd = os.open(w.inbox, os.O_TMPFILE | os.O_WRONLY, 0o644)
+    inbox = os.open(w.inbox, os.O_RDONLY | os.O_DIRECTORY)
+    try:
+        os.write(fd, ROWS)
+        # With a folder given, link follows the descriptor's name (linkat, AT_SYMLINK_FOLLOW).
+        os.link('/proc/self/fd/%d' % fd, 'unnamed.csv', dst_dir_fd=inbox)
+    finally:
+        os.close(fd)
+        os.close(inbox)
+    w.wait_done('unnamed.csv')
+    test.assertEqual(read(w.output('unnamed.xml')), XML)
+
+
 def symlink_not_followed(test, w):
     source = os.path.join(w.root, 'elsewhere.csv')
     write(source, ROWS)
@@ -286,6 +301,7 @@ class Rows(unittest.TestCase):
         ('extended after it was taken', reopened_after_taken, [], None, {}),
         ('moved in', moved_in, [], True, {}),
         ('hard-linked drop', hard_linked, [], True, {}),
+        ('unnamed temporary file linked in', unnamed_then_linked, [], True, {}),
         ('symbolic link', symlink_not_followed, [], True, {}),
         ('burst of 1000 files', burst, ['-j', '2'], True, {}),
         ('lost events', overflow, ['-j', '2'], True, {}),
@@ -316,6 +332,48 @@ class Rows(unittest.TestCase):
                     scenario(self, w)
                 finally:
                     w.close()
+
+
+class Limits(unittest.TestCase):
+    """The kernel's inotify limits, lowered for real in a user namespace of
+    the watcher's own (the rest of the machine keeps its limits)."""
+    # limit, its value, sub-folders at the start, sub-folders made later,
+    # what the message must say
+    CASES = [
+        ('max_inotify_watches', 3, 5, 0, 'the limit of watched folders is reached'),
+        ('max_inotify_watches', 3, 1, 4, 'the limit of watched folders is reached'),
+        ('max_inotify_instances', 0, 0, 0, 'fs.inotify.max_user_instances'),
+    ]
+
+    def test_rows(self):
+        for limit, value, at_start, later, message in self.CASES:
+            with self.subTest('%s=%d, %d+%d sub-folders' % (limit, value, at_start, later)), \
+                    tempfile.TemporaryDirectory() as root:
+                inbox, out = os.path.join(root, 'in'), os.path.join(root, 'out')
+                for i in range(at_start):
+                    os.makedirs(os.path.join(inbox, 's%d' % i))
+                os.makedirs(out)
+                os.makedirs(inbox, exist_ok=True)
+                script = 'echo %d >/proc/sys/user/%s && exec "$@"' % (value, limit)
+                args = ['unshare', '--user', '--map-root-user', 'sh', '-c', script, 'sh', CLI,
+                        '--watch', inbox, '-o', out, '-r', '--settle', '0.1']
+                if subprocess.run(['unshare', '--user', '--map-root-user', 'true']).returncode:
+                    self.skipTest('no user namespace can be made here to lower the limit in')
+                err = open(os.path.join(root, 'err'), 'w+b')
+                process = subprocess.Popen(args, stderr=err, stdin=subprocess.DEVNULL)
+                try:
+                    if later:
+                        time.sleep(0.5)  # a watch taken first: the folders must come later
+                        for i in range(later):
+                            os.makedirs(os.path.join(inbox, 'late%d' % i))
+                    self.assertEqual(process.wait(LIMIT), 1)
+                finally:
+                    if process.poll() is None:
+                        process.kill()
+                        process.wait()
+                err.seek(0)
+                self.assertIn(message, err.read().decode())
+                err.close()
 
 
 class Usage(unittest.TestCase):
