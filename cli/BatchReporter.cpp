@@ -14,6 +14,7 @@ BatchReporter::BatchReporter(const std::vector<std::string>& inputs, std::ostrea
       m_progress(progress),
       m_order(order),
       m_finished(inputs.size(), false),
+      m_written(inputs.size(), false),
       m_unexplained(inputs.size(), Unexplained::No) {}
 
 void BatchReporter::onBytesProcessed(std::uint64_t delta) {
@@ -24,6 +25,18 @@ void BatchReporter::onBytesProcessed(std::uint64_t delta) {
     m_progress->addBytes(delta);
   } catch (const std::bad_alloc&) {
     m_progress = nullptr;  // the display is a comfort; the report is not
+  }
+}
+
+void BatchReporter::onFileWritten(std::size_t index) {
+  if (m_progress == nullptr || index >= m_written.size()) {
+    return;
+  }
+  m_written[index] = true;
+  try {
+    m_progress->fileWritten();
+  } catch (const std::bad_alloc&) {
+    m_progress = nullptr;
   }
 }
 
@@ -52,13 +65,35 @@ void BatchReporter::onFileFinished(std::size_t index, const FileOutcome& outcome
   if (m_progress != nullptr) {
     try {
       if (outcome.status == FileOutcome::Status::Converted) {
-        m_progress->fileConverted();
+        m_progress->fileConverted(m_written[index]);
       } else {
-        m_progress->fileFailed();
+        m_progress->fileFailed(m_written[index]);
       }
     } catch (const std::bad_alloc&) {
       m_progress = nullptr;
     }
+  }
+}
+
+void BatchReporter::onFileStopped(std::size_t index, bool written) {
+  finish();
+  m_progress = nullptr;  // the run ends here
+  if (index >= m_finished.size() || m_finished[index]) {
+    return;
+  }
+  m_finished[index] = true;
+  if (written) {
+    try {
+      m_waitingLines[index].push_back("rowvane-cli: " + EscapeForDisplay(m_inputs[index]) +
+                                      ": stopped before its output took its name; not converted");
+    } catch (const std::bad_alloc&) {
+      m_unexplained[index] = Unexplained::NotConverted;
+    }
+  }
+  if (m_order == ReportOrder::AsTheyHappen) {
+    writeLinesOf(index);
+  } else {
+    writeReadyLines();
   }
 }
 

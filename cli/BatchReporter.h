@@ -34,8 +34,12 @@ class BatchReporter : public BatchObserver {
                 ProgressDisplay* progress, ReportOrder order = ReportOrder::InputOrder);
 
   void onBytesProcessed(std::uint64_t delta) override;
+  void onFileWritten(std::size_t index) override;
   void onFileFinished(std::size_t index, const FileOutcome& outcome) override;
   void onFolderNotFlushed(const std::string& folder, const std::string& message) override;
+  /// Ends the progress line for good; an output that was written but not yet
+  /// named gets a line that says it was not converted.
+  void onFileStopped(std::size_t index, bool written) override;
 
   /// Ends the progress line; call once the batch has returned.
   void finish();
@@ -54,7 +58,8 @@ class BatchReporter : public BatchObserver {
   ProgressDisplay* m_progress;
   ReportOrder m_order;
   std::vector<bool> m_finished;
-  std::vector<Unexplained> m_unexplained;                          // by input index, made up front
+  std::vector<bool> m_written;             // counted as waiting for a flush by the display
+  std::vector<Unexplained> m_unexplained;  // by input index, made up front
   std::map<std::size_t, std::vector<std::string>> m_waitingLines;  // by input index
   std::size_t m_nextToReport = 0;
 };

@@ -28,6 +28,7 @@
 #include "cli/RunReport.h"
 #include "cli/SamePath.h"
 #include "cli/SchemaPrinting.h"
+#include "cli/StoppableBatch.h"
 #include "cli/TemplateFile.h"
 #include "engine/BatchConverter.h"
 #include "engine/BatchStart.h"
@@ -299,7 +300,8 @@ bool IsPlannedOutput(const BatchPlan& plan, const std::string& path) {
 
 // The batch, each input also written into the report when there is one. When
 // the batch ends early (no memory, no thread), the inputs it did not finish
-// are reported as stopped before the batch's exception goes on.
+// are reported as stopped before the batch's exception goes on; so are they
+// when a signal stops it, and the report gets its totals before the end.
 std::vector<FileOutcome> ConvertReported(const std::vector<BatchFile>& files,
                                          const CliOptions& options,
                                          const CliEnvironment& environment, BatchObserver& lines,
@@ -307,13 +309,19 @@ std::vector<FileOutcome> ConvertReported(const std::vector<BatchFile>& files,
   const unsigned jobs = JobsFor(options, environment.processors);
   ConversionTuning tuning;
   tuning.syncToDisk = !options.noSync;
-  if (report == nullptr) {
-    return ConvertPlannedBatch(files, options.settings, jobs, lines, tuning);
-  }
   const auto start = environment.clock();
+  auto closeReport = [&] {
+    if (report != nullptr) {
+      report->totals(SecondsSince(start, environment));
+    }
+    environment.err.flush();
+  };
+  if (report == nullptr) {
+    return ConvertStoppably(files, options.settings, jobs, lines, tuning, closeReport);
+  }
   ReportingObserver observer(lines, *report, files, environment.clock);
   try {
-    return ConvertPlannedBatch(files, options.settings, jobs, observer, tuning);
+    return ConvertStoppably(files, options.settings, jobs, observer, tuning, closeReport);
   } catch (const std::exception& error) {
     observer.stopRemaining(error.what());
     report->totals(SecondsSince(start, environment));

@@ -24,6 +24,7 @@
 #include "cli/OutputFolder.h"
 #include "cli/ReportingObserver.h"
 #include "cli/RunReport.h"
+#include "cli/StoppableBatch.h"
 #include "engine/BatchStart.h"
 #include "engine/FileDescriptor.h"
 #include "engine/ProcessSignals.h"
@@ -379,11 +380,16 @@ class InboxWatcher {
     const std::vector<std::string> names = InputNamesOf(plan.files);
     BatchReporter lines(names, m_environment.err, nullptr);
     std::vector<FileOutcome> outcomes;
+    ConversionTuning tuning;
+    tuning.syncToDisk = !m_options.noSync;
+    auto flushLines = [this] { m_environment.err.flush(); };
     if (m_report != nullptr) {
       ReportingObserver observer(lines, *m_report, plan.files, m_environment.clock);
-      outcomes = ConvertPlannedBatch(plan.files, m_options.settings, jobs(), observer);
+      outcomes =
+          ConvertStoppably(plan.files, m_options.settings, jobs(), observer, tuning, flushLines);
     } else {
-      outcomes = ConvertPlannedBatch(plan.files, m_options.settings, jobs(), lines);
+      outcomes =
+          ConvertStoppably(plan.files, m_options.settings, jobs(), lines, tuning, flushLines);
     }
     lines.finish();
     for (std::size_t i = 0; i < outcomes.size(); ++i) {

@@ -52,13 +52,24 @@ void ProgressDisplay::addBytes(std::uint64_t delta) {
   redrawIfDue();
 }
 
-void ProgressDisplay::fileConverted() {
-  ++m_filesConverted;
+void ProgressDisplay::fileWritten() {
+  ++m_filesWaiting;
   redrawIfDue();
 }
 
-void ProgressDisplay::fileFailed() {
+void ProgressDisplay::fileConverted(bool wasWritten) {
+  ++m_filesConverted;
+  if (wasWritten && m_filesWaiting > 0) {
+    --m_filesWaiting;
+  }
+  redrawIfDue();
+}
+
+void ProgressDisplay::fileFailed(bool wasWritten) {
   ++m_filesFailed;
+  if (wasWritten && m_filesWaiting > 0) {
+    --m_filesWaiting;
+  }
   redrawIfDue();
 }
 
@@ -78,6 +89,9 @@ void ProgressDisplay::finish() {
 std::string ProgressDisplay::lineAt(TimePoint now) const {
   std::string line =
       std::to_string(m_filesConverted) + "/" + std::to_string(m_totalFiles) + " files";
+  if (m_filesWaiting > 0) {
+    line += ", " + std::to_string(m_filesWaiting) + " being flushed";
+  }
   if (m_filesFailed > 0) {
     line += ", " + std::to_string(m_filesFailed) + " failed";
   }

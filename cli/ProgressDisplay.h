@@ -17,6 +17,9 @@ using SteadyClock = std::function<std::chrono::steady_clock::time_point()>;
 /// when known), the average rate so far and, once a run has gone on for
 /// `kTimeLeftAfter`, the time left at that rate, e.g.
 /// "3/10 files, 1 failed  60%  120.5 MB of 200.0 MB  85.2 MB/s  1 min 10 s left".
+/// A file counts as converted only once its output has taken its name; one
+/// whose output is written and waits for its group's flush shows meanwhile
+/// as "5 being flushed" after the files converted.
 /// The line is rewritten in place with a carriage return, at most once per
 /// `kRedrawInterval`.
 class ProgressDisplay {
@@ -31,10 +34,12 @@ class ProgressDisplay {
                   std::uint64_t totalBytes);
 
   void addBytes(std::uint64_t delta);
-  /// A file's output was written.
-  void fileConverted();
+  /// A file's output is complete and waits for its group's flush.
+  void fileWritten();
+  /// A file's output took its name; `wasWritten`: it was counted by fileWritten.
+  void fileConverted(bool wasWritten = false);
   /// A file was missing or could not be converted.
-  void fileFailed();
+  void fileFailed(bool wasWritten = false);
   /// Erases the line so that other text can be written on a line of its own;
   /// the next redraw puts it back.
   void clear();
@@ -55,6 +60,7 @@ class ProgressDisplay {
   std::size_t m_totalFiles;
   std::size_t m_filesConverted = 0;
   std::size_t m_filesFailed = 0;
+  std::size_t m_filesWaiting = 0;  // written, waiting for their group's flush
   std::uint64_t m_totalBytes;
   std::uint64_t m_bytesDone = 0;
 };

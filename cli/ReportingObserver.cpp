@@ -30,6 +30,17 @@ void ReportingObserver::onFileFinished(std::size_t index, const FileOutcome& out
   m_report.finished(m_files[index].input, m_files[index].output.path, outcome, taken.count());
 }
 
+void ReportingObserver::onFileStopped(std::size_t index, bool written) {
+  m_lines.onFileStopped(index, written);
+  if (index >= m_done.size() || m_done[index]) {
+    return;
+  }
+  m_done[index] = true;
+  m_report.stopped(
+      m_files[index].input, m_files[index].output.path,
+      written ? "stopped before its output took its name" : "stopped before it was converted");
+}
+
 void ReportingObserver::stopRemaining(const std::string& reason) {
   for (std::size_t index = 0; index < m_files.size(); ++index) {
     if (!m_done[index]) {

@@ -22,7 +22,9 @@ class ReportingObserver : public BatchObserver {
 
   void onFileStarted(std::size_t index) override;
   void onBytesProcessed(std::uint64_t delta) override { m_lines.onBytesProcessed(delta); }
+  void onFileWritten(std::size_t index) override { m_lines.onFileWritten(index); }
   void onFileFinished(std::size_t index, const FileOutcome& outcome) override;
+  void onFileStopped(std::size_t index, bool written) override;
   void onFolderNotFlushed(const std::string& folder, const std::string& message) override {
     m_lines.onFolderNotFlushed(folder, message);
   }

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "engine/AtomicOutputFile.h"
+#include "engine/BatchStop.h"
 #include "engine/FolderHandleCache.h"
 #include "engine/GroupCommit.h"
 #include "engine/OutputNaming.h"
@@ -112,11 +113,17 @@ std::vector<FileOutcome> ConvertPlannedBatch(const std::vector<BatchFile>& files
   std::atomic<std::size_t> nextGroup{0};
   std::mutex mutex;
   FolderHandleCache folders;
+  std::vector<bool> finished(files.size(), false);  // reported; under `mutex`
+  std::atomic<bool> stopped{false};
 
   auto report = [&](std::size_t index, FileOutcome outcome) {
-    outcomes[index] = std::move(outcome);
     try {
       const std::lock_guard lock(mutex);
+      if (finished[index]) {
+        return;  // reported as stopped already
+      }
+      finished[index] = true;
+      outcomes[index] = std::move(outcome);
       observer.onFileFinished(index, outcomes[index]);
     } catch (const std::bad_alloc&) {
       // The outcome stands in what the batch returns; only the observer missed it.
@@ -127,6 +134,17 @@ std::vector<FileOutcome> ConvertPlannedBatch(const std::vector<BatchFile>& files
     observer.onFolderNotFlushed(folder, message);
   };
   GroupCommit commits(tuning.groupBounds, tuning.syncToDisk, report, reportFolder);
+  const BatchStop::Attached stopping(tuning.stop, [&] {
+    stopped.store(true);
+    const std::vector<std::size_t> written = commits.stop();
+    const std::lock_guard lock(mutex);
+    for (std::size_t index = 0; index < files.size(); ++index) {
+      if (!finished[index]) {
+        finished[index] = true;
+        observer.onFileStopped(index, std::binary_search(written.begin(), written.end(), index));
+      }
+    }
+  });
 
   // Memory running out around a file fails that file only: an exception
   // leaving a worker thread would end the whole program.
@@ -144,6 +162,10 @@ std::vector<FileOutcome> ConvertPlannedBatch(const std::vector<BatchFile>& files
       // count as processed, so the batch's share still reaches the whole.
       progress.onProgress(1.0);
       if (prepared.output) {
+        {
+          const std::lock_guard lock(mutex);
+          observer.onFileWritten(index);
+        }
         commits.add(index, std::move(prepared));
         return;
       }
@@ -155,6 +177,9 @@ std::vector<FileOutcome> ConvertPlannedBatch(const std::vector<BatchFile>& files
   auto work = [&] {
     for (std::size_t group = nextGroup++; group < groups.size(); group = nextGroup++) {
       for (const std::size_t index : groups[group]) {
+        if (stopped.load()) {
+          return;
+        }
         convertOne(index);
       }
     }

@@ -20,10 +20,19 @@ class BatchObserver {
   virtual void onFileStarted(std::size_t index) { (void)index; }
   /// More input bytes have been processed, counted over the whole batch.
   virtual void onBytesProcessed(std::uint64_t delta) { (void)delta; }
+  /// A file's output is complete and waits for its group to be flushed and
+  /// named (see GroupCommit); onFileFinished follows once that is done.
+  virtual void onFileWritten(std::size_t index) { (void)index; }
   /// A file of the batch is done.
   virtual void onFileFinished(std::size_t index, const FileOutcome& outcome) {
     (void)index;
     (void)outcome;
+  }
+  /// The batch was stopped (BatchStop) before this file was done; `written`:
+  /// its output was complete, but had not taken its name.
+  virtual void onFileStopped(std::size_t index, bool written) {
+    (void)index;
+    (void)written;
   }
   /// The output folder could not be flushed to the disk once every file was
   /// done: the outputs stand, but may not survive a system crash.
@@ -60,7 +69,8 @@ std::vector<std::string> OutputFoldersOf(const std::vector<BatchFile>& files);
 
 /// The same with the outputs chosen by the caller, who may spread them over
 /// several folders; each is flushed once at the end. Call StartBatch for every
-/// output folder first.
+/// output folder first. A batch stopped through `tuning.stop` returns once its
+/// workers are done; the outcome of a stopped file is Failed with no failure.
 std::vector<FileOutcome> ConvertPlannedBatch(const std::vector<BatchFile>& files,
                                              const ConversionSettings& settings, unsigned jobs,
                                              BatchObserver& observer,

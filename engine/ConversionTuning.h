@@ -7,6 +7,10 @@
 #include "engine/GroupBounds.h"
 
 namespace rowvane {
+class BatchStop;
+}
+
+namespace rowvane {
 
 /// How a conversion does its work; the defaults suit real use, tests shrink them.
 struct ConversionTuning {
@@ -31,6 +35,8 @@ struct ConversionTuning {
   /// Called while a finished output is held just before it replaces the
   /// target, its lock still taken: lets a test act as a concurrent run would.
   std::function<void()> beforeRename;
+  /// Lets another thread stop a batch; none: it runs to its end.
+  BatchStop* stop = nullptr;
 };
 
 }  // namespace rowvane

@@ -73,6 +73,10 @@ void GroupCommit::add(std::size_t index, PreparedFile prepared) {
   std::size_t ticket = 0;
   {
     const std::lock_guard lock(m_mutex);
+    if (m_stopping.load()) {
+      return;  // dropped: the output goes with `prepared`
+    }
+    m_unnamed.insert(index);
     if (m_open.empty()) {
       m_openedAt = now;
     }
@@ -104,7 +108,7 @@ void GroupCommit::commit(Group group, std::size_t ticket) {
   std::unique_lock lock(m_commitMutex);
   // Outputs of the same name must take it in list order, so groups are named in turn.
   m_turn.wait(lock, [&] { return m_committedTickets == ticket; });
-  if (m_syncToDisk) {
+  if (m_syncToDisk && !m_stopping.load()) {
     flushData(group);
   }
   publish(group);
@@ -113,6 +117,10 @@ void GroupCommit::commit(Group group, std::size_t ticket) {
   }
   for (Member& member : group) {
     member.file.output.reset();  // a member not named leaves nothing
+    if (member.file.outcome.status == FileOutcome::Status::Converted && unnamed(member.index)) {
+      continue;  // dropped before its rename: the stopping caller reports it
+    }
+    forget(member.index);
     m_report(member.index, std::move(member.file.outcome));
   }
   ++m_committedTickets;
@@ -142,13 +150,41 @@ void GroupCommit::failAll(Group& group, int error) {
   }
 }
 
+std::vector<std::size_t> GroupCommit::stop() {
+  m_stopping.store(true);
+  // A commit under way sees the flag before its next rename and finishes
+  // what it named; waiting for it leaves every other member unnamed for good.
+  const std::lock_guard commitLock(m_commitMutex);
+  const std::lock_guard lock(m_mutex);
+  for (Member& member : m_open) {
+    member.file.output.reset();
+  }
+  m_open.clear();
+  return {m_unnamed.begin(), m_unnamed.end()};
+}
+
+void GroupCommit::forget(std::size_t index) {
+  const std::lock_guard lock(m_mutex);
+  m_unnamed.erase(index);
+}
+
+bool GroupCommit::unnamed(std::size_t index) {
+  const std::lock_guard lock(m_mutex);
+  return m_unnamed.contains(index);
+}
+
 void GroupCommit::publish(Group& group) {
   for (Member& member : group) {
     if (!member.file.output) {
       continue;
     }
+    if (m_stopping.load()) {
+      member.file.output.reset();
+      continue;  // stays unnamed, for the stopping caller to report
+    }
     try {
       member.file.output->publish();
+      forget(member.index);
     } catch (const std::exception&) {
       member.file.output.reset();
       RecordFailureBeingHandled(member.file.outcome);

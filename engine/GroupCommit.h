@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -39,6 +40,12 @@ class GroupCommit {
   void add(std::size_t index, PreparedFile prepared);
   /// Commits what is waiting; call once every file has been added.
   void finish();
+  /// From now on no member takes its name: a commit under way stops before
+  /// its next rename (the members it named are still flushed and reported),
+  /// and every member not named, now or later, is dropped unreported.
+  /// Returns the indexes of the members dropped so far, for the caller to
+  /// report as stopped. Call from any thread, but not from `Report`.
+  std::vector<std::size_t> stop();
 
  private:
   struct Member {
@@ -53,6 +60,8 @@ class GroupCommit {
   void publish(Group& group);
   void syncFolders(Group& group);
   void failAll(Group& group, int error);
+  void forget(std::size_t index);
+  bool unnamed(std::size_t index);
 
   GroupBounds m_bounds;
   bool m_syncToDisk;
@@ -64,6 +73,8 @@ class GroupCommit {
   std::uint64_t m_openBytes = 0;
   std::chrono::steady_clock::time_point m_openedAt;
   std::size_t m_nextTicket = 0;
+  std::set<std::size_t> m_unnamed;  // added, and neither named nor failed yet
+  std::atomic<bool> m_stopping{false};
 
   std::mutex m_commitMutex;
   std::condition_variable m_turn;

@@ -1,7 +1,11 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string_view>
+#include <thread>
+
+#include "engine/FileDescriptor.h"
 
 namespace rowvane {
 
@@ -19,6 +23,27 @@ void RemoveTemporaryFilesOnTermination();
 /// From now on SIGINT and SIGTERM end the process with status 0 after the
 /// clean-up above, for a program that runs until it is told to stop.
 void StopNormallyOnInterrupt();
+
+/// While it lives, a termination signal (above) does not end the process
+/// inside its handler: `onStop(signal)` runs first on a thread of its own,
+/// where it may take locks and write reports, and then the clean-up and the
+/// end follow as above. A second signal of the same kind ends the process at
+/// once. One at a time; the handlers must be installed.
+class StopOnTermination {
+ public:
+  explicit StopOnTermination(std::function<void(int signal)> onStop);
+  ~StopOnTermination();
+  StopOnTermination(const StopOnTermination&) = delete;
+  StopOnTermination& operator=(const StopOnTermination&) = delete;
+
+ private:
+  void waitForSignal();
+
+  std::function<void(int)> m_onStop;
+  FileDescriptor m_quitRead;  // sees its other end closed when it is time to let go
+  FileDescriptor m_quitWrite;
+  std::jthread m_waiter;
+};
 
 /// While it lives, the entries `first` and `second` of the open folder
 /// `folder` (either may not exist) are removed should the process end by one

@@ -49,6 +49,29 @@ TEST_F(ProgressDisplayTest, ShowsFilesBytesAndAverageRate) {
   EXPECT_EQ(takeOutput(), "\r1/5 files  100%  3.0 MB of 3.0 MB  1.0 MB/s");
 }
 
+// A written file waits for its group's flush before it counts as converted;
+// the line shows meanwhile how many wait, so a long flush does not look stuck.
+TEST_F(ProgressDisplayTest, FilesWaitingForTheFlushShowApartUntilCommitted) {
+  ProgressDisplay display(m_out, fakeClock(), 4, 0);
+  struct Step {
+    void (*event)(ProgressDisplay&);
+    const char* line;
+  };
+  const Step steps[] = {
+      {[](ProgressDisplay& d) { d.fileWritten(); }, "0/4 files, 1 being flushed  0 B  0 B/s"},
+      {[](ProgressDisplay& d) { d.fileWritten(); }, "0/4 files, 2 being flushed  0 B  0 B/s"},
+      {[](ProgressDisplay& d) { d.fileConverted(true); }, "1/4 files, 1 being flushed  0 B  0 B/s"},
+      {[](ProgressDisplay& d) { d.fileFailed(true); }, "1/4 files, 1 failed  0 B  0 B/s"},
+      {[](ProgressDisplay& d) { d.fileFailed(); }, "1/4 files, 2 failed  0 B  0 B/s"},
+  };
+  for (const Step& step : steps) {
+    advance(ProgressDisplay::kRedrawInterval);
+    step.event(display);
+    const std::string shown = takeOutput();
+    EXPECT_EQ(shown.substr(1, shown.find_last_not_of(' ')), step.line);
+  }
+}
+
 TEST_F(ProgressDisplayTest, UnknownTotalShowsBytesOnly) {
   ProgressDisplay display(m_out, fakeClock(), 2, 0);
   display.fileConverted();

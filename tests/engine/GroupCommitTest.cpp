@@ -4,10 +4,12 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/AtomicOutputFile.h"
 #include "engine/BatchConverter.h"
+#include "engine/BatchStop.h"
 #include "engine/FolderHandleCache.h"
 #include "tests/support/TempDir.h"
 
@@ -95,6 +97,57 @@ INSTANTIATE_TEST_SUITE_P(
                       GroupCase{"AgeBound", {.age = std::chrono::milliseconds(0)}, 3, true},
                       GroupCase{"OneGroupForAll", {}, 1, true}, GroupCase{"NoSync", {}, 4, false}),
     [](const auto& test) { return std::string(test.param.name); });
+
+/// Stops the batch from another thread once file `trigger` has started, and
+/// notes what each file became.
+class StoppingWatcher : public BatchObserver {
+ public:
+  StoppingWatcher(BatchStop& stop, std::size_t trigger) : m_stop(stop), m_trigger(trigger) {}
+  void onFileStarted(std::size_t index) override {
+    if (index == m_trigger) {
+      m_stopper = std::jthread([this] { m_stop.request(); });
+    }
+  }
+  void onFileFinished(std::size_t index, const FileOutcome& outcome) override {
+    seen[index] += outcome.status == FileOutcome::Status::Converted ? "converted" : "failed";
+  }
+  void onFileStopped(std::size_t index, bool written) override {
+    seen[index] += written ? "written, stopped" : "stopped";
+  }
+  std::map<std::size_t, std::string> seen;
+
+ private:
+  BatchStop& m_stop;
+  std::size_t m_trigger;
+  std::jthread m_stopper;
+};
+
+// Stopped while a large file converts, with every finished output waiting in
+// one open group: those are dropped and reported as written and stopped, the
+// large one and the rest as stopped, each once, and no name is taken.
+TEST(GroupCommitStop, DropsUnnamedMembersAndReportsEveryFileOnce) {
+  for (const std::size_t large : {std::size_t{1}, std::size_t{4}}) {
+    TempDir in;
+    TempDir out;
+    std::vector<std::string> inputs;
+    for (std::size_t i = 0; i < 7; ++i) {
+      inputs.push_back(in.write("f" + std::to_string(i) + ".csv",
+                                i == large ? "v\r\n" + std::string(std::size_t{60} << 20, 'x')
+                                           : "v\r\n" + std::to_string(i)));
+    }
+    BatchStop stop;
+    ConversionTuning tuning;
+    tuning.groupBounds = {.files = 64, .age = std::chrono::hours(1)};
+    tuning.stop = &stop;
+    StoppingWatcher watcher(stop, large);
+    ConvertBatch(inputs, out.path().string(), ConversionSettings{}, 1, watcher, tuning);
+    ASSERT_EQ(watcher.seen.size(), inputs.size());
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+      EXPECT_EQ(watcher.seen[i], i < large ? "written, stopped" : "stopped") << i;
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(out.path())) << "large file " << large;
+  }
+}
 
 struct CacheCase {
   const char* name;
