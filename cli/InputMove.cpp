@@ -67,9 +67,18 @@ bool CopyBytes(int from, int to, std::uint64_t size) {
   return true;
 }
 
-// The copy for a move across file systems: written under a temporary name,
-// flushed, then linked under its final name, so that a name in `folder` is
-// only ever a whole copy.
+// Copies the bytes, rights and times of `source` into `copy` and flushes it.
+bool CopyWhole(int source, const struct stat& info, int copy) {
+  const struct timespec times[2] = {info.st_atim, info.st_mtim};
+  return CopyBytes(source, copy, static_cast<std::uint64_t>(info.st_size)) &&
+         ::fchmod(copy, info.st_mode & 07777) == 0 && ::futimens(copy, times) == 0 &&
+         ::fsync(copy) == 0;
+}
+
+// The copy for a move across file systems, written where it has no name yet
+// (an unnamed file; where the file system has none, a hidden temporary
+// name), flushed, then linked under its final name, so that a name in
+// `folder` is only ever a whole copy, and a killed copy leaves nothing.
 std::variant<std::string, MoveProblem> CopyIntoFolder(const std::string& path, int folder,
                                                       const std::string& name) {
   const FileDescriptor source(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
@@ -77,18 +86,28 @@ std::variant<std::string, MoveProblem> CopyIntoFolder(const std::string& path, i
   if (!source.valid() || ::fstat(source.get(), &info) != 0) {
     return MoveProblem{Reason("cannot read it", errno)};
   }
+  // An unnamed file can only be linked by its name under /proc.
+  const FileDescriptor unnamed(::access("/proc/self/fd", X_OK) == 0
+                                   ? ::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600)
+                                   : -1);
+  if (unnamed.valid()) {
+    if (!CopyWhole(source.get(), info, unnamed.get())) {
+      return MoveProblem{Reason("cannot copy it", errno)};
+    }
+    const std::string self = "/proc/self/fd/" + std::to_string(unnamed.get());
+    return PlaceUnderFreeName(name, [&](const std::string& candidate) {
+      return ::linkat(AT_FDCWD, self.c_str(), folder, candidate.c_str(), AT_SYMLINK_FOLLOW);
+    });
+  }
   const std::string copyName = std::string(kCopyName) + "-" + std::to_string(::getpid());
   ::unlinkat(folder, copyName.c_str(), 0);
   const RemovedOnTermination removedIfStopped(folder, copyName, "");
   const FileDescriptor copy(::openat(folder, copyName.c_str(),
-                                     O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                                     info.st_mode & 07777));
+                                     O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
   if (!copy.valid()) {
     return MoveProblem{Reason("cannot copy it", errno)};
   }
-  const struct timespec times[2] = {info.st_atim, info.st_mtim};
-  if (!CopyBytes(source.get(), copy.get(), static_cast<std::uint64_t>(info.st_size)) ||
-      ::futimens(copy.get(), times) != 0 || ::fsync(copy.get()) != 0) {
+  if (!CopyWhole(source.get(), info, copy.get())) {
     const int error = errno;
     ::unlinkat(folder, copyName.c_str(), 0);
     return MoveProblem{Reason("cannot copy it", error)};

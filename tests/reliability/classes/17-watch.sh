@@ -17,13 +17,13 @@ watch_folders() {
   mkdir -p "$WATCH_INBOX" "$WATCH_DONE" "$WATCH_FAILED"
 }
 
-# start_watcher: a watcher over the run's folders in the background
-# (WATCH_PID), its standard error added to $RUN_DIR/stderr.
+# start_watcher [WRAPPER...]: a watcher over the run's folders in the
+# background (WATCH_PID), its standard error added to $RUN_DIR/stderr.
 start_watcher() {
   # A command a script starts in the background ignores SIGINT; as under
   # Ctrl-C in a terminal, it gets the default back (perl keeps the process).
   # shellcheck disable=SC2016  # the perl code is in single quotes on purpose
-  perl -e '$SIG{INT} = "DEFAULT"; exec @ARGV or exit 127' "$CLI" -q -j 2 --settle 0.1 \
+  "$@" perl -e '$SIG{INT} = "DEFAULT"; exec @ARGV or exit 127' "$CLI" -q -j 2 --settle 0.1 \
     --watch "$WATCH_INBOX" -o "$RUN_OUT" --done "$WATCH_DONE" --failed "$WATCH_FAILED" \
     >>"$RUN_DIR/stdout" 2>>"$RUN_DIR/stderr" &
   WATCH_PID=$!
@@ -175,11 +175,10 @@ judge_watch() {
 # finish_inbox NAME: starts the watcher again over the same folders, lets it
 # empty the inbox, stops it, and judges that nothing is left undone.
 finish_inbox() {
-  local out=$RUN_OUT before=$RUN_DIR/before previous=$RUN_DIR
+  local out=$RUN_OUT before=$RUN_DIR/before
   CASE_NAME=$1
-  new_run_folder
+  new_run_folder  # the watch folders stay those of the killed run
   RUN_OUT=$out
-  WATCH_INBOX=$previous/in WATCH_DONE=$previous/done WATCH_FAILED=$previous/failed
   cp "$before" "$RUN_DIR/before"
   : >"$RUN_DIR/stderr"
   start_watcher
@@ -212,6 +211,34 @@ mid_file_case() {
   fi
 }
 
+# --done on another file system, and the watcher killed while it copies an
+# input there: no name in --done may hold part of a copy, and nothing of the
+# copy may be left once the inbox has been emptied by a watcher started again.
+killed_while_copying_case() {
+  local done_disk=$W/mnt/watch-done
+  mkdir -p "$done_disk"
+  mount -t tmpfs -o size=64m,mode=0755 tmpfs "$done_disk"
+  MOUNTS+=("$done_disk")
+  new_watch_run KILL-while-copying-into-done
+  WATCH_DONE=$done_disk/done
+  mkdir -p "$WATCH_DONE"
+  local log=$RUN_DIR/strace.log thread process tracer
+  start_watcher strace -f -qq -o "$log" -e trace=sendfile -e inject=sendfile:delay_exit=20s:when=3 --
+  RUN_REACHED=no
+  if thread=$(held_thread "$log" sendfile 3); then
+    process=$(awk '/^Tgid:/ { print $2 }' "/proc/$thread/status" 2>/dev/null)
+    [[ -n $process ]] && kill -9 "$process" 2>/dev/null && RUN_REACHED=yes
+  fi
+  for tracer in "$WATCH_PID" $(children_of "$WATCH_PID"); do
+    kill -9 "$tracer" 2>/dev/null || true
+  done
+  { wait "$WATCH_PID"; } 2>/dev/null
+  forget_pid "$WATCH_PID"
+  judge_watch killed 137
+  finish_inbox watch-again-after-kill-while-copying
+  unmount_small_disk "$done_disk"
+}
+
 # The output folder a small disk that the batch fills: what does not fit
 # fails into --failed with its reason, the rest converts.
 disk_full_case() {
@@ -233,6 +260,7 @@ class_17() {
   for signal in KILL TERM INT; do
     mid_file_case "$signal"
   done
+  killed_while_copying_case
   disk_full_case
   reset_case
 }
