@@ -267,7 +267,10 @@ def restart_without_done(test, w):
     w.drop('second.csv')
     w.wait_output('second.xml')
     test.assertEqual(os.stat(w.output('kept.xml')).st_mtime_ns, first)
-    report = read(os.path.join(w.root, 'report.jsonl')).decode().splitlines()
+    # A file's report line follows its output's taking its name.
+    report_path = os.path.join(w.root, 'report.jsonl')
+    wait_for(lambda: len(read(report_path).decode().splitlines()) >= 2, 'the second report line')
+    report = read(report_path).decode().splitlines()
     test.assertEqual(len(report), 2)  # appended by the second run, one line per file
 
 
