@@ -31,12 +31,21 @@ def wait_for(condition, what):
         time.sleep(0.002)
 
 
-def holds_open(pid, path):
+def open_files(pid):
     fds = '/proc/%d/fd' % pid
     try:
-        return any(os.readlink(os.path.join(fds, fd)) == path for fd in os.listdir(fds))
+        return [os.readlink(os.path.join(fds, fd)) for fd in os.listdir(fds)]
     except (FileNotFoundError, ProcessLookupError):
-        return False
+        return []
+
+
+def inside_large_with_others_written(pid, inbox, out):
+    """The large input open, the small ones read and closed, and three outputs
+    open: the two written ones waiting in their group, and the large one's."""
+    files = open_files(pid)
+    return (os.path.join(inbox, LARGE) in files
+            and not any(os.path.join(inbox, name) in files for name in WAITING)
+            and len([f for f in files if f.startswith(out + '/')]) == 3)
 
 
 class SignalInsideGroup(unittest.TestCase):
@@ -73,10 +82,10 @@ class SignalInsideGroup(unittest.TestCase):
                                    stderr=err, stdin=subprocess.DEVNULL,
                                    preexec_fn=lambda: signal.signal(signal.SIGINT, signal.SIG_DFL))
         try:
-            large = os.path.join(inbox, LARGE)
-            wait_for(lambda: holds_open(process.pid, large), 'the large file to be read')
+            held = lambda: inside_large_with_others_written(process.pid, inbox, out)
+            wait_for(held, 'the large file to be read, the others written')
             os.kill(process.pid, signal.SIGSTOP)
-            self.assertTrue(holds_open(process.pid, large), 'held inside the large file')
+            self.assertTrue(held(), 'held inside the large file')
             process.send_signal(sig)
             os.kill(process.pid, signal.SIGCONT)
             self.assertEqual(process.wait(LIMIT), status)
