@@ -100,6 +100,19 @@ std::string Utf8(const QString& text) {
 
 }  // namespace
 
+rowvane::ConversionSettings WindowSettings(std::string separator, std::string documentTag,
+                                           std::string rowTag, bool headerRow, bool rowTags,
+                                           const rowvane::CsvFormat& format) {
+  rowvane::ConversionSettings settings;
+  settings.Separator = std::move(separator);
+  settings.DocumentTag = std::move(documentTag);
+  settings.RowTag = std::move(rowTag);
+  settings.HasHeaderRow = headerRow;
+  settings.IncludeRowTags = rowTags;
+  settings.Format = format;
+  return settings;
+}
+
 void ConversionRun::run() {
   ErrorTrap trap(m_context.report, QString::fromUtf8(kLocation));
   ListItems& items = m_controls.ListView1.listItems();
@@ -196,13 +209,9 @@ bool ConversionRun::convertPosition(ErrorTrap& trap, const RunTexts& texts, int 
 }
 
 rowvane::FileOutcome ConversionRun::convertFile(const QString& path, const RunTexts& texts) {
-  rowvane::ConversionSettings settings;
-  settings.Separator = texts.separator;
-  settings.DocumentTag = texts.documentTag;
-  settings.RowTag = texts.rowTag;
-  settings.HasHeaderRow = m_controls.Check1.isChecked();
-  settings.IncludeRowTags = m_controls.Check2.isChecked();
-  settings.Format = m_format;
+  const rowvane::ConversionSettings settings =
+      WindowSettings(texts.separator, texts.documentTag, texts.rowTag,
+                     m_controls.Check1.isChecked(), m_controls.Check2.isChecked(), m_format);
   RunObserver observer(m_controls.ProgressBar1, m_controls.Check2, m_controls.stopRequested,
                        m_context);
   return rowvane::ConvertFile(PathBytes(path), PathBytes(m_controls.Text1.text()), settings,

@@ -17,6 +17,12 @@ class ErrorTrap;
 class FileListView;
 class TextProgressBar;
 
+/// The settings a file is converted with, from the window's options: the
+/// texts as typed, the check boxes and the Format menu's choice.
+rowvane::ConversionSettings WindowSettings(std::string separator, std::string documentTag,
+                                           std::string rowTag, bool headerRow, bool rowTags,
+                                           const rowvane::CsvFormat& format);
+
 /// The controls of the window that a conversion run reads and changes.
 struct RunControls {
   FileListView& ListView1;

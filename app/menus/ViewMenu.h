@@ -13,9 +13,11 @@ class ViewMenu : public QMenu {
  public:
   explicit ViewMenu(QWidget* parent = nullptr);
 
+  QAction Preview{this};
   QAction ConversionLog{this};
 
  signals:
+  void previewRequested();
   void conversionLogRequested();
 };
 

@@ -73,6 +73,7 @@ Form1::Form1(const WindowServices& services, QWidget* parent)
   arrangeTabOrder();
   watchHovering();
   connectHandlers();
+  watchPreviewInputs();
   startUp();
 }
 
@@ -275,6 +276,30 @@ void Form1::connectHandlers() {
   connect(
       &ListView1, &FileListView::OLEDragDrop, this,
       [this](const QStringList& paths) { addPathsAsDropped(paths); }, Qt::QueuedConnection);
+}
+
+void Form1::watchPreviewInputs() {
+  const auto changed = [this] { emit previewInputsChanged(); };
+  for (QLineEdit* box : {&Text3, &Text4, &Text5}) {
+    connect(box, &QLineEdit::textChanged, this, changed);
+  }
+  for (QCheckBox* box : {&Check1, &Check2}) {
+    connect(box, &QCheckBox::toggled, this, changed);
+  }
+  QAbstractItemModel& entries = *ListView1.model();
+  connect(&entries, &QAbstractItemModel::rowsInserted, this, changed);
+  connect(&entries, &QAbstractItemModel::rowsRemoved, this, changed);
+  connect(&entries, &QAbstractItemModel::modelReset, this, changed);
+  connect(&ListView1, &QTreeWidget::currentItemChanged, this, changed);
+}
+
+PreviewRequest Form1::previewRequest() const {
+  const ListItems& items = ListView1.listItems();
+  const int position = ListView1.SelectedItemIndex().value_or(1);
+  return {
+      position <= items.Count() ? items.Text(position) : QString(),
+      WindowSettings(Text3.text().toStdString(), Text5.text().toStdString(),
+                     Text4.text().toStdString(), Check1.isChecked(), Check2.isChecked(), m_format)};
 }
 
 void Form1::addPathsAsDropped(const QStringList& paths) {

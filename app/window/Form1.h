@@ -19,6 +19,7 @@
 #include "app/handlers/ApplicationErrorReport.h"
 #include "app/handlers/ConversionLog.h"
 #include "app/handlers/HandlerContext.h"
+#include "app/handlers/PreviewConversion.h"
 #include "engine/CsvFormat.h"
 
 namespace rowvane::app {
@@ -70,7 +71,14 @@ class Form1 : public QWidget {
   }
 
   /// The CSV format the next run converts with; a run takes it as it starts.
-  void setFormat(const rowvane::CsvFormat& format) { m_format = format; }
+  void setFormat(const rowvane::CsvFormat& format) {
+    m_format = format;
+    emit previewInputsChanged();
+  }
+
+  /// What the preview shows now: the selected entry, else the first, with
+  /// the options as they stand.
+  PreviewRequest previewRequest() const;
 
   /// Every file of this session's runs.
   ConversionLog& conversionLog() { return m_log; }
@@ -82,6 +90,8 @@ class Form1 : public QWidget {
  signals:
   /// A run has started (true) or ended (false).
   void convertingChanged(bool converting);
+  /// The entries, the selection or an option has changed.
+  void previewInputsChanged();
 
  protected:
   void mouseMoveEvent(QMouseEvent* event) override;
@@ -96,6 +106,7 @@ class Form1 : public QWidget {
   void arrangeTabOrder();
   void watchHovering();
   void connectHandlers();
+  void watchPreviewInputs();
   void paintBackgrounds(const QColor& colour);
   void startUp();
   void startConverting();

@@ -79,6 +79,8 @@ void MainWindow::addCornerButtons() {
 }
 
 void MainWindow::connectViewMenu() {
+  connect(&m_viewMenu, &ViewMenu::previewRequested, &m_previewWindow, &PreviewWindow::present);
+  connect(&m_form, &Form1::previewInputsChanged, &m_previewWindow, &PreviewWindow::inputsChanged);
   connect(&m_viewMenu, &ViewMenu::conversionLogRequested, &m_logWindow,
           &ConversionLogWindow::present);
 }

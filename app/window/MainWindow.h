@@ -11,6 +11,7 @@
 #include "app/menus/ViewMenu.h"
 #include "app/window/ConversionLogWindow.h"
 #include "app/window/Form1.h"
+#include "app/window/PreviewWindow.h"
 
 namespace rowvane::app {
 
@@ -18,8 +19,8 @@ namespace rowvane::app {
 /// centred on the screen, with a minimize button but none to maximize, and
 /// the File, Format, View and Help menus in a bar above it, and at the bar's
 /// right end a button saying what the Format menu has in force, beside it one
-/// counting the last run's problems. The View menu's windows stand beside it
-/// and close with it. Form1 keeps its
+/// counting the last run's problems. The View menu's windows (the preview,
+/// the conversion log) stand beside it and close with it. Form1 keeps its
 /// size and layout; the window is taller by the bar's height. Closing it
 /// ends whatever runs and, with it, the program.
 class MainWindow : public QMainWindow {
@@ -50,6 +51,7 @@ class MainWindow : public QMainWindow {
   RunProblemsButton m_problemsButton;
   FormatCornerButton m_formatButton{m_formatMenu};
   ConversionLogWindow m_logWindow;
+  PreviewWindow m_previewWindow{[this] { return m_form.previewRequest(); }, this};
 };
 
 }  // namespace rowvane::app

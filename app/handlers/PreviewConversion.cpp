@@ -1,0 +1,286 @@
+#include "app/handlers/PreviewConversion.h"
+
+#include <QStringList>
+#include <string>
+#include <string_view>
+
+#include "app/desktop/LocalPath.h"
+#include "app/handlers/OutcomeInWords.h"
+#include "engine/ByteSource.h"
+#include "engine/ConversionObserver.h"
+#include "engine/CsvToXml.h"
+#include "engine/Failure.h"
+#include "engine/InputFile.h"
+#include "engine/OutputNaming.h"
+#include "engine/OutputSink.h"
+#include "engine/TextDecoder.h"
+
+namespace rowvane::app {
+
+namespace {
+
+// Thrown at an engine's pause once the preview is no longer wanted. Not a
+// std::exception, so that nothing on the way mistakes it for a failure.
+struct PreviewCancelled {};
+
+class CancellingObserver final : public rowvane::ConversionObserver {
+ public:
+  explicit CancellingObserver(const std::function<bool()>& cancelled) : m_cancelled(cancelled) {}
+  void onPause() override {
+    if (m_cancelled()) {
+      throw PreviewCancelled{};
+    }
+  }
+
+ private:
+  const std::function<bool()>& m_cancelled;
+};
+
+// Keeps the first `cap` bytes and notes whether more came.
+class CappedSink final : public rowvane::OutputSink {
+ public:
+  explicit CappedSink(std::size_t cap) : m_cap(cap) {}
+  void write(const char* data, std::size_t size) override {
+    const std::size_t kept = std::min(size, m_cap - m_bytes.size());
+    m_bytes.append(data, kept);
+    m_cut = m_cut || kept < size;
+  }
+  void discard() override {
+    m_bytes.clear();
+    m_cut = false;
+  }
+  const std::string& bytes() const { return m_bytes; }
+  bool cut() const { return m_cut; }
+
+ private:
+  std::size_t m_cap;
+  std::string m_bytes;
+  bool m_cut = false;
+};
+
+struct Converted {
+  std::string xml;
+  bool xmlCut = false;
+  rowvane::ConversionResult result;
+};
+
+// The engine's own detection on what was read: a byte-order mark, else UTF-8
+// when the bytes are valid UTF-8, else Windows-1252.
+rowvane::Encoding DetectedEncoding(std::string_view bytes) {
+  const rowvane::ByteOrderMark mark = rowvane::DetectByteOrderMark(bytes.substr(0, 3));
+  if (mark.length > 0) {
+    return mark.encoding;
+  }
+  rowvane::Utf8Validator validator;
+  return validator.feed(bytes) && validator.finish() ? rowvane::Encoding::Utf8
+                                                     : rowvane::Encoding::Windows1252;
+}
+
+// The length of `bytes` without a character that a cut left unfinished, so
+// that the cut alone never turns valid UTF-8 into something else.
+std::size_t WholeCharacters(std::string_view bytes, rowvane::Encoding encoding) {
+  std::size_t length = bytes.size();
+  switch (encoding) {
+    case rowvane::Encoding::Utf16LE:
+    case rowvane::Encoding::Utf16BE: {
+      length -= length % 2;
+      if (length >= 4) {
+        const auto high = static_cast<unsigned char>(
+            bytes[length - (encoding == rowvane::Encoding::Utf16LE ? 1 : 2)]);
+        length -= (high & 0xFC) == 0xD8 ? 2 : 0;  // a high surrogate waits for its pair
+      }
+      return length;
+    }
+    case rowvane::Encoding::Windows1252:
+      return length;
+    case rowvane::Encoding::Utf8:
+      break;
+  }
+  std::size_t start = length;
+  while (start > 0 && length - start < 4 &&
+         (static_cast<unsigned char>(bytes[start - 1]) & 0xC0) == 0x80) {
+    --start;
+  }
+  if (start == 0) {
+    return length;
+  }
+  const auto lead = static_cast<unsigned char>(bytes[start - 1]);
+  const std::size_t needed = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+  return length - (start - 1) < needed ? start - 1 : length;
+}
+
+QString EncodingName(rowvane::Encoding encoding) {
+  switch (encoding) {
+    case rowvane::Encoding::Utf8:
+      return QStringLiteral("UTF-8");
+    case rowvane::Encoding::Windows1252:
+      return QStringLiteral("Windows-1252");
+    case rowvane::Encoding::Utf16LE:
+      return QStringLiteral("UTF-16 LE");
+    case rowvane::Encoding::Utf16BE:
+      return QStringLiteral("UTF-16 BE");
+  }
+  return {};
+}
+
+// Which line breaks the text holds: CR LF, LF, CR, mixed or none.
+QString LineBreaksFound(std::string_view bytes, rowvane::Encoding encoding) {
+  rowvane::TextDecoder decoder(encoding);
+  std::string text;
+  decoder.decode(bytes.substr(rowvane::DetectByteOrderMark(bytes.substr(0, 3)).length), text);
+  bool crLf = false;
+  bool lf = false;
+  bool cr = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+      crLf = true;
+      ++i;
+    } else {
+      lf = lf || text[i] == '\n';
+      cr = cr || text[i] == '\r';
+    }
+  }
+  const int kinds = int{crLf} + int{lf} + int{cr};
+  if (kinds > 1) {
+    return QStringLiteral("mixed");
+  }
+  return crLf ? QStringLiteral("CR LF")
+         : lf ? QStringLiteral("LF")
+         : cr ? QStringLiteral("CR")
+              : QStringLiteral("none");
+}
+
+class PreviewMaker {
+ public:
+  PreviewMaker(const PreviewRequest& request, const std::function<bool()>& cancelled,
+               const PreviewLimits& limits)
+      : m_request(request), m_observer(cancelled), m_cancelled(cancelled), m_limits(limits) {}
+
+  Preview make() {
+    const QString name =
+        PathForDisplay(PathFromBytes(rowvane::FileNameOf(PathBytes(m_request.path))));
+    bool inputCut = false;
+    try {
+      inputCut = readStart();
+    } catch (const rowvane::InputMissing&) {
+      return {name + QStringLiteral(": the file is not there."), {}};
+    } catch (const rowvane::ConversionError& error) {
+      return {name + QStringLiteral(": cannot read it: ") + QString::fromStdString(error.what()),
+              {}};
+    }
+    if (const auto problem = rowvane::SettingsProblem(m_request.settings)) {
+      return {QString::fromUtf8(problem->data(), static_cast<qsizetype>(problem->size())), {}};
+    }
+    const rowvane::Encoding encoding = DetectedEncoding(m_bytes);
+    m_bytes.resize(WholeCharacters(m_bytes, encoding));
+    Converted shown = firstRecords(encoding);
+    if (inputCut && shown.result.records < m_limits.records) {
+      // The cut may have fallen inside a quoted field: not the file's fault.
+      shown.result.warnings.unterminatedQuoteLine.reset();
+    }
+    QStringList info{
+        name, EncodingName(encoding) + (inputCut ? QStringLiteral(" (first 1 MB)") : QString()),
+        QStringLiteral("line breaks: ") + LineBreaksFound(m_bytes, encoding),
+        QStringLiteral("%1 %2 shown")
+            .arg(shown.result.records)
+            .arg(shown.result.records == 1 ? QStringLiteral("record") : QStringLiteral("records"))};
+    if (shown.xmlCut) {
+      info << QStringLiteral("the first %1 KB of the XML").arg(m_limits.shownBytes >> 10);
+    }
+    info << WarningsInWords(shown.result.warnings);
+    QString xml = QString::fromUtf8(shown.xml.data(), static_cast<qsizetype>(WholeCharacters(
+                                                          shown.xml, rowvane::Encoding::Utf8)));
+    xml.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return {info.join(QStringLiteral(" \u00b7 ")), xml};
+  }
+
+ private:
+  // Reads the start of the file; true when there is more of it.
+  bool readStart() {
+    rowvane::InputFile input(PathBytes(m_request.path));
+    m_bytes.resize(m_limits.readBytes + 1);
+    std::size_t filled = 0;
+    while (filled < m_bytes.size()) {
+      const std::size_t read = input.read(m_bytes.data() + filled, m_bytes.size() - filled);
+      if (read == 0) {
+        break;
+      }
+      filled += read;
+      throwIfCancelled();
+    }
+    m_bytes.resize(std::min(filled, m_limits.readBytes));
+    return filled > m_limits.readBytes;
+  }
+
+  // The XML of the first records: the whole start when it holds no more than
+  // the limit; else the longest start that ends before the first record past
+  // it, found by converting ever longer starts and then halving the gap.
+  Converted firstRecords(rowvane::Encoding encoding) {
+    Converted whole = convert(m_bytes.size(), encoding, m_limits.shownBytes);
+    if (whole.result.records <= m_limits.records) {
+      return whole;
+    }
+    std::size_t within = 0;  // a start with no more records than the limit
+    std::size_t beyond = m_bytes.size();
+    for (std::size_t probe = 4096; probe < beyond; probe *= 4) {
+      (recordsIn(probe, encoding) <= m_limits.records ? within : beyond) = probe;
+      if (beyond == probe) {
+        break;
+      }
+    }
+    while (beyond - within > 1) {
+      const std::size_t middle = within + (beyond - within) / 2;
+      (recordsIn(middle, encoding) <= m_limits.records ? within : beyond) = middle;
+    }
+    return convert(within, encoding, m_limits.shownBytes);
+  }
+
+  std::uint64_t recordsIn(std::size_t length, rowvane::Encoding encoding) {
+    return convert(length, encoding, 0).result.records;
+  }
+
+  Converted convert(std::size_t length, rowvane::Encoding encoding, std::size_t shownBytes) {
+    throwIfCancelled();
+    const std::string_view start(m_bytes.data(), length);
+    rowvane::MemorySource source(std::string(start.substr(0, WholeCharacters(start, encoding))));
+    CappedSink sink(shownBytes);
+    rowvane::ConversionTuning tuning;
+    tuning.readChunk = std::size_t{64} << 10;
+    tuning.pauseInterval = std::chrono::milliseconds(0);
+    Converted converted;
+    converted.result =
+        rowvane::ConvertCsvToXml(source, sink, m_request.settings, m_observer, tuning);
+    converted.xml = sink.bytes();
+    converted.xmlCut = sink.cut();
+    return converted;
+  }
+
+  void throwIfCancelled() const {
+    if (m_cancelled()) {
+      throw PreviewCancelled{};
+    }
+  }
+
+  const PreviewRequest& m_request;
+  CancellingObserver m_observer;
+  const std::function<bool()>& m_cancelled;
+  PreviewLimits m_limits;
+  std::string m_bytes;
+};
+
+}  // namespace
+
+std::optional<Preview> ConvertForPreview(const PreviewRequest& request,
+                                         const std::function<bool()>& cancelled,
+                                         const PreviewLimits& limits) {
+  if (request.path.isEmpty()) {
+    return Preview{QStringLiteral("No file in the list: add one to see its XML."), {}};
+  }
+  try {
+    return PreviewMaker(request, cancelled, limits).make();
+  } catch (const PreviewCancelled&) {
+    return std::nullopt;
+  }
+}
+
+}  // namespace rowvane::app
