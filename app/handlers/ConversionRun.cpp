@@ -38,6 +38,8 @@ struct RunLine {
   static constexpr int TellDone = 270;
   static constexpr int TellFolderMissing = 272;
   static constexpr int TellListEmpty = 274;
+  static constexpr int LoadLayout = 276;
+  static constexpr int TellLayoutProblem = 278;
 };
 
 // The line a file's failure is reported at: reading covers everything up to
@@ -67,10 +69,11 @@ struct StopRun {};
 // abandons the file.
 class RunObserver final : public rowvane::ConversionObserver, public rowvane::LiveOptions {
  public:
-  RunObserver(TextProgressBar& bar, const QCheckBox& includeRowTags, const bool& stopRequested,
-              const HandlerContext& context)
+  RunObserver(TextProgressBar& bar, const QCheckBox& includeRowTags, bool rowTagsForced,
+              const bool& stopRequested, const HandlerContext& context)
       : m_bar(bar),
         m_includeRowTags(includeRowTags),
+        m_rowTagsForced(rowTagsForced),
         m_stopRequested(stopRequested),
         m_context(context) {}
 
@@ -85,11 +88,13 @@ class RunObserver final : public rowvane::ConversionObserver, public rowvane::Li
 
   // The user may switch row tags while a file converts; the change applies
   // from the next record on.
-  bool includeRowTags() const override { return m_includeRowTags.isChecked(); }
+  // With attributes every record is a row element, whatever the box says.
+  bool includeRowTags() const override { return m_rowTagsForced || m_includeRowTags.isChecked(); }
 
  private:
   TextProgressBar& m_bar;
   const QCheckBox& m_includeRowTags;
+  bool m_rowTagsForced;
   const bool& m_stopRequested;
   const HandlerContext& m_context;
 };
@@ -135,6 +140,18 @@ void ConversionRun::run() {
       })) {
     trap.step(RunLine::TellFolderMissing, [&] {
       tell(QStringLiteral("Folder does not exist. Please select another folder."));
+    });
+    return;
+  }
+  QString layoutProblem;
+  if (!trap.step(RunLine::LoadLayout,
+                 [&] { layoutProblem = ApplyLayout(m_controls.layoutFiles, m_layout); })) {
+    return;
+  }
+  if (!layoutProblem.isEmpty()) {
+    trap.step(RunLine::TellLayoutProblem, [&] {
+      tell(QStringLiteral("Nothing was converted: this file of the Format menu cannot be used:\n") +
+           layoutProblem);
     });
     return;
   }
@@ -209,11 +226,16 @@ bool ConversionRun::convertPosition(ErrorTrap& trap, const RunTexts& texts, int 
 }
 
 rowvane::FileOutcome ConversionRun::convertFile(const QString& path, const RunTexts& texts) {
-  const rowvane::ConversionSettings settings =
+  rowvane::ConversionSettings settings =
       WindowSettings(texts.separator, texts.documentTag, texts.rowTag,
                      m_controls.Check1.isChecked(), m_controls.Check2.isChecked(), m_format);
-  RunObserver observer(m_controls.ProgressBar1, m_controls.Check2, m_controls.stopRequested,
-                       m_context);
+  settings.Layout = m_layout.Layout;
+  settings.Template = m_layout.Template;
+  settings.Schema = m_layout.Schema;
+  const bool rowTagsForced = m_layout.Layout == rowvane::OutputLayout::FieldsAsAttributes;
+  settings.IncludeRowTags = settings.IncludeRowTags || rowTagsForced;
+  RunObserver observer(m_controls.ProgressBar1, m_controls.Check2, rowTagsForced,
+                       m_controls.stopRequested, m_context);
   return rowvane::ConvertFile(PathBytes(path), PathBytes(m_controls.Text1.text()), settings,
                               observer, m_context.services.tuning);
 }

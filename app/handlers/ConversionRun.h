@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/handlers/HandlerContext.h"
+#include "app/handlers/LayoutFiles.h"
 #include "engine/CsvFormat.h"
 #include "engine/FileConverter.h"
 
@@ -36,6 +37,7 @@ struct RunControls {
   const rowvane::CsvFormat& format;  ///< the Format menu's choice
   const bool& stopRequested;         ///< set by "Stop Converting" while the run goes on
   ConversionLog& log;                ///< where every file the run reaches is entered
+  const LayoutFiles& layoutFiles;    ///< the Format menu's layout and schema
 };
 
 /// One press of "Start Converting": checks the list and the output folder,
@@ -45,7 +47,9 @@ struct RunControls {
 /// goes on. "Stop Converting" ends the run at its next pause as if the list
 /// ended there: the file being written leaves nothing behind, and the run ends
 /// with "Stopped." instead. Closing the window ends the run at once, without a
-/// message. Every file the run reaches is entered in the conversion log.
+/// message. Every file the run reaches is entered in the conversion log. A
+/// template or schema that cannot be loaded as the run starts is reported
+/// once, and nothing is converted.
 class ConversionRun {
  public:
   ConversionRun(const RunControls& controls, const HandlerContext& context)
@@ -71,6 +75,8 @@ class ConversionRun {
   HandlerContext m_context;
   // Taken once, as the run starts, like the texts.
   const rowvane::CsvFormat m_format;
+  // The layout, template and schema, loaded once as the run starts.
+  rowvane::ConversionSettings m_layout;
   bool m_stopped = false;
 };
 

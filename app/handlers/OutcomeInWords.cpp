@@ -71,6 +71,14 @@ QStringList WarningsInWords(const rowvane::ConversionWarnings& warnings) {
     words << QStringLiteral("The quoted field that begins on line %1 is never closed.")
                  .arg(*warnings.unterminatedQuoteLine);
   }
+  if (const auto& split = warnings.groupSplit) {
+    words << QStringLiteral(
+                 "Records with the group key \u201c%1\u201d are not next to each other (lines %2 "
+                 "and %3): they make two groups.")
+                 .arg(QString::fromStdString(split->key))
+                 .arg(split->earlierLine)
+                 .arg(split->line);
+  }
   if (const std::uint64_t count = warnings.replacedCharacters; count > 0) {
     words << Counted(count, "character", "characters") +
                  QStringLiteral(" that XML does not allow written as U+FFFD.");

@@ -13,6 +13,7 @@
 #include "engine/InputFile.h"
 #include "engine/OutputNaming.h"
 #include "engine/OutputSink.h"
+#include "engine/SchemaValidatingSink.h"
 #include "engine/TextDecoder.h"
 
 namespace rowvane::app {
@@ -62,6 +63,7 @@ struct Converted {
   std::string xml;
   bool xmlCut = false;
   rowvane::ConversionResult result;
+  QString schemaProblem;
 };
 
 // The engine's own detection on what was read: a byte-order mark, else UTF-8
@@ -154,7 +156,11 @@ class PreviewMaker {
  public:
   PreviewMaker(const PreviewRequest& request, const std::function<bool()>& cancelled,
                const PreviewLimits& limits)
-      : m_request(request), m_observer(cancelled), m_cancelled(cancelled), m_limits(limits) {}
+      : m_request(request),
+        m_settings(request.settings),
+        m_observer(cancelled),
+        m_cancelled(cancelled),
+        m_limits(limits) {}
 
   Preview make() {
     const QString name =
@@ -168,12 +174,22 @@ class PreviewMaker {
       return {name + QStringLiteral(": cannot read it: ") + QString::fromStdString(error.what()),
               {}};
     }
-    if (const auto problem = rowvane::SettingsProblem(m_request.settings)) {
+    if (const QString problem = ApplyLayout(m_request.layoutFiles, m_settings);
+        !problem.isEmpty()) {
+      return {name, problem};
+    }
+    if (const auto problem = rowvane::SettingsProblem(m_settings)) {
       return {QString::fromUtf8(problem->data(), static_cast<qsizetype>(problem->size())), {}};
     }
     const rowvane::Encoding encoding = DetectedEncoding(m_bytes);
     m_bytes.resize(WholeCharacters(m_bytes, encoding));
     Converted shown = firstRecords(encoding);
+    if (!shown.schemaProblem.isEmpty()) {
+      return {
+          name,
+          shown.schemaProblem +
+              QStringLiteral("\n\nOnly the first %1 records were checked.").arg(m_limits.records)};
+    }
     if (inputCut && shown.result.records < m_limits.records) {
       // The cut may have fallen inside a quoted field: not the file's fault.
       shown.result.warnings.unterminatedQuoteLine.reset();
@@ -216,7 +232,7 @@ class PreviewMaker {
   // the limit; else the longest start that ends before the first record past
   // it, found by converting ever longer starts and then halving the gap.
   Converted firstRecords(rowvane::Encoding encoding) {
-    Converted whole = convert(m_bytes.size(), encoding, m_limits.shownBytes);
+    Converted whole = convert(m_bytes.size(), encoding, m_limits.shownBytes, false);
     if (whole.result.records <= m_limits.records) {
       return whole;
     }
@@ -232,14 +248,16 @@ class PreviewMaker {
       const std::size_t middle = within + (beyond - within) / 2;
       (recordsIn(middle, encoding) <= m_limits.records ? within : beyond) = middle;
     }
-    return convert(within, encoding, m_limits.shownBytes);
+    return convert(within, encoding, m_limits.shownBytes, true);
   }
 
   std::uint64_t recordsIn(std::size_t length, rowvane::Encoding encoding) {
-    return convert(length, encoding, 0).result.records;
+    return convert(length, encoding, 0, false).result.records;
   }
 
-  Converted convert(std::size_t length, rowvane::Encoding encoding, std::size_t shownBytes) {
+  // `checked`: the output is checked against the schema, if there is one.
+  Converted convert(std::size_t length, rowvane::Encoding encoding, std::size_t shownBytes,
+                    bool checked) {
     throwIfCancelled();
     const std::string_view start(m_bytes.data(), length);
     rowvane::MemorySource source(std::string(start.substr(0, WholeCharacters(start, encoding))));
@@ -248,8 +266,20 @@ class PreviewMaker {
     tuning.readChunk = std::size_t{64} << 10;
     tuning.pauseInterval = std::chrono::milliseconds(0);
     Converted converted;
-    converted.result =
-        rowvane::ConvertCsvToXml(source, sink, m_request.settings, m_observer, tuning);
+    if (checked && m_settings.Schema) {
+      rowvane::SchemaValidatingSink check(sink, *m_settings.Schema);
+      try {
+        converted.result = rowvane::ConvertCsvToXml(source, check, m_settings, m_observer, tuning);
+        check.finish();
+      } catch (const rowvane::ConversionError& error) {
+        if (error.kind() != rowvane::FailureKind::Schema) {
+          throw;
+        }
+        converted.schemaProblem = PathForDisplay(QString::fromUtf8(error.what()));
+      }
+    } else {
+      converted.result = rowvane::ConvertCsvToXml(source, sink, m_settings, m_observer, tuning);
+    }
     converted.xml = sink.bytes();
     converted.xmlCut = sink.cut();
     return converted;
@@ -262,6 +292,7 @@ class PreviewMaker {
   }
 
   const PreviewRequest& m_request;
+  rowvane::ConversionSettings m_settings;
   CancellingObserver m_observer;
   const std::function<bool()>& m_cancelled;
   PreviewLimits m_limits;

@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 
+#include "app/handlers/LayoutFiles.h"
 #include "engine/ConversionSettings.h"
 
 namespace rowvane::app {
@@ -14,6 +15,7 @@ namespace rowvane::app {
 struct PreviewRequest {
   QString path;  ///< carried as PathFromBytes does; empty: the list is empty
   rowvane::ConversionSettings settings;
+  LayoutFiles layoutFiles;  ///< loaded for each preview
 };
 
 /// What the preview shows: a line about the input and the XML.
@@ -35,7 +37,9 @@ struct PreviewLimits {
 /// warnings. Reads at most `limits.readBytes`, shows the XML of the first
 /// `limits.records` records, at most `limits.shownBytes` of it, and writes
 /// nothing to disk. Asks `cancelled` between steps and at the engine's
-/// pauses, and gives nothing once it says yes.
+/// pauses, and gives nothing once it says yes. A template or schema that
+/// cannot be used, or a start that does not match the schema, shows its
+/// problem in place of the XML.
 std::optional<Preview> ConvertForPreview(const PreviewRequest& request,
                                          const std::function<bool()>& cancelled,
                                          const PreviewLimits& limits = {});

@@ -19,10 +19,12 @@ FormatCornerButton::FormatCornerButton(QMenu& menu, QWidget* parent)
   connect(this, &QToolButton::clicked, this, &FormatCornerButton::openMenu);
 }
 
-void FormatCornerButton::showFormat(const rowvane::CsvFormat& format) {
-  // A name with "&" (a template's, later) must not turn into an access key.
-  setText(FormatInWords(format).replace(QLatin1Char('&'), QStringLiteral("&&")));
-  setToolTip(QStringLiteral("In force: %1. Press to change it.").arg(FormatInWords(format)));
+void FormatCornerButton::showFormat(const rowvane::CsvFormat& format, rowvane::OutputLayout layout,
+                                    const QString& templatePath, const QString& schemaPath) {
+  const QString words = FormatInWords(format, layout, templatePath, schemaPath);
+  // A name with "&" must not turn into an access key.
+  setText(QString(words).replace(QLatin1Char('&'), QStringLiteral("&&")));
+  setToolTip(QStringLiteral("In force: %1. Press to change it.").arg(words));
 }
 
 void FormatCornerButton::openMenu() {

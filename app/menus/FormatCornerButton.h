@@ -3,6 +3,7 @@
 #include <QToolButton>
 
 #include "engine/CsvFormat.h"
+#include "engine/OutputLayout.h"
 
 class QMenu;
 
@@ -18,8 +19,10 @@ class FormatCornerButton : public QToolButton {
  public:
   explicit FormatCornerButton(QMenu& menu, QWidget* parent = nullptr);
 
-  /// Shows `format` in words.
-  void showFormat(const rowvane::CsvFormat& format);
+  /// Shows the choice in words (see FormatInWords).
+  void showFormat(const rowvane::CsvFormat& format,
+                  rowvane::OutputLayout layout = rowvane::OutputLayout::Elements,
+                  const QString& templatePath = {}, const QString& schemaPath = {});
 
   /// Within the maximum size, so that a bar that sizes itself by its corner
   /// widget's hint keeps the height it has without it.

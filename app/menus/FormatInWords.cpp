@@ -1,5 +1,6 @@
 #include "app/menus/FormatInWords.h"
 
+#include <QFileInfo>
 #include <QStringList>
 
 namespace rowvane::app {
@@ -18,8 +19,17 @@ QString CsvInWords(const rowvane::CsvFormat& format) {
 
 }  // namespace
 
-QString FormatInWords(const rowvane::CsvFormat& format) {
-  const QStringList parts{CsvInWords(format)};
+QString FormatInWords(const rowvane::CsvFormat& format, rowvane::OutputLayout layout,
+                      const QString& templatePath, const QString& schemaPath) {
+  QStringList parts{CsvInWords(format)};
+  if (layout == rowvane::OutputLayout::FieldsAsAttributes) {
+    parts << QStringLiteral("Attributes");
+  } else if (layout == rowvane::OutputLayout::Template) {
+    parts << QStringLiteral("Template: ") + QFileInfo(templatePath).fileName();
+  }
+  if (!schemaPath.isEmpty()) {
+    parts << QStringLiteral("Schema: ") + QFileInfo(schemaPath).fileName();
+  }
   return parts.join(QStringLiteral(" \u00b7 "));
 }
 

@@ -1,5 +1,6 @@
 #include "app/menus/FormatMenu.h"
 
+#include <QFileInfo>
 #include <QSettings>
 
 #include "app/menus/MenuLook.h"
@@ -7,8 +8,22 @@
 
 namespace rowvane::app {
 
+namespace {
+
+// A file's name as a menu item shows it: "&" is no access key there.
+QString ShownName(const QString& path) {
+  return QFileInfo(path).fileName().replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
+}  // namespace
+
 FormatMenu::FormatMenu(QSettings& store, QWidget* parent)
-    : QMenu(tr("F&ormat"), parent), m_store(store), m_format(LoadFormat(store)) {
+    : QMenu(tr("F&ormat"), parent),
+      m_store(store),
+      m_format(LoadFormat(store)),
+      m_layout(LoadLayout(store)),
+      m_templatePath(LoadTemplatePath(store)),
+      m_schemaPath(LoadSchemaPath(store)) {
   GiveMenuLook(*this, tr("How the CSV files are read and how the XML is written."));
   m_presets.setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
   addChoice(m_classic, tr("Lines end at CR LF only, quotes are ordinary characters, and names and "
@@ -22,6 +37,7 @@ FormatMenu::FormatMenu(QSettings& store, QWidget* parent)
   addChoice(m_lineBreaks, tr("CR LF, LF alone and CR alone each end a line."));
   addChoice(m_quotes, tr("A field that begins with a double quote runs to the closing one."));
   addChoice(m_escaping, tr("Writes a declaration, escapes & < > and makes names valid."));
+  addLayoutChoices();
 
   connect(&m_classic, &QAction::triggered, this, [this] { choose(rowvane::CsvFormat::Classic()); });
   connect(&m_standard, &QAction::triggered, this,
@@ -32,6 +48,62 @@ FormatMenu::FormatMenu(QSettings& store, QWidget* parent)
   showFormat();
 }
 
+void FormatMenu::addLayoutChoices() {
+  addSection(tr("Layout"));
+  addChoice(m_elements, tr("Each record is a row element, each field an element in it."));
+  addChoice(m_attributes, tr("Each record is an empty row element, its fields its attributes."));
+  addChoice(m_fromTemplate, tr("Writes each record through an XML template of your own."));
+  m_layouts.addAction(&m_elements);
+  m_layouts.addAction(&m_attributes);
+  m_layouts.addAction(&m_fromTemplate);
+  addSeparator();
+  addChoice(m_schema, tr("Checks every output against a W3C XML Schema; one that does not match "
+                         "is not written."));
+  addChoice(m_noSchema, tr("Outputs are not checked against a schema."));
+  m_schemas.addAction(&m_schema);
+  m_schemas.addAction(&m_noSchema);
+  connect(&m_elements, &QAction::triggered, this,
+          [this] { chooseLayout(rowvane::OutputLayout::Elements, {}); });
+  connect(&m_attributes, &QAction::triggered, this,
+          [this] { chooseLayout(rowvane::OutputLayout::FieldsAsAttributes, {}); });
+  // The files are taken once they have loaded; till then the items show what holds.
+  connect(&m_fromTemplate, &QAction::triggered, this, [this] {
+    showFormat();
+    emit templateRequested();
+  });
+  connect(&m_schema, &QAction::triggered, this, [this] {
+    showFormat();
+    emit schemaRequested();
+  });
+  connect(&m_noSchema, &QAction::triggered, this, [this] {
+    const rowvane::CsvFormat before = format();
+    m_schemaPath.clear();
+    changed(before);
+  });
+}
+
+rowvane::CsvFormat FormatMenu::format() const {
+  rowvane::CsvFormat inForce = m_format;
+  if (needsWellFormed()) {
+    inForce.escaping = rowvane::Escaping::Xml;
+  }
+  return inForce;
+}
+
+bool FormatMenu::needsWellFormed() const {
+  return m_layout != rowvane::OutputLayout::Elements || !m_schemaPath.isEmpty();
+}
+
+void FormatMenu::chooseTemplate(const QString& path) {
+  chooseLayout(rowvane::OutputLayout::Template, path);
+}
+
+void FormatMenu::chooseSchema(const QString& path) {
+  const rowvane::CsvFormat before = format();
+  m_schemaPath = path;
+  changed(before);
+}
+
 void FormatMenu::addChoice(QAction& choice, const QString& description) {
   choice.setCheckable(true);
   DescribeAction(choice, description);
@@ -39,28 +111,57 @@ void FormatMenu::addChoice(QAction& choice, const QString& description) {
 }
 
 void FormatMenu::chooseFromCheckItems() {
+  // A forced "Well-formed XML" leaves the escaping chosen as it was.
+  const rowvane::Escaping escaping =
+      needsWellFormed()
+          ? m_format.escaping
+          : (m_escaping.isChecked() ? rowvane::Escaping::Xml : rowvane::Escaping::None);
   choose({m_lineBreaks.isChecked() ? rowvane::LineBreaks::Any : rowvane::LineBreaks::CrLf,
-          m_quotes.isChecked() ? rowvane::Quotes::Double : rowvane::Quotes::None,
-          m_escaping.isChecked() ? rowvane::Escaping::Xml : rowvane::Escaping::None});
+          m_quotes.isChecked() ? rowvane::Quotes::Double : rowvane::Quotes::None, escaping});
 }
 
 void FormatMenu::choose(const rowvane::CsvFormat& format) {
-  // Shown again even when unchanged: triggering the checked preset unchecks it.
-  const bool changed = format != m_format;
+  const rowvane::CsvFormat before = this->format();
   m_format = format;
+  changed(before);
+}
+
+void FormatMenu::chooseLayout(rowvane::OutputLayout layout, const QString& templatePath) {
+  const rowvane::CsvFormat before = format();
+  m_layout = layout;
+  m_templatePath = templatePath;
+  changed(before);
+}
+
+void FormatMenu::changed(const rowvane::CsvFormat& formatBefore) {
+  // Shown again even when unchanged: triggering the checked preset unchecks it.
   showFormat();
-  if (changed) {
-    SaveFormat(m_store, m_format);
-    emit formatChanged(m_format);
+  SaveFormat(m_store, m_format);
+  SaveLayout(m_store, m_layout, m_templatePath, m_schemaPath);
+  if (format() != formatBefore) {
+    emit formatChanged(format());
   }
+  emit choiceChanged();
 }
 
 void FormatMenu::showFormat() {
-  m_classic.setChecked(m_format == rowvane::CsvFormat::Classic());
-  m_standard.setChecked(m_format == rowvane::CsvFormat::Standard());
-  m_lineBreaks.setChecked(m_format.lineBreaks == rowvane::LineBreaks::Any);
-  m_quotes.setChecked(m_format.quotes == rowvane::Quotes::Double);
-  m_escaping.setChecked(m_format.escaping == rowvane::Escaping::Xml);
+  const rowvane::CsvFormat inForce = format();
+  m_classic.setChecked(inForce == rowvane::CsvFormat::Classic());
+  m_standard.setChecked(inForce == rowvane::CsvFormat::Standard());
+  m_lineBreaks.setChecked(inForce.lineBreaks == rowvane::LineBreaks::Any);
+  m_quotes.setChecked(inForce.quotes == rowvane::Quotes::Double);
+  m_escaping.setChecked(inForce.escaping == rowvane::Escaping::Xml);
+  m_escaping.setEnabled(!needsWellFormed());
+  m_elements.setChecked(m_layout == rowvane::OutputLayout::Elements);
+  m_attributes.setChecked(m_layout == rowvane::OutputLayout::FieldsAsAttributes);
+  m_fromTemplate.setChecked(m_layout == rowvane::OutputLayout::Template);
+  m_fromTemplate.setText(m_layout == rowvane::OutputLayout::Template
+                             ? tr("&Template: %1").arg(ShownName(m_templatePath))
+                             : tr("From &Template..."));
+  m_schema.setChecked(!m_schemaPath.isEmpty());
+  m_noSchema.setChecked(m_schemaPath.isEmpty());
+  m_schema.setText(m_schemaPath.isEmpty() ? tr("Check Against Sc&hema...")
+                                          : tr("Sc&hema: %1").arg(ShownName(m_schemaPath)));
 }
 
 }  // namespace rowvane::app

@@ -3,8 +3,10 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QMenu>
+#include <QString>
 
 #include "engine/CsvFormat.h"
+#include "engine/OutputLayout.h"
 
 class QSettings;
 
@@ -12,43 +14,83 @@ namespace rowvane::app {
 
 /// The "Format" menu (Alt+O): "Classic CSV" and "Standard CSV" as a pair of
 /// radio items, and beneath them the three choices as check items. "Classic
-/// CSV" shows checked when all three choices are classic, "Standard CSV" when
-/// all three are standard, neither when they are mixed; choosing either sets
-/// all three. The menu starts from the choice remembered in `store` (classic
-/// on a fresh install) and remembers every change there.
+/// CSV" shows checked when all three choices in force are classic, "Standard
+/// CSV" when all three are standard, neither when they are mixed; choosing
+/// either sets all three. Below them the layout: fields as elements, as
+/// attributes or through a template; and a schema to check outputs against.
+/// Attributes, a template or a schema need well-formed XML: while one is
+/// chosen, "Well-formed XML" shows checked and cannot be changed. The menu
+/// starts from the choice remembered in `store` (classic, elements and no
+/// schema on a fresh install) and remembers every change there. Choosing a
+/// template or a schema asks by a signal; the file is taken by
+/// chooseTemplate() and chooseSchema() once it has loaded.
 class FormatMenu : public QMenu {
   Q_OBJECT
 
  public:
   explicit FormatMenu(QSettings& store, QWidget* parent = nullptr);
 
-  /// The choice shown; a run reads it once, at its start.
-  rowvane::CsvFormat format() const { return m_format; }
+  /// The CSV format in force; a run reads it once, at its start.
+  rowvane::CsvFormat format() const;
+  rowvane::OutputLayout layout() const { return m_layout; }
+  /// The template's file with OutputLayout::Template, else empty.
+  QString templatePath() const { return m_templatePath; }
+  /// The schema's file, empty when outputs are not checked.
+  QString schemaPath() const { return m_schemaPath; }
+
+  /// Takes a template that has loaded as the layout.
+  void chooseTemplate(const QString& path);
+  /// Takes a schema that has loaded.
+  void chooseSchema(const QString& path);
 
   QAction& classicAction() { return m_classic; }
   QAction& standardAction() { return m_standard; }
   QAction& lineBreaksAction() { return m_lineBreaks; }
   QAction& quotesAction() { return m_quotes; }
   QAction& escapingAction() { return m_escaping; }
+  QAction& elementsAction() { return m_elements; }
+  QAction& attributesAction() { return m_attributes; }
+  QAction& templateAction() { return m_fromTemplate; }
+  QAction& schemaAction() { return m_schema; }
+  QAction& noSchemaAction() { return m_noSchema; }
 
  signals:
+  /// The CSV format in force has changed.
   void formatChanged(const rowvane::CsvFormat& format);
+  /// Anything of the choice has changed: the format, the layout or the schema.
+  void choiceChanged();
+  void templateRequested();
+  void schemaRequested();
 
  private:
   void addChoice(QAction& choice, const QString& description);
+  void addLayoutChoices();
   void choose(const rowvane::CsvFormat& format);
   void chooseFromCheckItems();
+  void chooseLayout(rowvane::OutputLayout layout, const QString& templatePath);
+  void changed(const rowvane::CsvFormat& formatBefore);
   void showFormat();
+  bool needsWellFormed() const;
 
   QSettings& m_store;
   rowvane::CsvFormat m_format;
+  rowvane::OutputLayout m_layout = rowvane::OutputLayout::Elements;
+  QString m_templatePath;
+  QString m_schemaPath;
   // Optional exclusivity: with mixed choices neither preset is checked.
   QActionGroup m_presets{this};
+  QActionGroup m_layouts{this};
+  QActionGroup m_schemas{this};
   QAction m_classic{tr("&Classic CSV"), this};
   QAction m_standard{tr("&Standard CSV"), this};
   QAction m_lineBreaks{tr("&Lines end at CR LF, LF or CR"), this};
   QAction m_quotes{tr("&Quoted fields"), this};
   QAction m_escaping{tr("&Well-formed XML (escape && < >, fix names)"), this};
+  QAction m_elements{tr("Fields as &Elements"), this};
+  QAction m_attributes{tr("Fields as &Attributes"), this};
+  QAction m_fromTemplate{this};
+  QAction m_schema{this};
+  QAction m_noSchema{tr("&No Schema Check"), this};
 };
 
 }  // namespace rowvane::app

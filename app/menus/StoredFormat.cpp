@@ -8,6 +8,9 @@ namespace {
 const QString kLineBreaksKey = QStringLiteral("Format/LineBreaks");
 const QString kQuotesKey = QStringLiteral("Format/Quotes");
 const QString kEscapingKey = QStringLiteral("Format/Escaping");
+const QString kLayoutKey = QStringLiteral("Format/Layout");
+const QString kTemplateKey = QStringLiteral("Format/Template");
+const QString kSchemaKey = QStringLiteral("Format/Schema");
 
 bool StoredAs(const QSettings& store, const QString& key, const QString& word) {
   return store.value(key).toString() == word;
@@ -38,6 +41,39 @@ void SaveFormat(QSettings& store, const rowvane::CsvFormat& format) {
                                                                       : QStringLiteral("none"));
   store.setValue(kEscapingKey, format.escaping == rowvane::Escaping::Xml ? QStringLiteral("xml")
                                                                          : QStringLiteral("none"));
+  store.sync();
+}
+
+rowvane::OutputLayout LoadLayout(const QSettings& store) {
+  if (StoredAs(store, kLayoutKey, QStringLiteral("attributes"))) {
+    return rowvane::OutputLayout::FieldsAsAttributes;
+  }
+  if (StoredAs(store, kLayoutKey, QStringLiteral("template")) &&
+      !LoadTemplatePath(store).isEmpty()) {
+    return rowvane::OutputLayout::Template;
+  }
+  return rowvane::OutputLayout::Elements;
+}
+
+QString LoadTemplatePath(const QSettings& store) {
+  return StoredAs(store, kLayoutKey, QStringLiteral("template"))
+             ? store.value(kTemplateKey).toString()
+             : QString();
+}
+
+QString LoadSchemaPath(const QSettings& store) {
+  return store.value(kSchemaKey).toString();
+}
+
+void SaveLayout(QSettings& store, rowvane::OutputLayout layout, const QString& templatePath,
+                const QString& schemaPath) {
+  // The same words as the command line's --layout.
+  store.setValue(kLayoutKey, layout == rowvane::OutputLayout::Template ? QStringLiteral("template")
+                             : layout == rowvane::OutputLayout::FieldsAsAttributes
+                                 ? QStringLiteral("attributes")
+                                 : QStringLiteral("elements"));
+  store.setValue(kTemplateKey, templatePath);
+  store.setValue(kSchemaKey, schemaPath);
   store.sync();
 }
 

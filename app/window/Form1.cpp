@@ -293,13 +293,35 @@ void Form1::watchPreviewInputs() {
   connect(&ListView1, &QTreeWidget::currentItemChanged, this, changed);
 }
 
+void Form1::setLayoutFiles(const LayoutFiles& files) {
+  m_layoutFiles = files;
+  // Options the layout overrides say so while it holds.
+  const bool withTemplate = files.layout == rowvane::OutputLayout::Template;
+  const QString byTemplate =
+      withTemplate ? QStringLiteral("No effect with a template: the template names every element.")
+                   : QString();
+  Text4.setToolTip(byTemplate);
+  Text5.setToolTip(byTemplate);
+  Check2.setToolTip(files.layout == rowvane::OutputLayout::FieldsAsAttributes
+                        ? QStringLiteral("No effect with attributes: each record is a row element.")
+                        : byTemplate);
+  emit previewInputsChanged();
+}
+
+std::optional<QString> Form1::chooseLayoutFile(ChooseLayoutFile::Kind kind) {
+  std::optional<QString> chosen;
+  RunUntrapped([&] { chosen = ChooseLayoutFile(handlerContext(), kind).run(); });
+  return chosen;
+}
+
 PreviewRequest Form1::previewRequest() const {
   const ListItems& items = ListView1.listItems();
   const int position = ListView1.SelectedItemIndex().value_or(1);
   return {
       position <= items.Count() ? items.Text(position) : QString(),
       WindowSettings(Text3.text().toStdString(), Text5.text().toStdString(),
-                     Text4.text().toStdString(), Check1.isChecked(), Check2.isChecked(), m_format)};
+                     Text4.text().toStdString(), Check1.isChecked(), Check2.isChecked(), m_format),
+      m_layoutFiles};
 }
 
 void Form1::addPathsAsDropped(const QStringList& paths) {
@@ -325,8 +347,9 @@ void Form1::startConverting() {
   m_stopRequested = false;
   emit convertingChanged(true);
   RunUntrapped([this] {
-    const RunControls controls{ListView1, Text1,        Text3,    Text4,           Text5, Check1,
-                               Check2,    ProgressBar1, m_format, m_stopRequested, m_log};
+    const RunControls controls{ListView1, Text1,           Text3,  Text4,
+                               Text5,     Check1,          Check2, ProgressBar1,
+                               m_format,  m_stopRequested, m_log,  m_layoutFiles};
     ConversionRun(controls, handlerContext()).run();
   });
   m_converting = false;

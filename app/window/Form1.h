@@ -17,8 +17,10 @@
 #include "app/desktop/EventPump.h"
 #include "app/desktop/WindowServices.h"
 #include "app/handlers/ApplicationErrorReport.h"
+#include "app/handlers/ChooseLayoutFile.h"
 #include "app/handlers/ConversionLog.h"
 #include "app/handlers/HandlerContext.h"
+#include "app/handlers/LayoutFiles.h"
 #include "app/handlers/PreviewConversion.h"
 #include "engine/CsvFormat.h"
 
@@ -75,6 +77,13 @@ class Form1 : public QWidget {
     m_format = format;
     emit previewInputsChanged();
   }
+
+  /// The layout and schema the next run converts with; a run loads them as it starts.
+  void setLayoutFiles(const LayoutFiles& files);
+
+  /// Asks for a template or schema file, which the user gets only once it
+  /// loads; nothing when cancelled or refused.
+  std::optional<QString> chooseLayoutFile(ChooseLayoutFile::Kind kind);
 
   /// What the preview shows now: the selected entry, else the first, with
   /// the options as they stand.
@@ -140,6 +149,7 @@ class Form1 : public QWidget {
   bool m_converting = false;
   bool m_stopRequested = false;
   rowvane::CsvFormat m_format;
+  LayoutFiles m_layoutFiles;
   ConversionLog m_log;
   PlainFrameStyle m_frameStyle;
 

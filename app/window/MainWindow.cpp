@@ -47,8 +47,10 @@ void MainWindow::addMenus() {
   connectFileMenu();
   m_form.setFormat(m_formatMenu.format());
   connect(&m_formatMenu, &FormatMenu::formatChanged, &m_form, &Form1::setFormat);
+  connectLayoutChoices();
   connectViewMenu();
   addCornerButtons();
+  showFormatChoice();
 }
 
 void MainWindow::addCornerButtons() {
@@ -67,15 +69,34 @@ void MainWindow::addCornerButtons() {
     button->setMaximumHeight(std::max(0, button->sizeHint().height() - excess));
     m_form.showArrowOver(*button);
   }
-  m_formatButton.showFormat(m_formatMenu.format());
-  connect(&m_formatMenu, &FormatMenu::formatChanged, &m_formatButton,
-          &FormatCornerButton::showFormat);
+  connect(&m_formatMenu, &FormatMenu::choiceChanged, this, &MainWindow::showFormatChoice);
   ConversionLog& log = m_form.conversionLog();
   connect(&log, &ConversionLog::runBegun, &m_problemsButton,
           [this] { m_problemsButton.showProblems(0, 0); });
   connect(&log, &ConversionLog::runLogged, &m_problemsButton, &RunProblemsButton::showProblems);
   connect(&m_problemsButton, &RunProblemsButton::conversionLogRequested, &m_logWindow,
           &ConversionLogWindow::present);
+}
+
+void MainWindow::connectLayoutChoices() {
+  using Kind = ChooseLayoutFile::Kind;
+  connect(&m_formatMenu, &FormatMenu::templateRequested, this, [this] {
+    if (const std::optional<QString> path = m_form.chooseLayoutFile(Kind::Template)) {
+      m_formatMenu.chooseTemplate(*path);
+    }
+  });
+  connect(&m_formatMenu, &FormatMenu::schemaRequested, this, [this] {
+    if (const std::optional<QString> path = m_form.chooseLayoutFile(Kind::Schema)) {
+      m_formatMenu.chooseSchema(*path);
+    }
+  });
+}
+
+void MainWindow::showFormatChoice() {
+  m_form.setLayoutFiles(
+      {m_formatMenu.layout(), m_formatMenu.templatePath(), m_formatMenu.schemaPath()});
+  m_formatButton.showFormat(m_formatMenu.format(), m_formatMenu.layout(),
+                            m_formatMenu.templatePath(), m_formatMenu.schemaPath());
 }
 
 void MainWindow::connectViewMenu() {

@@ -39,6 +39,8 @@ class MainWindow : public QMainWindow {
   void connectFileMenu();
   void addCornerButtons();
   void connectViewMenu();
+  void connectLayoutChoices();
+  void showFormatChoice();
 
   Form1 m_form;
   FileMenu m_fileMenu{this};

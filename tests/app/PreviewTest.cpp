@@ -45,6 +45,7 @@ struct PreviewCase {
   bool standard;
   QString xml;
   QString info;  // after the file's name
+  const char* templateText = nullptr;
 };
 
 void PrintTo(const PreviewCase& row, std::ostream* out) {
@@ -62,6 +63,10 @@ TEST_P(PreviewTest, ShowsTheXmlOfTheFirstRecordsAndWhatItFound) {
   if (GetParam().standard) {
     window->findChild<FormatMenu*>()->standardAction().trigger();
   }
+  if (GetParam().templateText != nullptr) {
+    harness.writeFile(QStringLiteral("in/t.xml"), GetParam().templateText);
+    window->findChild<FormatMenu*>()->chooseTemplate(harness.path(QStringLiteral("in/t.xml")));
+  }
   window->show();
   QApplication::setActiveWindow(window.get());
   ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
@@ -78,9 +83,11 @@ TEST_P(PreviewTest, ShowsTheXmlOfTheFirstRecordsAndWhatItFound) {
   ASSERT_FALSE(formats.isEmpty());
   EXPECT_EQ(formats[0].format.foreground().color(), XmlHighlighter::tagColour());
 
-  Controls(*window).Text5.setText(QStringLiteral("doc"));
-  EXPECT_TRUE(QTest::qWaitFor([&] { return text.toPlainText().contains(QStringLiteral("</doc>")); },
-                              20000));
+  if (GetParam().templateText == nullptr) {  // a template names its own elements
+    Controls(*window).Text5.setText(QStringLiteral("doc"));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return text.toPlainText().contains(QStringLiteral("</doc>")); }, 20000));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -96,7 +103,14 @@ INSTANTIATE_TEST_SUITE_P(
                     " </row>\n</XML>",
                     "UTF-8 \u00b7 line breaks: LF \u00b7 2 records shown"},
         PreviewCase{"FiftyOfMany", NumberedCsv(5000), false, NumberedRecords(50),
-                    "UTF-8 \u00b7 line breaks: CR LF \u00b7 50 records shown"}),
+                    "UTF-8 \u00b7 line breaks: CR LF \u00b7 50 records shown"},
+        PreviewCase{
+            "Template", "id,name\r\n7,Ann\r\n8,B&b", false,
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<orders>\n <order id=\"7\">Ann</order>\n"
+            " <order id=\"8\">B&amp;b</order>\n</orders>",
+            "UTF-8 \u00b7 line breaks: CR LF \u00b7 2 records shown",
+            "<orders xmlns:rv=\"urn:rowvane:layout\">\n <order rv:for-each=\"record\" "
+            "id=\"{id}\">{name}</order>\n</orders>"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 // A newer request ends the one being made: only its preview arrives.
@@ -106,8 +120,8 @@ TEST(PreviewWorkerTest, OnlyTheNewestRequestIsAnswered) {
   harness.writeFile(QStringLiteral("in/small.csv"), "id\r\n1");
   PreviewWorker worker;
   QSignalSpy ready(&worker, &PreviewWorker::previewReady);
-  worker.request({harness.path(QStringLiteral("in/big.csv")), {}});
-  worker.request({harness.path(QStringLiteral("in/small.csv")), {}});
+  worker.request({harness.path(QStringLiteral("in/big.csv")), {}, {}});
+  worker.request({harness.path(QStringLiteral("in/small.csv")), {}, {}});
   ASSERT_TRUE(ready.wait(20000));
   QTest::qWait(100);
   ASSERT_EQ(ready.count(), 1);

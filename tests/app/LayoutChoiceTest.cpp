@@ -1,0 +1,74 @@
+// Templates and schemas chosen in the Format menu, through the real window
+// offscreen: taken only when they load, and checked again as a run starts.
+#include <gtest/gtest.h>
+
+#include <QToolButton>
+
+#include "app/menus/FormatMenu.h"
+#include "tests/app/WindowHarness.h"
+
+namespace rowvane::app {
+namespace {
+
+using testing::Controls;
+using testing::Found;
+using testing::WindowHarness;
+
+struct ChoiceCase {
+  const char* templateText;  // null: no such file
+  const char* message;       // the start of the box's text; empty: taken
+  const char* words;         // the corner button's afterwards
+};
+
+class TemplateChoiceTest : public ::testing::TestWithParam<ChoiceCase> {};
+
+TEST_P(TemplateChoiceTest, IsTakenOnlyWhenItLoads) {
+  WindowHarness harness;
+  const auto window = harness.start();
+  const QString path = harness.path(QStringLiteral("in/orders.xml"));
+  if (GetParam().templateText != nullptr) {
+    harness.writeFile(QStringLiteral("in/orders.xml"), GetParam().templateText);
+  }
+  harness.fileDialog.answer = {path};
+  window->findChild<FormatMenu*>()->templateAction().trigger();
+  const QString message = QString::fromUtf8(GetParam().message);
+  ASSERT_EQ(harness.boxes.shown.size(), message.isEmpty() ? 0u : 1u);
+  if (!message.isEmpty()) {
+    EXPECT_TRUE(harness.boxes.shown[0].text.startsWith(message))
+        << harness.boxes.shown[0].text.toStdString();
+  }
+  EXPECT_EQ(Found<QToolButton>(*window, "FormatCornerButton").text(),
+            QString::fromUtf8(GetParam().words));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, TemplateChoiceTest,
+    ::testing::Values(
+        ChoiceCase{"<o xmlns:rv=\"urn:rowvane:layout\"><i rv:for-each=\"record\">{a}</i></o>", "",
+                   "Custom CSV \u00b7 Template: orders.xml"},
+        ChoiceCase{"<o xmlns:rv=\"urn:rowvane:layout\">\n<i rv:for-each=\"record\">{a</i></o>",
+                   "This template cannot be used:\norders.xml: line 2, column ", "Classic CSV"},
+        ChoiceCase{nullptr, "This template cannot be used:\norders.xml: cannot read it",
+                   "Classic CSV"}));
+
+// A stored template that is gone by the time a run starts is told once, and
+// nothing is converted.
+TEST(StoredTemplate, GoneAtTheStartOfARunStopsItBeforeAnyFile) {
+  WindowHarness harness;
+  harness.store().setValue(QStringLiteral("Format/Layout"), QStringLiteral("template"));
+  harness.store().setValue(QStringLiteral("Format/Template"), harness.path("gone.xml"));
+  harness.writeFile(QStringLiteral("in/a.csv"), "a\r\n1");
+  const auto window = harness.start();
+  Controls(*window).Text1.setText(harness.outFolder());
+  Controls(*window).ListView1.listItems().Add(harness.path(QStringLiteral("in/a.csv")));
+  Controls(*window).PushButton7.click();
+  ASSERT_EQ(harness.boxes.shown.size(), 1u);
+  EXPECT_TRUE(harness.boxes.shown[0].text.startsWith(
+      QStringLiteral("Nothing was converted: this file of the Format menu cannot be used:\n"
+                     "gone.xml: cannot read it")))
+      << harness.boxes.shown[0].text.toStdString();
+  EXPECT_TRUE(QDir(harness.outFolder()).isEmpty());
+}
+
+}  // namespace
+}  // namespace rowvane::app
