@@ -12,6 +12,7 @@
 
 #include "cli/SamePath.h"
 #include "cli/TypedSeparator.h"
+#include "engine/CsvFormat.h"
 
 #ifndef ROWVANE_VERSION
 #error "ROWVANE_VERSION must be defined by the build"
@@ -103,7 +104,7 @@ struct RawArguments {
   std::string separator = ",";
   std::string encoding = "auto";
   unsigned jobs = 0;
-  std::string format = "classic";
+  std::string format{WordOf(kFormatPresetWords, CsvFormat::Classic())};
   std::string lineBreaks;
   std::string quotes;
   std::string escape;
@@ -120,21 +121,35 @@ struct RawArguments {
   std::string templateFile;
 };
 
+// The words of a format choice, as CLI11 checks a value against them.
+template <typename Choice, std::size_t N>
+std::vector<std::string> WordsOf(const std::array<FormatWord<Choice>, N>& words) {
+  std::vector<std::string> spelled;
+  for (const FormatWord<Choice>& each : words) {
+    spelled.emplace_back(each.word);
+  }
+  return spelled;
+}
+
+bool EscapingTurnedOff(const RawArguments& raw) {
+  return ChoiceNamed(kEscapingWords, raw.escape) == Escaping::None;
+}
+
 // The choices of the CSV format: a preset, then any choice set on its own.
 void DescribeFormatOptions(CLI::App& app, RawArguments& raw) {
   app.add_option("--format", raw.format,
                  "classic: CR LF lines, no quoting, no escaping; standard: any, double, xml.")
-      ->check(CLI::IsMember({"classic", "standard"}))
+      ->check(CLI::IsMember(WordsOf(kFormatPresetWords)))
       ->capture_default_str();
   app.add_option("--line-breaks", raw.lineBreaks,
                  "crlf: only CR LF ends a line; any: CR LF, LF or CR, empty lines skipped.")
-      ->check(CLI::IsMember({"crlf", "any"}));
+      ->check(CLI::IsMember(WordsOf(kLineBreaksWords)));
   app.add_option("--quotes", raw.quotes,
                  "none: quotes are ordinary; double: \"a,b\" is one value, \"\" in it one \".")
-      ->check(CLI::IsMember({"none", "double"}));
+      ->check(CLI::IsMember(WordsOf(kQuotesWords)));
   app.add_option("--escape", raw.escape,
                  "none: names and values as typed; xml: & < > escaped, names fixed.")
-      ->check(CLI::IsMember({"none", "xml"}));
+      ->check(CLI::IsMember(WordsOf(kEscapingWords)));
 }
 
 // The shape of the XML: elements, attributes or a template.
@@ -155,16 +170,11 @@ void DescribeLayoutOptions(CLI::App& app, RawArguments& raw) {
 }
 
 CsvFormat FormatOf(const RawArguments& raw) {
-  CsvFormat format = raw.format == "standard" ? CsvFormat::Standard() : CsvFormat::Classic();
-  if (!raw.lineBreaks.empty()) {
-    format.lineBreaks = raw.lineBreaks == "any" ? LineBreaks::Any : LineBreaks::CrLf;
-  }
-  if (!raw.quotes.empty()) {
-    format.quotes = raw.quotes == "double" ? Quotes::Double : Quotes::None;
-  }
-  if (!raw.escape.empty()) {
-    format.escaping = raw.escape == "xml" ? Escaping::Xml : Escaping::None;
-  }
+  // CLI11 has checked every word given against the same lists.
+  CsvFormat format = ChoiceNamed(kFormatPresetWords, raw.format).value_or(CsvFormat::Classic());
+  format.lineBreaks = ChoiceNamed(kLineBreaksWords, raw.lineBreaks).value_or(format.lineBreaks);
+  format.quotes = ChoiceNamed(kQuotesWords, raw.quotes).value_or(format.quotes);
+  format.escaping = ChoiceNamed(kEscapingWords, raw.escape).value_or(format.escaping);
   return format;
 }
 
@@ -186,18 +196,11 @@ std::string Lowercase(std::string text) {
   return text;
 }
 
-std::string ShortUsageText() {
-  return std::string("Usage: ") + kProgramName + " [OPTIONS] -o DIR INPUT...\n" + "       " +
-         kProgramName + " [OPTIONS] -O FILE INPUT\n" + "       " + kProgramName +
-         " [OPTIONS] --watch INBOX -o DIR [--done DIR] [--failed DIR]\n" + "       " +
-         kProgramName + " [OPTIONS] --print-template INPUT\n";
-}
-
 // Help shows both ways of calling the program, not one line made up from the options.
 class HelpFormatter : public CLI::Formatter {
  public:
   std::string make_usage(const CLI::App*, std::string) const override {
-    return "\n" + ShortUsageText();
+    return "\n" + ShortUsage();
   }
 };
 
@@ -484,7 +487,7 @@ std::optional<std::string> LayoutProblem(const CLI::App& app, const RawArguments
                            : attributes                ? "--layout attributes"
                            : raw.options.printTemplate ? "--print-template"
                                                        : nullptr;
-  if (wellFormed != nullptr && raw.escape == "none") {
+  if (wellFormed != nullptr && EscapingTurnedOff(raw)) {
     return std::string(wellFormed) +
            " writes well-formed XML, so it cannot be used with --escape none";
   }
@@ -613,7 +616,7 @@ ParsedCommandLine FinishOptions(const CLI::App& app, RawArguments raw) {
   options.settings.Format = FormatOf(raw);
   if (Has(app, "--schema") || Has(app, "--print-schema")) {
     // Only well-formed output can match a schema.
-    if (raw.escape == "none") {
+    if (EscapingTurnedOff(raw)) {
       return UsageError{std::string(Has(app, "--schema") ? "--schema" : "--print-schema") +
                         " needs well-formed XML and cannot be used with --escape none"};
     }
@@ -660,7 +663,10 @@ std::string VersionText() {
 }
 
 std::string ShortUsage() {
-  return ShortUsageText();
+  return std::string("Usage: ") + kProgramName + " [OPTIONS] -o DIR INPUT...\n" + "       " +
+         kProgramName + " [OPTIONS] -O FILE INPUT\n" + "       " + kProgramName +
+         " [OPTIONS] --watch INBOX -o DIR [--done DIR] [--failed DIR]\n" + "       " +
+         kProgramName + " [OPTIONS] --print-template INPUT\n";
 }
 
 ParsedCommandLine ParseCommandLine(int argc, const char* const argv[]) {

@@ -2,39 +2,12 @@
 
 #include <array>
 
-#include "filelist/Utf8.h"
+#include "text/Utf8.h"
 
 namespace rowvane::cli {
 namespace {
 
 constexpr std::string_view kHexDigits = "0123456789abcdef";
-
-// Length of the UTF-8 sequence a lead byte announces; 0 for a byte that
-// cannot start one.
-std::size_t AnnouncedLength(unsigned char lead) {
-  if (lead < 0x80) {
-    return 1;
-  }
-  if (lead >= 0xc2 && lead <= 0xdf) {
-    return 2;
-  }
-  if (lead >= 0xe0 && lead <= 0xef) {
-    return 3;
-  }
-  if (lead >= 0xf0 && lead <= 0xf4) {
-    return 4;
-  }
-  return 0;
-}
-
-// Length of the valid UTF-8 sequence at the start of `text`; 0 when there is none.
-std::size_t ValidSequenceLength(std::string_view text) {
-  const std::size_t length = AnnouncedLength(static_cast<unsigned char>(text.front()));
-  if (length == 0 || length > text.size() || !IsValidUtf8(text.substr(0, length))) {
-    return 0;
-  }
-  return length;
-}
 
 bool IsControl(std::string_view sequence) {
   const auto first = static_cast<unsigned char>(sequence.front());
@@ -53,7 +26,7 @@ std::array<char, 4> HexEscape(unsigned char byte) {
 template <typename Put>
 void Escape(std::string_view text, Put&& put) {
   while (!text.empty()) {
-    const std::size_t length = ValidSequenceLength(text);
+    const std::size_t length = NextUtf8Character(text).length;
     const std::string_view sequence = text.substr(0, length == 0 ? 1 : length);
     text.remove_prefix(sequence.size());
     if (length != 0 && !IsControl(sequence)) {

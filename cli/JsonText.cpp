@@ -2,8 +2,6 @@
 
 #include <array>
 
-#include "engine/TextDecoder.h"
-
 namespace rowvane::cli {
 
 std::string JsonString(std::string_view utf8) {
@@ -33,11 +31,6 @@ std::string JsonString(std::string_view utf8) {
   }
   json.push_back('"');
   return json;
-}
-
-bool IsUtf8(std::string_view bytes) {
-  Utf8Validator validator;
-  return validator.feed(bytes) && validator.finish();
 }
 
 }  // namespace rowvane::cli

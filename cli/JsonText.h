@@ -7,10 +7,7 @@ namespace rowvane::cli {
 
 /// `utf8` as a JSON string, quotes included: `"` and `\` escaped, control
 /// characters as \n, \r, \t or \u00XX; everything else as it is. The text
-/// must be valid UTF-8 (see IsUtf8).
+/// must be valid UTF-8 (see IsValidUtf8).
 std::string JsonString(std::string_view utf8);
-
-/// True when `bytes` is valid UTF-8 throughout.
-bool IsUtf8(std::string_view bytes);
 
 }  // namespace rowvane::cli

@@ -8,6 +8,7 @@
 #include "cli/DisplayEscape.h"
 #include "cli/FailureReport.h"
 #include "cli/JsonText.h"
+#include "text/Utf8.h"
 
 namespace rowvane::cli {
 namespace {
@@ -22,7 +23,7 @@ std::optional<std::string> ErrorNameOf(const Failure& failure) {
 }
 
 std::string JsonName(const char* key, const std::string& name) {
-  if (IsUtf8(name)) {
+  if (IsValidUtf8(name)) {
     return ",\"" + std::string(key) + "\":" + JsonString(name);
   }
   return ",\"" + std::string(key) + "\":" + JsonString(EscapeForDisplay(name)) + ",\"" + key +

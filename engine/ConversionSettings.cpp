@@ -1,10 +1,11 @@
 #include "engine/ConversionSettings.h"
 
+#include "text/Utf8.h"
+
 namespace rowvane {
 
 std::optional<std::string_view> SettingsProblem(const ConversionSettings& settings) {
-  Utf8Validator validator;
-  if (!validator.feed(settings.Separator) || !validator.finish()) {
+  if (!IsValidUtf8(settings.Separator)) {
     return "the separator is not UTF-8 text";
   }
   if (settings.Layout == OutputLayout::Template && !settings.Template) {

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <array>
+#include <optional>
+#include <string_view>
+
 namespace rowvane {
 
 /// Where lines end, outside quoted fields.
@@ -31,5 +35,44 @@ struct CsvFormat {
   static constexpr CsvFormat Standard() { return {LineBreaks::Any, Quotes::Double, Escaping::Xml}; }
   friend constexpr bool operator==(const CsvFormat&, const CsvFormat&) = default;
 };
+
+/// A choice and the word that names it, on the command line and in stored settings alike.
+template <typename Choice>
+struct FormatWord {
+  Choice choice;
+  std::string_view word;
+};
+
+inline constexpr std::array<FormatWord<CsvFormat>, 2> kFormatPresetWords = {
+    {{CsvFormat::Classic(), "classic"}, {CsvFormat::Standard(), "standard"}}};
+inline constexpr std::array<FormatWord<LineBreaks>, 2> kLineBreaksWords = {
+    {{LineBreaks::CrLf, "crlf"}, {LineBreaks::Any, "any"}}};
+inline constexpr std::array<FormatWord<Quotes>, 2> kQuotesWords = {
+    {{Quotes::None, "none"}, {Quotes::Double, "double"}}};
+inline constexpr std::array<FormatWord<Escaping>, 2> kEscapingWords = {
+    {{Escaping::None, "none"}, {Escaping::Xml, "xml"}}};
+
+/// The word of `choice` among `words`.
+template <typename Choice, std::size_t N>
+constexpr std::string_view WordOf(const std::array<FormatWord<Choice>, N>& words, Choice choice) {
+  for (const FormatWord<Choice>& each : words) {
+    if (each.choice == choice) {
+      return each.word;
+    }
+  }
+  return {};
+}
+
+/// The choice `word` names among `words`; nothing for a word not among them.
+template <typename Choice, std::size_t N>
+constexpr std::optional<Choice> ChoiceNamed(const std::array<FormatWord<Choice>, N>& words,
+                                            std::string_view word) {
+  for (const FormatWord<Choice>& each : words) {
+    if (each.word == word) {
+      return each.choice;
+    }
+  }
+  return std::nullopt;
+}
 
 }  // namespace rowvane

@@ -1,7 +1,6 @@
 #include "engine/TextDecoder.h"
 
 #include <array>
-#include <cstring>
 
 namespace rowvane {
 namespace {
@@ -14,33 +13,6 @@ constexpr std::array<char16_t, 32> kWindows1252High = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 constexpr char32_t kReplacement = 0xFFFD;
-
-bool IsAscii8(const unsigned char* p) {
-  std::uint64_t word;
-  std::memcpy(&word, p, sizeof word);
-  return (word & 0x8080808080808080ULL) == 0;
-}
-
-// How many continuation bytes follow `lead`, and the bounds of the first of
-// them; false for a byte that can never start a character.
-bool StartUtf8Sequence(unsigned char lead, int& pending, std::uint8_t& lower, std::uint8_t& upper) {
-  lower = 0x80;
-  upper = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    pending = 1;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    pending = 2;
-    lower = lead == 0xE0 ? 0xA0 : 0x80;  // no overlong forms
-    upper = lead == 0xED ? 0x9F : 0xBF;  // no surrogates
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    pending = 3;
-    lower = lead == 0xF0 ? 0x90 : 0x80;
-    upper = lead == 0xF4 ? 0x8F : 0xBF;  // nothing above U+10FFFF
-  } else {
-    return false;
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -56,54 +28,6 @@ ByteOrderMark DetectByteOrderMark(std::string_view head) {
     return {Encoding::Utf16BE, 2};
   }
   return {Encoding::Utf8, 0};
-}
-
-void AppendUtf8(char32_t codePoint, std::string& out) {
-  if (codePoint < 0x80) {
-    out.push_back(static_cast<char>(codePoint));
-  } else if (codePoint < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (codePoint >> 6)));
-    out.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
-  } else if (codePoint < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (codePoint >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (codePoint >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (codePoint & 0x3F)));
-  }
-}
-
-bool Utf8Validator::feed(std::string_view bytes) {
-  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-  const auto* const end = p + bytes.size();
-  while (m_valid && p < end) {
-    if (m_pending == 0) {
-      while (end - p >= 8 && IsAscii8(p)) {
-        p += 8;
-      }
-      if (p == end) {
-        break;
-      }
-      const unsigned char lead = *p++;
-      if (lead < 0x80) {
-        continue;
-      }
-      m_valid = StartUtf8Sequence(lead, m_pending, m_lower, m_upper);
-      continue;
-    }
-    const unsigned char next = *p++;
-    if (next < m_lower || next > m_upper) {
-      m_valid = false;
-      break;
-    }
-    m_lower = 0x80;
-    m_upper = 0xBF;
-    --m_pending;
-  }
-  return m_valid;
 }
 
 void TextDecoder::decode(std::string_view bytes, std::string& out) {

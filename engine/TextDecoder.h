@@ -6,6 +6,9 @@
 #include <string>
 #include <string_view>
 
+#include "text/Utf8.h"
+#include "text/Utf8Validator.h"
+
 namespace rowvane {
 
 /// How the bytes of an input file are read as text.
@@ -20,22 +23,6 @@ struct ByteOrderMark {
 };
 /// `head` holds the first bytes of the file (up to 3; fewer when the file is shorter).
 ByteOrderMark DetectByteOrderMark(std::string_view head);
-
-/// Checks UTF-8 fed in pieces of any size: no overlong forms, no surrogates,
-/// nothing above U+10FFFF.
-class Utf8Validator {
- public:
-  /// False once the bytes seen so far cannot be valid UTF-8.
-  bool feed(std::string_view bytes);
-  /// False when the input ended inside a character.
-  bool finish() const { return m_valid && m_pending == 0; }
-
- private:
-  bool m_valid = true;
-  int m_pending = 0;            // continuation bytes still expected
-  std::uint8_t m_lower = 0x80;  // bounds of the next continuation byte
-  std::uint8_t m_upper = 0xBF;
-};
 
 /// Turns bytes in UTF-8, Windows-1252 or UTF-16 into UTF-8, in pieces of any size.
 class TextDecoder {
@@ -75,8 +62,5 @@ class TextDecoder {
   std::uint64_t m_utf8Replacements = 0;
   std::uint64_t m_utf16Replacements = 0;
 };
-
-/// Appends the UTF-8 form of `codePoint` to `out`.
-void AppendUtf8(char32_t codePoint, std::string& out);
 
 }  // namespace rowvane

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <span>
 
+#include "text/Utf8.h"
+
 namespace rowvane {
 namespace {
 
@@ -127,32 +129,14 @@ bool InRanges(std::span<const Range> ranges, char32_t c) {
   return after != ranges.begin() && c <= std::prev(after)->last;
 }
 
-/// The code point at the start of `text` and its length in bytes; a sequence
-/// that is not UTF-8 (cut off, overlong, a surrogate, beyond U+10FFFF) gives
-/// U+FFFD over one byte.
+/// The code point at the start of `text` and its length in bytes; a byte
+/// that starts no valid character is one U+FFFD.
 std::pair<char32_t, std::size_t> NextCodePoint(std::string_view text) {
-  constexpr std::pair<char32_t, std::size_t> kInvalid{U'\uFFFD', 1};
-  const auto lead = static_cast<unsigned char>(text[0]);
-  if (lead < 0x80) {
-    return {lead, 1};
+  const Utf8Character character = NextUtf8Character(text);
+  if (character.length == 0) {
+    return {U'\uFFFD', 1};
   }
-  const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
-  if (length == 0 || text.size() < length) {
-    return kInvalid;
-  }
-  char32_t c = lead & (0x7F >> length);
-  for (std::size_t i = 1; i < length; ++i) {
-    const auto next = static_cast<unsigned char>(text[i]);
-    if ((next & 0xC0) != 0x80) {
-      return kInvalid;
-    }
-    c = (c << 6) | (next & 0x3F);
-  }
-  constexpr std::array<char32_t, 5> kLeast = {0, 0, 0x80, 0x800, 0x10000};
-  if (c < kLeast[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-    return kInvalid;
-  }
-  return {c, length};
+  return {character.value, character.length};
 }
 
 }  // namespace

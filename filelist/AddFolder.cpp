@@ -5,7 +5,7 @@
 #include <optional>
 #include <set>
 
-#include "filelist/Utf8.h"
+#include "text/Utf8.h"
 
 namespace rowvane {
 namespace {

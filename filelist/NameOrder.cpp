@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "filelist/CaseFolding.h"
-#include "filelist/Utf8.h"
+#include "text/Utf8.h"
 
 namespace rowvane {
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "filelist/CaseFolding.h"
-#include "filelist/Utf8.h"
+#include "text/Utf8.h"
 
 namespace rowvane {
 namespace {

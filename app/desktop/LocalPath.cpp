@@ -2,6 +2,9 @@
 
 #include <QByteArray>
 #include <cstddef>
+#include <string_view>
+
+#include "text/Utf8.h"
 
 namespace rowvane::app {
 namespace {
@@ -10,42 +13,6 @@ constexpr char16_t kCarriedByteBase = 0xDC00;
 constexpr char16_t kFirstCarried = 0xDC80;
 constexpr char16_t kLastCarried = 0xDCFF;
 constexpr char16_t kReplacement = 0xFFFD;
-
-// The length of the valid UTF-8 character at `at`, or 0 when none starts there.
-std::size_t ValidCharacterAt(const std::string& bytes, std::size_t at) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
-  const unsigned char lead = byte(at);
-  if (lead < 0x80) {
-    return 1;
-  }
-  std::size_t length = 0;
-  unsigned char lower = 0x80;
-  unsigned char upper = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    lower = lead == 0xE0 ? 0xA0 : 0x80;  // no overlong forms
-    upper = lead == 0xED ? 0x9F : 0xBF;  // no surrogates
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    lower = lead == 0xF0 ? 0x90 : 0x80;
-    upper = lead == 0xF4 ? 0x8F : 0xBF;  // nothing above U+10FFFF
-  } else {
-    return 0;
-  }
-  if (at + length > bytes.size()) {
-    return 0;
-  }
-  for (std::size_t i = 1; i < length; ++i) {
-    if (byte(at + i) < lower || byte(at + i) > upper) {
-      return 0;
-    }
-    lower = 0x80;
-    upper = 0xBF;
-  }
-  return length;
-}
 
 bool IsCarriedByte(const QString& text, qsizetype at) {
   const char16_t unit = text[at].unicode();
@@ -60,7 +27,7 @@ QString PathFromBytes(const std::string& bytes) {
   path.reserve(static_cast<qsizetype>(bytes.size()));
   std::size_t run = 0;  // start of the valid text not yet appended
   for (std::size_t at = 0; at < bytes.size();) {
-    const std::size_t length = ValidCharacterAt(bytes, at);
+    const std::size_t length = NextUtf8Character(std::string_view(bytes).substr(at)).length;
     if (length > 0) {
       at += length;
       continue;

@@ -1,6 +1,9 @@
 #include "app/menus/StoredFormat.h"
 
 #include <QSettings>
+#include <array>
+#include <string>
+#include <string_view>
 
 namespace rowvane::app {
 namespace {
@@ -16,31 +19,37 @@ bool StoredAs(const QSettings& store, const QString& key, const QString& word) {
   return store.value(key).toString() == word;
 }
 
+// The choice stored under `key`; `otherwise` when nothing or an unknown word is stored.
+template <typename Choice, std::size_t N>
+Choice StoredChoice(const QSettings& store, const QString& key,
+                    const std::array<rowvane::FormatWord<Choice>, N>& words, Choice otherwise) {
+  const std::string word = store.value(key).toString().toStdString();
+  return rowvane::ChoiceNamed(words, word).value_or(otherwise);
+}
+
+template <typename Choice, std::size_t N>
+void StoreChoice(QSettings& store, const QString& key,
+                 const std::array<rowvane::FormatWord<Choice>, N>& words, Choice choice) {
+  const std::string_view word = rowvane::WordOf(words, choice);
+  store.setValue(key, QString::fromUtf8(word.data(), static_cast<qsizetype>(word.size())));
+}
+
 }  // namespace
 
 rowvane::CsvFormat LoadFormat(const QSettings& store) {
   rowvane::CsvFormat format;
-  if (StoredAs(store, kLineBreaksKey, QStringLiteral("any"))) {
-    format.lineBreaks = rowvane::LineBreaks::Any;
-  }
-  if (StoredAs(store, kQuotesKey, QStringLiteral("double"))) {
-    format.quotes = rowvane::Quotes::Double;
-  }
-  if (StoredAs(store, kEscapingKey, QStringLiteral("xml"))) {
-    format.escaping = rowvane::Escaping::Xml;
-  }
+  format.lineBreaks =
+      StoredChoice(store, kLineBreaksKey, rowvane::kLineBreaksWords, format.lineBreaks);
+  format.quotes = StoredChoice(store, kQuotesKey, rowvane::kQuotesWords, format.quotes);
+  format.escaping = StoredChoice(store, kEscapingKey, rowvane::kEscapingWords, format.escaping);
   return format;
 }
 
 void SaveFormat(QSettings& store, const rowvane::CsvFormat& format) {
   // The same words as the command line's options.
-  store.setValue(kLineBreaksKey, format.lineBreaks == rowvane::LineBreaks::Any
-                                     ? QStringLiteral("any")
-                                     : QStringLiteral("crlf"));
-  store.setValue(kQuotesKey, format.quotes == rowvane::Quotes::Double ? QStringLiteral("double")
-                                                                      : QStringLiteral("none"));
-  store.setValue(kEscapingKey, format.escaping == rowvane::Escaping::Xml ? QStringLiteral("xml")
-                                                                         : QStringLiteral("none"));
+  StoreChoice(store, kLineBreaksKey, rowvane::kLineBreaksWords, format.lineBreaks);
+  StoreChoice(store, kQuotesKey, rowvane::kQuotesWords, format.quotes);
+  StoreChoice(store, kEscapingKey, rowvane::kEscapingWords, format.escaping);
   store.sync();
 }
 

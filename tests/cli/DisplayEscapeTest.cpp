@@ -7,7 +7,7 @@
 #include <sstream>
 #include <string>
 
-#include "filelist/Utf8.h"
+#include "text/Utf8.h"
 
 namespace rowvane::cli {
 namespace {

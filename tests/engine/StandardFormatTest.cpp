@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <array>
+#include <optional>
 #include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "engine/CsvFormat.h"
 #include "engine/CsvToXml.h"
 #include "engine/RecordReader.h"
 #include "engine/TextDecoder.h"
@@ -508,6 +511,27 @@ TEST(StandardFormat, RowTagsAndGeneratedNamesFollowTheSameLayout) {
             std::string(kDecl) +
                 "<XML>| <row>|  <header1>1\n2</header1>|  <header2>3</header2>| "
                 "</row>|</XML>");
+}
+
+// Each choice has one word and each word one choice; the command line and the
+// stored settings both read these lists.
+template <typename Choice, std::size_t N>
+void ExpectOneWordPerChoice(const std::array<FormatWord<Choice>, N>& words) {
+  for (const FormatWord<Choice>& each : words) {
+    EXPECT_EQ(WordOf(words, each.choice), each.word);
+    EXPECT_EQ(ChoiceNamed(words, each.word), each.choice) << each.word;
+  }
+  EXPECT_EQ(ChoiceNamed(words, ""), std::nullopt);
+  EXPECT_EQ(ChoiceNamed(words, "CRLF"), std::nullopt);
+}
+
+TEST(FormatWords, NameEachChoiceOnce) {
+  ExpectOneWordPerChoice(kFormatPresetWords);
+  ExpectOneWordPerChoice(kLineBreaksWords);
+  ExpectOneWordPerChoice(kQuotesWords);
+  ExpectOneWordPerChoice(kEscapingWords);
+  EXPECT_EQ(WordOf(kFormatPresetWords, CsvFormat::Standard()), "standard");
+  EXPECT_EQ(WordOf(kEscapingWords, Escaping::Xml), "xml");
 }
 
 }  // namespace

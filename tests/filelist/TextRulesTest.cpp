@@ -7,7 +7,7 @@
 #include "filelist/CaseFolding.h"
 #include "filelist/GatherFolderFiles.h"
 #include "filelist/NameOrder.h"
-#include "filelist/Utf8.h"
+#include "text/Utf8.h"
 
 namespace rowvane {
 namespace {
