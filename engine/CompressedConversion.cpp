@@ -31,6 +31,7 @@ class CompressedProgress : public ConversionObserver {
     }
     m_observer.onPause();
   }
+  PauseAnswer pauseAnswer() const override { return m_observer.pauseAnswer(); }
   const LiveOptions* liveOptions() const override { return m_observer.liveOptions(); }
 
  private:
@@ -67,6 +68,9 @@ ConversionResult ConvertCompressed(ByteSource& source, bool gunzip, OutputSink& 
   }
   OutputSink& first = checked ? static_cast<OutputSink&>(*checked) : written;
   ConversionResult result = ConvertSource(source, gunzip, first, settings, observer, tuning);
+  if (result.stopped) {
+    return result;  // an unfinished document has no verdict and no end
+  }
   if (checked) {
     checked->finish();
   }

@@ -13,6 +13,8 @@ struct ConversionResult {
   /// Records written to the output: header repeats and lines that carry no
   /// record are not counted.
   std::uint64_t records = 0;
+  /// A pause was answered Stop or Leave: the document was left unfinished.
+  bool stopped = false;
 };
 
 }  // namespace rowvane

@@ -52,9 +52,17 @@ std::unique_ptr<AtomicOutputFile> ConvertIntoTemporary(
   ConversionResult result;
   if (writer) {
     result = ConvertCompressed(input, gunzip, *writer, settings, observer, tuning);
-    writer->finish();
   } else {
     result = ConvertCompressed(input, gunzip, *output, settings, observer, tuning);
+  }
+  if (result.stopped) {
+    // Destroyed unpublished, the output leaves nothing behind.
+    outcome.status = FileOutcome::Status::Stopped;
+    outcome.failures.clear();
+    return nullptr;
+  }
+  if (writer) {
+    writer->finish();
   }
   // Last, so that a change made while the output was being finished counts too.
   input.throwIfChangedSinceOpened();
@@ -85,7 +93,9 @@ PreparedFile PrepareOrThrowBadAlloc(const std::string& inputPath, const OutputNa
     try {
       prepared.output = ConvertIntoTemporary(input, inputPath, name.path, settings, observer,
                                              tuning, folders, outcome);
-      outcome.status = FileOutcome::Status::Converted;
+      if (prepared.output) {
+        outcome.status = FileOutcome::Status::Converted;
+      }
       return prepared;
     } catch (const ConversionError& error) {
       if (error.kind() == FailureKind::Read) {

@@ -27,6 +27,7 @@ struct FileOutcome {
     Converted,  ///< the output file was written (a naming failure may still be listed)
     Missing,    ///< the input is not present: nothing written, nothing to report
     Failed,     ///< nothing written; an earlier output of the same name is unchanged
+    Stopped,    ///< a pause was answered Stop or Leave: nothing written, nothing to report
   };
   Status status = Status::Failed;
   std::string outputPath;
@@ -57,11 +58,9 @@ void RecordFailureBeingHandled(FileOutcome& outcome);
 
 /// Converts one CSV file into `outputFolder`, used as typed (a trailing
 /// separator is kept). Streams with constant memory; the output appears atomically under its final
-/// name or not at all, and the input is never written. Failures are reported in the outcome; the
-/// only exception that leaves is one the observer throws that is not a
-/// std::exception (a caller's way to abandon the file), after everything
-/// written for the file has been removed. Running out of memory anywhere in
-/// it gives OutOfMemoryOutcome().
+/// name or not at all, and the input is never written. Failures are reported in the outcome. A
+/// pause answered Stop or Leave abandons the file: everything written for it is removed and the
+/// outcome is Stopped. Running out of memory anywhere in it gives OutOfMemoryOutcome().
 FileOutcome ConvertFile(const std::string& inputPath, const std::string& outputFolder,
                         const ConversionSettings& settings, ConversionObserver& observer,
                         const ConversionTuning& tuning = {});

@@ -22,21 +22,30 @@ class PausePoints {
         m_includeRowTags(includeRowTags),
         m_last(std::chrono::steady_clock::now()) {}
 
-  /// Pauses when the interval has passed since the last pause.
-  void whenDue(std::uint64_t bytesRead) {
+  /// Pauses when the interval has passed since the last pause; true once
+  /// the caller has answered Stop or Leave at one (it is never asked again).
+  bool whenDue(std::uint64_t bytesRead) {
+    if (m_told) {
+      return true;
+    }
     const auto now = std::chrono::steady_clock::now();
     if (now - m_last < m_interval) {
-      return;
+      return false;
     }
     m_last = now;
     if (m_inputSize && *m_inputSize > 0) {
       m_observer.onProgress(static_cast<double>(bytesRead) / static_cast<double>(*m_inputSize));
     }
     m_observer.onPause();
+    m_told = m_observer.pauseAnswer() != PauseAnswer::Continue;
     if (const LiveOptions* live = m_observer.liveOptions()) {
       m_includeRowTags = live->includeRowTags();
     }
+    return m_told;
   }
+
+  /// True once a pause was answered Stop or Leave.
+  bool told() const { return m_told; }
 
   /// The row-tag option as the caller had it at the last pause.
   bool includeRowTags() const { return m_includeRowTags; }
@@ -47,6 +56,7 @@ class PausePoints {
   std::optional<std::uint64_t> m_inputSize;
   bool m_includeRowTags;
   std::chrono::steady_clock::time_point m_last;
+  bool m_told = false;
 };
 
 }  // namespace rowvane

@@ -264,12 +264,19 @@ class Reader {
       readHeader();
       m_headerPresent = m_reader.bytesRead() > 0;
     }
-    while (startRecord()) {
+    while (!m_pauses.told() && startRecord()) {
       if (!m_namesGiven) {
         giveNames();  // only once a record follows the header
       }
+      if (m_pauses.told()) {
+        break;
+      }
       convertRecord(firstRecordNamesFields);
       firstRecordNamesFields = false;
+    }
+    if (m_pauses.told()) {
+      m_result.stopped = true;  // the document stays unfinished; its output is dropped
+      return m_result;
     }
     if constexpr (requires { Layout::kNamesWithoutRecords; }) {
       if (!m_namesGiven && m_headerPresent) {
@@ -314,13 +321,19 @@ class Reader {
     stop.quoted.prepareLanes();
   }
 
+  // Once a pause was answered Stop or Leave the input reads as ended, so
+  // every loop that reads on ends as at the end of the input.
   bool more() {
+    if (m_pauses.told()) {
+      return false;
+    }
     const bool added = m_reader.more();
     pauseWhenDue();
     return added;
   }
 
-  void pauseWhenDue() { m_pauses.whenDue(m_reader.bytesRead()); }
+  /// True once a pause was answered Stop or Leave.
+  bool pauseWhenDue() { return m_pauses.whenDue(m_reader.bytesRead()); }
 
   /// Length of the line break at `at`; 0 when there is none, kNeedMore when
   /// the next byte decides.
@@ -702,7 +715,9 @@ class Reader {
     if (!m_names.line().empty()) {
       try {
         while (!m_names.split(m_headerSplitStep)) {
-          pauseWhenDue();
+          if (pauseWhenDue()) {
+            return;
+          }
         }
         m_layout.headerNames(m_names);
       } catch (const std::bad_alloc&) {
@@ -832,8 +847,9 @@ class Reader {
     const std::size_t named = m_names.count();
     for (std::size_t field = scanned.values; field < named; ++field) {
       record.piece(field, kNothing, 0, field + 1 < named ? PieceEnd::Field : PieceEnd::Record);
-      if (field % kEmptyFieldsBetweenPauses == 0) {
-        pauseWhenDue();  // a short record under a header of millions of names
+      // A short record under a header of millions of names.
+      if (field % kEmptyFieldsBetweenPauses == 0 && pauseWhenDue()) {
+        return;
       }
     }
     m_layout.endRecord(record);

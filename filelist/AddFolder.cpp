@@ -55,18 +55,22 @@ class Walk {
 
   /// Finds the sub-folders of every folder of `folders`, walks them in turn
   /// when `recurse`, and appends the walkable ones; a folder that may not be
-  /// listed leaves `folders`.
-  void collect(std::vector<std::string>& folders, bool recurse) {
+  /// listed leaves `folders`. Leave when a pause said so.
+  WalkAnswer collect(std::vector<std::string>& folders, bool recurse) {
     std::vector<std::string> found;
     for (std::size_t i = 0; i < folders.size();) {
       const std::string folder = folders[i];  // a copy: the list may shrink below
-      letEventsRun();
+      if (m_letEventsRun() == WalkAnswer::Leave) {
+        return WalkAnswer::Leave;
+      }
       if (!IsWalkable(m_fileSystem, folder).value_or(false)) {
         ++i;
         continue;
       }
       const SubFolderListing listing = m_fileSystem.subFoldersOf(folder);
-      appendSubFolders(folder, listing.names, found);
+      if (appendSubFolders(folder, listing.names, found) == WalkAnswer::Leave) {
+        return WalkAnswer::Leave;
+      }
       if (listing.error == ListingError::PermissionDenied) {
         // The folder at i is removed, so i now holds the one that followed it.
         folders.erase(std::find(folders.begin(), folders.end(), folder));
@@ -74,22 +78,27 @@ class Walk {
         ++i;
       }
     }
-    if (recurse && !found.empty()) {
-      collect(found, true);
+    if (recurse && !found.empty() && collect(found, true) == WalkAnswer::Leave) {
+      return WalkAnswer::Leave;
     }
     for (const std::string& folder : found) {
-      letEventsRun();
+      if (m_letEventsRun() == WalkAnswer::Leave) {
+        return WalkAnswer::Leave;
+      }
       if (IsWalkable(m_fileSystem, folder).value_or(false)) {
         folders.push_back(folder);
       }
     }
+    return WalkAnswer::Continue;
   }
 
  private:
-  void appendSubFolders(const std::string& folder, const std::vector<std::string>& names,
-                        std::vector<std::string>& found) {
+  WalkAnswer appendSubFolders(const std::string& folder, const std::vector<std::string>& names,
+                              std::vector<std::string>& found) {
     for (const std::string& name : names) {
-      letEventsRun();
+      if (m_letEventsRun() == WalkAnswer::Leave) {
+        return WalkAnswer::Leave;
+      }
       if (HasBadCharacters(name) || name == "." || name == "..") {
         continue;
       }
@@ -98,18 +107,13 @@ class Walk {
         found.push_back(std::move(path));
       }
     }
+    return WalkAnswer::Continue;
   }
 
   /// False when the folder is gone or the walk has already reached it.
   bool firstVisit(const std::string& folder) {
     const auto identity = m_fileSystem.identityOf(folder);
     return identity && m_visited.insert(*identity).second;
-  }
-
-  void letEventsRun() const {
-    if (m_letEventsRun) {
-      m_letEventsRun();
-    }
   }
 
   const FileSystem& m_fileSystem;
@@ -129,11 +133,11 @@ bool HasBadCharacters(std::string_view name) {
   return std::any_of(codePoints.begin(), codePoints.end(), IsRefusedCodePoint);
 }
 
-void CollectSubFolders(const FileSystem& fileSystem, std::vector<std::string>& folders,
-                       bool recurse, const LetEventsRun& letEventsRun) {
+WalkAnswer CollectSubFolders(const FileSystem& fileSystem, std::vector<std::string>& folders,
+                             bool recurse, const LetEventsRun& letEventsRun) {
   Walk walk(fileSystem, letEventsRun);
   walk.rememberStart(folders);
-  walk.collect(folders, recurse);
+  return walk.collect(folders, recurse);
 }
 
 std::vector<std::string> ListFiles(const FileSystem& fileSystem, std::string folder,

@@ -3,14 +3,45 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "filelist/FileSystem.h"
 
 namespace rowvane {
 
-/// Lets the window's pending events run; an empty function does nothing.
-using LetEventsRun = std::function<void()>;
+/// What a walk's pause answers: go on, or leave at once (the window is closing).
+enum class WalkAnswer { Continue, Leave };
+
+/// Lets the window's pending events run between the steps of a walk and says
+/// whether the walk goes on. An empty one does nothing; one made of a function
+/// that answers nothing always lets the walk go on.
+class LetEventsRun {
+ public:
+  LetEventsRun() = default;
+  template <typename Pause>
+  requires std::is_invocable_v<Pause&> LetEventsRun(
+      Pause pause)  // NOLINT(google-explicit-constructor): a function stands for it
+      : m_pause(Answering(std::move(pause))) {}
+
+  WalkAnswer operator()() const { return m_pause ? m_pause() : WalkAnswer::Continue; }
+
+ private:
+  template <typename Pause>
+  static std::function<WalkAnswer()> Answering(Pause pause) {
+    if constexpr (std::is_void_v<std::invoke_result_t<Pause&>>) {
+      return [pause = std::move(pause)]() mutable {
+        pause();
+        return WalkAnswer::Continue;
+      };
+    } else {
+      return pause;
+    }
+  }
+
+  std::function<WalkAnswer()> m_pause;
+};
 
 /// True when `path` cannot be used because its attributes cannot be read: it
 /// does not exist, or its name cannot be given to the file functions.
@@ -35,9 +66,11 @@ bool HasBadCharacters(std::string_view name);
 /// back to a parent), so a walk ends. A folder whose contents may not be listed
 /// is removed from the list; one that cannot be listed for another reason, or
 /// that vanishes, is passed over. Nothing is thrown for any of these.
-/// `letEventsRun` is called for every folder and every sub-folder looked at.
-void CollectSubFolders(const FileSystem& fileSystem, std::vector<std::string>& folders,
-                       bool recurse = false, const LetEventsRun& letEventsRun = {});
+/// `letEventsRun` is called for every folder and every sub-folder looked at;
+/// when it answers Leave the walk returns at once, `folders` as far as it got,
+/// and so does this: Leave.
+WalkAnswer CollectSubFolders(const FileSystem& fileSystem, std::vector<std::string>& folders,
+                             bool recurse = false, const LetEventsRun& letEventsRun = {});
 
 /// Names (without the folder) of the files of `folder` that match `pattern`
 /// ("*.csv", "*.*"), hidden and system files included, folders never, and that

@@ -39,7 +39,9 @@ std::vector<std::string> GatherFolderFiles(const FileSystem& fileSystem, const s
     return {};
   }
   std::vector<std::string> folders{folder + "/"};
-  CollectSubFolders(fileSystem, folders, true, letEventsRun);
+  if (CollectSubFolders(fileSystem, folders, true, letEventsRun) == WalkAnswer::Leave) {
+    return {};
+  }
   return FilesOfFolders(fileSystem, folders, pattern);
 }
 

@@ -33,7 +33,7 @@ bool IsFileToAdd(const FileSystem& fileSystem, const std::string& candidate);
 /// Each path is built as folder, "/" and name, with doubled separators
 /// collapsed. An empty `folder` (a cancelled choice) gives nothing. Never
 /// throws for a missing or vanishing folder: it just finds fewer files. `letEventsRun` is called
-/// during the walk only, not while the files are listed.
+/// during the walk only, not while the files are listed; a walk left gives nothing.
 std::vector<std::string> GatherFolderFiles(const FileSystem& fileSystem, const std::string& folder,
                                            std::string_view pattern = kCsvFilePattern,
                                            const LetEventsRun& letEventsRun = {});

@@ -38,8 +38,12 @@ void AddFolderFiles::run() {
   const rowvane::FileSystem& fileSystem = m_context.services.fileSystem;
   // A walk that fails part way still lists the folders it has found.
   std::vector<std::string> folders{PathBytes(chosen + QLatin1Char('/'))};
-  trap.step(AddFolderLine::WalkFolders,
-            [&] { CollectSubFolders(fileSystem, folders, true, m_context.eventsRunOrLeave()); });
+  trap.step(AddFolderLine::WalkFolders, [&] {
+    if (CollectSubFolders(fileSystem, folders, true, m_context.eventsRun()) ==
+        rowvane::WalkAnswer::Leave) {
+      trap.leave();
+    }
+  });
   if (!trap.active()) {
     return;  // the window was closed during the walk: the program is ending
   }

@@ -59,11 +59,6 @@ int LineOf(rowvane::FailureKind kind) {
   return RunLine::ConvertFile;
 }
 
-// Thrown from a pause to abandon the file being written when "Stop
-// Converting" was chosen. Not a std::exception: the engine lets it pass after
-// removing everything it wrote for the file.
-struct StopRun {};
-
 // Follows the engine through one file: moves the bar and lets the window
 // work at the engine's pauses; closing the window or stopping the run
 // abandons the file.
@@ -78,11 +73,13 @@ class RunObserver final : public rowvane::ConversionObserver, public rowvane::Li
         m_context(context) {}
 
   void onProgress(double share) override { m_bar.setPercent(share * 100.0); }
-  void onPause() override {
-    m_context.letEventsRunOrLeave();
-    if (m_stopRequested) {
-      throw StopRun{};
+  void onPause() override { m_context.letEventsRun(); }
+  // The engine removes what it wrote for a file it is told to abandon.
+  rowvane::PauseAnswer pauseAnswer() const override {
+    if (m_context.pump.closed()) {
+      return rowvane::PauseAnswer::Leave;
     }
+    return m_stopRequested ? rowvane::PauseAnswer::Stop : rowvane::PauseAnswer::Continue;
   }
   const LiveOptions* liveOptions() const override { return this; }
 
@@ -179,7 +176,7 @@ void ConversionRun::run() {
 // False when the file loop must end: the entry has gone from the list, the
 // run was stopped, or the window was closed.
 bool ConversionRun::convertPosition(ErrorTrap& trap, const RunTexts& texts, int position) {
-  trap.step(RunLine::LetEventsRunBeforeFile, [&] { m_context.letEventsRunOrLeave(); });
+  trap.step(RunLine::LetEventsRunBeforeFile, [&] { leaveWhenClosed(trap); });
   if (!trap.active() || stopsHere()) {
     return false;
   }
@@ -195,7 +192,7 @@ bool ConversionRun::convertPosition(ErrorTrap& trap, const RunTexts& texts, int 
   }
   m_controls.ProgressBar1.setText(QStringLiteral("Processing: ") +
                                   QString::fromStdString(rowvane::FileNameOf(PathBytes(path))));
-  trap.step(RunLine::LetEventsRunAfterName, [&] { m_context.letEventsRunOrLeave(); });
+  trap.step(RunLine::LetEventsRunAfterName, [&] { leaveWhenClosed(trap); });
   if (!trap.active() || stopsHere()) {
     return false;
   }
@@ -203,18 +200,16 @@ bool ConversionRun::convertPosition(ErrorTrap& trap, const RunTexts& texts, int 
   rowvane::FileOutcome outcome;
   QElapsedTimer clock;
   clock.start();
-  trap.step(RunLine::ConvertFile, [&] {
-    try {
-      outcome = convertFile(path, texts);
-    } catch (const StopRun&) {
-      m_stopped = true;  // the engine has removed what it wrote for the file
-    }
-  });
+  trap.step(RunLine::ConvertFile, [&] { outcome = convertFile(path, texts); });
   const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
-  m_controls.log.add(m_stopped ? LoggedFile::Stopped(path, seconds)
+  // The engine has removed what it wrote for a file it was told to abandon.
+  const bool abandoned = outcome.status == rowvane::FileOutcome::Status::Stopped;
+  m_controls.log.add(abandoned ? LoggedFile::Stopped(path, seconds)
                                : LoggedFile::Of(path, outcome, seconds));
   if (m_context.pump.closed()) {
     trap.leave();
+  } else if (abandoned) {
+    m_stopped = true;
   }
   if (m_stopped) {
     return false;
@@ -246,6 +241,13 @@ void ConversionRun::showShareOfFilesBegun(int position) {
     return;  // the entry is gone; reading it reports that
   }
   m_controls.ProgressBar1.setPercent(100.0 * position / count);
+}
+
+// Lets the window's events run; closing the window leaves the handler.
+void ConversionRun::leaveWhenClosed(ErrorTrap& trap) {
+  if (!m_context.letEventsRun()) {
+    trap.leave();
+  }
 }
 
 // True once "Stop Converting" has been chosen: the run then ends here.

@@ -69,6 +69,7 @@ class ConversionRun {
   rowvane::FileOutcome convertFile(const QString& path, const RunTexts& texts);
   void showShareOfFilesBegun(int position);
   bool stopsHere();
+  void leaveWhenClosed(ErrorTrap& trap);
   void tell(const QString& message);
 
   RunControls m_controls;

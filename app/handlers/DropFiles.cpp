@@ -1,8 +1,11 @@
 #include "app/handlers/DropFiles.h"
 
 #include <exception>
+#include <string>
+#include <vector>
 
 #include "app/controls/FileListView.h"
+#include "app/desktop/EventPump.h"
 #include "app/desktop/LocalPath.h"
 #include "app/desktop/WindowServices.h"
 #include "filelist/GatherFolderFiles.h"
@@ -11,26 +14,32 @@ namespace rowvane::app {
 
 void DropFiles::run(const QStringList& paths) {
   for (const QString& path : paths) {
-    addDroppedPath(path);
+    if (!addDroppedPath(path)) {
+      return;  // the window was closed: the program is ending
+    }
   }
 }
 
-void DropFiles::addDroppedPath(const QString& path) {
+bool DropFiles::addDroppedPath(const QString& path) {
   const rowvane::FileSystem& fileSystem = m_context.services.fileSystem;
   try {
     const std::string dropped = PathBytes(path);
     if (!IsDroppedFolder(fileSystem, dropped)) {
       m_items.Add(path);
-      return;
+      return true;
     }
-    for (const std::string& file :
-         GatherFolderFiles(fileSystem, dropped, kAnyFilePattern, m_context.eventsRunOrLeave())) {
+    const std::vector<std::string> files =
+        GatherFolderFiles(fileSystem, dropped, kAnyFilePattern, m_context.eventsRun());
+    if (m_context.pump.closed()) {
+      return false;
+    }
+    for (const std::string& file : files) {
       m_items.Add(PathFromBytes(file));
     }
   } catch (const std::exception&) {
-    // Drops have no error report: a path that fails is passed over. Leaving
-    // the handler (the window closed) is no std::exception and ends the drop.
+    // Drops have no error report: a path that fails is passed over.
   }
+  return true;
 }
 
 }  // namespace rowvane::app

@@ -17,7 +17,8 @@ class DropFiles : public ListFillingHandler {
   void run(const QStringList& paths);
 
  private:
-  void addDroppedPath(const QString& path);
+  /// False when the window was closed meanwhile: the drop ends.
+  bool addDroppedPath(const QString& path);
 };
 
 }  // namespace rowvane::app

@@ -29,8 +29,6 @@ void ErrorTrap::failedAt(int line, const QString& description) {
 void ErrorTrap::handle(std::exception_ptr failure) {
   try {
     std::rethrow_exception(failure);
-  } catch (const LeaveHandler&) {
-    leave();
   } catch (const NumberedError& error) {
     report(Describe(error));
   } catch (const std::bad_alloc&) {

@@ -11,11 +11,6 @@ namespace rowvane::app {
 
 class ApplicationErrorReport;
 
-/// Thrown to leave a trapped handler at once and without a report, e.g. when
-/// the window closes in the middle of a long operation. Deliberately not a
-/// std::exception, so that code catching those lets it pass.
-struct LeaveHandler {};
-
 /// What a trap knows of a failure.
 struct TrappedError {
   int number = 0;  ///< the NumberedError's number; 0 for other failures

@@ -3,7 +3,6 @@
 #include "app/desktop/EventPump.h"
 #include "app/desktop/MessageBoxes.h"
 #include "app/desktop/WindowServices.h"
-#include "app/handlers/ErrorTrap.h"
 
 namespace rowvane::app {
 
@@ -11,14 +10,14 @@ void HandlerContext::showMessage(const QString& text) const {
   services.messageBoxes.showMessage(owner, applicationTitle, text, MessageIcon::None);
 }
 
-void HandlerContext::letEventsRunOrLeave() const {
-  if (!pump.letPendingEventsRun()) {
-    throw LeaveHandler{};
-  }
+bool HandlerContext::letEventsRun() const {
+  return pump.letPendingEventsRun();
 }
 
-rowvane::LetEventsRun HandlerContext::eventsRunOrLeave() const {
-  return [this] { letEventsRunOrLeave(); };
+rowvane::LetEventsRun HandlerContext::eventsRun() const {
+  return [this] {
+    return letEventsRun() ? rowvane::WalkAnswer::Continue : rowvane::WalkAnswer::Leave;
+  };
 }
 
 }  // namespace rowvane::app

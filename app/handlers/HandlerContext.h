@@ -27,12 +27,12 @@ struct HandlerContext {
   /// Shows `text` with OK only, no icon and the application title.
   void showMessage(const QString& text) const;
 
-  /// Runs the window's pending events; throws LeaveHandler when the window
-  /// has been closed, so that a long operation ends at once.
-  void letEventsRunOrLeave() const;
+  /// Runs the window's pending events; false when the window has been
+  /// closed, so that a long operation ends at once.
+  bool letEventsRun() const;
 
-  /// The same, as the callback the folder walks take.
-  rowvane::LetEventsRun eventsRunOrLeave() const;
+  /// The same, as the pause the folder walks take: Leave once the window is closed.
+  rowvane::LetEventsRun eventsRun() const;
 };
 
 }  // namespace rowvane::app

@@ -47,6 +47,8 @@ QString ResultInWords(const rowvane::FileOutcome& outcome) {
       return QStringLiteral("converted");
     case rowvane::FileOutcome::Status::Missing:
       return QStringLiteral("failed: the file is not there");
+    case rowvane::FileOutcome::Status::Stopped:
+      return QStringLiteral("stopped");
     case rowvane::FileOutcome::Status::Failed:
       break;
   }

@@ -9,6 +9,7 @@
 #include <csignal>
 #include <filesystem>
 #include <functional>
+#include <limits>
 #include <string>
 
 #include "engine/AtomicOutputFile.h"
@@ -207,6 +208,78 @@ TEST_F(FileConversion, FailedWriteLeavesNoPartialFileAndKeepsTheOldOutput) {
       EXPECT_EQ(ConvertWithFileSizeLimit(path, out.path().string(), limit), 0) << limit;
       EXPECT_EQ(ReadFile(target), "earlier output") << limit;
       expectNoTemporaryFiles();
+    }
+  }
+}
+
+// Answers Stop or Leave from a given pause on, and counts the pauses asked.
+class AnswersAt : public ConversionObserver {
+ public:
+  AnswersAt(int from, PauseAnswer answer) : m_from(from), m_answer(answer) {}
+  void onPause() override { ++pauses; }
+  PauseAnswer pauseAnswer() const override {
+    return pauses >= m_from ? m_answer : PauseAnswer::Continue;
+  }
+  int pauses = 0;
+
+ private:
+  int m_from;
+  PauseAnswer m_answer;
+};
+
+// Told to stop or leave at any pause (the first, the last, and ones in
+// between: in records, reading a long header, splitting it, padding a short
+// record under it), the conversion asks no further pause, writes nothing and
+// leaves an earlier output as it was.
+TEST_F(FileConversion, APauseAnsweredStopOrLeaveAbandonsTheFile) {
+  std::string records = "id,name\r\n";
+  for (int i = 0; i < 300; ++i) {
+    records += std::to_string(i) + ",\"name\r\n" + std::to_string(i) + "\"\r\n";
+  }
+  std::string header;
+  for (int i = 0; i < 20000; ++i) {
+    header += "n" + std::to_string(i) + ",";
+  }
+  const std::string longHeader = header + "last\r\n1,2\r\n";
+  struct Row {
+    const char* name;
+    std::string text;
+    CsvFormat format;
+    OutputLayout layout;
+  };
+  const Row rows[] = {
+      {"classic", records, CsvFormat::Classic(), OutputLayout::Elements},
+      {"standard", records, CsvFormat::Standard(), OutputLayout::Elements},
+      {"attributes", records, CsvFormat::Standard(), OutputLayout::FieldsAsAttributes},
+      {"long header", longHeader, CsvFormat::Classic(), OutputLayout::Elements},
+      {"long header, standard", longHeader, CsvFormat::Standard(), OutputLayout::Elements},
+  };
+  ConversionTuning tuning;
+  tuning.readChunk = 64;
+  tuning.pauseInterval = std::chrono::milliseconds(0);
+  tuning.headerSplitStep = 256;
+  const std::string input = in / "staff.csv";
+  const std::string target = out / "staff.xml";
+  for (const Row& row : rows) {
+    in.write("staff.csv", row.text);
+    settings.Format = row.format;
+    settings.Layout = row.layout;
+    AnswersAt whole(std::numeric_limits<int>::max(), PauseAnswer::Continue);
+    ASSERT_EQ(ConvertFile(input, outputFolder, settings, whole, tuning).status, Status::Converted);
+    const int last = whole.pauses;
+    ASSERT_GT(last, 10) << row.name;
+    for (const PauseAnswer answer : {PauseAnswer::Stop, PauseAnswer::Leave}) {
+      for (const int from : {1, 2, last / 3, last * 2 / 3, last - 1, last}) {
+        out.write("staff.xml", "earlier output");
+        AnswersAt observer(from, answer);
+        const FileOutcome outcome = ConvertFile(input, outputFolder, settings, observer, tuning);
+        const std::string where = std::string(row.name) + " at pause " + std::to_string(from);
+        EXPECT_EQ(outcome.status, Status::Stopped) << where;
+        EXPECT_TRUE(outcome.failures.empty()) << where;
+        EXPECT_EQ(observer.pauses, from) << where;
+        EXPECT_EQ(ReadFile(target), "earlier output") << where;
+        expectNoTemporaryFiles();
+      }
     }
   }
 }

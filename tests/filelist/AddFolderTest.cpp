@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "filelist/AddFolder.h"
+#include "filelist/GatherFolderFiles.h"
 #include "tests/support/MemoryFileSystem.h"
 
 namespace rowvane {
@@ -171,6 +172,31 @@ TEST(CollectSubFoldersTest, LetsEventsRunForEveryFolderAndSubFolder) {
   // and b once more when they are taken into the list.
   EXPECT_EQ(calls, 7);
   EXPECT_THAT(folders, ElementsAre("/e/", "/e/a/", "/e/b/"));
+}
+
+// A pause answered Leave ends the walk at once: no pause is asked after it,
+// the walk says it was left, and gathering files gives nothing.
+TEST(CollectSubFoldersTest, ReturnsAtOnceWhenAPauseSaysLeave) {
+  MemoryFileSystem fs;
+  fs.addFolder("/w/a/a1");
+  fs.addFolder("/w/b/b1");
+  fs.addFile("/w/a/a1/x.csv");
+  for (int leaveAt = 1; leaveAt <= 9; ++leaveAt) {
+    int calls = 0;
+    const LetEventsRun pause = [&] {
+      return ++calls >= leaveAt ? WalkAnswer::Leave : WalkAnswer::Continue;
+    };
+    Folders folders{"/w/"};
+    EXPECT_EQ(CollectSubFolders(fs, folders, true, pause), WalkAnswer::Leave) << leaveAt;
+    EXPECT_EQ(calls, leaveAt);
+    calls = 0;
+    EXPECT_TRUE(GatherFolderFiles(fs, "/w", kAnyFilePattern, pause).empty()) << leaveAt;
+    EXPECT_EQ(calls, leaveAt);
+  }
+  Folders folders{"/w/"};
+  EXPECT_EQ(CollectSubFolders(fs, folders, true, [] { return WalkAnswer::Continue; }),
+            WalkAnswer::Continue);
+  EXPECT_EQ(folders.size(), 5U);
 }
 
 TEST(CollectSubFoldersTest, AMissingStartingFolderStaysAndNothingIsThrown) {
