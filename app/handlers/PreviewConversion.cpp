@@ -20,17 +20,12 @@ namespace rowvane::app {
 
 namespace {
 
-// Thrown at an engine's pause once the preview is no longer wanted. Not a
-// std::exception, so that nothing on the way mistakes it for a failure.
-struct PreviewCancelled {};
-
+// Leaves the conversion at its next pause once the preview is no longer wanted.
 class CancellingObserver final : public rowvane::ConversionObserver {
  public:
   explicit CancellingObserver(const std::function<bool()>& cancelled) : m_cancelled(cancelled) {}
-  void onPause() override {
-    if (m_cancelled()) {
-      throw PreviewCancelled{};
-    }
+  rowvane::PauseAnswer pauseAnswer() const override {
+    return m_cancelled() ? rowvane::PauseAnswer::Leave : rowvane::PauseAnswer::Continue;
   }
 
  private:
@@ -162,40 +157,49 @@ class PreviewMaker {
         m_cancelled(cancelled),
         m_limits(limits) {}
 
-  Preview make() {
+  /// Nothing once the preview is no longer wanted.
+  std::optional<Preview> make() {
     const QString name =
         PathForDisplay(PathFromBytes(rowvane::FileNameOf(PathBytes(m_request.path))));
-    bool inputCut = false;
+    std::optional<bool> inputCut;
     try {
       inputCut = readStart();
     } catch (const rowvane::InputMissing&) {
-      return {name + QStringLiteral(": the file is not there."), {}};
+      return Preview{name + QStringLiteral(": the file is not there."), {}};
     } catch (const rowvane::ConversionError& error) {
-      return {name + QStringLiteral(": cannot read it: ") + QString::fromStdString(error.what()),
-              {}};
+      return Preview{
+          name + QStringLiteral(": cannot read it: ") + QString::fromStdString(error.what()), {}};
+    }
+    if (!inputCut) {
+      return std::nullopt;
     }
     if (const QString problem = ApplyLayout(m_request.layoutFiles, m_settings);
         !problem.isEmpty()) {
-      return {name, problem};
+      return Preview{name, problem};
     }
     if (const auto problem = rowvane::SettingsProblem(m_settings)) {
-      return {QString::fromUtf8(problem->data(), static_cast<qsizetype>(problem->size())), {}};
+      return Preview{QString::fromUtf8(problem->data(), static_cast<qsizetype>(problem->size())),
+                     {}};
     }
     const rowvane::Encoding encoding = DetectedEncoding(m_bytes);
     m_bytes.resize(WholeCharacters(m_bytes, encoding));
-    Converted shown = firstRecords(encoding);
+    std::optional<Converted> first = firstRecords(encoding);
+    if (!first) {
+      return std::nullopt;
+    }
+    Converted& shown = *first;
     if (!shown.schemaProblem.isEmpty()) {
-      return {
+      return Preview{
           name,
           shown.schemaProblem +
               QStringLiteral("\n\nOnly the first %1 records were checked.").arg(m_limits.records)};
     }
-    if (inputCut && shown.result.records < m_limits.records) {
+    if (*inputCut && shown.result.records < m_limits.records) {
       // The cut may have fallen inside a quoted field: not the file's fault.
       shown.result.warnings.unterminatedQuoteLine.reset();
     }
     QStringList info{
-        name, EncodingName(encoding) + (inputCut ? QStringLiteral(" (first 1 MB)") : QString()),
+        name, EncodingName(encoding) + (*inputCut ? QStringLiteral(" (first 1 MB)") : QString()),
         QStringLiteral("line breaks: ") + LineBreaksFound(m_bytes, encoding),
         QStringLiteral("%1 %2 shown")
             .arg(shown.result.records)
@@ -207,12 +211,13 @@ class PreviewMaker {
     QString xml = QString::fromUtf8(shown.xml.data(), static_cast<qsizetype>(WholeCharacters(
                                                           shown.xml, rowvane::Encoding::Utf8)));
     xml.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    return {info.join(QStringLiteral(" \u00b7 ")), xml};
+    return Preview{info.join(QStringLiteral(" \u00b7 ")), xml};
   }
 
  private:
-  // Reads the start of the file; true when there is more of it.
-  bool readStart() {
+  // Reads the start of the file; true when there is more of it, nothing once
+  // the preview is no longer wanted.
+  std::optional<bool> readStart() {
     rowvane::InputFile input(PathBytes(m_request.path));
     m_bytes.resize(m_limits.readBytes + 1);
     std::size_t filled = 0;
@@ -222,7 +227,9 @@ class PreviewMaker {
         break;
       }
       filled += read;
-      throwIfCancelled();
+      if (m_cancelled()) {
+        return std::nullopt;
+      }
     }
     m_bytes.resize(std::min(filled, m_limits.readBytes));
     return filled > m_limits.readBytes;
@@ -231,34 +238,49 @@ class PreviewMaker {
   // The XML of the first records: the whole start when it holds no more than
   // the limit; else the longest start that ends before the first record past
   // it, found by converting ever longer starts and then halving the gap.
-  Converted firstRecords(rowvane::Encoding encoding) {
-    Converted whole = convert(m_bytes.size(), encoding, m_limits.shownBytes, false);
-    if (whole.result.records <= m_limits.records) {
+  std::optional<Converted> firstRecords(rowvane::Encoding encoding) {
+    std::optional<Converted> whole = convert(m_bytes.size(), encoding, m_limits.shownBytes, false);
+    if (!whole || whole->result.records <= m_limits.records) {
       return whole;
     }
     std::size_t within = 0;  // a start with no more records than the limit
     std::size_t beyond = m_bytes.size();
     for (std::size_t probe = 4096; probe < beyond; probe *= 4) {
-      (recordsIn(probe, encoding) <= m_limits.records ? within : beyond) = probe;
+      const std::optional<std::uint64_t> records = recordsIn(probe, encoding);
+      if (!records) {
+        return std::nullopt;
+      }
+      (*records <= m_limits.records ? within : beyond) = probe;
       if (beyond == probe) {
         break;
       }
     }
     while (beyond - within > 1) {
       const std::size_t middle = within + (beyond - within) / 2;
-      (recordsIn(middle, encoding) <= m_limits.records ? within : beyond) = middle;
+      const std::optional<std::uint64_t> records = recordsIn(middle, encoding);
+      if (!records) {
+        return std::nullopt;
+      }
+      (*records <= m_limits.records ? within : beyond) = middle;
     }
     return convert(within, encoding, m_limits.shownBytes, true);
   }
 
-  std::uint64_t recordsIn(std::size_t length, rowvane::Encoding encoding) {
-    return convert(length, encoding, 0, false).result.records;
+  std::optional<std::uint64_t> recordsIn(std::size_t length, rowvane::Encoding encoding) {
+    const std::optional<Converted> converted = convert(length, encoding, 0, false);
+    if (!converted) {
+      return std::nullopt;
+    }
+    return converted->result.records;
   }
 
   // `checked`: the output is checked against the schema, if there is one.
-  Converted convert(std::size_t length, rowvane::Encoding encoding, std::size_t shownBytes,
-                    bool checked) {
-    throwIfCancelled();
+  // Nothing once the preview is no longer wanted.
+  std::optional<Converted> convert(std::size_t length, rowvane::Encoding encoding,
+                                   std::size_t shownBytes, bool checked) {
+    if (m_cancelled()) {
+      return std::nullopt;
+    }
     const std::string_view start(m_bytes.data(), length);
     rowvane::MemorySource source(std::string(start.substr(0, WholeCharacters(start, encoding))));
     CappedSink sink(shownBytes);
@@ -270,6 +292,9 @@ class PreviewMaker {
       rowvane::SchemaValidatingSink check(sink, *m_settings.Schema);
       try {
         converted.result = rowvane::ConvertCsvToXml(source, check, m_settings, m_observer, tuning);
+        if (converted.result.stopped) {
+          return std::nullopt;  // an unfinished document is not the schema's business
+        }
         check.finish();
       } catch (const rowvane::ConversionError& error) {
         if (error.kind() != rowvane::FailureKind::Schema) {
@@ -280,15 +305,12 @@ class PreviewMaker {
     } else {
       converted.result = rowvane::ConvertCsvToXml(source, sink, m_settings, m_observer, tuning);
     }
+    if (converted.result.stopped) {
+      return std::nullopt;
+    }
     converted.xml = sink.bytes();
     converted.xmlCut = sink.cut();
     return converted;
-  }
-
-  void throwIfCancelled() const {
-    if (m_cancelled()) {
-      throw PreviewCancelled{};
-    }
   }
 
   const PreviewRequest& m_request;
@@ -307,11 +329,7 @@ std::optional<Preview> ConvertForPreview(const PreviewRequest& request,
   if (request.path.isEmpty()) {
     return Preview{QStringLiteral("No file in the list: add one to see its XML."), {}};
   }
-  try {
-    return PreviewMaker(request, cancelled, limits).make();
-  } catch (const PreviewCancelled&) {
-    return std::nullopt;
-  }
+  return PreviewMaker(request, cancelled, limits).make();
 }
 
 }  // namespace rowvane::app

@@ -10,6 +10,7 @@
 #include <QTextLayout>
 
 #include "app/controls/XmlHighlighter.h"
+#include "app/handlers/PreviewConversion.h"
 #include "app/handlers/PreviewWorker.h"
 #include "app/menus/FormatMenu.h"
 #include "tests/app/WindowHarness.h"
@@ -126,6 +127,22 @@ TEST(PreviewWorkerTest, OnlyTheNewestRequestIsAnswered) {
   QTest::qWait(100);
   ASSERT_EQ(ready.count(), 1);
   EXPECT_TRUE(ready[0][0].value<Preview>().info.startsWith(QStringLiteral("small.csv")));
+}
+
+// Told at any of its questions that it is no longer wanted, the preview gives
+// nothing; never told, it gives the preview.
+TEST(PreviewConversionTest, GivesNothingOnceCancelledAtAnyQuestion) {
+  testing::WindowHarness harness;
+  harness.writeFile(QStringLiteral("in/many.csv"), NumberedCsv(200000));
+  const PreviewRequest request{harness.path(QStringLiteral("in/many.csv")), {}, {}};
+  int asked = 0;
+  ASSERT_TRUE(ConvertForPreview(request, [&] { return ++asked < 0; }).has_value());
+  ASSERT_GT(asked, 3);
+  for (int answerAt = 1; answerAt <= asked; ++answerAt) {
+    int questions = 0;
+    EXPECT_FALSE(ConvertForPreview(request, [&] { return ++questions >= answerAt; }).has_value())
+        << "cancelled at question " << answerAt << " of " << asked;
+  }
 }
 
 }  // namespace
