@@ -7,6 +7,7 @@
 
 #include "app/desktop/CommandLineFiles.h"
 #include "app/desktop/FileOpenDialog.h"
+#include "app/desktop/FileSaveDialog.h"
 #include "app/desktop/FileViewer.h"
 #include "app/desktop/FolderDialog.h"
 #include "app/desktop/FolderOpener.h"
@@ -72,6 +73,7 @@ int main(int argc, char* argv[]) {
   QtMessageBoxes messageBoxes;
   QtFolderDialog folderDialog;
   QtFileOpenDialog fileDialog;
+  QtFileSaveDialog saveDialog;
   DesktopHomePageOpener homePageOpener;
   DesktopFolderOpener folderOpener;
   DesktopFileViewer fileViewer;
@@ -83,6 +85,7 @@ int main(int argc, char* argv[]) {
       .messageBoxes = messageBoxes,
       .folderDialog = folderDialog,
       .fileDialog = fileDialog,
+      .saveDialog = saveDialog,
       .settings = settings,
       .store = *store,
       .homePageOpener = homePageOpener,

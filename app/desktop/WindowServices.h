@@ -15,6 +15,7 @@ class FileSystem;
 namespace rowvane::app {
 
 class FileOpenDialog;
+class FileSaveDialog;
 class FileViewer;
 class FolderDialog;
 class FolderOpener;
@@ -28,6 +29,7 @@ struct WindowServices {
   MessageBoxes& messageBoxes;
   FolderDialog& folderDialog;
   FileOpenDialog& fileDialog;
+  FileSaveDialog& saveDialog;
   PersistentSettings& settings;
   /// The settings store itself, where the Format menu keeps its choice under
   /// keys of its own.

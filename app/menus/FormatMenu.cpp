@@ -62,6 +62,12 @@ void FormatMenu::addLayoutChoices() {
   addChoice(m_noSchema, tr("Outputs are not checked against a schema."));
   m_schemas.addAction(&m_schema);
   m_schemas.addAction(&m_noSchema);
+  addSeparator();
+  DescribeAction(m_saveTemplate, tr("Writes a template that gives the element layout of the "
+                                    "selected file with the options in force: a start for your "
+                                    "own."));
+  addAction(&m_saveTemplate);
+  connect(&m_saveTemplate, &QAction::triggered, this, &FormatMenu::saveTemplateRequested);
   connect(&m_elements, &QAction::triggered, this,
           [this] { chooseLayout(rowvane::OutputLayout::Elements, {}); });
   connect(&m_attributes, &QAction::triggered, this,

@@ -53,6 +53,7 @@ class FormatMenu : public QMenu {
   QAction& templateAction() { return m_fromTemplate; }
   QAction& schemaAction() { return m_schema; }
   QAction& noSchemaAction() { return m_noSchema; }
+  QAction& saveTemplateAction() { return m_saveTemplate; }
 
  signals:
   /// The CSV format in force has changed.
@@ -61,6 +62,7 @@ class FormatMenu : public QMenu {
   void choiceChanged();
   void templateRequested();
   void schemaRequested();
+  void saveTemplateRequested();
 
  private:
   void addChoice(QAction& choice, const QString& description);
@@ -91,6 +93,7 @@ class FormatMenu : public QMenu {
   QAction m_fromTemplate{this};
   QAction m_schema{this};
   QAction m_noSchema{tr("&No Schema Check"), this};
+  QAction m_saveTemplate{tr("Sa&ve Template for Selected File..."), this};
 };
 
 }  // namespace rowvane::app

@@ -16,6 +16,7 @@
 #include "app/handlers/DropFiles.h"
 #include "app/handlers/ErrorTrap.h"
 #include "app/handlers/LoadSamples.h"
+#include "app/handlers/SaveTemplate.h"
 #include "app/handlers/StartUp.h"
 
 namespace rowvane::app {
@@ -312,6 +313,13 @@ std::optional<QString> Form1::chooseLayoutFile(ChooseLayoutFile::Kind kind) {
   std::optional<QString> chosen;
   RunUntrapped([&] { chosen = ChooseLayoutFile(handlerContext(), kind).run(); });
   return chosen;
+}
+
+void Form1::saveTemplate() {
+  PreviewRequest entry = previewRequest();
+  // The escaped element layout, as the command line writes it.
+  entry.settings.Format.escaping = rowvane::Escaping::Xml;
+  RunUntrapped([&] { SaveTemplate(handlerContext(), entry.path, entry.settings).run(); });
 }
 
 PreviewRequest Form1::previewRequest() const {

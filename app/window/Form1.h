@@ -85,6 +85,10 @@ class Form1 : public QWidget {
   /// loads; nothing when cancelled or refused.
   std::optional<QString> chooseLayoutFile(ChooseLayoutFile::Kind kind);
 
+  /// Saves the template of the selected entry (else the first) with the
+  /// options as they stand, to a file the user names.
+  void saveTemplate();
+
   /// What the preview shows now: the selected entry, else the first, with
   /// the options as they stand.
   PreviewRequest previewRequest() const;

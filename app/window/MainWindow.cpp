@@ -85,6 +85,7 @@ void MainWindow::connectLayoutChoices() {
       m_formatMenu.chooseTemplate(*path);
     }
   });
+  connect(&m_formatMenu, &FormatMenu::saveTemplateRequested, &m_form, &Form1::saveTemplate);
   connect(&m_formatMenu, &FormatMenu::schemaRequested, this, [this] {
     if (const std::optional<QString> path = m_form.chooseLayoutFile(Kind::Schema)) {
       m_formatMenu.chooseSchema(*path);

@@ -2,6 +2,7 @@
 // offscreen: taken only when they load, and checked again as a run starts.
 #include <gtest/gtest.h>
 
+#include <QProcess>
 #include <QToolButton>
 
 #include "app/menus/FormatMenu.h"
@@ -68,6 +69,30 @@ TEST(StoredTemplate, GoneAtTheStartOfARunStopsItBeforeAnyFile) {
                      "gone.xml: cannot read it")))
       << harness.boxes.shown[0].text.toStdString();
   EXPECT_TRUE(QDir(harness.outFolder()).isEmpty());
+}
+
+// The same bytes as the command line's template for the selected entry and
+// the options in force, which are the window's.
+TEST(SavedTemplate, IsWhatTheCommandLinePrintsForTheSelectedEntry) {
+  WindowHarness harness;
+  harness.writeFile(QStringLiteral("in/a.csv"), "id\r\n1");
+  harness.writeFile(QStringLiteral("in/b.csv"), "first name,x&y\r\n1,2");
+  const auto window = harness.start();
+  Controls(*window).ListView1.listItems().Add(harness.path(QStringLiteral("in/a.csv")));
+  Controls(*window).ListView1.listItems().Add(harness.path(QStringLiteral("in/b.csv")));
+  Controls(*window).ListView1.setCurrentItem(Controls(*window).ListView1.topLevelItem(1));
+  Controls(*window).Text4.setText(QStringLiteral("order"));
+  harness.saveDialog.answer = harness.path(QStringLiteral("out/t.xml"));
+  window->findChild<FormatMenu*>()->saveTemplateAction().trigger();
+
+  QProcess cli;
+  cli.start(QStringLiteral(ROWVANE_CLI),
+            {QStringLiteral("--print-template"), QStringLiteral("--row-tag"),
+             QStringLiteral("order"), harness.path(QStringLiteral("in/b.csv"))});
+  ASSERT_TRUE(cli.waitForFinished(60000));
+  EXPECT_EQ(harness.readFile(QStringLiteral("out/t.xml")),
+            cli.readAllStandardOutput().toStdString());
+  EXPECT_TRUE(harness.boxes.shown.empty());
 }
 
 }  // namespace

@@ -63,6 +63,7 @@ int main(int argc, char* argv[]) {
   testing::RecordingMessageBoxes boxes;
   testing::ScriptedFolderDialog folderDialog;
   testing::ScriptedFileDialog fileDialog;
+  testing::ScriptedSaveDialog saveDialog;
   testing::RecordingOpener homePageOpener;
   testing::RecordingFolderOpener folderOpener;
   testing::RecordingFileViewer fileViewer;
@@ -73,6 +74,7 @@ int main(int argc, char* argv[]) {
       .messageBoxes = boxes,
       .folderDialog = folderDialog,
       .fileDialog = fileDialog,
+      .saveDialog = saveDialog,
       .settings = settings,
       .store = *store,
       .homePageOpener = homePageOpener,

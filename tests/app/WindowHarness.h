@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/desktop/FileOpenDialog.h"
+#include "app/desktop/FileSaveDialog.h"
 #include "app/desktop/FileViewer.h"
 #include "app/desktop/FolderDialog.h"
 #include "app/desktop/FolderOpener.h"
@@ -93,6 +94,15 @@ class ScriptedFileDialog : public FileOpenDialog {
   bool fails = false;
   std::vector<QString> titles;
   std::vector<QString> filters;
+};
+
+/// Answers the save dialog with a preset path (empty: cancelled).
+class ScriptedSaveDialog : public FileSaveDialog {
+ public:
+  QString chooseSaveFile(QWidget*, const QString&, const QString&, const QString&) override {
+    return answer;
+  }
+  QString answer;
 };
 
 /// Records the folders instead of opening a file browser.
@@ -236,6 +246,7 @@ class WindowHarness {
         .messageBoxes = boxes,
         .folderDialog = folderDialog,
         .fileDialog = fileDialog,
+        .saveDialog = saveDialog,
         .settings = *m_settings,
         .store = *m_store,
         .homePageOpener = opener,
@@ -278,6 +289,7 @@ class WindowHarness {
   RecordingMessageBoxes boxes;
   ScriptedFolderDialog folderDialog;
   ScriptedFileDialog fileDialog;
+  ScriptedSaveDialog saveDialog;
   RecordingOpener opener;
   RecordingFolderOpener folderOpener;
   RecordingFileViewer fileViewer;

@@ -71,6 +71,7 @@ TEST_P(WindowTitleTest, DialogTitleIsExactlyItsOwnText) {
       .messageBoxes = boxes,
       .folderDialog = scripted.folderDialog,
       .fileDialog = fileDialog,
+      .saveDialog = scripted.saveDialog,
       .settings = scripted.settings,
       .store = scripted.store,
       .homePageOpener = scripted.homePageOpener,
