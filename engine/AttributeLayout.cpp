@@ -24,13 +24,9 @@ std::size_t AttributeLayout::Record::special(std::size_t field, const char* at,
   if (field != m_field) {
     enter(field);
   }
-  std::size_t taken = 1;
-  if (static_cast<unsigned char>(*at) == 0xEF) {
-    // U+FFFE and U+FFFF (EF BF BE, EF BF BF) are forbidden; the rest is text.
-    if (available < 3 && !ended) {
-      return 0;
-    }
-    taken = available >= 3 ? 3 : available;
+  const std::size_t taken = SpecialByteLength(at, available, ended);
+  if (taken == 0) {
+    return 0;
   }
   sync();
   m_layout.m_escaping.putValue(std::string_view(at, taken), ValuePlace::Attribute);

@@ -43,4 +43,18 @@ class EscapingOutput {
   std::uint64_t m_replaced = 0;
 };
 
+/// How many bytes at `at` a layout takes for the special byte there, so that
+/// U+FFFE and U+FFFF (EF BF BE, EF BF BF), which XML forbids, reach
+/// EscapingOutput whole: 3 for an EF with its two bytes, 0 while they may
+/// still come, else 1 (or what is left at the end).
+inline std::size_t SpecialByteLength(const char* at, std::size_t available, bool ended) {
+  if (static_cast<unsigned char>(*at) != 0xEF) {
+    return 1;
+  }
+  if (available < 3 && !ended) {
+    return 0;
+  }
+  return available >= 3 ? 3 : available;
+}
+
 }  // namespace rowvane

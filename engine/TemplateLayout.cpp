@@ -82,13 +82,9 @@ std::size_t TemplateLayout::Record::special(std::size_t field, const char* at,
   if (field != m_field) {
     enter(field);
   }
-  std::size_t taken = 1;
-  if (static_cast<unsigned char>(*at) == 0xEF) {
-    // U+FFFE and U+FFFF (EF BF BE, EF BF BF) are forbidden; the rest is text.
-    if (available < 3 && !ended) {
-      return 0;
-    }
-    taken = available >= 3 ? 3 : available;
+  const std::size_t taken = SpecialByteLength(at, available, ended);
+  if (taken == 0) {
+    return 0;
   }
   if (m_place) {
     sync();
