@@ -92,7 +92,7 @@ int main(int argc, char* argv[]) {
       .folderOpener = folderOpener,
       .fileViewer = fileViewer,
       .fileSystem = fileSystem,
-      .randomFraction = ClockSeededFraction(),
+      .randomFraction = StartUpFraction(!qEnvironmentVariableIsEmpty("ROWVANE_NO_HOME_PAGE")),
       .desktopFolder = DesktopFolder,
       // The folder of the program file itself, also when started through a
       // link to it.

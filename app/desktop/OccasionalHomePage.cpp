@@ -23,6 +23,13 @@ RandomFraction ClockSeededFraction() {
   return [generator] { return std::uniform_real_distribution<double>(0.0, 1.0)(*generator); };
 }
 
+RandomFraction StartUpFraction(bool optedOut) {
+  if (optedOut) {
+    return [] { return 0.0; };
+  }
+  return ClockSeededFraction();
+}
+
 int HomePageDraw(double fraction) {
   return static_cast<int>(fraction * 100.0) + 1;
 }

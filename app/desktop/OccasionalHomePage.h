@@ -12,6 +12,11 @@ using RandomFraction = std::function<double()>;
 /// A uniform generator seeded from the clock.
 RandomFraction ClockSeededFraction();
 
+/// The fraction start-up draws from: the clock's, or, when `optedOut` (a
+/// user, an administrator or a test run that wants no browser started on its
+/// own), one whose draw is never the home page's.
+RandomFraction StartUpFraction(bool optedOut);
+
 /// The draw for a fraction: its integer part of 100 times, plus 1 (1 to 100).
 int HomePageDraw(double fraction);
 

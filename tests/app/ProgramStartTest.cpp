@@ -7,6 +7,10 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include "tests/app/ProgramEnvironment.h"
+
+#include "tests/app/ProgramEnvironment.h"
+
 namespace {
 
 // Waits until `done` holds or `milliseconds` have passed.
@@ -30,7 +34,7 @@ bool WaitFor(Condition done, int milliseconds) {
 TEST(ProgramStart, RealProgramStartsStoresItsFolderAndKeepsRunning) {
   QTemporaryDir scratch;
   ASSERT_TRUE(scratch.isValid());
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  QProcessEnvironment environment = rowvane::app::testing::ProgramEnvironment();
   environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
   environment.insert(QStringLiteral("XDG_CONFIG_HOME"), scratch.filePath(QStringLiteral("config")));
   environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), scratch.path());

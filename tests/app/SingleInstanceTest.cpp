@@ -18,6 +18,7 @@
 #include "app/desktop/CommandLineFiles.h"
 #include "app/desktop/SingleInstance.h"
 #include "tests/app/HandOverPeers.h"
+#include "tests/app/ProgramEnvironment.h"
 #include "tests/app/WindowHarness.h"
 
 namespace rowvane::app {
@@ -65,7 +66,7 @@ struct Environment {
 std::unique_ptr<QProcess> StartProgram(const Environment& given, const QString& folder,
                                        const QStringList& args, const QStringList& wrapper = {}) {
   auto program = std::make_unique<QProcess>();
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  QProcessEnvironment environment = testing::ProgramEnvironment();
   environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), given.runtime);
   environment.insert(QStringLiteral("TMPDIR"), given.temporary);
   environment.insert(QStringLiteral("XDG_CONFIG_HOME"),

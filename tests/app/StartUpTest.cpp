@@ -5,6 +5,7 @@
 #include <QImageWriter>
 #include <QTest>
 
+#include "app/desktop/OccasionalHomePage.h"
 #include "app/handlers/ApplicationErrorReport.h"
 #include "tests/app/WindowHarness.h"
 
@@ -158,6 +159,22 @@ INSTANTIATE_TEST_SUITE_P(Draws, HomePageDrawTest,
                          ::testing::Values(DrawCase{0.0, false}, DrawCase{0.0599, false},
                                            DrawCase{0.06, true}, DrawCase{0.0699, true},
                                            DrawCase{0.07, false}, DrawCase{0.9999, false}));
+
+TEST(StartUpFractionTest, AnOptOutNeverDrawsTheHomePageAndTheClockDrawsItAboutOnceInAHundred) {
+  for (const bool optedOut : {true, false}) {
+    const RandomFraction fraction = StartUpFraction(optedOut);
+    int sevens = 0;
+    for (int start = 0; start < 20000; ++start) {
+      sevens += HomePageDraw(fraction()) == 7 ? 1 : 0;
+    }
+    if (optedOut) {
+      EXPECT_EQ(sevens, 0);
+    } else {
+      EXPECT_GT(sevens, 100);  // 200 expected; below 100 has odds under 1e-14
+      EXPECT_LT(sevens, 320);
+    }
+  }
+}
 
 TEST_F(StartUpTest, HomePageThatCannotOpenIsReportedAndStartUpGoesOn) {
   harness.fraction = 0.065;

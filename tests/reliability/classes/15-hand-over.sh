@@ -81,7 +81,7 @@ hand_over_start() {
   shift
   HAND_OVER_OUT=$(mktemp "$dir/start-XXXX.out")
   env -i PATH="$PATH" HOME="$dir/home" XDG_CONFIG_HOME="$dir/home/config" \
-    QT_QPA_PLATFORM=offscreen "$@" "$APP" "$W/data/single/victim.csv" >"$HAND_OVER_OUT" 2>&1 &
+    QT_QPA_PLATFORM=offscreen ROWVANE_NO_HOME_PAGE=1 "$@" "$APP" "$W/data/single/victim.csv" >"$HAND_OVER_OUT" 2>&1 &
   HAND_OVER_PID=$!
   STARTED_PIDS+=("$HAND_OVER_PID")
 }
@@ -178,7 +178,7 @@ attack_case() {
   local socket=$dir/run/rowvane.socket window before peak_before peak_after
   before=$(sha_of "$W/data/single/victim.csv")
   env -i PATH="$PATH" HOME="$dir/home" XDG_CONFIG_HOME="$dir/home/config" \
-    QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR="$dir/run" \
+    QT_QPA_PLATFORM=offscreen ROWVANE_NO_HOME_PAGE=1 XDG_RUNTIME_DIR="$dir/run" \
     prlimit --nofile=1024 "$APP" >"$dir/window.out" 2>&1 &
   window=$!
   STARTED_PIDS+=("$window")

@@ -23,7 +23,7 @@ settings_case() {
   local runner=() notes=() crash=0 hang=0 reports_ok=1 outputs_ok=1 lost=0 rc started=yes
   [[ -n $as_user ]] && runner=(setpriv --reuid=65534 --regid=65534 --clear-groups)
   env -i PATH="$PATH" HOME="$home" XDG_CONFIG_HOME="$home/config" QT_QPA_PLATFORM=offscreen \
-    XDG_RUNTIME_DIR="$dir" "${runner[@]}" "$APP" >"$dir/output" 2>&1 &
+    ROWVANE_NO_HOME_PAGE=1 XDG_RUNTIME_DIR="$dir" "${runner[@]}" "$APP" >"$dir/output" 2>&1 &
   local pid=$!
   STARTED_PIDS+=("$pid")
   sleep 2.5
