@@ -6,11 +6,11 @@
 #include <string>
 #include <string_view>
 
-#include "engine/ByteSource.h"
-#include "engine/ConversionObserver.h"
-#include "engine/ConversionSettings.h"
-#include "engine/CsvToXml.h"
-#include "engine/OutputSink.h"
+#include "engine/batch/CsvToXml.h"
+#include "engine/core/ConversionObserver.h"
+#include "engine/core/ConversionSettings.h"
+#include "engine/io/ByteSource.h"
+#include "engine/io/OutputSink.h"
 
 namespace rowvane {
 namespace {

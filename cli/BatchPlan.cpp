@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <map>
 
-#include "engine/OutputNaming.h"
+#include "engine/io/OutputNaming.h"
 
 namespace rowvane::cli {
 namespace {

@@ -5,7 +5,7 @@
 
 #include "cli/CliOptions.h"
 #include "cli/InputGathering.h"
-#include "engine/BatchConverter.h"
+#include "engine/batch/BatchConverter.h"
 
 namespace rowvane::cli {
 

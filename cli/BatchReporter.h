@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "cli/ProgressDisplay.h"
-#include "engine/BatchConverter.h"
+#include "engine/batch/BatchConverter.h"
 
 namespace rowvane::cli {
 

@@ -30,9 +30,9 @@
 #include "cli/SchemaPrinting.h"
 #include "cli/StoppableBatch.h"
 #include "cli/TemplateFile.h"
-#include "engine/BatchConverter.h"
-#include "engine/BatchStart.h"
-#include "engine/XmlSchema.h"
+#include "engine/batch/BatchConverter.h"
+#include "engine/batch/BatchStart.h"
+#include "engine/xml/XmlSchema.h"
 #include "filelist/PosixFileSystem.h"
 
 namespace rowvane::cli {

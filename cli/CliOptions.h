@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "cli/Shard.h"
-#include "engine/ConversionSettings.h"
+#include "engine/core/ConversionSettings.h"
 
 namespace rowvane::cli {
 

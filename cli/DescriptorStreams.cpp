@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "cli/ClosedPipe.h"
-#include "engine/Failure.h"
+#include "engine/core/Failure.h"
 
 namespace rowvane::cli {
 

@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "engine/ByteSource.h"
-#include "engine/OutputSink.h"
+#include "engine/io/ByteSource.h"
+#include "engine/io/OutputSink.h"
 
 namespace rowvane::cli {
 

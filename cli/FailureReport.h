@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/FileConverter.h"
+#include "engine/batch/FileConverter.h"
 
 namespace rowvane::cli {
 

@@ -25,9 +25,9 @@
 #include "cli/ReportingObserver.h"
 #include "cli/RunReport.h"
 #include "cli/StoppableBatch.h"
-#include "engine/BatchStart.h"
-#include "engine/FileDescriptor.h"
-#include "engine/ProcessSignals.h"
+#include "engine/batch/BatchStart.h"
+#include "engine/io/FileDescriptor.h"
+#include "engine/io/ProcessSignals.h"
 #include "filelist/WildcardMatch.h"
 
 namespace rowvane::cli {

@@ -4,8 +4,8 @@
 
 #include "cli/CliOptions.h"
 #include "cli/UnnamedTemporaryFile.h"
-#include "engine/FieldNames.h"
-#include "engine/InputFile.h"
+#include "engine/csv/FieldNames.h"
+#include "engine/io/InputFile.h"
 
 namespace rowvane::cli {
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/ConversionSettings.h"
+#include "engine/core/ConversionSettings.h"
 
 namespace rowvane::cli {
 

@@ -10,8 +10,8 @@
 #include <cstring>
 #include <filesystem>
 
-#include "engine/FileDescriptor.h"
-#include "engine/ProcessSignals.h"
+#include "engine/io/FileDescriptor.h"
+#include "engine/io/ProcessSignals.h"
 #include "filelist/WildcardMatch.h"
 
 namespace rowvane::cli {

@@ -14,11 +14,11 @@
 #include "cli/DescriptorStreams.h"
 #include "cli/OutputTarget.h"
 #include "cli/UnnamedTemporaryFile.h"
-#include "engine/AtomicOutputFile.h"
-#include "engine/BatchStart.h"
-#include "engine/CompressedConversion.h"
-#include "engine/InputFile.h"
-#include "engine/OutputNaming.h"
+#include "engine/batch/BatchStart.h"
+#include "engine/batch/CompressedConversion.h"
+#include "engine/io/AtomicOutputFile.h"
+#include "engine/io/InputFile.h"
+#include "engine/io/OutputNaming.h"
 
 namespace rowvane::cli {
 namespace {

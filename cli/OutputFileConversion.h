@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "engine/BatchConverter.h"
-#include "engine/ConversionSettings.h"
-#include "engine/FileConverter.h"
+#include "engine/batch/BatchConverter.h"
+#include "engine/batch/FileConverter.h"
+#include "engine/core/ConversionSettings.h"
 
 namespace rowvane::cli {
 

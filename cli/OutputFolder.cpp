@@ -6,9 +6,9 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/AtomicOutputFile.h"
-#include "engine/BatchStart.h"
-#include "engine/Failure.h"
+#include "engine/batch/BatchStart.h"
+#include "engine/core/Failure.h"
+#include "engine/io/AtomicOutputFile.h"
 
 namespace rowvane::cli {
 

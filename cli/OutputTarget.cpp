@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "cli/CliOptions.h"
-#include "engine/AtomicOutputFile.h"
-#include "engine/OutputNaming.h"
-#include "engine/SystemError.h"
+#include "engine/io/AtomicOutputFile.h"
+#include "engine/io/OutputNaming.h"
+#include "engine/io/SystemError.h"
 
 namespace rowvane::cli {
 namespace {

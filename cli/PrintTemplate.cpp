@@ -6,8 +6,8 @@
 #include "cli/FailureReport.h"
 #include "cli/InputFieldNames.h"
 #include "cli/OutputFileConversion.h"
-#include "engine/ElementLayoutTemplate.h"
-#include "engine/FileConverter.h"
+#include "engine/batch/FileConverter.h"
+#include "engine/xml/ElementLayoutTemplate.h"
 
 namespace rowvane::cli {
 

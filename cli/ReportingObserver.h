@@ -7,7 +7,7 @@
 
 #include "cli/ProgressDisplay.h"
 #include "cli/RunReport.h"
-#include "engine/BatchConverter.h"
+#include "engine/batch/BatchConverter.h"
 
 namespace rowvane::cli {
 

@@ -6,7 +6,7 @@
 #include <ostream>
 #include <string>
 
-#include "engine/FileConverter.h"
+#include "engine/batch/FileConverter.h"
 
 namespace rowvane::cli {
 

@@ -3,11 +3,11 @@
 #include "cli/DisplayEscape.h"
 #include "cli/InputFieldNames.h"
 #include "cli/OutputFileConversion.h"
-#include "engine/AttributeLayoutSchema.h"
-#include "engine/ElementLayoutSchema.h"
-#include "engine/Failure.h"
-#include "engine/InputFile.h"
-#include "engine/TemplateWriter.h"
+#include "engine/core/Failure.h"
+#include "engine/io/InputFile.h"
+#include "engine/xml/AttributeLayoutSchema.h"
+#include "engine/xml/ElementLayoutSchema.h"
+#include "engine/xml/TemplateWriter.h"
 
 namespace rowvane::cli {
 namespace {

@@ -1,7 +1,7 @@
 #include "cli/StoppableBatch.h"
 
-#include "engine/BatchStop.h"
-#include "engine/ProcessSignals.h"
+#include "engine/batch/BatchStop.h"
+#include "engine/io/ProcessSignals.h"
 
 namespace rowvane::cli {
 

@@ -3,7 +3,7 @@
 #include <functional>
 #include <vector>
 
-#include "engine/BatchConverter.h"
+#include "engine/batch/BatchConverter.h"
 
 namespace rowvane::cli {
 

@@ -6,9 +6,9 @@
 #include <iterator>
 
 #include "cli/DisplayEscape.h"
-#include "engine/TemplateCompiler.h"
-#include "engine/TemplateParser.h"
-#include "engine/TemplateSchema.h"
+#include "engine/xml/TemplateCompiler.h"
+#include "engine/xml/TemplateParser.h"
+#include "engine/xml/TemplateSchema.h"
 
 namespace rowvane::cli {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <variant>
 
-#include "engine/LayoutTemplate.h"
+#include "engine/xml/LayoutTemplate.h"
 
 namespace rowvane::cli {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/Failure.h"
+#include "engine/core/Failure.h"
 
 namespace rowvane::cli {
 namespace {

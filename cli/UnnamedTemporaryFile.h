@@ -6,9 +6,9 @@
 #include <string>
 
 #include "cli/DescriptorStreams.h"
-#include "engine/ByteSource.h"
-#include "engine/Failure.h"
-#include "engine/OutputSink.h"
+#include "engine/core/Failure.h"
+#include "engine/io/ByteSource.h"
+#include "engine/io/OutputSink.h"
 
 namespace rowvane::cli {
 

@@ -5,8 +5,8 @@
 #include <thread>
 
 #include "cli/CliApplication.h"
-#include "engine/ProcessSignals.h"
-#include "engine/ThreadStacks.h"
+#include "engine/io/ProcessSignals.h"
+#include "engine/io/ThreadStacks.h"
 
 int main(int argc, char* argv[]) {
   rowvane::LetOversizedWritesFail();

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "engine/FileDescriptor.h"
+#include "engine/io/FileDescriptor.h"
 
 namespace rowvane::app {
 

@@ -4,7 +4,7 @@
 #include <functional>
 
 #include "app/desktop/OccasionalHomePage.h"
-#include "engine/ConversionTuning.h"
+#include "engine/core/ConversionTuning.h"
 
 class QSettings;
 

@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "engine/FileConverter.h"
+#include "engine/batch/FileConverter.h"
 
 namespace rowvane::app {
 

@@ -14,11 +14,11 @@
 #include "app/desktop/WindowServices.h"
 #include "app/handlers/ConversionLog.h"
 #include "app/handlers/ErrorTrap.h"
-#include "engine/AtomicOutputFile.h"
-#include "engine/BatchStart.h"
-#include "engine/ConversionObserver.h"
-#include "engine/LiveOptions.h"
-#include "engine/OutputNaming.h"
+#include "engine/batch/BatchStart.h"
+#include "engine/core/ConversionObserver.h"
+#include "engine/core/LiveOptions.h"
+#include "engine/io/AtomicOutputFile.h"
+#include "engine/io/OutputNaming.h"
 
 namespace rowvane::app {
 

@@ -5,8 +5,8 @@
 
 #include "app/handlers/HandlerContext.h"
 #include "app/handlers/LayoutFiles.h"
-#include "engine/CsvFormat.h"
-#include "engine/FileConverter.h"
+#include "engine/batch/FileConverter.h"
+#include "engine/core/CsvFormat.h"
 
 class QCheckBox;
 class QLineEdit;

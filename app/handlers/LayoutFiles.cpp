@@ -7,11 +7,11 @@
 #include <variant>
 
 #include "app/desktop/LocalPath.h"
-#include "engine/LayoutTemplate.h"
-#include "engine/OutputNaming.h"
-#include "engine/TemplateLoader.h"
-#include "engine/TemplateParser.h"
-#include "engine/XmlSchema.h"
+#include "engine/io/OutputNaming.h"
+#include "engine/xml/LayoutTemplate.h"
+#include "engine/xml/TemplateLoader.h"
+#include "engine/xml/TemplateParser.h"
+#include "engine/xml/XmlSchema.h"
 
 namespace rowvane::app {
 

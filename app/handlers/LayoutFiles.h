@@ -2,8 +2,8 @@
 
 #include <QString>
 
-#include "engine/ConversionSettings.h"
-#include "engine/OutputLayout.h"
+#include "engine/core/ConversionSettings.h"
+#include "engine/core/OutputLayout.h"
 
 namespace rowvane::app {
 

@@ -1,7 +1,7 @@
 #include "app/handlers/OutcomeInWords.h"
 
 #include "app/desktop/LocalPath.h"
-#include "engine/OutputNaming.h"
+#include "engine/io/OutputNaming.h"
 
 namespace rowvane::app {
 

@@ -3,8 +3,8 @@
 #include <QString>
 #include <QStringList>
 
-#include "engine/ConversionWarnings.h"
-#include "engine/FileConverter.h"
+#include "engine/batch/FileConverter.h"
+#include "engine/core/ConversionWarnings.h"
 
 namespace rowvane::app {
 

@@ -6,15 +6,15 @@
 
 #include "app/desktop/LocalPath.h"
 #include "app/handlers/OutcomeInWords.h"
-#include "engine/ByteSource.h"
-#include "engine/ConversionObserver.h"
-#include "engine/CsvToXml.h"
-#include "engine/Failure.h"
-#include "engine/InputFile.h"
-#include "engine/OutputNaming.h"
-#include "engine/OutputSink.h"
-#include "engine/SchemaValidatingSink.h"
-#include "engine/TextDecoder.h"
+#include "engine/batch/CsvToXml.h"
+#include "engine/core/ConversionObserver.h"
+#include "engine/core/Failure.h"
+#include "engine/csv/TextDecoder.h"
+#include "engine/io/ByteSource.h"
+#include "engine/io/InputFile.h"
+#include "engine/io/OutputNaming.h"
+#include "engine/io/OutputSink.h"
+#include "engine/xml/SchemaValidatingSink.h"
 
 namespace rowvane::app {
 

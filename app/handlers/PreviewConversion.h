@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "app/handlers/LayoutFiles.h"
-#include "engine/ConversionSettings.h"
+#include "engine/core/ConversionSettings.h"
 
 namespace rowvane::app {
 

@@ -5,11 +5,11 @@
 #include "app/desktop/FileSaveDialog.h"
 #include "app/desktop/LocalPath.h"
 #include "app/desktop/WindowServices.h"
-#include "engine/AtomicOutputFile.h"
-#include "engine/ElementLayoutTemplate.h"
-#include "engine/Failure.h"
-#include "engine/FieldNames.h"
-#include "engine/InputFile.h"
+#include "engine/core/Failure.h"
+#include "engine/csv/FieldNames.h"
+#include "engine/io/AtomicOutputFile.h"
+#include "engine/io/InputFile.h"
+#include "engine/xml/ElementLayoutTemplate.h"
 
 namespace rowvane::app {
 

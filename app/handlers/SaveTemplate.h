@@ -3,7 +3,7 @@
 #include <QString>
 
 #include "app/handlers/HandlerContext.h"
-#include "engine/ConversionSettings.h"
+#include "engine/core/ConversionSettings.h"
 
 namespace rowvane::app {
 

@@ -2,8 +2,8 @@
 
 #include <QString>
 
-#include "engine/CsvFormat.h"
-#include "engine/OutputLayout.h"
+#include "engine/core/CsvFormat.h"
+#include "engine/core/OutputLayout.h"
 
 namespace rowvane::app {
 

@@ -5,8 +5,8 @@
 #include <QMenu>
 #include <QString>
 
-#include "engine/CsvFormat.h"
-#include "engine/OutputLayout.h"
+#include "engine/core/CsvFormat.h"
+#include "engine/core/OutputLayout.h"
 
 class QSettings;
 

@@ -5,7 +5,7 @@
 
 #include "app/desktop/DialogLook.h"
 #include "app/desktop/LocalPath.h"
-#include "engine/OutputNaming.h"
+#include "engine/io/OutputNaming.h"
 
 namespace rowvane::app {
 

@@ -11,7 +11,7 @@
 #include <memory>
 #include <optional>
 
-#include "engine/FileDescriptor.h"
+#include "engine/io/FileDescriptor.h"
 
 // Other processes at the hand-over socket, as tests need them: a squatter
 // that listens and never answers, a client of its own, and the second real

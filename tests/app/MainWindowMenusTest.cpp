@@ -12,7 +12,7 @@
 
 #include "app/menus/FileMenu.h"
 #include "app/menus/FormatMenu.h"
-#include "engine/FileConverter.h"
+#include "engine/batch/FileConverter.h"
 #include "tests/app/WindowHarness.h"
 
 namespace rowvane::app {

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/AttributeNames.h"
+#include "engine/xml/AttributeNames.h"
 #include "tests/engine/ConvertText.h"
 
 namespace rowvane {

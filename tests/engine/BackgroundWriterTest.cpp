@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "engine/BackgroundWriter.h"
-#include "engine/Failure.h"
-#include "engine/OutputSink.h"
+#include "engine/core/Failure.h"
+#include "engine/io/BackgroundWriter.h"
+#include "engine/io/OutputSink.h"
 
 namespace rowvane {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/BatchConverter.h"
+#include "engine/batch/BatchConverter.h"
 #include "tests/support/TempDir.h"
 
 namespace rowvane {

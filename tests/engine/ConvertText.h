@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/CsvToXml.h"
+#include "engine/batch/CsvToXml.h"
 
 namespace rowvane::testing {
 

@@ -7,7 +7,7 @@
 #include <random>
 #include <string>
 
-#include "engine/TextDecoder.h"
+#include "engine/csv/TextDecoder.h"
 #include "tests/engine/ConvertText.h"
 
 namespace rowvane {

@@ -12,9 +12,9 @@
 #include <limits>
 #include <string>
 
-#include "engine/AtomicOutputFile.h"
-#include "engine/FileConverter.h"
-#include "engine/InputFile.h"
+#include "engine/batch/FileConverter.h"
+#include "engine/io/AtomicOutputFile.h"
+#include "engine/io/InputFile.h"
 #include "tests/support/TempDir.h"
 
 namespace rowvane {

@@ -7,10 +7,10 @@
 #include <thread>
 #include <vector>
 
-#include "engine/AtomicOutputFile.h"
-#include "engine/BatchConverter.h"
-#include "engine/BatchStop.h"
-#include "engine/FolderHandleCache.h"
+#include "engine/batch/BatchConverter.h"
+#include "engine/batch/BatchStop.h"
+#include "engine/io/AtomicOutputFile.h"
+#include "engine/io/FolderHandleCache.h"
 #include "tests/support/TempDir.h"
 
 namespace rowvane {

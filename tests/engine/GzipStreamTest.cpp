@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "engine/ByteSource.h"
-#include "engine/CompressedConversion.h"
-#include "engine/Failure.h"
-#include "engine/GzipSink.h"
-#include "engine/GzipSource.h"
-#include "engine/OutputSink.h"
+#include "engine/batch/CompressedConversion.h"
+#include "engine/core/Failure.h"
+#include "engine/io/ByteSource.h"
+#include "engine/io/GzipSink.h"
+#include "engine/io/GzipSource.h"
+#include "engine/io/OutputSink.h"
 
 namespace rowvane {
 namespace {

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/CsvToXml.h"
-#include "engine/Failure.h"
-#include "engine/FileConverter.h"
-#include "engine/InputFile.h"
+#include "engine/batch/CsvToXml.h"
+#include "engine/batch/FileConverter.h"
+#include "engine/core/Failure.h"
+#include "engine/io/InputFile.h"
 #include "tests/support/TempDir.h"
 
 namespace rowvane {

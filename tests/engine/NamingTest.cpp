@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "engine/OutputNaming.h"
-#include "engine/PathExists.h"
+#include "engine/io/OutputNaming.h"
+#include "engine/io/PathExists.h"
 #include "tests/support/TempDir.h"
 
 namespace rowvane {

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/Failure.h"
-#include "engine/LiveOptions.h"
-#include "engine/OutputSink.h"
+#include "engine/core/Failure.h"
+#include "engine/core/LiveOptions.h"
+#include "engine/io/OutputSink.h"
 #include "tests/engine/ConvertText.h"
 
 namespace rowvane {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/TextDecoder.h"
+#include "engine/csv/TextDecoder.h"
 #include "tests/engine/ConvertText.h"
 
 namespace rowvane {

@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/AtomicOutputFile.h"
-#include "engine/BatchStart.h"
-#include "engine/FileConverter.h"
-#include "engine/ProcessSignals.h"
+#include "engine/batch/BatchStart.h"
+#include "engine/batch/FileConverter.h"
+#include "engine/io/AtomicOutputFile.h"
+#include "engine/io/ProcessSignals.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/Unprivileged.h"
 

@@ -5,9 +5,9 @@
 #include <optional>
 #include <string>
 
-#include "engine/Failure.h"
-#include "engine/SchemaValidatingSink.h"
-#include "engine/XmlSchema.h"
+#include "engine/core/Failure.h"
+#include "engine/xml/SchemaValidatingSink.h"
+#include "engine/xml/XmlSchema.h"
 #include "tests/support/TempDir.h"
 
 namespace rowvane {

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/CsvFormat.h"
-#include "engine/CsvToXml.h"
-#include "engine/RecordReader.h"
-#include "engine/TextDecoder.h"
-#include "engine/XmlEscaping.h"
+#include "engine/batch/CsvToXml.h"
+#include "engine/core/CsvFormat.h"
+#include "engine/csv/RecordReader.h"
+#include "engine/csv/TextDecoder.h"
+#include "engine/xml/XmlEscaping.h"
 
 namespace rowvane {
 namespace {

@@ -3,11 +3,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/CsvToXml.h"
-#include "engine/Failure.h"
-#include "engine/HeldRecord.h"
-#include "engine/TemplateLoader.h"
-#include "engine/TemplateWriter.h"
+#include "engine/batch/CsvToXml.h"
+#include "engine/core/Failure.h"
+#include "engine/xml/HeldRecord.h"
+#include "engine/xml/TemplateLoader.h"
+#include "engine/xml/TemplateWriter.h"
 #include "tests/engine/ConvertText.h"
 
 namespace rowvane {

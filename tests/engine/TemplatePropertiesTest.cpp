@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/ElementLayoutTemplate.h"
-#include "engine/FieldNames.h"
-#include "engine/TemplateLoader.h"
-#include "engine/TemplateWriter.h"
+#include "engine/csv/FieldNames.h"
+#include "engine/xml/ElementLayoutTemplate.h"
+#include "engine/xml/TemplateLoader.h"
+#include "engine/xml/TemplateWriter.h"
 #include "tests/engine/ConvertText.h"
 #include "tests/support/RandomTemplate.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/CsvToXml.h"
+#include "engine/batch/CsvToXml.h"
 
 namespace {
 

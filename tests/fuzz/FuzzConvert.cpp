@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/CsvToXml.h"
+#include "engine/batch/CsvToXml.h"
 
 namespace {
 

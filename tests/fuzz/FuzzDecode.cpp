@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/TextDecoder.h"
+#include "engine/csv/TextDecoder.h"
 
 namespace {
 

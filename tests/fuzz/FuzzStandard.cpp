@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/CsvToXml.h"
+#include "engine/batch/CsvToXml.h"
 
 namespace {
 

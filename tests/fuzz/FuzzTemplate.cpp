@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/TemplateLoader.h"
-#include "engine/TemplateWriter.h"
+#include "engine/xml/TemplateLoader.h"
+#include "engine/xml/TemplateWriter.h"
 #include "tests/support/RandomTemplate.h"
 
 namespace {

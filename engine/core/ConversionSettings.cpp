@@ -1,0 +1,17 @@
+#include "engine/core/ConversionSettings.h"
+
+#include "text/Utf8.h"
+
+namespace rowvane {
+
+std::optional<std::string_view> SettingsProblem(const ConversionSettings& settings) {
+  if (!IsValidUtf8(settings.Separator)) {
+    return "the separator is not UTF-8 text";
+  }
+  if (settings.Layout == OutputLayout::Template && !settings.Template) {
+    return "the template layout has no template";
+  }
+  return std::nullopt;
+}
+
+}  // namespace rowvane

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/core/ConversionSettings.h"
+
+namespace rowvane {
+
+/// A W3C XML Schema that every output of the attributes layout written with
+/// `settings` for fields of these names matches: the document element, its
+/// rows any number of times, each an empty element that carries every field
+/// as an attribute named as the layout names it (AttributeNames), every
+/// value xs:string. `fieldNames` as ReadFieldNames gives them.
+std::string AttributeLayoutSchema(const std::vector<std::string>& fieldNames,
+                                  const ConversionSettings& settings);
+
+}  // namespace rowvane

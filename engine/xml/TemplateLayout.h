@@ -1,0 +1,136 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/core/GroupSplit.h"
+#include "engine/csv/HeaderNames.h"
+#include "engine/csv/RecordLayout.h"
+#include "engine/xml/EscapingOutput.h"
+#include "engine/xml/HeldRecord.h"
+#include "engine/xml/LayoutTemplate.h"
+#include "engine/xml/TemplateWriter.h"
+#include "engine/xml/XmlWriter.h"
+
+namespace rowvane {
+
+/// A user's template as a layout. Nothing is written before the fields'
+/// names are known and every field the template names is found among them.
+/// A template whose records are one run of constants and values in field
+/// order (TemplateWriter::streamableRecord) streams its values as they are
+/// read; any other holds each record whole (up to HeldRecord::kMostBytes)
+/// and writes it through a TemplateWriter.
+class TemplateLayout {
+ public:
+  TemplateLayout(XmlWriter& out, const LayoutTemplate& layout);
+
+  /// The writer or collector of one record; see RecordLayout.
+  class Record {
+   public:
+    explicit Record(TemplateLayout& layout) : m_layout(layout), m_streaming(layout.m_streaming) {
+      if (m_streaming) {
+        reload();
+      }
+    }
+    [[gnu::always_inline]] void piece(std::size_t field, const char* data, std::size_t size,
+                                      PieceEnd) {
+      if (!m_streaming) {
+        m_layout.m_held.appendPadded(field, data, size);
+        return;
+      }
+      if (field != m_field) {
+        enter(field);
+      }
+      if (m_place) {
+        put(data, size);  // the reader keeps special bytes out of pieces
+      }
+    }
+    std::size_t special(std::size_t field, const char* at, std::size_t available, bool ended);
+
+   private:
+    friend class TemplateLayout;
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+    // The constants before field `field`'s value, and where that value goes.
+    [[gnu::always_inline]] void enter(std::size_t field) {
+      const StreamField& entered = m_layout.m_streamFields[field];
+      put(m_layout.m_streamTexts.data() + entered.begin, entered.size);
+      m_place = entered.place;
+      m_field = field;
+    }
+    [[gnu::always_inline]] void put(const char* padded, std::size_t size) {
+      if (size <= kCopySlack && size <= static_cast<std::size_t>(m_limit - m_at)) {
+        std::memcpy(m_at, padded, kCopySlack);
+        m_at += size;
+        return;
+      }
+      sync();
+      m_layout.m_escaping.put(padded, size);
+      reload();
+    }
+    void finish();
+    void sync() { m_layout.m_escaping.writer().setCursor(m_at); }
+    void reload() {
+      m_at = m_layout.m_escaping.writer().cursor();
+      m_limit = m_layout.m_escaping.writer().limit();
+    }
+
+    TemplateLayout& m_layout;
+    bool m_streaming;
+    std::size_t m_field = kNone;
+    std::optional<ValuePlace> m_place;
+    char* m_at = nullptr;
+    char* m_limit = nullptr;
+  };
+
+  /// The reader hands over a header's names even when no record follows, so
+  /// the template is checked against them all the same.
+  static constexpr bool kNamesWithoutRecords = true;
+
+  /// Bytes escaping may change, found by the reader's search for free: the
+  /// values without them are copied as they stand.
+  const SpecialBytes& specialBytes() const { return m_special; }
+  void beginDocument() {}
+  void headerNames(HeaderNames& names);
+  void fieldCount(std::size_t count);
+  /// Where the next record begins, for the messages that name lines.
+  void recordLine(std::uint64_t line) { m_nextLine = line; }
+  Record beginRecord(bool);
+  void endRecord(Record& record);
+  void endDocument();
+  std::uint64_t replacedCharacters() const { return m_escaping.replaced(); }
+
+  /// A group key that came back after its group had ended, if any did.
+  const std::optional<GroupSplit>& split() const { return m_writer.split(); }
+
+ private:
+  /// Streaming: what entering a field writes (m_streamTexts[begin, begin +
+  /// size)) and where its value goes (none: the template does not use it).
+  struct StreamField {
+    std::size_t begin = 0;
+    std::size_t size = 0;
+    std::optional<ValuePlace> place;
+  };
+
+  void start(std::vector<std::string> names);
+  void planStreaming(const TemplateProgram& program);
+
+  EscapingOutput m_escaping;
+  TemplateWriter m_writer;
+  SpecialBytes m_special{};
+  HeldRecord m_held;
+  std::size_t m_count = 0;
+  std::uint64_t m_nextLine = 0;
+  bool m_streamable = false;
+  bool m_streaming = false;
+  std::vector<StreamField> m_streamFields;  // one per field, then the record's end
+  std::string m_streamTexts;                // followed by kCopySlack bytes
+};
+
+static_assert(RecordLayout<TemplateLayout>);
+
+}  // namespace rowvane

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string_view>
+
+#include "engine/xml/LayoutTemplate.h"
+
+namespace rowvane {
+
+/// Loads a template file's bytes (at most 1 MiB): parses it, checks its
+/// directives and placeholders, and makes it ready to write. Throws
+/// TemplateError with the line and column of the first problem.
+LayoutTemplate LoadLayoutTemplate(std::string_view bytes);
+
+}  // namespace rowvane

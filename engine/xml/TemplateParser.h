@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string_view>
+
+#include "engine/xml/TemplateTree.h"
+
+namespace rowvane {
+
+/// The largest template file, and its deepest nesting of elements.
+inline constexpr std::size_t kTemplateMaxBytes = std::size_t{1} << 20;
+inline constexpr int kTemplateMaxDepth = 256;
+
+/// Parses a template file: well-formed XML 1.0 with namespaces, in the
+/// encoding its declaration or byte-order mark names. A DOCTYPE is refused as
+/// soon as it is seen, so no entity is ever declared and nothing outside the
+/// bytes is read. Reads the directives off the elements (attributes in
+/// kLayoutNamespace) and the placeholders out of attribute values, text and
+/// CDATA sections. Throws TemplateError at the first problem.
+TemplateTree ParseTemplate(std::string_view bytes);
+
+}  // namespace rowvane

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string_view>
+#include <vector>
+
+#include "engine/xml/LayoutTemplate.h"
+
+namespace rowvane {
+
+/// Where the byte at an offset of a text stands in the template file.
+using TextPositions = std::function<TemplatePosition(std::size_t offset)>;
+
+/// Reads the placeholders of `text` (an attribute value or text, references
+/// already resolved), left to right: `{{` is `{`, `}}` is `}`, a lone `}` is
+/// itself, `{#N}` is field N (from 1), and any other `{...}` up to the next
+/// `}` names a field. Appends the fields named to `fields`.
+/// Throws TemplateError for a `{` without a later `}` and for `{#0}`.
+TemplateText ReadPlaceholders(std::string_view text, const TextPositions& positions,
+                              std::vector<FieldReference>& fields);
+
+}  // namespace rowvane

@@ -1,0 +1,274 @@
+#include "engine/xml/TemplateWriter.h"
+
+#include <functional>
+
+#include "engine/core/Failure.h"
+#include "engine/xml/XmlEscaping.h"
+
+namespace rowvane {
+namespace {
+
+std::string FieldList(const std::vector<std::string>& names) {
+  std::string list;
+  for (const std::string& name : names) {
+    list += (list.empty() ? "" : ", ") + name;
+  }
+  return names.empty() ? "its fields are: none" : "its fields are: " + list;
+}
+
+std::size_t FindField(const FieldReference& field, const std::vector<std::string>& names) {
+  if (field.number > 0) {
+    if (field.number <= names.size()) {
+      return field.number - 1;
+    }
+    throw ConversionError(FailureKind::Layout, "no field number " + std::to_string(field.number) +
+                                                   "; " + FieldList(names));
+  }
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (names[i] == field.name) {
+      return i;
+    }
+  }
+  throw ConversionError(FailureKind::Layout,
+                        "no field named '" + field.name + "'; " + FieldList(names));
+}
+
+std::uint64_t Mix(std::uint64_t x) {
+  x ^= x >> 30;
+  x *= 0xBF58476D1CE4E5B9ULL;
+  x ^= x >> 27;
+  x *= 0x94D049BB133111EBULL;
+  return x ^ (x >> 31);
+}
+
+}  // namespace
+
+TemplateWriter::TemplateWriter(const LayoutTemplate& layout, EscapingOutput& out)
+    : m_layout(layout),
+      m_out(out),
+      m_groups(layout.levels.size() - 1),
+      m_runs(m_groups),
+      m_keys(m_groups) {}
+
+void TemplateWriter::start(const std::vector<std::string>& names) {
+  m_fieldIndex.clear();
+  for (const FieldReference& field : m_layout.fields) {
+    m_fieldIndex.push_back(FindField(field, names));
+  }
+  m_started = true;
+  m_documentVisible = run(m_layout.documentBefore, {});
+}
+
+void TemplateWriter::record(std::span<const std::string_view> values,
+                            std::span<const std::uint8_t> special, std::uint64_t line) {
+  for (std::size_t level = 0; level < m_groups; ++level) {
+    m_keys[level].clear();
+    expand(m_layout.texts[*m_layout.levels[level].key], values, m_keys[level]);
+  }
+  std::size_t changed = 0;
+  while (changed < m_open && m_runs[changed].key == m_keys[changed]) {
+    ++changed;
+  }
+  closeRuns(changed);
+  m_special = special;
+  for (std::size_t level = changed; level < m_groups; ++level) {
+    openRun(level, values, line);
+  }
+  if (parentVisible(m_groups)) {
+    run(m_layout.levels.back().before, values);
+  }
+  m_special = {};
+}
+
+void TemplateWriter::finish() {
+  if (!m_started) {
+    m_documentVisible = run(m_layout.documentBefore, {});
+  }
+  closeRuns(0);
+  run(m_layout.documentAfter, {});
+  m_out.flush();
+}
+
+const TemplateProgram* TemplateWriter::streamableRecord() const {
+  if (!m_started || m_groups > 0 || !m_documentVisible) {
+    return nullptr;
+  }
+  const TemplateProgram& program = m_layout.levels.back().before;
+  std::size_t next = 0;  // the least field a value may take from here on
+  for (const TemplateStep& step : program) {
+    if (step.kind == TemplateStep::Kind::Value) {
+      if (m_fieldIndex[step.a] < next) {
+        return nullptr;
+      }
+      next = m_fieldIndex[step.a] + 1;
+    } else if (step.kind != TemplateStep::Kind::Constant) {
+      return nullptr;
+    }
+  }
+  return &program;
+}
+
+bool TemplateWriter::parentVisible(std::size_t level) const {
+  return level == 0 ? m_documentVisible : m_runs[level - 1].visible;
+}
+
+void TemplateWriter::closeRuns(std::size_t from) {
+  while (m_open > from) {
+    OpenRun& open = m_runs[--m_open];
+    if (open.entered) {
+      run(m_layout.levels[m_open].after, open.views);
+    }
+  }
+}
+
+void TemplateWriter::openRun(std::size_t level, std::span<const std::string_view> values,
+                             std::uint64_t line) {
+  OpenRun& open = m_runs[level];
+  open.key.swap(m_keys[level]);
+  open.entered = parentVisible(level);
+  open.visible = false;
+  m_open = level + 1;
+  noteRunStart(level, line);
+  if (!open.entered) {
+    return;
+  }
+  // Held for what follows the inner levels, written when the run ends.
+  open.values.clear();
+  open.ends.clear();
+  for (const std::string_view value : values) {
+    open.values.append(value);
+    open.ends.push_back(open.values.size());
+  }
+  open.views.clear();
+  std::size_t begin = 0;
+  for (const std::size_t end : open.ends) {
+    open.views.emplace_back(open.values.data() + begin, end - begin);
+    begin = end;
+  }
+  open.visible = run(m_layout.levels[level].before, values);
+}
+
+void TemplateWriter::noteRunStart(std::size_t level, std::uint64_t line) {
+  if (m_split) {
+    return;  // told once per file
+  }
+  std::uint64_t hash = Mix(level + 1);
+  for (std::size_t outer = 0; outer <= level; ++outer) {
+    hash = Mix(hash ^ std::hash<std::string_view>()(m_runs[outer].key));
+  }
+  if (const auto earlier = m_history.remember(hash, line)) {
+    m_split = GroupSplit{m_runs[level].key, *earlier, line};
+  }
+}
+
+bool TemplateWriter::run(const TemplateProgram& program, std::span<const std::string_view> values) {
+  // The cursor stays in registers over the constants and plain values that
+  // make most of the output; everything else writes through m_out.
+  WriteCursor cursor(m_out.writer());
+  const char* const constants = m_layout.constants.data();
+  const std::size_t* const fieldIndex = m_fieldIndex.data();
+  const TemplateStep* const first = program.data();
+  const TemplateStep* const end = first + program.size();
+  for (const TemplateStep* step = first; step != end; ++step) {
+    switch (step->kind) {
+      case TemplateStep::Kind::Constant:
+        cursor.putPadded(constants + step->a, step->b);
+        break;
+      case TemplateStep::Kind::Value: {
+        const std::size_t index = fieldIndex[step->a];
+        if (index >= values.size()) {
+          break;
+        }
+        if (index < m_special.size() && m_special[index] == 0) {
+          cursor.putPadded(values[index].data(), values[index].size());  // nothing to escape
+          break;
+        }
+        cursor.sync();
+        m_out.putValue(values[index], step->place);
+        cursor.reload();
+        break;
+      }
+      case TemplateStep::Kind::CData:
+        cursor.sync();
+        writeCData(m_layout.texts[step->a], values);
+        cursor.reload();
+        break;
+      case TemplateStep::Kind::SkipUnless:
+        if (expandsEmpty(m_layout.texts[step->a], values)) {
+          step = first + step->b - 1;  // the loop steps on to b
+        }
+        break;
+      case TemplateStep::Kind::HideUnless:
+        if (expandsEmpty(m_layout.texts[step->a], values)) {
+          cursor.sync();
+          return false;
+        }
+        break;
+    }
+  }
+  cursor.sync();
+  return true;
+}
+
+std::string_view TemplateWriter::valueOf(std::size_t field,
+                                         std::span<const std::string_view> values) const {
+  const std::size_t index = m_fieldIndex[field];
+  return index < values.size() ? values[index] : std::string_view();
+}
+
+bool TemplateWriter::expandsEmpty(const TemplateText& text,
+                                  std::span<const std::string_view> values) const {
+  for (const TemplateSegment& segment : text) {
+    if (segment.field == TemplateSegment::kLiteral ? !segment.literal.empty()
+                                                   : !valueOf(segment.field, values).empty()) {
+      return false;
+    }
+  }
+  return true;
+}
+
+void TemplateWriter::expand(const TemplateText& text, std::span<const std::string_view> values,
+                            std::string& into) const {
+  for (const TemplateSegment& segment : text) {
+    into.append(segment.field == TemplateSegment::kLiteral ? std::string_view(segment.literal)
+                                                           : valueOf(segment.field, values));
+  }
+}
+
+// The section's text as it stands, but a `]]>` (which would end it) is split
+// over two sections, and a CR from a value, which a parser would take for a
+// line break, is written as a reference between two sections.
+void TemplateWriter::writeCData(const TemplateText& text,
+                                std::span<const std::string_view> values) {
+  m_out.put("<![CDATA[");
+  int brackets = 0;
+  for (const TemplateSegment& segment : text) {
+    const bool fromTemplate = segment.field == TemplateSegment::kLiteral;
+    const std::string_view piece =
+        fromTemplate ? std::string_view(segment.literal) : valueOf(segment.field, values);
+    for (std::size_t i = 0; i < piece.size(); ++i) {
+      const char c = piece[i];
+      const auto byte = static_cast<unsigned char>(c);
+      if (c == '>' && brackets >= 2) {
+        m_out.put("]]><![CDATA[>");
+      } else if (c == '\n' && fromTemplate) {
+        m_out.put("\r\n");
+      } else if (c == '\r') {
+        m_out.put("]]>&#13;<![CDATA[");
+      } else if (byte < 0x20 && c != '\t' && c != '\n') {
+        m_out.putReplacement();
+      } else if (byte == 0xEF && i + 2 < piece.size() &&
+                 static_cast<unsigned char>(piece[i + 1]) == 0xBF &&
+                 (static_cast<unsigned char>(piece[i + 2]) & 0xFE) == 0xBE) {
+        m_out.putReplacement();
+        i += 2;
+      } else {
+        m_out.put(&c, 1);
+      }
+      brackets = c == ']' ? brackets + 1 : 0;
+    }
+  }
+  m_out.put("]]>");
+}
+
+}  // namespace rowvane
