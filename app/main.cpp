@@ -19,7 +19,7 @@
 #include "app/desktop/ProgramArguments.h"
 #include "app/desktop/SingleInstance.h"
 #include "app/window/MainWindow.h"
-#include "engine/io/ProcessSignals.h"
+#include "engine/Files.h"
 #include "filelist/PosixFileSystem.h"
 
 namespace {

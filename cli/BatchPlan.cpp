@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <map>
 
-#include "engine/io/OutputNaming.h"
+#include "engine/Files.h"
 
 namespace rowvane::cli {
 namespace {

@@ -5,7 +5,7 @@
 
 #include "cli/CliOptions.h"
 #include "cli/InputGathering.h"
-#include "engine/batch/BatchConverter.h"
+#include "engine/Batch.h"
 
 namespace rowvane::cli {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "cli/ProgressDisplay.h"
-#include "engine/batch/BatchConverter.h"
+#include "engine/Batch.h"
 
 namespace rowvane::cli {
 

@@ -30,9 +30,8 @@
 #include "cli/SchemaPrinting.h"
 #include "cli/StoppableBatch.h"
 #include "cli/TemplateFile.h"
-#include "engine/batch/BatchConverter.h"
-#include "engine/batch/BatchStart.h"
-#include "engine/xml/XmlSchema.h"
+#include "engine/Batch.h"
+#include "engine/Layouts.h"
 #include "filelist/PosixFileSystem.h"
 
 namespace rowvane::cli {

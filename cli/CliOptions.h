@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "cli/Shard.h"
-#include "engine/core/ConversionSettings.h"
+#include "engine/Settings.h"
 
 namespace rowvane::cli {
 

@@ -12,7 +12,7 @@
 
 #include "cli/SamePath.h"
 #include "cli/TypedSeparator.h"
-#include "engine/core/CsvFormat.h"
+#include "engine/Settings.h"
 
 #ifndef ROWVANE_VERSION
 #error "ROWVANE_VERSION must be defined by the build"

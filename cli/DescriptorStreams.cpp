@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "cli/ClosedPipe.h"
-#include "engine/core/Failure.h"
+#include "engine/Conversion.h"
 
 namespace rowvane::cli {
 

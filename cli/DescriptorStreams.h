@@ -3,8 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "engine/io/ByteSource.h"
-#include "engine/io/OutputSink.h"
+#include "engine/Files.h"
 
 namespace rowvane::cli {
 

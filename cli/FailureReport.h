@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/batch/FileConverter.h"
+#include "engine/Conversion.h"
 
 namespace rowvane::cli {
 

@@ -25,9 +25,8 @@
 #include "cli/ReportingObserver.h"
 #include "cli/RunReport.h"
 #include "cli/StoppableBatch.h"
-#include "engine/batch/BatchStart.h"
-#include "engine/io/FileDescriptor.h"
-#include "engine/io/ProcessSignals.h"
+#include "engine/Batch.h"
+#include "engine/Files.h"
 #include "filelist/WildcardMatch.h"
 
 namespace rowvane::cli {

@@ -4,8 +4,8 @@
 
 #include "cli/CliOptions.h"
 #include "cli/UnnamedTemporaryFile.h"
-#include "engine/csv/FieldNames.h"
-#include "engine/io/InputFile.h"
+#include "engine/Files.h"
+#include "engine/Layouts.h"
 
 namespace rowvane::cli {
 

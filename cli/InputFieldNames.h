@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/core/ConversionSettings.h"
+#include "engine/Settings.h"
 
 namespace rowvane::cli {
 

@@ -10,8 +10,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "engine/io/FileDescriptor.h"
-#include "engine/io/ProcessSignals.h"
+#include "engine/Files.h"
 #include "filelist/WildcardMatch.h"
 
 namespace rowvane::cli {

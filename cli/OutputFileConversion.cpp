@@ -14,11 +14,9 @@
 #include "cli/DescriptorStreams.h"
 #include "cli/OutputTarget.h"
 #include "cli/UnnamedTemporaryFile.h"
-#include "engine/batch/BatchStart.h"
-#include "engine/batch/CompressedConversion.h"
-#include "engine/io/AtomicOutputFile.h"
-#include "engine/io/InputFile.h"
-#include "engine/io/OutputNaming.h"
+#include "engine/Batch.h"
+#include "engine/Conversion.h"
+#include "engine/Files.h"
 
 namespace rowvane::cli {
 namespace {
@@ -83,6 +81,7 @@ class OneInput {
 void Keep(const ConversionResult& result, FileOutcome& outcome) {
   outcome.warnings = result.warnings;
   outcome.records = result.records;
+  outcome.status = result.stopped ? FileOutcome::Status::Stopped : FileOutcome::Status::Converted;
 }
 
 void ConvertToStream(OneInput& input, int fd, const ConversionSettings& settings,
@@ -104,20 +103,11 @@ void ConvertToStream(OneInput& input, int fd, const ConversionSettings& settings
 void ConvertToRegularFile(OneInput& input, const std::string& path,
                           const ConversionSettings& settings, bool syncToDisk,
                           ConversionObserver& progress, FileOutcome& outcome) {
-  AtomicOutputFile output(path, {.syncFile = syncToDisk,
-                                 .syncFolder = syncToDisk,
-                                 .unnamedTemporary = true,
-                                 .beforeRename = {},
-                                 .folder = {},
-                                 .neverReplace = {}});
-  const ConversionResult result =
-      ConvertCompressed(input.source(), input.gunzip(), output, settings, progress);
-  output.commit();
-  Keep(result, outcome);
-  outcome.outputBytes = output.bytesWritten();
-  if (!output.folderFlushProblem().empty()) {
-    outcome.notes.push_back(kFolderNotFlushedNote + output.folderFlushProblem());
-  }
+  const std::string named = outcome.outputPath;  // as the user gave it, not where a link led
+  ConversionTuning tuning;
+  tuning.syncToDisk = syncToDisk;
+  outcome = ConvertStreamToFile(input.source(), input.gunzip(), path, settings, progress, tuning);
+  outcome.outputPath = named;
 }
 
 void Convert(const std::string& inputPath, const std::string& outputFile,
@@ -144,8 +134,10 @@ void Convert(const std::string& inputPath, const std::string& outputFile,
       ConvertToRegularFile(input, target.path, settings, syncToDisk, progress, outcome);
       break;
   }
-  outcome.inputBytes = input.bytesRead();
-  progress.onProgress(1.0);
+  if (outcome.status == FileOutcome::Status::Converted) {
+    outcome.inputBytes = input.bytesRead();
+    progress.onProgress(1.0);
+  }
 }
 
 std::optional<FileIdentity> InputIdentity(const std::string& input) {
@@ -171,7 +163,6 @@ FileOutcome ConvertToOutputFile(const std::string& input, const std::string& out
   observer.onFileStarted(0);
   try {
     Convert(input, outputFile, settings, syncToDisk, observer, outcome);
-    outcome.status = FileOutcome::Status::Converted;
   } catch (const std::exception&) {
     RecordFailureBeingHandled(outcome);
   }

@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "engine/batch/BatchConverter.h"
-#include "engine/batch/FileConverter.h"
-#include "engine/core/ConversionSettings.h"
+#include "engine/Batch.h"
+#include "engine/Conversion.h"
+#include "engine/Settings.h"
 
 namespace rowvane::cli {
 

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/batch/BatchStart.h"
-#include "engine/core/Failure.h"
-#include "engine/io/AtomicOutputFile.h"
+#include "engine/Batch.h"
+#include "engine/Conversion.h"
+#include "engine/Files.h"
 
 namespace rowvane::cli {
 

@@ -11,9 +11,7 @@
 #include <vector>
 
 #include "cli/CliOptions.h"
-#include "engine/io/AtomicOutputFile.h"
-#include "engine/io/OutputNaming.h"
-#include "engine/io/SystemError.h"
+#include "engine/Files.h"
 
 namespace rowvane::cli {
 namespace {

@@ -6,8 +6,8 @@
 #include "cli/FailureReport.h"
 #include "cli/InputFieldNames.h"
 #include "cli/OutputFileConversion.h"
-#include "engine/batch/FileConverter.h"
-#include "engine/xml/ElementLayoutTemplate.h"
+#include "engine/Conversion.h"
+#include "engine/Layouts.h"
 
 namespace rowvane::cli {
 

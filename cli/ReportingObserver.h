@@ -7,7 +7,7 @@
 
 #include "cli/ProgressDisplay.h"
 #include "cli/RunReport.h"
-#include "engine/batch/BatchConverter.h"
+#include "engine/Batch.h"
 
 namespace rowvane::cli {
 

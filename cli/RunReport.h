@@ -6,7 +6,7 @@
 #include <ostream>
 #include <string>
 
-#include "engine/batch/FileConverter.h"
+#include "engine/Conversion.h"
 
 namespace rowvane::cli {
 

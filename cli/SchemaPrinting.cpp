@@ -3,11 +3,9 @@
 #include "cli/DisplayEscape.h"
 #include "cli/InputFieldNames.h"
 #include "cli/OutputFileConversion.h"
-#include "engine/core/Failure.h"
-#include "engine/io/InputFile.h"
-#include "engine/xml/AttributeLayoutSchema.h"
-#include "engine/xml/ElementLayoutSchema.h"
-#include "engine/xml/TemplateWriter.h"
+#include "engine/Conversion.h"
+#include "engine/Files.h"
+#include "engine/Layouts.h"
 
 namespace rowvane::cli {
 namespace {

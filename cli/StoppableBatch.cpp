@@ -1,7 +1,7 @@
 #include "cli/StoppableBatch.h"
 
-#include "engine/batch/BatchStop.h"
-#include "engine/io/ProcessSignals.h"
+#include "engine/Batch.h"
+#include "engine/Files.h"
 
 namespace rowvane::cli {
 

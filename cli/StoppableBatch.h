@@ -3,7 +3,7 @@
 #include <functional>
 #include <vector>
 
-#include "engine/batch/BatchConverter.h"
+#include "engine/Batch.h"
 
 namespace rowvane::cli {
 

@@ -6,9 +6,7 @@
 #include <iterator>
 
 #include "cli/DisplayEscape.h"
-#include "engine/xml/TemplateCompiler.h"
-#include "engine/xml/TemplateParser.h"
-#include "engine/xml/TemplateSchema.h"
+#include "engine/Layouts.h"
 
 namespace rowvane::cli {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <variant>
 
-#include "engine/xml/LayoutTemplate.h"
+#include "engine/Layouts.h"
 
 namespace rowvane::cli {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/core/Failure.h"
+#include "engine/Conversion.h"
 
 namespace rowvane::cli {
 namespace {

@@ -6,9 +6,8 @@
 #include <string>
 
 #include "cli/DescriptorStreams.h"
-#include "engine/core/Failure.h"
-#include "engine/io/ByteSource.h"
-#include "engine/io/OutputSink.h"
+#include "engine/Conversion.h"
+#include "engine/Files.h"
 
 namespace rowvane::cli {
 

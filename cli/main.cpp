@@ -5,8 +5,7 @@
 #include <thread>
 
 #include "cli/CliApplication.h"
-#include "engine/io/ProcessSignals.h"
-#include "engine/io/ThreadStacks.h"
+#include "engine/Files.h"
 
 int main(int argc, char* argv[]) {
   rowvane::LetOversizedWritesFail();

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "engine/io/FileDescriptor.h"
+#include "engine/Files.h"
 
 namespace rowvane::app {
 

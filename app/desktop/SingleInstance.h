@@ -12,7 +12,7 @@
 #include "app/desktop/HandOverFolder.h"
 #include "app/desktop/HandOverLock.h"
 #include "app/desktop/HandOverMessage.h"
-#include "engine/io/FileDescriptor.h"
+#include "engine/Files.h"
 
 namespace rowvane::app {
 

@@ -4,7 +4,7 @@
 #include <functional>
 
 #include "app/desktop/OccasionalHomePage.h"
-#include "engine/core/ConversionTuning.h"
+#include "engine/Settings.h"
 
 class QSettings;
 

@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "engine/batch/FileConverter.h"
+#include "engine/Conversion.h"
 
 namespace rowvane::app {
 

@@ -14,11 +14,10 @@
 #include "app/desktop/WindowServices.h"
 #include "app/handlers/ConversionLog.h"
 #include "app/handlers/ErrorTrap.h"
-#include "engine/batch/BatchStart.h"
-#include "engine/core/ConversionObserver.h"
-#include "engine/core/LiveOptions.h"
-#include "engine/io/AtomicOutputFile.h"
-#include "engine/io/OutputNaming.h"
+#include "engine/Batch.h"
+#include "engine/Conversion.h"
+#include "engine/Files.h"
+#include "engine/Settings.h"
 
 namespace rowvane::app {
 

@@ -5,8 +5,8 @@
 
 #include "app/handlers/HandlerContext.h"
 #include "app/handlers/LayoutFiles.h"
-#include "engine/batch/FileConverter.h"
-#include "engine/core/CsvFormat.h"
+#include "engine/Conversion.h"
+#include "engine/Settings.h"
 
 class QCheckBox;
 class QLineEdit;

@@ -7,11 +7,8 @@
 #include <variant>
 
 #include "app/desktop/LocalPath.h"
-#include "engine/io/OutputNaming.h"
-#include "engine/xml/LayoutTemplate.h"
-#include "engine/xml/TemplateLoader.h"
-#include "engine/xml/TemplateParser.h"
-#include "engine/xml/XmlSchema.h"
+#include "engine/Files.h"
+#include "engine/Layouts.h"
 
 namespace rowvane::app {
 

@@ -2,8 +2,7 @@
 
 #include <QString>
 
-#include "engine/core/ConversionSettings.h"
-#include "engine/core/OutputLayout.h"
+#include "engine/Settings.h"
 
 namespace rowvane::app {
 

@@ -1,7 +1,7 @@
 #include "app/handlers/OutcomeInWords.h"
 
 #include "app/desktop/LocalPath.h"
-#include "engine/io/OutputNaming.h"
+#include "engine/Files.h"
 
 namespace rowvane::app {
 

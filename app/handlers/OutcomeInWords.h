@@ -3,8 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "engine/batch/FileConverter.h"
-#include "engine/core/ConversionWarnings.h"
+#include "engine/Conversion.h"
 
 namespace rowvane::app {
 

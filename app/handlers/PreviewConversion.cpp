@@ -6,15 +6,9 @@
 
 #include "app/desktop/LocalPath.h"
 #include "app/handlers/OutcomeInWords.h"
-#include "engine/batch/CsvToXml.h"
-#include "engine/core/ConversionObserver.h"
-#include "engine/core/Failure.h"
-#include "engine/csv/TextDecoder.h"
-#include "engine/io/ByteSource.h"
-#include "engine/io/InputFile.h"
-#include "engine/io/OutputNaming.h"
-#include "engine/io/OutputSink.h"
-#include "engine/xml/SchemaValidatingSink.h"
+#include "engine/Conversion.h"
+#include "engine/Files.h"
+#include "engine/Layouts.h"
 
 namespace rowvane::app {
 

@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "app/handlers/LayoutFiles.h"
-#include "engine/core/ConversionSettings.h"
+#include "engine/Settings.h"
 
 namespace rowvane::app {
 

@@ -5,11 +5,9 @@
 #include "app/desktop/FileSaveDialog.h"
 #include "app/desktop/LocalPath.h"
 #include "app/desktop/WindowServices.h"
-#include "engine/core/Failure.h"
-#include "engine/csv/FieldNames.h"
-#include "engine/io/AtomicOutputFile.h"
-#include "engine/io/InputFile.h"
-#include "engine/xml/ElementLayoutTemplate.h"
+#include "engine/Conversion.h"
+#include "engine/Files.h"
+#include "engine/Layouts.h"
 
 namespace rowvane::app {
 

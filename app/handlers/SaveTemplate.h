@@ -3,7 +3,7 @@
 #include <QString>
 
 #include "app/handlers/HandlerContext.h"
-#include "engine/core/ConversionSettings.h"
+#include "engine/Settings.h"
 
 namespace rowvane::app {
 

@@ -15,7 +15,7 @@
 #include "app/desktop/ProductInfo.h"
 #include "app/desktop/WindowServices.h"
 #include "app/handlers/ErrorTrap.h"
-#include "engine/io/PathExists.h"
+#include "engine/Files.h"
 
 namespace rowvane::app {
 

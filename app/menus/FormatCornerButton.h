@@ -2,8 +2,7 @@
 
 #include <QToolButton>
 
-#include "engine/core/CsvFormat.h"
-#include "engine/core/OutputLayout.h"
+#include "engine/Settings.h"
 
 class QMenu;
 

@@ -5,8 +5,7 @@
 #include <QMenu>
 #include <QString>
 
-#include "engine/core/CsvFormat.h"
-#include "engine/core/OutputLayout.h"
+#include "engine/Settings.h"
 
 class QSettings;
 

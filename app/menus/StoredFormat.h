@@ -2,8 +2,7 @@
 
 #include <QString>
 
-#include "engine/core/CsvFormat.h"
-#include "engine/core/OutputLayout.h"
+#include "engine/Settings.h"
 
 class QSettings;
 

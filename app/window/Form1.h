@@ -22,7 +22,7 @@
 #include "app/handlers/HandlerContext.h"
 #include "app/handlers/LayoutFiles.h"
 #include "app/handlers/PreviewConversion.h"
-#include "engine/core/CsvFormat.h"
+#include "engine/Settings.h"
 
 namespace rowvane::app {
 

@@ -5,7 +5,7 @@
 
 #include "app/desktop/DialogLook.h"
 #include "app/desktop/LocalPath.h"
-#include "engine/io/OutputNaming.h"
+#include "engine/Files.h"
 
 namespace rowvane::app {
 

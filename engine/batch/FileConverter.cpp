@@ -34,6 +34,23 @@ std::optional<BackgroundWriter> BackgroundWriterFor(const InputFile& input, Outp
   }
 }
 
+// What a finished conversion tells the outcome of its file.
+void TakeResult(const ConversionResult& result, const AtomicOutputFile& output,
+                FileOutcome& outcome) {
+  outcome.warnings = result.warnings;
+  outcome.records = result.records;
+  outcome.outputBytes = output.bytesWritten();
+}
+
+// Gives `output` its name; a folder that could not be flushed after it is a
+// note, since the file itself is there.
+void Publish(AtomicOutputFile& output, FileOutcome& outcome) {
+  output.commit();
+  if (!output.folderFlushProblem().empty()) {
+    outcome.notes.push_back(kFolderNotFlushedNote + output.folderFlushProblem());
+  }
+}
+
 std::unique_ptr<AtomicOutputFile> ConvertIntoTemporary(
     InputFile& input, const std::string& inputPath, const std::string& outputPath,
     const ConversionSettings& settings, ConversionObserver& observer,
@@ -66,9 +83,7 @@ std::unique_ptr<AtomicOutputFile> ConvertIntoTemporary(
   }
   // Last, so that a change made while the output was being finished counts too.
   input.throwIfChangedSinceOpened();
-  outcome.warnings = result.warnings;
-  outcome.records = result.records;
-  outcome.outputBytes = output->bytesWritten();
+  TakeResult(result, *output, outcome);
   return output;
 }
 
@@ -117,11 +132,7 @@ FileOutcome ConvertFileOrThrowBadAlloc(const std::string& inputPath, const Outpu
       PrepareOrThrowBadAlloc(inputPath, name, settings, observer, tuning, nullptr);
   if (prepared.output) {
     try {
-      prepared.output->commit();
-      if (!prepared.output->folderFlushProblem().empty()) {
-        prepared.outcome.notes.push_back(kFolderNotFlushedNote +
-                                         prepared.output->folderFlushProblem());
-      }
+      Publish(*prepared.output, prepared.outcome);
     } catch (const std::exception&) {
       RecordFailureBeingHandled(prepared.outcome);
     }
@@ -204,6 +215,34 @@ FileOutcome ConvertFile(const std::string& inputPath, const std::string& outputF
     // Naming the output needed memory there was none of.
     return OutOfMemoryOutcome();
   }
+}
+
+FileOutcome ConvertStreamToFile(ByteSource& source, bool gunzip, const std::string& outputPath,
+                                const ConversionSettings& settings, ConversionObserver& observer,
+                                const ConversionTuning& tuning) {
+  FileOutcome outcome;
+  outcome.failures.reserve(2);  // as in PrepareOrThrowBadAlloc
+  outcome.outputPath = outputPath;
+  try {
+    AtomicOutputFile output(outputPath, {.syncFile = tuning.syncToDisk,
+                                         .syncFolder = tuning.syncToDisk,
+                                         .unnamedTemporary = tuning.unnamedTemporary,
+                                         .beforeRename = tuning.beforeRename,
+                                         .folder = {},
+                                         .neverReplace = {}});
+    const ConversionResult result =
+        ConvertCompressed(source, gunzip, output, settings, observer, tuning);
+    if (result.stopped) {
+      outcome.status = FileOutcome::Status::Stopped;
+      return outcome;
+    }
+    TakeResult(result, output, outcome);
+    Publish(output, outcome);
+    outcome.status = FileOutcome::Status::Converted;
+  } catch (const std::exception&) {
+    RecordFailureBeingHandled(outcome);
+  }
+  return outcome;
 }
 
 }  // namespace rowvane

@@ -15,6 +15,7 @@
 namespace rowvane {
 
 class AtomicOutputFile;
+class ByteSource;
 class FolderHandleCache;
 
 /// Opening of the note when a folder could not be flushed after the output took its name.
@@ -70,6 +71,14 @@ FileOutcome ConvertFile(const std::string& inputPath, const std::string& outputF
 FileOutcome ConvertFile(const std::string& inputPath, const OutputName& output,
                         const ConversionSettings& settings, ConversionObserver& observer,
                         const ConversionTuning& tuning = {});
+
+/// Converts `source`, read as a gzip stream when `gunzip`, into the file
+/// `outputPath` as ConvertFile does for an input file: atomically, the outcome
+/// carrying what it converted or why not (never thrown). The caller checks
+/// the output's folder first (StartBatch) and counts the input's bytes.
+FileOutcome ConvertStreamToFile(ByteSource& source, bool gunzip, const std::string& outputPath,
+                                const ConversionSettings& settings, ConversionObserver& observer,
+                                const ConversionTuning& tuning = {});
 
 /// A converted file whose output is finished but has not yet taken its name.
 struct PreparedFile {

@@ -14,6 +14,7 @@
 
 #include "engine/batch/FileConverter.h"
 #include "engine/io/AtomicOutputFile.h"
+#include "engine/io/ByteSource.h"
 #include "engine/io/InputFile.h"
 #include "tests/support/TempDir.h"
 
@@ -281,6 +282,53 @@ TEST_F(FileConversion, APauseAnsweredStopOrLeaveAbandonsTheFile) {
         expectNoTemporaryFiles();
       }
     }
+  }
+}
+
+// A stream converted into a named file gives what the same bytes converted
+// from a file give: the output, records, counts and failures, and nothing left
+// behind when stopped or when the file cannot be made.
+TEST_F(FileConversion, AStreamIntoAFileEndsAsTheSameInputFileWould) {
+  ConversionTuning tuning;
+  tuning.readChunk = 5;
+  tuning.pauseInterval = std::chrono::milliseconds(0);
+  const struct {
+    const char* name;
+    std::string folder;
+    int stopAt;
+    Status status;
+  } rows[] = {
+      {"converted", outputFolder, std::numeric_limits<int>::max(), Status::Converted},
+      {"stopped", outputFolder, 2, Status::Stopped},
+      {"no folder", outputFolder + "/missing", std::numeric_limits<int>::max(), Status::Failed},
+  };
+  const std::string input = in.write("staff.csv", kStaff);
+  for (const auto& row : rows) {
+    AnswersAt fileObserver(row.stopAt, PauseAnswer::Stop);
+    const FileOutcome fromFile = ConvertFile(input, row.folder, settings, fileObserver, tuning);
+    const std::string fromFileBytes =
+        row.status == Status::Converted ? ReadFile(out / "staff.xml") : "";
+    std::filesystem::remove(out / "staff.xml");
+    MemorySource source(kStaff);
+    AnswersAt streamObserver(row.stopAt, PauseAnswer::Stop);
+    const FileOutcome fromStream =
+        ConvertStreamToFile(source, false, fromFile.outputPath, settings, streamObserver, tuning);
+    EXPECT_EQ(fromStream.status, row.status) << row.name;
+    EXPECT_EQ(fromFile.status, row.status) << row.name;
+    EXPECT_EQ(fromStream.failures, fromFile.failures) << row.name;
+    EXPECT_EQ(fromStream.records, fromFile.records) << row.name;
+    EXPECT_EQ(fromStream.outputBytes, fromFile.outputBytes) << row.name;
+    EXPECT_EQ(fromStream.outputPath, fromFile.outputPath) << row.name;
+    EXPECT_EQ(std::filesystem::exists(out / "staff.xml"), row.status == Status::Converted)
+        << row.name;
+    if (row.status == Status::Converted) {
+      EXPECT_EQ(ReadFile(out / "staff.xml"), fromFileBytes);
+    }
+    if (row.status == Status::Failed) {
+      ASSERT_EQ(fromStream.failures.size(), 1U);
+      EXPECT_EQ(fromStream.failures[0].errorNumber, ENOENT);
+    }
+    expectNoTemporaryFiles();
   }
 }
 
