@@ -117,7 +117,7 @@ struct RawArguments {
   int gzipLevel = kDefaultGzipLevel;
   std::string schema;
   std::string printSchemaOf;
-  std::string layout = "elements";
+  std::string layout{WordOf(kLayoutWords, OutputLayout::Elements)};
   std::string templateFile;
 };
 
@@ -157,7 +157,8 @@ void DescribeLayoutOptions(CLI::App& app, RawArguments& raw) {
   app.add_option("--layout", raw.layout,
                  "elements: an element per field; attributes: an empty row element\n"
                  "per record with its fields as attributes (implies --escape xml).")
-      ->check(CLI::IsMember({"elements", "attributes"}))
+      ->check(CLI::IsMember({std::string(WordOf(kLayoutWords, OutputLayout::Elements)),
+                             std::string(WordOf(kLayoutWords, OutputLayout::FieldsAsAttributes))}))
       ->capture_default_str();
   app.add_option("--template", raw.templateFile,
                  "Write each input through the template FILE: XML showing one\n"
@@ -479,7 +480,7 @@ std::optional<std::string> LayoutProblem(const CLI::App& app, const RawArguments
       }
     }
   }
-  const bool attributes = raw.layout == "attributes";
+  const bool attributes = ChoiceNamed(kLayoutWords, raw.layout) == OutputLayout::FieldsAsAttributes;
   if (attributes && Has(app, "--no-row-tags")) {
     return "--layout attributes cannot be used with --no-row-tags: each record is a row element";
   }
@@ -629,7 +630,7 @@ ParsedCommandLine FinishOptions(const CLI::App& app, RawArguments raw) {
   if (Has(app, "--template")) {
     options.templateFile = std::move(raw.templateFile);
     options.settings.Layout = OutputLayout::Template;
-  } else if (raw.layout == "attributes") {
+  } else if (ChoiceNamed(kLayoutWords, raw.layout) == OutputLayout::FieldsAsAttributes) {
     options.settings.Layout = OutputLayout::FieldsAsAttributes;
   }
   if (options.settings.Layout != OutputLayout::Elements || options.printTemplate) {

@@ -15,8 +15,13 @@ const QString kLayoutKey = QStringLiteral("Format/Layout");
 const QString kTemplateKey = QStringLiteral("Format/Template");
 const QString kSchemaKey = QStringLiteral("Format/Schema");
 
-bool StoredAs(const QSettings& store, const QString& key, const QString& word) {
-  return store.value(key).toString() == word;
+QString LayoutWord(rowvane::OutputLayout layout) {
+  const std::string_view word = rowvane::WordOf(rowvane::kLayoutWords, layout);
+  return QString::fromUtf8(word.data(), static_cast<qsizetype>(word.size()));
+}
+
+bool StoredAs(const QSettings& store, const QString& key, rowvane::OutputLayout layout) {
+  return store.value(key).toString() == LayoutWord(layout);
 }
 
 // The choice stored under `key`; `otherwise` when nothing or an unknown word is stored.
@@ -54,10 +59,10 @@ void SaveFormat(QSettings& store, const rowvane::CsvFormat& format) {
 }
 
 rowvane::OutputLayout LoadLayout(const QSettings& store) {
-  if (StoredAs(store, kLayoutKey, QStringLiteral("attributes"))) {
+  if (StoredAs(store, kLayoutKey, rowvane::OutputLayout::FieldsAsAttributes)) {
     return rowvane::OutputLayout::FieldsAsAttributes;
   }
-  if (StoredAs(store, kLayoutKey, QStringLiteral("template")) &&
+  if (StoredAs(store, kLayoutKey, rowvane::OutputLayout::Template) &&
       !LoadTemplatePath(store).isEmpty()) {
     return rowvane::OutputLayout::Template;
   }
@@ -65,7 +70,7 @@ rowvane::OutputLayout LoadLayout(const QSettings& store) {
 }
 
 QString LoadTemplatePath(const QSettings& store) {
-  return StoredAs(store, kLayoutKey, QStringLiteral("template"))
+  return StoredAs(store, kLayoutKey, rowvane::OutputLayout::Template)
              ? store.value(kTemplateKey).toString()
              : QString();
 }
@@ -77,10 +82,7 @@ QString LoadSchemaPath(const QSettings& store) {
 void SaveLayout(QSettings& store, rowvane::OutputLayout layout, const QString& templatePath,
                 const QString& schemaPath) {
   // The same words as the command line's --layout.
-  store.setValue(kLayoutKey, layout == rowvane::OutputLayout::Template ? QStringLiteral("template")
-                             : layout == rowvane::OutputLayout::FieldsAsAttributes
-                                 ? QStringLiteral("attributes")
-                                 : QStringLiteral("elements"));
+  store.setValue(kLayoutKey, LayoutWord(layout));
   store.setValue(kTemplateKey, templatePath);
   store.setValue(kSchemaKey, schemaPath);
   store.sync();

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string_view>
 
+#include "engine/core/OutputLayout.h"
+
 namespace rowvane {
 
 /// Where lines end, outside quoted fields.
@@ -51,6 +53,11 @@ inline constexpr std::array<FormatWord<Quotes>, 2> kQuotesWords = {
     {{Quotes::None, "none"}, {Quotes::Double, "double"}}};
 inline constexpr std::array<FormatWord<Escaping>, 2> kEscapingWords = {
     {{Escaping::None, "none"}, {Escaping::Xml, "xml"}}};
+/// The XML's shape; the command line names a template by its file instead.
+inline constexpr std::array<FormatWord<OutputLayout>, 3> kLayoutWords = {
+    {{OutputLayout::Elements, "elements"},
+     {OutputLayout::FieldsAsAttributes, "attributes"},
+     {OutputLayout::Template, "template"}}};
 
 /// The word of `choice` among `words`.
 template <typename Choice, std::size_t N>
