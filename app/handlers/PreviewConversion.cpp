@@ -235,7 +235,11 @@ class PreviewMaker {
   std::optional<Converted> firstRecords(rowvane::Encoding encoding) {
     std::optional<Converted> whole = convert(m_bytes.size(), encoding, m_limits.shownBytes, false);
     if (!whole || whole->result.records <= m_limits.records) {
-      return whole;
+      // Checked only now that it is known to be what is shown: the schema
+      // judges the records shown, not a longer start.
+      return whole && m_settings.Schema
+                 ? convert(m_bytes.size(), encoding, m_limits.shownBytes, true)
+                 : whole;
     }
     std::size_t within = 0;  // a start with no more records than the limit
     std::size_t beyond = m_bytes.size();

@@ -57,7 +57,7 @@ class ConversionLogTest : public ::testing::Test {
 };
 
 // Two runs: the newest first, each in its own order; Ctrl+L opens the log,
-// a double-click on a converted file views its output, the button opens its
+// a double-click or Enter on a converted file views its output, the button opens its
 // folder.
 TEST_F(ConversionLogTest, RowsOfARunWithOneFailureAndOneWarning) {
   run({{"ok.csv", "id\r\n1\r\n2"}, {"lf.csv", "id\n1\n2"}, {"dir.csv/", {}}});
@@ -87,12 +87,22 @@ TEST_F(ConversionLogTest, RowsOfARunWithOneFailureAndOneWarning) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&log));
   EXPECT_EQ(log.windowTitle(), QStringLiteral("Conversion Log"));
   auto& table = Found<QTableView>(log, "LogTable");
-  for (const int clicked : {3, 1}) {  // failed: nothing to view
-    const QRect cell = table.visualRect(table.model()->index(clicked, 0));
-    QTest::mouseClick(table.viewport(), Qt::LeftButton, {}, cell.center());
-    QTest::mouseDClick(table.viewport(), Qt::LeftButton, {}, cell.center());
+  for (const bool byKey : {false, true}) {  // a double-click, or Enter on the selected row
+    harness.fileViewer.viewed.clear();
+    for (int clicked = 0; clicked < 4; ++clicked) {
+      const QPoint cell = table.visualRect(table.model()->index(clicked, 0)).center();
+      QTest::mouseClick(table.viewport(), Qt::LeftButton, {}, cell);
+      if (byKey) {
+        QTest::keyClick(&table, Qt::Key_Return);
+      } else {
+        QTest::mouseDClick(table.viewport(), Qt::LeftButton, {}, cell);
+      }
+    }
+    // Failed: nothing to view.
+    EXPECT_EQ(harness.fileViewer.viewed,
+              (std::vector<QString>{out + "again.xml", out + "ok.xml", out + "lf.xml"}))
+        << (byKey ? "Enter" : "double-click");
   }
-  EXPECT_EQ(harness.fileViewer.viewed, std::vector<QString>{out + "ok.xml"});
   Found<QPushButton>(log, "OpenFolderButton").click();
   EXPECT_EQ(harness.folderOpener.opened, std::vector<QString>{harness.outFolder()});
 }

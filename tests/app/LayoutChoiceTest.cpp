@@ -2,8 +2,10 @@
 // offscreen: taken only when they load, and checked again as a run starts.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QProcess>
 #include <QToolButton>
+#include <ostream>
 
 #include "app/menus/FormatMenu.h"
 #include "tests/app/WindowHarness.h"
@@ -94,6 +96,83 @@ TEST(SavedTemplate, IsWhatTheCommandLinePrintsForTheSelectedEntry) {
             cli.readAllStandardOutput().toStdString());
   EXPECT_TRUE(harness.boxes.shown.empty());
 }
+
+enum class Choice { Attributes, Template, Schema };
+
+struct OverrideCase {
+  const char* name;
+  bool standard;  // "Well-formed XML" checked before the choice
+  Choice choice;
+  const char* rowTagTip;      // Text4's and Text5's while the choice holds
+  const char* rowElementTip;  // Check2's
+};
+
+void PrintTo(const OverrideCase& row, std::ostream* out) {
+  *out << row.name;
+}
+
+class OverriddenControlsTest : public ::testing::TestWithParam<OverrideCase> {};
+
+// While a layout or a schema needs well-formed XML, "Well-formed XML" shows
+// checked and cannot be unchecked, and the options without effect say so;
+// once the need ends, everything is as it was.
+TEST_P(OverriddenControlsTest, SayWhyWhileTheChoiceHoldsAndReturnAfter) {
+  WindowHarness harness;
+  const auto window = harness.start();
+  auto& menu = *window->findChild<FormatMenu*>();
+  if (GetParam().standard) {
+    menu.standardAction().trigger();
+  }
+  QAction& wellFormed = menu.escapingAction();
+  const auto controls = Controls(*window);
+  const auto state = [&] {
+    return QStringList{wellFormed.isChecked() ? "checked" : "unchecked",
+                       wellFormed.isEnabled() ? "enabled" : "disabled", controls.Text4.toolTip(),
+                       controls.Text5.toolTip(), controls.Check2.toolTip()};
+  };
+  const QStringList before = state();
+  EXPECT_EQ(before[1], "enabled");
+
+  harness.writeFile(QStringLiteral("in/t.xml"),
+                    "<o xmlns:rv=\"urn:rowvane:layout\"><i rv:for-each=\"record\">{a}</i></o>");
+  harness.writeFile(QStringLiteral("in/s.xsd"),
+                    "<xs:schema xmlns:xs=\"http://www.w3.org/2001/XMLSchema\">"
+                    "<xs:element name=\"o\"/></xs:schema>");
+  switch (GetParam().choice) {
+    case Choice::Attributes:
+      menu.attributesAction().trigger();
+      break;
+    case Choice::Template:
+      harness.fileDialog.answer = {harness.path(QStringLiteral("in/t.xml"))};
+      menu.templateAction().trigger();
+      break;
+    case Choice::Schema:
+      harness.fileDialog.answer = {harness.path(QStringLiteral("in/s.xsd"))};
+      menu.schemaAction().trigger();
+      break;
+  }
+  ASSERT_TRUE(harness.boxes.shown.empty());
+  const QString rowTagTip = QString::fromUtf8(GetParam().rowTagTip);
+  EXPECT_EQ(state(), (QStringList{"checked", "disabled", rowTagTip, rowTagTip,
+                                  QString::fromUtf8(GetParam().rowElementTip)}));
+
+  menu.elementsAction().trigger();
+  menu.noSchemaAction().trigger();
+  EXPECT_EQ(state(), before);
+}
+
+constexpr char kByTemplate[] = "No effect with a template: the template names every element.";
+
+INSTANTIATE_TEST_SUITE_P(
+    Choices, OverriddenControlsTest,
+    ::testing::Values(OverrideCase{"Attributes", false, Choice::Attributes, "",
+                                   "No effect with attributes: each record is a row element."},
+                      OverrideCase{"Template", false, Choice::Template, kByTemplate, kByTemplate},
+                      OverrideCase{"Schema", false, Choice::Schema, "", ""},
+                      OverrideCase{"SchemaInStandard", true, Choice::Schema, "", ""},
+                      OverrideCase{"TemplateInStandard", true, Choice::Template, kByTemplate,
+                                   kByTemplate}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace rowvane::app
