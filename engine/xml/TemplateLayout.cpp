@@ -87,16 +87,16 @@ std::size_t TemplateLayout::Record::special(std::size_t field, const char* at,
     return 0;
   }
   if (m_place) {
-    sync();
+    m_out.sync();
     m_layout.m_escaping.putValue(std::string_view(at, taken), *m_place);
-    reload();
+    m_out.reload();
   }
   return taken;
 }
 
 void TemplateLayout::Record::finish() {
   enter(m_layout.m_count);  // the constants after the last value
-  sync();
+  m_out.sync();
 }
 
 void TemplateLayout::endRecord(Record& record) {

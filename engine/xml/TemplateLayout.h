@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,11 +30,8 @@ class TemplateLayout {
   /// The writer or collector of one record; see RecordLayout.
   class Record {
    public:
-    explicit Record(TemplateLayout& layout) : m_layout(layout), m_streaming(layout.m_streaming) {
-      if (m_streaming) {
-        reload();
-      }
-    }
+    explicit Record(TemplateLayout& layout)
+        : m_layout(layout), m_streaming(layout.m_streaming), m_out(layout.m_escaping.writer()) {}
     [[gnu::always_inline]] void piece(std::size_t field, const char* data, std::size_t size,
                                       PieceEnd) {
       if (!m_streaming) {
@@ -46,7 +42,7 @@ class TemplateLayout {
         enter(field);
       }
       if (m_place) {
-        put(data, size);  // the reader keeps special bytes out of pieces
+        m_out.putPadded(data, size);  // the reader keeps special bytes out of pieces
       }
     }
     std::size_t special(std::size_t field, const char* at, std::size_t available, bool ended);
@@ -58,33 +54,17 @@ class TemplateLayout {
     // The constants before field `field`'s value, and where that value goes.
     [[gnu::always_inline]] void enter(std::size_t field) {
       const StreamField& entered = m_layout.m_streamFields[field];
-      put(m_layout.m_streamTexts.data() + entered.begin, entered.size);
+      m_out.putPadded(m_layout.m_streamTexts.data() + entered.begin, entered.size);
       m_place = entered.place;
       m_field = field;
     }
-    [[gnu::always_inline]] void put(const char* padded, std::size_t size) {
-      if (size <= kCopySlack && size <= static_cast<std::size_t>(m_limit - m_at)) {
-        std::memcpy(m_at, padded, kCopySlack);
-        m_at += size;
-        return;
-      }
-      sync();
-      m_layout.m_escaping.put(padded, size);
-      reload();
-    }
     void finish();
-    void sync() { m_layout.m_escaping.writer().setCursor(m_at); }
-    void reload() {
-      m_at = m_layout.m_escaping.writer().cursor();
-      m_limit = m_layout.m_escaping.writer().limit();
-    }
 
     TemplateLayout& m_layout;
     bool m_streaming;
     std::size_t m_field = kNone;
     std::optional<ValuePlace> m_place;
-    char* m_at = nullptr;
-    char* m_limit = nullptr;
+    WriteCursor m_out;  // streaming only
   };
 
   /// The reader hands over a header's names even when no record follows, so
