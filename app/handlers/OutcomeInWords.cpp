@@ -81,21 +81,27 @@ QStringList WarningsInWords(const rowvane::ConversionWarnings& warnings) {
                  .arg(split->earlierLine)
                  .arg(split->line);
   }
-  if (const std::uint64_t count = warnings.replacedCharacters; count > 0) {
-    words << Counted(count, "character", "characters") +
-                 QStringLiteral(" that XML does not allow written as U+FFFD.");
-  }
-  if (const std::uint64_t count = warnings.utf8Replacements; count > 0) {
-    words << Counted(count, "ill-formed UTF-8 sequence", "ill-formed UTF-8 sequences") +
-                 QStringLiteral(" written as U+FFFD.");
-  }
-  if (const std::uint64_t count = warnings.utf16Replacements; count > 0) {
-    words << Counted(count, "ill-formed UTF-16 unit", "ill-formed UTF-16 units") +
-                 QStringLiteral(" written as U+FFFD or left out.");
-  }
-  if (const std::uint64_t count = warnings.droppedValues; count > 0) {
-    words << Counted(count, "value", "values") +
-                 QStringLiteral(" past the last named field not written.");
+  // The counted warnings, each said only when its count is not zero.
+  struct CountedWarning {
+    std::uint64_t rowvane::ConversionWarnings::*count;
+    const char* one;
+    const char* many;
+    const char* rest;
+  };
+  static constexpr CountedWarning kCounted[] = {
+      {&rowvane::ConversionWarnings::replacedCharacters, "character", "characters",
+       " that XML does not allow written as U+FFFD."},
+      {&rowvane::ConversionWarnings::utf8Replacements, "ill-formed UTF-8 sequence",
+       "ill-formed UTF-8 sequences", " written as U+FFFD."},
+      {&rowvane::ConversionWarnings::utf16Replacements, "ill-formed UTF-16 unit",
+       "ill-formed UTF-16 units", " written as U+FFFD or left out."},
+      {&rowvane::ConversionWarnings::droppedValues, "value", "values",
+       " past the last named field not written."},
+  };
+  for (const CountedWarning& counted : kCounted) {
+    if (const std::uint64_t count = warnings.*counted.count; count > 0) {
+      words << Counted(count, counted.one, counted.many) + QString::fromUtf8(counted.rest);
+    }
   }
   return words;
 }

@@ -34,6 +34,17 @@ std::optional<BackgroundWriter> BackgroundWriterFor(const InputFile& input, Outp
   }
 }
 
+// How an output is saved under `tuning`; the folder and the file it must
+// never replace are the caller's.
+AtomicOutputFile::Options OutputOptions(const ConversionTuning& tuning) {
+  return {.syncFile = tuning.syncToDisk,
+          .syncFolder = tuning.syncToDisk,
+          .unnamedTemporary = tuning.unnamedTemporary,
+          .beforeRename = tuning.beforeRename,
+          .folder = {},
+          .neverReplace = {}};
+}
+
 // What a finished conversion tells the outcome of its file.
 void TakeResult(const ConversionResult& result, const AtomicOutputFile& output,
                 FileOutcome& outcome) {
@@ -55,15 +66,13 @@ std::unique_ptr<AtomicOutputFile> ConvertIntoTemporary(
     InputFile& input, const std::string& inputPath, const std::string& outputPath,
     const ConversionSettings& settings, ConversionObserver& observer,
     const ConversionTuning& tuning, FolderHandleCache* folders, FileOutcome& outcome) {
-  auto output = std::make_unique<AtomicOutputFile>(
-      outputPath, AtomicOutputFile::Options{
-                      .syncFile = tuning.syncToDisk,
-                      .syncFolder = tuning.syncToDisk,
-                      .unnamedTemporary = tuning.unnamedTemporary,
-                      .beforeRename = tuning.beforeRename,
-                      .folder = folders != nullptr ? folders->open(FolderOf(outputPath)) : nullptr,
-                      .neverReplace = std::pair{static_cast<dev_t>(input.device()),
-                                                static_cast<ino_t>(input.inode())}});
+  AtomicOutputFile::Options options = OutputOptions(tuning);
+  if (folders != nullptr) {
+    options.folder = folders->open(FolderOf(outputPath));
+  }
+  options.neverReplace =
+      std::pair{static_cast<dev_t>(input.device()), static_cast<ino_t>(input.inode())};
+  auto output = std::make_unique<AtomicOutputFile>(outputPath, std::move(options));
   std::optional<BackgroundWriter> writer = BackgroundWriterFor(input, *output);
   const bool gunzip = settings.GunzipInputsByName && HasGzipSuffix(inputPath);
   ConversionResult result;
@@ -224,12 +233,7 @@ FileOutcome ConvertStreamToFile(ByteSource& source, bool gunzip, const std::stri
   outcome.failures.reserve(2);  // as in PrepareOrThrowBadAlloc
   outcome.outputPath = outputPath;
   try {
-    AtomicOutputFile output(outputPath, {.syncFile = tuning.syncToDisk,
-                                         .syncFolder = tuning.syncToDisk,
-                                         .unnamedTemporary = tuning.unnamedTemporary,
-                                         .beforeRename = tuning.beforeRename,
-                                         .folder = {},
-                                         .neverReplace = {}});
+    AtomicOutputFile output(outputPath, OutputOptions(tuning));
     const ConversionResult result =
         ConvertCompressed(source, gunzip, output, settings, observer, tuning);
     if (result.stopped) {
