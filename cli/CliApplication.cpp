@@ -1,6 +1,7 @@
 #include "cli/CliApplication.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -33,6 +34,7 @@
 #include "engine/Batch.h"
 #include "engine/Layouts.h"
 #include "filelist/PosixFileSystem.h"
+#include "filelist/TrustedLinksOnly.h"
 
 namespace rowvane::cli {
 namespace {
@@ -333,7 +335,8 @@ std::vector<FileOutcome> ConvertReported(const std::vector<BatchFile>& files,
 ExitStatus ConvertInputs(const CliOptions& options, const CliEnvironment& environment,
                          std::ostream& reportErr) {
   const auto start = environment.clock();
-  const PosixFileSystem fileSystem;
+  const PosixFileSystem platform;
+  const TrustedLinksOnly fileSystem(platform, ::geteuid());
   const GatheredInputs gathered = GatherInputs(fileSystem, options.inputs, options.recursive);
   const BatchPlan plan = PlanOutputs(gathered, options);
   if (options.reportFile && IsPlannedOutput(plan, *options.reportFile)) {

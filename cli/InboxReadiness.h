@@ -8,14 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "engine/Files.h"
+
 namespace rowvane::cli {
 
 /// What tells one version of a file from another without reading it.
-struct FileStamp {
-  std::uint64_t size = 0;
-  std::int64_t modifiedNanoseconds = 0;
-  bool operator==(const FileStamp&) const = default;
-};
+using FileStamp = FileVersion;
 
 /// The stamp of the file at a path now; nothing when it is gone or no longer
 /// a regular file.

@@ -67,10 +67,12 @@ bool CopyBytes(int from, int to, std::uint64_t size) {
 }
 
 // Copies the bytes, rights and times of `source` into `copy` and flushes it.
+// The copy is the mover's own file: a set-user-ID or set-group-ID bit that a
+// dropper gave the original would make it a program run as the mover.
 bool CopyWhole(int source, const struct stat& info, int copy) {
   const struct timespec times[2] = {info.st_atim, info.st_mtim};
   return CopyBytes(source, copy, static_cast<std::uint64_t>(info.st_size)) &&
-         ::fchmod(copy, info.st_mode & 07777) == 0 && ::futimens(copy, times) == 0 &&
+         ::fchmod(copy, info.st_mode & 0777) == 0 && ::futimens(copy, times) == 0 &&
          ::fsync(copy) == 0;
 }
 
@@ -78,12 +80,16 @@ bool CopyWhole(int source, const struct stat& info, int copy) {
 // (an unnamed file; where the file system has none, a hidden temporary
 // name), flushed, then linked under its final name, so that a name in
 // `folder` is only ever a whole copy, and a killed copy leaves nothing.
-std::variant<std::string, MoveProblem> CopyIntoFolder(const std::string& path, int folder,
+std::variant<std::string, MoveProblem> CopyIntoFolder(int from, int folder,
                                                       const std::string& name) {
-  const FileDescriptor source(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+  const FileDescriptor source(
+      ::openat(from, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   struct stat info {};
   if (!source.valid() || ::fstat(source.get(), &info) != 0) {
     return MoveProblem{Reason("cannot read it", errno)};
+  }
+  if (!S_ISREG(info.st_mode)) {
+    return MoveProblem{"cannot move it: no longer a regular file"};
   }
   // An unnamed file can only be linked by its name under /proc.
   const FileDescriptor unnamed(::access("/proc/self/fd", X_OK) == 0
@@ -128,22 +134,21 @@ std::string NumberedName(const std::string& name, unsigned number) {
   return name.substr(0, ending) + "-" + std::to_string(number) + name.substr(ending);
 }
 
-std::variant<std::string, MoveProblem> MoveIntoFolder(const std::string& path,
+std::variant<std::string, MoveProblem> MoveIntoFolder(int from, const std::string& name,
                                                       const std::string& folder) {
   const FileDescriptor target(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (!target.valid()) {
     return MoveProblem{Reason("cannot open " + folder, errno)};
   }
-  const std::string name = std::filesystem::path(path).filename().string();
   auto moved = PlaceUnderFreeName(name, [&](const std::string& candidate) {
-    return ::renameat2(AT_FDCWD, path.c_str(), target.get(), candidate.c_str(), RENAME_NOREPLACE);
+    return ::renameat2(from, name.c_str(), target.get(), candidate.c_str(), RENAME_NOREPLACE);
   });
   if (const auto* problem = std::get_if<MoveProblem>(&moved); problem && problem->error == EXDEV) {
-    moved = CopyIntoFolder(path, target.get(), name);
+    moved = CopyIntoFolder(from, target.get(), name);
     if (std::holds_alternative<std::string>(moved)) {
       // The copy stands flushed under its name before the original goes.
       ::fsync(target.get());
-      if (::unlink(path.c_str()) != 0) {
+      if (::unlinkat(from, name.c_str(), 0) != 0) {
         return MoveProblem{Reason("copied, but the original cannot be removed", errno)};
       }
     }

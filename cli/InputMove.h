@@ -16,11 +16,13 @@ struct MoveProblem {
 /// "-N" before its ".csv" or ".csv.gz" ending, else at its end.
 std::string NumberedName(const std::string& name, unsigned number);
 
-/// Moves the file `path` into `folder` under its own name, or the first
-/// numbered name that is free; never replaces a file. Across file systems the
-/// copy (with the original's rights and times) is flushed to the disk before
-/// the original is removed. Gives the path it now has.
-std::variant<std::string, MoveProblem> MoveIntoFolder(const std::string& path,
+/// Moves the file `name` of the open folder `from` into `folder` under its
+/// own name, or the first numbered name that is free; never replaces a file
+/// and follows no link on the way. Across file systems the copy (with the
+/// original's times and its read, write and execute rights, never set-user-ID,
+/// set-group-ID or sticky) is flushed to the disk before the original is
+/// removed. Gives the path it now has.
+std::variant<std::string, MoveProblem> MoveIntoFolder(int from, const std::string& name,
                                                       const std::string& folder);
 
 /// Writes `reason` and a line break into the file `path`, flushed to the

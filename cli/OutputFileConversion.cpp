@@ -87,12 +87,18 @@ void Keep(const ConversionResult& result, FileOutcome& outcome) {
 void ConvertToStream(OneInput& input, int fd, const ConversionSettings& settings,
                      ConversionObserver& progress, FileOutcome& outcome) {
   DescriptorSink target(fd);
-  if (settings.InputEncoding && !settings.Schema) {
-    Keep(ConvertCompressed(input.source(), input.gunzip(), target, settings, progress), outcome);
+  if (!settings.Schema) {
+    // The stream cannot take back what it was given, so the encoding is
+    // settled first by reading the input once without converting it (the
+    // input is re-readable: a file, or standard input kept in a spool). What
+    // is held is never more than the input.
+    ConversionTuning tuning;
+    tuning.textNotUtf8 = !settings.InputEncoding &&
+                         !CompressedTextIsUtf8(input.source(), input.gunzip(), tuning.readChunk);
+    Keep(ConvertCompressed(input.source(), input.gunzip(), target, settings, progress, tuning),
+         outcome);
   } else {
-    // Detection may start the text over in another encoding, and a schema's
-    // verdict comes only at the end; the stream cannot take back what it was
-    // given, so the output waits until it is settled.
+    // A schema's verdict comes only at the end: the output waits until it is settled.
     UnnamedTemporaryFile spool;
     Keep(ConvertCompressed(input.source(), input.gunzip(), spool, settings, progress), outcome);
     spool.copyTo(target);

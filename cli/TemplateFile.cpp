@@ -1,11 +1,7 @@
 #include "cli/TemplateFile.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <iterator>
-
 #include "cli/DisplayEscape.h"
+#include "engine/Files.h"
 #include "engine/Layouts.h"
 
 namespace rowvane::cli {
@@ -13,19 +9,15 @@ namespace rowvane::cli {
 std::variant<TemplateFile, TemplateFileProblem> LoadTemplateFile(const std::string& path,
                                                                  bool withSchema) {
   const std::string shown = EscapeForDisplay(path);
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    return TemplateFileProblem{shown + ": cannot read the template: " + std::strerror(errno)};
+  const RegularFileBytes file = ReadRegularFile(path, kTemplateMaxBytes);
+  if (file.tooLarge) {
+    return TemplateFileProblem{shown + ":1:1: " + kTemplateTooLarge};
   }
-  // One byte past the limit is enough to tell that the file is too large.
-  std::string bytes(kTemplateMaxBytes + 1, '\0');
-  file.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (file.bad()) {
-    return TemplateFileProblem{shown + ": cannot read the template: " + std::strerror(errno)};
+  if (file.problem) {
+    return TemplateFileProblem{shown + ": cannot read the template: " + *file.problem};
   }
-  bytes.resize(static_cast<std::size_t>(file.gcount()));
   try {
-    const TemplateTree tree = ParseTemplate(bytes);
+    const TemplateTree tree = ParseTemplate(file.bytes);
     // A template that cannot be written is reported as such before its schema is made.
     TemplateFile loaded{std::make_shared<const LayoutTemplate>(CompileTemplate(tree)), {}};
     if (withSchema) {

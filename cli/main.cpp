@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "cli/CliApplication.h"
+#include "cli/StandardOutput.h"
 #include "engine/Files.h"
 
 int main(int argc, char* argv[]) {
@@ -19,5 +20,6 @@ int main(int argc, char* argv[]) {
       .clock = [] { return std::chrono::steady_clock::now(); },
       .outIsTerminal = isatty(STDOUT_FILENO) == 1,
   };
-  return rowvane::cli::RunCli(argc, argv, environment);
+  const int status = rowvane::cli::RunCli(argc, argv, environment);
+  return rowvane::cli::FinishStandardOutput(std::cout, std::cerr, status);
 }

@@ -1,8 +1,5 @@
 #include "app/handlers/LayoutFiles.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
 #include <memory>
 #include <variant>
 
@@ -20,21 +17,19 @@ QString NameOf(const QString& path) {
 
 std::variant<std::shared_ptr<const rowvane::LayoutTemplate>, QString> LoadTemplate(
     const QString& path) {
-  std::ifstream file(PathBytes(path), std::ios::binary);
-  if (!file) {
-    return NameOf(path) + QStringLiteral(": cannot read it: ") +
-           QString::fromLocal8Bit(std::strerror(errno));
+  // Read without blocking: a named pipe chosen as the template must not hold the window.
+  const rowvane::RegularFileBytes file =
+      rowvane::ReadRegularFile(PathBytes(path), rowvane::kTemplateMaxBytes);
+  if (file.tooLarge) {
+    return NameOf(path) + QStringLiteral(": line 1, column 1: ") +
+           QString::fromUtf8(rowvane::kTemplateTooLarge);
   }
-  // One byte past the limit tells that the file is too large.
-  std::string bytes(rowvane::kTemplateMaxBytes + 1, '\0');
-  file.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (file.bad()) {
+  if (file.problem) {
     return NameOf(path) + QStringLiteral(": cannot read it: ") +
-           QString::fromLocal8Bit(std::strerror(errno));
+           QString::fromLocal8Bit(file.problem->c_str());
   }
-  bytes.resize(static_cast<std::size_t>(file.gcount()));
   try {
-    return std::make_shared<const rowvane::LayoutTemplate>(rowvane::LoadLayoutTemplate(bytes));
+    return std::make_shared<const rowvane::LayoutTemplate>(rowvane::LoadLayoutTemplate(file.bytes));
   } catch (const rowvane::TemplateError& error) {
     const rowvane::TemplatePosition at = error.position();
     QString problem = QString::fromUtf8(error.what());

@@ -156,8 +156,8 @@ std::vector<FileOutcome> ConvertPlannedBatch(const std::vector<BatchFile>& files
       }
       const BatchFile& file = files[index];
       FileProgress progress(observer, mutex);
-      PreparedFile prepared =
-          PrepareFile(file.input, file.output, settings, progress, tuning, folders);
+      PreparedFile prepared = PrepareFile(file.input, file.output, settings, progress, tuning,
+                                          folders, file.place ? &*file.place : nullptr);
       // A file that failed part-way is dealt with all the same: its bytes
       // count as processed, so the batch's share still reaches the whole.
       progress.onProgress(1.0);

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,8 @@ std::vector<FileOutcome> ConvertBatch(const std::vector<std::string>& inputs,
 struct BatchFile {
   std::string input;
   OutputName output;
+  /// Where to open the input instead of at its path (InputPlace).
+  std::optional<InputPlace> place = std::nullopt;
 };
 
 /// Each input's output named by OutputPathFor in `outputFolder`, in list order.

@@ -80,4 +80,16 @@ ConversionResult ConvertCompressed(ByteSource& source, bool gunzip, OutputSink& 
   return result;
 }
 
+bool CompressedTextIsUtf8(ByteSource& source, bool gunzip, std::size_t chunk) {
+  bool utf8 = false;
+  if (gunzip) {
+    GzipSource text(source, chunk);
+    utf8 = TextIsUtf8(text, chunk);
+  } else {
+    utf8 = TextIsUtf8(source, chunk);
+  }
+  source.rewind();
+  return utf8;
+}
+
 }  // namespace rowvane

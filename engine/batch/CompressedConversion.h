@@ -21,4 +21,8 @@ ConversionResult ConvertCompressed(ByteSource& source, bool gunzip, OutputSink& 
                                    const ConversionSettings& settings, ConversionObserver& observer,
                                    const ConversionTuning& tuning = {});
 
+/// TextIsUtf8 of `source`, read as a gzip stream when `gunzip` is set; the
+/// source is rewound after, ready for the conversion.
+bool CompressedTextIsUtf8(ByteSource& source, bool gunzip, std::size_t chunk);
+
 }  // namespace rowvane

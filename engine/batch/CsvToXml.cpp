@@ -64,19 +64,37 @@ ConversionResult ConvertCsvToXml(ByteSource& source, OutputSink& sink,
     result.warnings.utf16Replacements = reader.utf16Replacements();
     return result;
   }
-  try {
-    TextReader reader(source, tuning.readChunk, false);
-    ConversionResult result = ConvertText(reader, out, settings, observer, tuning, source.size());
-    result.warnings.utf16Replacements = reader.utf16Replacements();
-    return result;
-  } catch (const NotUtf8&) {
-    // Not UTF-8 after all: start over and read the text as Windows-1252.
+  if (!tuning.textNotUtf8) {
+    try {
+      TextReader reader(source, tuning.readChunk, false);
+      ConversionResult result = ConvertText(reader, out, settings, observer, tuning, source.size());
+      result.warnings.utf16Replacements = reader.utf16Replacements();
+      return result;
+    } catch (const NotUtf8&) {
+      // Not UTF-8 after all: start over and read the text as Windows-1252.
+    }
+    out.reset();
+    sink.discard();
+    source.rewind();
   }
-  out.reset();
-  sink.discard();
-  source.rewind();
   TextReader reader(source, tuning.readChunk, true);
   return ConvertText(reader, out, settings, observer, tuning, source.size());
+}
+
+}  // namespace rowvane
+
+namespace rowvane {
+
+bool TextIsUtf8(ByteSource& source, std::size_t chunk) {
+  try {
+    TextReader reader(source, chunk, false);
+    while (reader.more()) {
+      reader.consume(reader.available());
+    }
+    return true;
+  } catch (const NotUtf8&) {
+    return false;
+  }
 }
 
 }  // namespace rowvane

@@ -25,4 +25,9 @@ ConversionResult ConvertCsvToXml(ByteSource& source, OutputSink& sink,
                                  const ConversionSettings& settings, ConversionObserver& observer,
                                  const ConversionTuning& tuning = {});
 
+/// Reads `source` to its end as text without a known encoding and tells
+/// whether a conversion would take it as UTF-8 (or UTF-16 by its mark)
+/// rather than start over in Windows-1252. Throws the source's errors.
+bool TextIsUtf8(ByteSource& source, std::size_t chunk);
+
 }  // namespace rowvane

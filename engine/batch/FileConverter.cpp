@@ -99,7 +99,7 @@ std::unique_ptr<AtomicOutputFile> ConvertIntoTemporary(
 PreparedFile PrepareOrThrowBadAlloc(const std::string& inputPath, const OutputName& name,
                                     const ConversionSettings& settings,
                                     ConversionObserver& observer, const ConversionTuning& tuning,
-                                    FolderHandleCache* folders) {
+                                    FolderHandleCache* folders, const InputPlace* place) {
   PreparedFile prepared;
   FileOutcome& outcome = prepared.outcome;
   // Room for the most failures a file can have (a naming one, then one more),
@@ -108,7 +108,7 @@ PreparedFile PrepareOrThrowBadAlloc(const std::string& inputPath, const OutputNa
   outcome.failures.reserve(2);
   outcome.outputPath = name.path;
   try {
-    InputFile input(inputPath);
+    InputFile input = place != nullptr ? InputFile(inputPath, *place) : InputFile(inputPath);
     outcome.inputBytes = input.size().value_or(0);
     observer.onInputOpened(outcome.inputBytes);
     if (!name.hadDot) {
@@ -138,7 +138,7 @@ FileOutcome ConvertFileOrThrowBadAlloc(const std::string& inputPath, const Outpu
                                        ConversionObserver& observer,
                                        const ConversionTuning& tuning) {
   PreparedFile prepared =
-      PrepareOrThrowBadAlloc(inputPath, name, settings, observer, tuning, nullptr);
+      PrepareOrThrowBadAlloc(inputPath, name, settings, observer, tuning, nullptr, nullptr);
   if (prepared.output) {
     try {
       Publish(*prepared.output, prepared.outcome);
@@ -182,9 +182,10 @@ PreparedFile::~PreparedFile() = default;
 
 PreparedFile PrepareFile(const std::string& inputPath, const OutputName& output,
                          const ConversionSettings& settings, ConversionObserver& observer,
-                         const ConversionTuning& tuning, FolderHandleCache& folders) {
+                         const ConversionTuning& tuning, FolderHandleCache& folders,
+                         const InputPlace* place) {
   try {
-    return PrepareOrThrowBadAlloc(inputPath, output, settings, observer, tuning, &folders);
+    return PrepareOrThrowBadAlloc(inputPath, output, settings, observer, tuning, &folders, place);
   } catch (const std::bad_alloc&) {
     PreparedFile failed;
     failed.outcome = OutOfMemoryOutcome();

@@ -10,6 +10,7 @@
 #include "engine/core/ConversionTuning.h"
 #include "engine/core/ConversionWarnings.h"
 #include "engine/core/Failure.h"
+#include "engine/io/InputPlace.h"
 #include "engine/io/OutputNaming.h"
 
 namespace rowvane {
@@ -95,9 +96,11 @@ struct PreparedFile {
 
 /// ConvertFile up to the point where the output would be flushed and named,
 /// with the output's folder taken from `folders`. The caller flushes and
-/// publishes `output` (see AtomicOutputFile), or drops it.
+/// publishes `output` (see AtomicOutputFile), or drops it. With `place`, the
+/// input is opened there (InputPlace) and `inputPath` only names it.
 PreparedFile PrepareFile(const std::string& inputPath, const OutputName& output,
                          const ConversionSettings& settings, ConversionObserver& observer,
-                         const ConversionTuning& tuning, FolderHandleCache& folders);
+                         const ConversionTuning& tuning, FolderHandleCache& folders,
+                         const InputPlace* place = nullptr);
 
 }  // namespace rowvane

@@ -37,6 +37,10 @@ struct ConversionTuning {
   std::function<void()> beforeRename;
   /// Lets another thread stop a batch; none: it runs to its end.
   BatchStop* stop = nullptr;
+  /// A first pass (TextIsUtf8) found that the text, without a byte-order
+  /// mark, is not UTF-8: it is read from the start as a conversion reads it
+  /// when it starts over, so an output that cannot be taken back never is.
+  bool textNotUtf8 = false;
 };
 
 }  // namespace rowvane

@@ -57,6 +57,30 @@ InputFile::InputFile(const std::string& path) {
     }
     ThrowSystemError(FailureKind::Read);
   }
+  takeOpened(info);
+}
+
+InputFile::InputFile(const std::string& path, const InputPlace& place) {
+  // Non-blocking and without following a link: what stands there now may be
+  // anything another user put in place of the file that was found ready.
+  m_fd = ::openat(place.folder, place.name.c_str(),
+                  O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
+  if (m_fd < 0) {
+    if (IsMissing(errno) || errno == ELOOP) {
+      throw InputMissing(path);
+    }
+    ThrowSystemError(FailureKind::Read);
+  }
+  struct stat info {};
+  takeOpened(info);
+  if (VersionOf(info) != place.expected) {
+    ::close(m_fd);
+    m_fd = -1;
+    throw InputMissing(path);
+  }
+}
+
+void InputFile::takeOpened(struct stat& info) {
   try {
     if (::fstat(m_fd, &info) != 0) {
       ThrowSystemError(FailureKind::Read);
@@ -64,6 +88,7 @@ InputFile::InputFile(const std::string& path) {
     RequireRegular(info);
   } catch (...) {
     ::close(m_fd);
+    m_fd = -1;
     throw;
   }
   m_size = static_cast<std::uint64_t>(info.st_size);

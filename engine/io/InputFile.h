@@ -8,6 +8,7 @@
 #include <string>
 
 #include "engine/io/ByteSource.h"
+#include "engine/io/InputPlace.h"
 
 namespace rowvane {
 
@@ -32,6 +33,10 @@ class InputFile : public ByteSource {
  public:
   /// Throws InputMissing when there is no such file.
   explicit InputFile(const std::string& path);
+  /// The input at `place`, no link followed; `path` names it in messages.
+  /// Throws InputMissing when a link, nothing, or another file than the
+  /// expected one stands there.
+  InputFile(const std::string& path, const InputPlace& place);
   ~InputFile() override;
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
@@ -49,6 +54,8 @@ class InputFile : public ByteSource {
   std::uint64_t inode() const { return m_inode; }
 
  private:
+  void takeOpened(struct stat& info);
+
   int m_fd = -1;
   std::uint64_t m_size = 0;
   std::uint64_t m_offset = 0;  // bytes read since the start or the last rewind

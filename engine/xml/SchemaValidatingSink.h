@@ -21,11 +21,12 @@ class SchemaValidatingSink : public OutputSink {
   SchemaValidatingSink(const SchemaValidatingSink&) = delete;
   SchemaValidatingSink& operator=(const SchemaValidatingSink&) = delete;
 
+  /// Passes the bytes on; once they went wrong, they are no longer checked.
   void write(const char* data, std::size_t size) override;
   /// The target drops what it holds and the check starts over with it.
   void discard() override;
   /// Ends the document. Throws ConversionError(FailureKind::Schema) when it
-  /// does not match: "SCHEMA: line N: the first problem (K more)".
+  /// does not match: "SCHEMA: line N: the first problem".
   void finish();
 
  private:

@@ -59,7 +59,11 @@ class TemplateParser {
  public:
   TemplateTree parse(std::string_view bytes) {
     if (bytes.size() > kTemplateMaxBytes) {
-      throw TemplateError({1, 1}, "the template is larger than 1 MiB");
+      throw TemplateError({1, 1}, kTemplateTooLarge);
+    }
+    if (bytes.empty()) {
+      // libxml2 makes no parser for no bytes at all.
+      throw TemplateError({1, 1}, "the template is empty");
     }
     const std::unique_ptr<xmlParserCtxt, decltype(&xmlFreeParserCtxt)> context(
         xmlCreateMemoryParserCtxt(bytes.data(), static_cast<int>(bytes.size())),

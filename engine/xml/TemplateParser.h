@@ -8,6 +8,8 @@ namespace rowvane {
 
 /// The largest template file, and its deepest nesting of elements.
 inline constexpr std::size_t kTemplateMaxBytes = std::size_t{1} << 20;
+/// What a template beyond kTemplateMaxBytes is told, at its line 1, column 1.
+inline constexpr const char* kTemplateTooLarge = "the template is larger than 1 MiB";
 inline constexpr int kTemplateMaxDepth = 256;
 
 /// Parses a template file: well-formed XML 1.0 with namespaces, in the

@@ -1,6 +1,5 @@
 #include "engine/xml/XmlSchema.h"
 
-#include <fcntl.h>
 #include <libxml/SAX2.h>
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
@@ -8,23 +7,26 @@
 #include <libxml/xmlerror.h>
 #include <libxml/xmlschemas.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <filesystem>
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <utility>
 
-#include "engine/io/FileDescriptor.h"
+#include "engine/io/RegularFileBytes.h"
 #include "engine/io/SystemError.h"
 
 namespace rowvane {
 namespace {
 
 namespace fs = std::filesystem;
+
+// Far beyond any real schema, and small enough to be read at once.
+constexpr std::uint64_t kSchemaDocumentMaxBytes = std::uint64_t{16} << 20;
+constexpr std::uint64_t kSchemaMaxBytes = std::uint64_t{64} << 20;
 
 constexpr std::string_view kNotInFolder = "not a file in the schema's folder or below";
 constexpr std::string_view kDoctype =
@@ -142,31 +144,26 @@ class Loading {
   const std::optional<Refusal>& refusal() const { return m_refusal; }
 
  private:
-  std::optional<Refusal> read(const std::string& name, std::string& bytes) const {
+  std::optional<Refusal> read(const std::string& name, std::string& bytes) {
     if (HasScheme(name) || !IsWithin(fs::weakly_canonical(fs::absolute(name)), m_folder)) {
       return Refusal{"refused to open '" + name + "': " + std::string(kNotInFolder), "", 0};
     }
-    const FileDescriptor fd(::open(name.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd.valid()) {
-      return Refusal{"cannot open '" + name + "': " + SystemMessage(errno), "", 0};
+    // Regular files only, opened without blocking: a named pipe or a device
+    // among the schema's documents must neither hold the run nor fill memory.
+    RegularFileBytes file = ReadRegularFile(name, kSchemaDocumentMaxBytes);
+    if (file.problem) {
+      return Refusal{
+          (file.notOpened ? "cannot open '" : "cannot read '") + name + "': " + *file.problem, "",
+          0};
     }
-    char chunk[1 << 16];
-    for (;;) {
-      const ssize_t got = ::read(fd.get(), chunk, sizeof chunk);
-      if (got < 0 && errno == EINTR) {
-        continue;
-      }
-      if (got < 0) {
-        return Refusal{"cannot read '" + name + "': " + SystemMessage(errno), "", 0};
-      }
-      if (got == 0) {
-        return std::nullopt;
-      }
-      bytes.append(chunk, static_cast<std::size_t>(got));
-      if (bytes.size() > INT_MAX) {
-        return Refusal{"'" + name + "' is too large for a schema", "", 0};
-      }
+    m_bytesRead += file.bytes.size();
+    if (m_bytesRead > kSchemaMaxBytes) {
+      return Refusal{"cannot read '" + name + "': the schema's documents are " +
+                         LargerThan(kSchemaMaxBytes) + " in all",
+                     "", 0};
     }
+    bytes = std::move(file.bytes);
+    return std::nullopt;
   }
 
   void note(Refusal refusal) {
@@ -177,6 +174,7 @@ class Loading {
 
   fs::path m_folder;
   std::optional<Refusal> m_refusal;
+  std::uint64_t m_bytesRead = 0;
 };
 
 // libxml2 asks one process-wide function for every document; the schema being

@@ -139,7 +139,7 @@ INSTANTIATE_TEST_SUITE_P(
             {},
             1,
             "rowvane-cli: {X}: output does not match {S}: line 5: Element 'qty': 'x' is not a "
-            "valid value of the atomic type 'xs:integer'. (3 more)\n"},
+            "valid value of the atomic type 'xs:integer'.\n"},
         SchemaCase{"FacetBrokenByAnEscapedValue",
                    kOrders,
                    "id,qty,name\r\n1,2,a&b<cd\r\n",
@@ -169,7 +169,7 @@ INSTANTIATE_TEST_SUITE_P(
                    {"--layout", "attributes"},
                    1,
                    "rowvane-cli: {X}: output does not match {S}: line 3: Element 'row', "
-                   "attribute 'id': The attribute 'id' is not allowed. (7 more)\n"},
+                   "attribute 'id': The attribute 'id' is not allowed.\n"},
         SchemaCase{"OtherDocumentElement",
                    kOrders,
                    kGood,

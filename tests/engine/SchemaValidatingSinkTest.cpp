@@ -71,10 +71,12 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         CheckCase{"Matches", "<?xml version=\"1.0\"?>\r\n<list>\r\n <n>1</n>\r\n</list>", {}},
         CheckCase{"EmptyList", "<list/>", {}},
-        CheckCase{"FirstProblemAndTheCount",
-                  "<list>\n<n>1</n>\n<n>x</n>\n<n>y</n>\n<n>z</n>\n</list>",
+        CheckCase{"FirstProblemOnly", "<list>\n<n>1</n>\n<n>x</n>\n<n>y</n>\n<n>z</n>\n</list>",
                   "line 3: Element 'n': 'x' is not a valid value of the atomic type "
-                  "'xs:integer'. (2 more)"},
+                  "'xs:integer'."},
+        CheckCase{"NothingCheckedAfterTheFirstProblem", "<list>\n<n>x</n>\n</wrong>\n</list>",
+                  "line 2: Element 'n': 'x' is not a valid value of the atomic type "
+                  "'xs:integer'."},
         CheckCase{"NotWellFormed", "<list>\n<n>1</m>\n</list>",
                   "line 2: Opening and ending tag mismatch: n line 2 and m"},
         CheckCase{"Unfinished", "<list>\n<n>1</n>\n",

@@ -2,7 +2,8 @@
 # Class 17: rowvane-cli --watch over an inbox holding the 100-file batch,
 # with --done and --failed. It is killed (-9), or stopped by SIGTERM or
 # SIGINT, while a file is being converted, or its output folder is a small
-# disk that fills up. Whatever happens, every input must stand whole in
+# disk that fills up (what does not fit waits in the inbox until there is
+# room). Whatever happens, every input must stand whole in
 # exactly one of INBOX (still waiting), --done (converted: its complete
 # output stands) or --failed (with NAME.error.txt beside it, its earlier
 # output kept); no output name may hold anything but the complete
@@ -240,17 +241,19 @@ killed_while_copying_case() {
 }
 
 # The output folder a small disk that the batch fills: what does not fit
-# fails into --failed with its reason, the rest converts.
+# waits in the inbox (never in --failed, the inputs are not to blame) and
+# converts once the disk has room again.
 disk_full_case() {
   local disk=$W/mnt/watch-disk
-  mkdir -p "$disk"
-  mount -t tmpfs -o size=256k,mode=0755 tmpfs "$disk"
-  MOUNTS+=("$disk")
+  mount_small_disk "$disk" 256k
   new_watch_run watch-output-disk-fills "$disk/out"
   start_watcher
+  RUN_REACHED=no
+  wait_for_line "$RUN_DIR/stderr" 'no room for the output' 60 && RUN_REACHED=yes
+  mount -o remount,size=64m "$disk"
   until_inbox_empty 90 || WATCH_HUNG=1
   end_watcher TERM
-  WATCH_MIN_FAILED=1 WATCH_MIN_CONVERTED=1 judge_watch finished "$WATCH_RC"
+  WATCH_MIN_CONVERTED=100 judge_watch finished "$WATCH_RC"
   unmount_small_disk "$disk"
 }
 

@@ -27,6 +27,16 @@ class_title() {
   esac
 }
 
+# disclosed_count: the files handed to a user who could not read their
+# source, over every run that counts them ($W/disclosed, a count a line).
+disclosed_count() {
+  if [[ -f $W/disclosed ]]; then
+    awk '{ n += $1 } END { print n + 0 }' "$W/disclosed"
+  else
+    printf '0'
+  fi
+}
+
 # print_table: the table, then "data lost: N", then the count of passed and
 # failed runs and of runs started against runs planned (each row is a planned
 # run; $NOT_STARTED lists those that could not start). Fails when any run
@@ -60,6 +70,7 @@ print_table() {
           inputs "/" runs, outputs "/" runs, rest "/" runs, temps, crashes, hangs, reports "/" runs
         printf "data lost: %d\n", lost
       }' "$RESULTS"
+    printf 'disclosed: %d\n' "$(disclosed_count)"
   }
   awk -F'|' -v not_started="$(grep -c . "$NOT_STARTED" 2>/dev/null || true)" '
     { rows++ }
