@@ -10,32 +10,56 @@
 #include "cli/FailureReport.h"
 
 namespace rowvane::cli {
-namespace {
 
-int Lost(std::ostream& err, int error, int status) {
-  if (error == EPIPE) {
-    EndAsClosedPipe();  // its reader went away, as a filter's does
+bool StandardOutputBuffer::drain() {
+  const char* at = pbase();
+  while (at < pptr() && m_error == 0) {
+    const ssize_t written = ::write(m_fd, at, static_cast<std::size_t>(pptr() - at));
+    if (written < 0 && errno == EINTR) {
+      continue;
+    }
+    if (written <= 0) {
+      m_error = written < 0 ? errno : EIO;
+      break;
+    }
+    at += written;
   }
-  err << "rowvane-cli: standard output: cannot write: "
-      << (error == 0 ? "write error" : std::strerror(error)) << '\n';
-  err.flush();
-  return std::max(status, static_cast<int>(ExitStatus::SomeFailed));
+  // What could not be written is dropped: the output is lost either way.
+  setp(m_bytes.data(), m_bytes.data() + m_bytes.size());
+  return m_error == 0;
 }
 
-}  // namespace
+StandardOutputBuffer::int_type StandardOutputBuffer::overflow(int_type next) {
+  if (!drain()) {
+    return traits_type::eof();
+  }
+  if (!traits_type::eq_int_type(next, traits_type::eof())) {
+    *pptr() = traits_type::to_char_type(next);
+    pbump(1);
+  }
+  return traits_type::not_eof(next);
+}
 
-int FinishStandardOutput(std::ostream& out, std::ostream& err, int status) {
-  errno = 0;
-  out.flush();
-  if (!out) {
-    return Lost(err, errno, status);
-  }
-  // Nothing is written after this; a descriptor closed from the start has
+int StandardOutputBuffer::sync() {
+  return drain() ? 0 : -1;
+}
+
+int StandardOutputBuffer::finish(std::ostream& err, int status) {
+  drain();
+  // Nothing is written after this; a descriptor closed from the start had
   // nothing to lose.
-  if (::close(STDOUT_FILENO) != 0 && errno != EBADF && errno != EINTR) {
-    return Lost(err, errno, status);
+  if (m_error == 0 && ::close(m_fd) != 0 && errno != EBADF && errno != EINTR) {
+    m_error = errno;
   }
-  return status;
+  if (m_error == 0) {
+    return status;
+  }
+  if (m_error == EPIPE) {
+    EndAsClosedPipe();  // its reader went away, as a filter's does
+  }
+  err << "rowvane-cli: standard output: cannot write: " << std::strerror(m_error) << '\n';
+  err.flush();
+  return std::max(status, static_cast<int>(ExitStatus::SomeFailed));
 }
 
 }  // namespace rowvane::cli

@@ -12,6 +12,9 @@ int main(int argc, char* argv[]) {
   rowvane::LetOversizedWritesFail();
   rowvane::RemoveTemporaryFilesOnTermination();
   rowvane::UseModestThreadStacks();
+  // Standard output through a buffer that keeps why a write failed.
+  rowvane::cli::StandardOutputBuffer standardOutput(STDOUT_FILENO);
+  std::cout.rdbuf(&standardOutput);
   const rowvane::cli::CliEnvironment environment{
       .out = std::cout,
       .err = std::cerr,
@@ -21,5 +24,7 @@ int main(int argc, char* argv[]) {
       .outIsTerminal = isatty(STDOUT_FILENO) == 1,
   };
   const int status = rowvane::cli::RunCli(argc, argv, environment);
-  return rowvane::cli::FinishStandardOutput(std::cout, std::cerr, status);
+  const int finished = standardOutput.finish(std::cerr, status);
+  std::cout.rdbuf(nullptr);
+  return finished;
 }

@@ -2,8 +2,8 @@
 
 // The engine's front door, part 5 of 5: the files and the process around a
 // conversion. Byte sources and output sinks; an input file that notices a
-// change while it is read, opened by path or inside a held folder; `AtomicOutputFile`, which appears under its name
-// whole or not at all; descriptors; how outputs are named from inputs and
+// change while it is read, opened by path or inside a held folder; `AtomicOutputFile`, which
+// appears under its name whole or not at all; descriptors; how outputs are named from inputs and
 // folders; whether a path exists; the platform's error messages; the
 // termination signals a run stops on; and the stack size for worker threads.
 
@@ -15,7 +15,7 @@
 #include "engine/io/OutputNaming.h"
 #include "engine/io/OutputSink.h"
 #include "engine/io/PathExists.h"
-#include "engine/io/RegularFileBytes.h"
 #include "engine/io/ProcessSignals.h"
+#include "engine/io/RegularFileBytes.h"
 #include "engine/io/SystemError.h"
 #include "engine/io/ThreadStacks.h"

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string_view>
+#include <unordered_map>
 
 #include "engine/xml/LayoutTemplate.h"
 #include "engine/xml/XmlEscaping.h"
@@ -25,10 +26,21 @@ bool HasForbiddenCharacter(std::string_view name) {
   return false;
 }
 
-bool CanBeNamed(const std::vector<std::string>& names, std::string_view name) {
-  return std::count(names.begin(), names.end(), name) == 1 &&
-         name.find('}') == std::string_view::npos && !name.starts_with('{') &&
-         !name.starts_with('#') && !HasForbiddenCharacter(name);
+// How often each name stands in the header, counted once for all of them.
+std::unordered_map<std::string_view, std::size_t> NameCounts(
+    const std::vector<std::string>& names) {
+  std::unordered_map<std::string_view, std::size_t> counts;
+  counts.reserve(names.size());
+  for (const std::string& name : names) {
+    ++counts[name];
+  }
+  return counts;
+}
+
+bool CanBeNamed(const std::unordered_map<std::string_view, std::size_t>& counts,
+                std::string_view name) {
+  return counts.at(name) == 1 && name.find('}') == std::string_view::npos &&
+         !name.starts_with('{') && !name.starts_with('#') && !HasForbiddenCharacter(name);
 }
 
 std::string EscapedText(std::string_view text) {
@@ -53,9 +65,10 @@ std::string ElementLayoutTemplate(const std::vector<std::string>& names,
   std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
   text += "<" + document + " xmlns:rv=\"" + kLayoutNamespace + "\">\n";
   text += " <" + row + " rv:for-each=\"record\">\n";
+  const auto counts = NameCounts(names);
   for (std::size_t i = 0; i < names.size(); ++i) {
     const std::string element = FixXmlName(names[i], "header" + std::to_string(i + 1));
-    const std::string placeholder = CanBeNamed(names, names[i])
+    const std::string placeholder = CanBeNamed(counts, names[i])
                                         ? "{" + EscapedText(names[i]) + "}"
                                         : "{#" + std::to_string(i + 1) + "}";
     text += "  <" + element + ">" + placeholder + "</" + element + ">\n";

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -41,6 +42,46 @@ TemplatePosition Advance(TemplatePosition at, std::string_view text) {
   }
   return at;
 }
+
+// Positions in text whose pieces began at known places, asked for from left
+// to right as placeholders are read: each byte is passed over once, so a
+// text of many placeholders costs its length, not its length per placeholder.
+class PositionCursor {
+ public:
+  // `chunks`: where each piece of `text` begins in it, and its position.
+  PositionCursor(std::string_view text,
+                 std::span<const std::pair<std::size_t, TemplatePosition>> chunks)
+      : m_text(text), m_chunks(chunks) {
+    restart();
+  }
+
+  TemplatePosition operator()(std::size_t offset) {
+    if (offset < m_offset) {
+      restart();
+    }
+    while (m_chunk + 1 < m_chunks.size() && m_chunks[m_chunk + 1].first <= offset) {
+      ++m_chunk;
+      m_offset = m_chunks[m_chunk].first;
+      m_at = m_chunks[m_chunk].second;
+    }
+    m_at = Advance(m_at, m_text.substr(m_offset, offset - m_offset));
+    m_offset = offset;
+    return m_at;
+  }
+
+ private:
+  void restart() {
+    m_chunk = 0;
+    m_offset = m_chunks.front().first;
+    m_at = m_chunks.front().second;
+  }
+
+  std::string_view m_text;
+  std::span<const std::pair<std::size_t, TemplatePosition>> m_chunks;
+  std::size_t m_chunk = 0;
+  std::size_t m_offset = 0;
+  TemplatePosition m_at;
+};
 
 // Without entity replacement the parser hands an `&` in an attribute value on
 // as the reference `&#38;` (for a tree builder to read again); a value can
@@ -334,17 +375,9 @@ class TemplateParser {
     TemplateNode node;
     node.kind = TemplateNode::Kind::Text;
     node.at = m_textChunks.front().second;
+    PositionCursor positions(m_text, m_textChunks);
     node.content = ReadPlaceholders(
-        m_text,
-        [this](std::size_t offset) {
-          auto chunk = m_textChunks.begin();
-          while (chunk + 1 != m_textChunks.end() && (chunk + 1)->first <= offset) {
-            ++chunk;
-          }
-          return Advance(chunk->second,
-                         std::string_view(m_text).substr(chunk->first, offset - chunk->first));
-        },
-        m_tree.fields);
+        m_text, [&positions](std::size_t offset) { return positions(offset); }, m_tree.fields);
     m_text.clear();
     siblings().push_back(std::move(node));
   }
@@ -358,10 +391,10 @@ class TemplateParser {
                                    static_cast<std::size_t>(size));
     TemplatePosition contentStart = node.at;
     contentStart.column += 9;  // <![CDATA[
+    const std::pair<std::size_t, TemplatePosition> whole[] = {{0, contentStart}};
+    PositionCursor positions(content, whole);
     node.content = ReadPlaceholders(
-        content,
-        [&](std::size_t offset) { return Advance(contentStart, content.substr(0, offset)); },
-        m_tree.fields);
+        content, [&positions](std::size_t offset) { return positions(offset); }, m_tree.fields);
     siblings().push_back(std::move(node));
     eventEnd();
   }

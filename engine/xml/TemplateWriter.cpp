@@ -1,6 +1,9 @@
 #include "engine/xml/TemplateWriter.h"
 
+#include <algorithm>
 #include <functional>
+#include <string_view>
+#include <unordered_map>
 
 #include "engine/core/Failure.h"
 #include "engine/xml/XmlEscaping.h"
@@ -8,15 +11,43 @@
 namespace rowvane {
 namespace {
 
+// The most names a missing field's message lists: a line of commas can name
+// a million fields.
+constexpr std::size_t kMostNamesListed = 50;
+
 std::string FieldList(const std::vector<std::string>& names) {
-  std::string list;
-  for (const std::string& name : names) {
-    list += (list.empty() ? "" : ", ") + name;
+  if (names.empty()) {
+    return "its fields are: none";
   }
-  return names.empty() ? "its fields are: none" : "its fields are: " + list;
+  if (std::all_of(names.begin(), names.end(),
+                  [](const std::string& name) { return name.empty(); })) {
+    return "its fields are: (no names)";
+  }
+  std::string list;
+  const std::size_t listed = std::min(names.size(), kMostNamesListed);
+  for (std::size_t i = 0; i < listed; ++i) {
+    list += (i == 0 ? "" : ", ") + names[i];
+  }
+  if (names.size() > listed) {
+    list += " ... and " + std::to_string(names.size() - listed) + " more";
+  }
+  return "its fields are: " + list;
 }
 
-std::size_t FindField(const FieldReference& field, const std::vector<std::string>& names) {
+// Where each name stands first: one look-up per placeholder, however many
+// fields the input has.
+std::unordered_map<std::string_view, std::size_t> FirstPlaceOfEachName(
+    const std::vector<std::string>& names) {
+  std::unordered_map<std::string_view, std::size_t> first;
+  first.reserve(names.size());
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    first.emplace(names[i], i);
+  }
+  return first;
+}
+
+std::size_t FindField(const FieldReference& field, const std::vector<std::string>& names,
+                      const std::unordered_map<std::string_view, std::size_t>& firstPlace) {
   if (field.number > 0) {
     if (field.number <= names.size()) {
       return field.number - 1;
@@ -24,10 +55,8 @@ std::size_t FindField(const FieldReference& field, const std::vector<std::string
     throw ConversionError(FailureKind::Layout, "no field number " + std::to_string(field.number) +
                                                    "; " + FieldList(names));
   }
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    if (names[i] == field.name) {
-      return i;
-    }
+  if (const auto place = firstPlace.find(field.name); place != firstPlace.end()) {
+    return place->second;
   }
   throw ConversionError(FailureKind::Layout,
                         "no field named '" + field.name + "'; " + FieldList(names));
@@ -52,8 +81,12 @@ TemplateWriter::TemplateWriter(const LayoutTemplate& layout, EscapingOutput& out
 
 void TemplateWriter::start(const std::vector<std::string>& names) {
   m_fieldIndex.clear();
+  const bool named = std::any_of(m_layout.fields.begin(), m_layout.fields.end(),
+                                 [](const FieldReference& field) { return field.number == 0; });
+  const auto firstPlace =
+      named ? FirstPlaceOfEachName(names) : std::unordered_map<std::string_view, std::size_t>{};
   for (const FieldReference& field : m_layout.fields) {
-    m_fieldIndex.push_back(FindField(field, names));
+    m_fieldIndex.push_back(FindField(field, names, firstPlace));
   }
   m_started = true;
   m_documentVisible = run(m_layout.documentBefore, {});

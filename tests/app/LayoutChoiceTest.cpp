@@ -1,6 +1,7 @@
 // Templates and schemas chosen in the Format menu, through the real window
 // offscreen: taken only when they load, and checked again as a run starts.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QAction>
 #include <QProcess>
@@ -52,7 +53,31 @@ INSTANTIATE_TEST_SUITE_P(
         ChoiceCase{"<o xmlns:rv=\"urn:rowvane:layout\">\n<i rv:for-each=\"record\">{a</i></o>",
                    "This template cannot be used:\norders.xml: line 2, column ", "Classic CSV"},
         ChoiceCase{nullptr, "This template cannot be used:\norders.xml: cannot read it",
-                   "Classic CSV"}));
+                   "Classic CSV"},
+        ChoiceCase{
+            "",
+            "This template cannot be used:\norders.xml: line 1, column 1: the template is empty",
+            "Classic CSV"}));
+
+// A named pipe chosen as the template or the schema is refused at once: the
+// window must not wait for a writer that never comes.
+TEST(LayoutFileKinds, APipeIsRefusedWithoutWaiting) {
+  WindowHarness harness;
+  const auto window = harness.start();
+  const QString path = harness.path(QStringLiteral("pipe.xml"));
+  ASSERT_EQ(::mkfifo(path.toLocal8Bit().constData(), 0600), 0);
+  harness.fileDialog.answer = {path};
+  window->findChild<FormatMenu*>()->templateAction().trigger();
+  harness.fileDialog.answer = {path};
+  window->findChild<FormatMenu*>()->schemaAction().trigger();
+  ASSERT_EQ(harness.boxes.shown.size(), 2u);
+  EXPECT_TRUE(harness.boxes.shown[0].text.contains(QStringLiteral("not a regular file")))
+      << harness.boxes.shown[0].text.toStdString();
+  EXPECT_TRUE(harness.boxes.shown[1].text.contains(QStringLiteral("not a regular file")))
+      << harness.boxes.shown[1].text.toStdString();
+  EXPECT_EQ(Found<QToolButton>(*window, "FormatCornerButton").text(),
+            QStringLiteral("Classic CSV"));
+}
 
 // A stored template that is gone by the time a run starts is told once, and
 // nothing is converted.

@@ -216,6 +216,23 @@ TEST(TemplateLayoutTest, ReadsTheEncodingItsDeclarationNames) {
                                                     "1</i></r>");
 }
 
+// A header of `count` fields f1, f2, ...
+std::string WideHeader(int count) {
+  std::string header;
+  for (int i = 1; i <= count; ++i) {
+    header += (i == 1 ? "f" : ",f") + std::to_string(i);
+  }
+  return header;
+}
+
+std::string FirstNames(int count) {
+  std::string names;
+  for (int i = 1; i <= count; ++i) {
+    names += (i == 1 ? "f" : ", f") + std::to_string(i);
+  }
+  return names;
+}
+
 TEST(TemplateLayoutTest, MissingFieldsFailBeforeAnythingIsWritten) {
   const struct {
     std::string placeholder;
@@ -226,12 +243,19 @@ TEST(TemplateLayoutTest, MissingFieldsFailBeforeAnythingIsWritten) {
       {"{#4}", "id,name,qty\r\n1,a,2", "no field number 4; its fields are: id, name, qty"},
       {"{#99999999999999999999999}", "id,name,qty",
        "no field number 18446744073709551615; its fields are: id, name, qty"},
+      {"{Price}", WideHeader(50), "no field named 'Price'; its fields are: " + FirstNames(50)},
+      {"{Price}", WideHeader(51),
+       "no field named 'Price'; its fields are: " + FirstNames(50) + " ... and 1 more"},
+      {"{Price}", WideHeader(100000),
+       "no field named 'Price'; its fields are: " + FirstNames(50) + " ... and 99950 more"},
+      {"{Price}", ",,\r\n1", "no field named 'Price'; its fields are: (no names)"},
+      {"{f99999}{f3}", WideHeader(100000) + "\r\n", ""},
   };
   for (const auto& c : cases) {
     const std::string layout = Root("><i rv:for-each=\"record\">" + c.placeholder + "</i></r>");
     try {
       Convert(layout, c.csv, 7);
-      FAIL() << c.placeholder;
+      EXPECT_EQ(c.message, "") << c.placeholder << " found its fields";
     } catch (const ConversionError& error) {
       EXPECT_EQ(error.kind(), FailureKind::Layout);
       EXPECT_EQ(error.what(), c.message);
