@@ -3,7 +3,6 @@
 #include <QString>
 
 class QDialog;
-class QMessageBox;
 class QWidget;
 
 namespace rowvane::app {
@@ -21,10 +20,5 @@ void UseWindowFontFamily(QWidget& widget);
 /// What every dialog of the program shares: the window's font family, and
 /// for screen readers its title as its name and `description`.
 void GiveDialogLook(QDialog& dialog, const QString& description);
-
-/// A message box fixes its own width from its text, so a short text ("Done.")
-/// would leave no room for the title bar to show the title: its text label
-/// gets at least the title's width plus 150 pixels.
-void MakeRoomForTitle(QMessageBox& box);
 
 }  // namespace rowvane::app

@@ -2,19 +2,27 @@
 
 #include <QByteArray>
 #include <QDesktopServices>
-#include <QUrl>
 
 #include "app/desktop/LocalPath.h"
 
 namespace rowvane::app {
 
-void DesktopFileViewer::view(const QString& file) {
-  // Built from the name's own bytes, so that a name that is not UTF-8 still
-  // names its file.
-  const std::string bytes = PathBytes(file);
-  QDesktopServices::openUrl(
-      QUrl::fromEncoded("file://" + QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()))
-                                        .toPercentEncoding(QByteArrayLiteral("/"))));
+QUrl LocalFileUrl(const QString& path) {
+  std::string bytes = PathBytes(path);
+  // "a//b" names what "a/b" names; the address shows it once.
+  std::string single;
+  for (const char c : bytes) {
+    if (c != '/' || single.empty() || single.back() != '/') {
+      single += c;
+    }
+  }
+  return QUrl::fromEncoded(
+      "file://" +
+      QByteArray(single.data(), static_cast<qsizetype>(single.size())).toPercentEncoding("/"));
+}
+
+bool DesktopFileViewer::view(const QString& file) {
+  return QDesktopServices::openUrl(LocalFileUrl(file));
 }
 
 }  // namespace rowvane::app

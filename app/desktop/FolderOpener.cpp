@@ -1,12 +1,13 @@
 #include "app/desktop/FolderOpener.h"
 
 #include <QDesktopServices>
-#include <QUrl>
+
+#include "app/desktop/FileViewer.h"
 
 namespace rowvane::app {
 
-void DesktopFolderOpener::open(const QString& folder) {
-  QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+bool DesktopFolderOpener::open(const QString& folder) {
+  return QDesktopServices::openUrl(LocalFileUrl(folder));
 }
 
 }  // namespace rowvane::app

@@ -8,16 +8,15 @@ namespace rowvane::app {
 class FolderOpener {
  public:
   virtual ~FolderOpener() = default;
-  /// Hands `folder` to the file browser and returns without waiting for it.
-  /// Whether the browser could be started is not told: the desktop's own
-  /// reaction is the only feedback.
-  virtual void open(const QString& folder) = 0;
+  /// Hands `folder` to the file browser and returns without waiting for it:
+  /// false when the desktop has no program to hand it to.
+  virtual bool open(const QString& folder) = 0;
 };
 
 /// Opens folders with the desktop's URL handler.
 class DesktopFolderOpener : public FolderOpener {
  public:
-  void open(const QString& folder) override;
+  bool open(const QString& folder) override;
 };
 
 }  // namespace rowvane::app

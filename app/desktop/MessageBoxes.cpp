@@ -1,8 +1,9 @@
 #include "app/desktop/MessageBoxes.h"
 
-#include <QMessageBox>
-
 #include "app/desktop/DialogLook.h"
+#include "app/desktop/FittedMessageBox.h"
+
+#include <QPushButton>
 
 namespace rowvane::app {
 
@@ -17,7 +18,6 @@ int ExecPlainTextBox(QMessageBox& box, const QString& text) {
   box.setTextFormat(Qt::PlainText);
   box.setText(WithDisplayLineBreaks(text));
   GiveDialogLook(box, box.text());
-  MakeRoomForTitle(box);
   box.setWindowModality(Qt::ApplicationModal);
   return box.exec();
 }
@@ -33,13 +33,23 @@ QString WithDisplayLineBreaks(const QString& text) {
 
 void QtMessageBoxes::showMessage(QWidget* owner, const QString& title, const QString& text,
                                  MessageIcon icon) {
-  QMessageBox box(QtIconOf(icon), title, QString(), QMessageBox::Ok, owner);
+  FittedMessageBox box(QtIconOf(icon), title, QString(), QMessageBox::Ok, owner);
   ExecPlainTextBox(box, text);
 }
 
 bool QtMessageBoxes::askYesNo(QWidget* owner, const QString& title, const QString& text) {
-  QMessageBox box(QMessageBox::NoIcon, title, QString(), QMessageBox::Yes | QMessageBox::No, owner);
+  FittedMessageBox box(QMessageBox::NoIcon, title, QString(), QMessageBox::Yes | QMessageBox::No,
+                       owner);
   return ExecPlainTextBox(box, text) == QMessageBox::Yes;
+}
+
+bool QtMessageBoxes::offerAction(QWidget* owner, const QString& title, const QString& text,
+                                 const QString& action) {
+  FittedMessageBox box(QMessageBox::Warning, title, QString(), QMessageBox::Ok, owner);
+  const QAbstractButton* const chosen = box.addButton(action, QMessageBox::ActionRole);
+  box.setDefaultButton(QMessageBox::Ok);
+  ExecPlainTextBox(box, text);
+  return box.clickedButton() == chosen;
 }
 
 }  // namespace rowvane::app

@@ -21,6 +21,11 @@ class MessageBoxes {
 
   /// Asks a question with the buttons Yes and No and no icon; true on Yes.
   virtual bool askYesNo(QWidget* owner, const QString& title, const QString& text) = 0;
+
+  /// Shows `text` with a warning, the OK button and a button captioned
+  /// `action`; true when the user chose `action`.
+  virtual bool offerAction(QWidget* owner, const QString& title, const QString& text,
+                           const QString& action) = 0;
 };
 
 /// The message boxes of the desktop, modal to the whole program.
@@ -29,6 +34,8 @@ class QtMessageBoxes : public MessageBoxes {
   void showMessage(QWidget* owner, const QString& title, const QString& text,
                    MessageIcon icon) override;
   bool askYesNo(QWidget* owner, const QString& title, const QString& text) override;
+  bool offerAction(QWidget* owner, const QString& title, const QString& text,
+                   const QString& action) override;
 };
 
 /// `text` with every CR LF and every bare CR turned into LF, the only break a

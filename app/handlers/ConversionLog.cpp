@@ -7,12 +7,27 @@
 
 namespace rowvane::app {
 
+namespace {
+
+// A path's last part and what stands before it, as the user would type them.
+QString NameOf(const QString& path) {
+  return PathForDisplay(path.section(QLatin1Char('/'), -1));
+}
+
+QString FolderOf(const QString& path) {
+  const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+  return PathForDisplay(slash <= 0 ? QStringLiteral("/") : path.left(slash));
+}
+
+}  // namespace
+
 LoggedFile LoggedFile::Of(const QString& input, const rowvane::FileOutcome& outcome,
                           double seconds) {
   LoggedFile file;
   file.input = input;
   file.output = PathFromBytes(outcome.outputPath);
   file.result = ResultInWords(outcome);
+  file.reason = ReasonInWords(outcome);
   file.converted = outcome.status == rowvane::FileOutcome::Status::Converted;
   file.failed = !file.converted;
   if (file.converted) {
@@ -28,6 +43,7 @@ LoggedFile LoggedFile::Stopped(const QString& input, double seconds) {
   LoggedFile file;
   file.input = input;
   file.result = QStringLiteral("stopped");
+  file.reason = QStringLiteral("the run was stopped; nothing was written");
   file.seconds = seconds;
   return file;
 }
@@ -70,8 +86,7 @@ QVariant ConversionLog::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
       return textOf(logged, index.column());
     case Qt::ToolTipRole:
-      return index.column() == Warnings ? logged.warnings.join(QLatin1Char('\n'))
-                                        : textOf(logged, index.column());
+      return toolTipOf(logged, index.column());
     case Qt::TextAlignmentRole:
       if (index.column() == Records || index.column() == Size || index.column() == Time) {
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
@@ -87,9 +102,9 @@ QString ConversionLog::textOf(const LoggedFile& logged, int column) const {
   const QLocale locale;
   switch (column) {
     case Input:
-      return PathForDisplay(logged.input);
+      return NameOf(logged.input);
     case Output:
-      return PathForDisplay(logged.output);
+      return NameOf(logged.output);
     case Result:
       return logged.result;
     case Records:
@@ -104,6 +119,37 @@ QString ConversionLog::textOf(const LoggedFile& logged, int column) const {
     default:
       return {};
   }
+}
+
+QString ConversionLog::toolTipOf(const LoggedFile& logged, int column) const {
+  switch (column) {
+    case Input:
+    case Output: {
+      const QString& path = column == Input ? logged.input : logged.output;
+      return path.isEmpty() ? QString() : QStringLiteral("In ") + FolderOf(path);
+    }
+    case Result:
+      return logged.reason;
+    case Warnings:
+      return logged.warnings.join(QLatin1Char('\n'));
+    default:
+      return textOf(logged, column);
+  }
+}
+
+QString ConversionLog::details(int row) const {
+  const LoggedFile& logged = file(row);
+  QStringList lines{QStringLiteral("%1: %2").arg(PathForDisplay(logged.input), logged.result)};
+  if (!logged.reason.isEmpty()) {
+    lines.back() += QStringLiteral(": ") + logged.reason;
+  }
+  lines.back() += QLatin1Char('.');
+  if (!logged.output.isEmpty()) {
+    lines << (logged.converted ? QStringLiteral("Written to %1.")
+                               : QStringLiteral("Not written: %1."))
+                 .arg(PathForDisplay(logged.output));
+  }
+  return (lines + logged.warnings).join(QLatin1Char('\n'));
 }
 
 QVariant ConversionLog::headerData(int section, Qt::Orientation orientation, int role) const {

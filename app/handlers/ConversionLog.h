@@ -15,7 +15,8 @@ namespace rowvane::app {
 struct LoggedFile {
   QString input;
   QString output;  ///< where the output is (or would have been) written; may be empty
-  QString result;  ///< "converted", "failed: " and why, or "stopped"
+  QString result;  ///< one word: "converted", "failed", "stopped" or "skipped"
+  QString reason;  ///< why it was not converted, in full; empty when it was
   bool converted = false;
   bool failed = false;
   std::optional<std::uint64_t> records;
@@ -31,7 +32,9 @@ struct LoggedFile {
 
 /// Every file of this session's runs, newest run first and each run's files
 /// in the order it converted them, as a table: input, output, result,
-/// records, size, time, warnings.
+/// records, size, time, warnings. The input and the output show as file
+/// names, their folders in the tooltips; the result as one word, the reason
+/// in its tooltip and in details().
 class ConversionLog : public QAbstractTableModel {
   Q_OBJECT
 
@@ -50,6 +53,10 @@ class ConversionLog : public QAbstractTableModel {
 
   const LoggedFile& file(int row) const { return m_files.at(static_cast<std::size_t>(row)); }
 
+  /// All that is known of the file in `row`, in plain sentences: its paths,
+  /// its result with the reason, its warnings.
+  QString details(int row) const;
+
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
@@ -62,6 +69,7 @@ class ConversionLog : public QAbstractTableModel {
 
  private:
   QString textOf(const LoggedFile& file, int column) const;
+  QString toolTipOf(const LoggedFile& file, int column) const;
 
   std::vector<LoggedFile> m_files;
   // Where the running run's next file goes, and what it has counted so far.

@@ -95,6 +95,12 @@ class RunObserver final : public rowvane::ConversionObserver, public rowvane::Li
   const HandlerContext& m_context;
 };
 
+// Attributes, a template and a schema are the Format menu's own; without
+// them the run reports as it always did.
+bool ReportsEachFailure(const LayoutFiles& files) {
+  return files.layout == rowvane::OutputLayout::Elements && files.schemaPath.isEmpty();
+}
+
 std::string Utf8(const QString& text) {
   return text.toStdString();
 }
@@ -154,6 +160,7 @@ void ConversionRun::run() {
 
   // Entries added from here on wait for the next run.
   const int count = items.Count();
+  m_reportsEachFailure = ReportsEachFailure(m_controls.layoutFiles);
   m_controls.log.beginRun();
   for (int position = 1; position <= count; ++position) {
     if (!convertPosition(trap, texts, position)) {
@@ -168,8 +175,7 @@ void ConversionRun::run() {
   m_controls.ProgressBar1.setPercent(0.0);
   m_context.pointer.set(WindowPointer::kDefault);
   m_controls.ProgressBar1.setText(QStringLiteral("Progress Bar"));
-  trap.step(RunLine::TellDone,
-            [&] { tell(m_stopped ? QStringLiteral("Stopped.") : QStringLiteral("Done.")); });
+  trap.step(RunLine::TellDone, [&] { tellEnd(); });
 }
 
 // False when the file loop must end: the entry has gone from the list, the
@@ -203,8 +209,11 @@ bool ConversionRun::convertPosition(ErrorTrap& trap, const RunTexts& texts, int 
   const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
   // The engine has removed what it wrote for a file it was told to abandon.
   const bool abandoned = outcome.status == rowvane::FileOutcome::Status::Stopped;
-  m_controls.log.add(abandoned ? LoggedFile::Stopped(path, seconds)
-                               : LoggedFile::Of(path, outcome, seconds));
+  LoggedFile logged =
+      abandoned ? LoggedFile::Stopped(path, seconds) : LoggedFile::Of(path, outcome, seconds);
+  ++m_filesLogged;
+  m_notConverted += logged.failed ? 1 : 0;
+  m_controls.log.add(std::move(logged));
   if (m_context.pump.closed()) {
     trap.leave();
   } else if (abandoned) {
@@ -214,7 +223,9 @@ bool ConversionRun::convertPosition(ErrorTrap& trap, const RunTexts& texts, int 
     return false;
   }
   for (const rowvane::Failure& failure : outcome.failures) {
-    trap.failedAt(LineOf(failure.kind), QString::fromStdString(failure.message));
+    if (m_reportsEachFailure) {
+      trap.failedAt(LineOf(failure.kind), QString::fromStdString(failure.message));
+    }
   }
   return trap.active();
 }
@@ -257,6 +268,22 @@ bool ConversionRun::stopsHere() {
 
 void ConversionRun::tell(const QString& message) {
   m_context.showMessage(message);
+}
+
+void ConversionRun::tellEnd() {
+  const QString ended = m_stopped ? QStringLiteral("Stopped.") : QStringLiteral("Done.");
+  if (m_reportsEachFailure || m_notConverted == 0) {
+    tell(ended);
+    return;
+  }
+  const QString summary =
+      QStringLiteral("%1 %2 of %3 files were not converted. The conversion log says why.")
+          .arg(ended)
+          .arg(m_notConverted)
+          .arg(m_filesLogged);
+  if (m_context.offerAction(summary, QStringLiteral("Open Conversion Log"))) {
+    m_controls.showLog();
+  }
 }
 
 }  // namespace rowvane::app

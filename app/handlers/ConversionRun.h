@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <string>
 
 #include "app/handlers/HandlerContext.h"
@@ -34,10 +35,11 @@ struct RunControls {
   QCheckBox& Check1;  ///< header row
   QCheckBox& Check2;  ///< row tags
   TextProgressBar& ProgressBar1;
-  const rowvane::CsvFormat& format;  ///< the Format menu's choice
-  const bool& stopRequested;         ///< set by "Stop Converting" while the run goes on
-  ConversionLog& log;                ///< where every file the run reaches is entered
-  const LayoutFiles& layoutFiles;    ///< the Format menu's layout and schema
+  const rowvane::CsvFormat& format;      ///< the Format menu's choice
+  const bool& stopRequested;             ///< set by "Stop Converting" while the run goes on
+  ConversionLog& log;                    ///< where every file the run reaches is entered
+  const LayoutFiles& layoutFiles;        ///< the Format menu's layout and schema
+  const std::function<void()>& showLog;  ///< brings up the conversion log
 };
 
 /// One press of "Start Converting": checks the list and the output folder,
@@ -49,7 +51,10 @@ struct RunControls {
 /// with "Stopped." instead. Closing the window ends the run at once, without a
 /// message. Every file the run reaches is entered in the conversion log. A
 /// template or schema that cannot be loaded as the run starts is reported
-/// once, and nothing is converted.
+/// once, and nothing is converted. With the attributes layout, a template or
+/// a schema in force, a file that fails is told in the log only, and the
+/// run ends with one box counting the files not converted, which offers the
+/// log.
 class ConversionRun {
  public:
   ConversionRun(const RunControls& controls, const HandlerContext& context)
@@ -71,6 +76,7 @@ class ConversionRun {
   bool stopsHere();
   void leaveWhenClosed(ErrorTrap& trap);
   void tell(const QString& message);
+  void tellEnd();
 
   RunControls m_controls;
   HandlerContext m_context;
@@ -79,6 +85,11 @@ class ConversionRun {
   // The layout, template and schema, loaded once as the run starts.
   rowvane::ConversionSettings m_layout;
   bool m_stopped = false;
+  // Without the Format menu's layouts and schema, each failure is reported
+  // as it happens; with them, the files not converted are counted.
+  bool m_reportsEachFailure = true;
+  int m_filesLogged = 0;
+  int m_notConverted = 0;
 };
 
 }  // namespace rowvane::app

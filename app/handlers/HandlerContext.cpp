@@ -10,6 +10,10 @@ void HandlerContext::showMessage(const QString& text) const {
   services.messageBoxes.showMessage(owner, applicationTitle, text, MessageIcon::None);
 }
 
+bool HandlerContext::offerAction(const QString& text, const QString& action) const {
+  return services.messageBoxes.offerAction(owner, applicationTitle, text, action);
+}
+
 bool HandlerContext::letEventsRun() const {
   return pump.letPendingEventsRun();
 }

@@ -27,6 +27,10 @@ struct HandlerContext {
   /// Shows `text` with OK only, no icon and the application title.
   void showMessage(const QString& text) const;
 
+  /// Shows `text` with a warning, OK and a button captioned `action`, under
+  /// the application title; true when the user chose `action`.
+  bool offerAction(const QString& text, const QString& action) const;
+
   /// Runs the window's pending events; false when the window has been
   /// closed, so that a long operation ends at once.
   bool letEventsRun() const;

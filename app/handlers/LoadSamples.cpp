@@ -43,8 +43,15 @@ void LoadSamples::run() {
         return services.messageBoxes.askYesNo(m_context.owner, m_context.applicationTitle,
                                               QString::fromUtf8(kQuestion));
       })) {
-    trap.step(SamplesLine::OpenFolder,
-              [&] { services.folderOpener.open(samples + QLatin1Char('/')); });
+    // The desktop's reaction when it has no file browser: told, as the
+    // platform's shell would.
+    trap.step(SamplesLine::OpenFolder, [&] {
+      if (!services.folderOpener.open(samples + QLatin1Char('/'))) {
+        m_context.showMessage(
+            QStringLiteral("The folder %1 cannot be opened: no program is set up to open it.")
+                .arg(PathForDisplay(samples)));
+      }
+    });
   }
 }
 

@@ -1,5 +1,7 @@
 #include "app/handlers/OutcomeInWords.h"
 
+#include <QRegularExpression>
+
 #include "app/desktop/LocalPath.h"
 #include "engine/Files.h"
 
@@ -20,14 +22,15 @@ QString WithDetail(const char* reason, const std::string& detail) {
   return words;
 }
 
-QString ReasonInWords(const rowvane::Failure& failure) {
+QString FailureInWords(const rowvane::Failure& failure) {
   switch (failure.kind) {
     case rowvane::FailureKind::Read:
       return WithDetail("cannot read the input", failure.message);
     case rowvane::FailureKind::Write:
       return WithDetail("cannot write the output", failure.message);
     case rowvane::FailureKind::Schema:
-      return WithDetail("the output does not match the schema", failure.message);
+      return QStringLiteral("the output does not match the schema: ") +
+             SchemaVerdictInWords(QString::fromStdString(failure.message));
     case rowvane::FailureKind::Layout:
       return WithDetail("the template does not fit the file", failure.message);
     case rowvane::FailureKind::OutOfMemory:
@@ -46,20 +49,44 @@ QString ResultInWords(const rowvane::FileOutcome& outcome) {
     case rowvane::FileOutcome::Status::Converted:
       return QStringLiteral("converted");
     case rowvane::FileOutcome::Status::Missing:
-      return QStringLiteral("failed: the file is not there");
+      return QStringLiteral("skipped");
     case rowvane::FileOutcome::Status::Stopped:
       return QStringLiteral("stopped");
     case rowvane::FileOutcome::Status::Failed:
       break;
   }
+  return QStringLiteral("failed");
+}
+
+QString ReasonInWords(const rowvane::FileOutcome& outcome) {
+  switch (outcome.status) {
+    case rowvane::FileOutcome::Status::Converted:
+      return {};
+    case rowvane::FileOutcome::Status::Missing:
+      return QStringLiteral("the file is not there");
+    case rowvane::FileOutcome::Status::Stopped:
+      return QStringLiteral("the run was stopped; nothing was written");
+    case rowvane::FileOutcome::Status::Failed:
+      break;
+  }
   QStringList reasons;
   for (const rowvane::Failure& failure : outcome.failures) {
-    if (const QString reason = ReasonInWords(failure); !reason.isEmpty()) {
+    if (const QString reason = FailureInWords(failure); !reason.isEmpty()) {
       reasons << reason;
     }
   }
-  return QStringLiteral("failed: ") +
-         (reasons.isEmpty() ? QStringLiteral("not converted") : reasons.join(QStringLiteral("; ")));
+  return reasons.isEmpty() ? QStringLiteral("not converted") : reasons.join(QStringLiteral("; "));
+}
+
+QString SchemaVerdictInWords(const QString& verdict) {
+  // "SCHEMA: line N: problem", the line being the output's.
+  static const QRegularExpression kLine(QStringLiteral("(^|: )line (\\d+): "));
+  QString words = verdict;
+  const QRegularExpressionMatch found = kLine.match(words);
+  if (found.hasMatch()) {
+    words.insert(found.capturedStart(2) - 5, QStringLiteral("output "));
+  }
+  return words;
 }
 
 QStringList WarningsInWords(const rowvane::ConversionWarnings& warnings) {

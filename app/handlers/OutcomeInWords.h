@@ -7,9 +7,17 @@
 
 namespace rowvane::app {
 
-/// What became of a file, as the conversion log says it: "converted", or
-/// "failed: " and each reason the engine gave.
+/// What became of a file in one word, as the conversion log's table says it:
+/// "converted", "failed", "stopped", or "skipped" for a file not there.
 QString ResultInWords(const rowvane::FileOutcome& outcome);
+
+/// Why a file was not converted, each reason the engine gave in full
+/// ("cannot read the input: Is a directory"); empty for a converted file.
+QString ReasonInWords(const rowvane::FileOutcome& outcome);
+
+/// A schema's verdict on an output as the window says it: the line it names
+/// is the output's ("orders.xsd: output line 16: ..."), not the schema's.
+QString SchemaVerdictInWords(const QString& verdict);
 
 /// What a conversion noticed about its input, one plain sentence each, as
 /// the conversion log and the preview say it.

@@ -51,6 +51,7 @@ class CappedSink final : public rowvane::OutputSink {
 struct Converted {
   std::string xml;
   bool xmlCut = false;
+  bool beyondShown = false;  ///< the start read holds records past those converted
   rowvane::ConversionResult result;
   QString schemaProblem;
 };
@@ -169,7 +170,7 @@ class PreviewMaker {
     }
     if (const QString problem = ApplyLayout(m_request.layoutFiles, m_settings);
         !problem.isEmpty()) {
-      return Preview{name, problem};
+      return Preview{name, problem, true};
     }
     if (const auto problem = rowvane::SettingsProblem(m_settings)) {
       return Preview{QString::fromUtf8(problem->data(), static_cast<qsizetype>(problem->size())),
@@ -183,10 +184,12 @@ class PreviewMaker {
     }
     Converted& shown = *first;
     if (!shown.schemaProblem.isEmpty()) {
-      return Preview{
-          name,
-          shown.schemaProblem +
-              QStringLiteral("\n\nOnly the first %1 records were checked.").arg(m_limits.records)};
+      // Said only when the file goes on past what was checked.
+      const QString checked =
+          *inputCut || shown.beyondShown
+              ? QStringLiteral("\n\nOnly the first %1 records were checked.").arg(m_limits.records)
+              : QString();
+      return Preview{name, shown.schemaProblem + checked, true};
     }
     if (*inputCut && shown.result.records < m_limits.records) {
       // The cut may have fallen inside a quoted field: not the file's fault.
@@ -261,7 +264,11 @@ class PreviewMaker {
       }
       (*records <= m_limits.records ? within : beyond) = middle;
     }
-    return convert(within, encoding, m_limits.shownBytes, true);
+    std::optional<Converted> shown = convert(within, encoding, m_limits.shownBytes, true);
+    if (shown) {
+      shown->beyondShown = true;
+    }
+    return shown;
   }
 
   std::optional<std::uint64_t> recordsIn(std::size_t length, rowvane::Encoding encoding) {
@@ -298,7 +305,8 @@ class PreviewMaker {
         if (error.kind() != rowvane::FailureKind::Schema) {
           throw;
         }
-        converted.schemaProblem = PathForDisplay(QString::fromUtf8(error.what()));
+        converted.schemaProblem =
+            SchemaVerdictInWords(PathForDisplay(QString::fromUtf8(error.what())));
       }
     } else {
       converted.result = rowvane::ConvertCsvToXml(source, sink, m_settings, m_observer, tuning);

@@ -18,10 +18,12 @@ struct PreviewRequest {
   LayoutFiles layoutFiles;  ///< loaded for each preview
 };
 
-/// What the preview shows: a line about the input and the XML.
+/// What the preview shows: a line about the input and the XML, or a problem
+/// in its place.
 struct Preview {
   QString info;
-  QString xml;  ///< lines end in LF, as a text view wants them
+  QString xml;           ///< lines end in LF, as a text view wants them
+  bool problem = false;  ///< `xml` holds a problem in words instead
 };
 
 /// How much of a file the preview reads, converts and shows.

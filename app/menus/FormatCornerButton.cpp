@@ -1,9 +1,9 @@
 #include "app/menus/FormatCornerButton.h"
 
+#include <QFontMetrics>
 #include <QMenu>
 
 #include "app/desktop/DialogLook.h"
-#include "app/menus/FormatInWords.h"
 
 namespace rowvane::app {
 
@@ -19,12 +19,30 @@ FormatCornerButton::FormatCornerButton(QMenu& menu, QWidget* parent)
   connect(this, &QToolButton::clicked, this, &FormatCornerButton::openMenu);
 }
 
-void FormatCornerButton::showFormat(const rowvane::CsvFormat& format, rowvane::OutputLayout layout,
-                                    const QString& templatePath, const QString& schemaPath) {
-  const QString words = FormatInWords(format, layout, templatePath, schemaPath);
+void FormatCornerButton::showFormat(const QString& words, const QString& details) {
+  m_words = words;
+  QString tip = QStringLiteral("In force: %1.").arg(words);
+  if (!details.isEmpty()) {
+    tip += QLatin1Char(' ') + details;
+  }
+  setToolTip(tip + QStringLiteral(" Press to change it."));
+  showWords();
+}
+
+void FormatCornerButton::setMaximumTextWidth(int width) {
+  m_maximumTextWidth = width;
+  showWords();
+}
+
+int FormatCornerButton::textWidth() const {
+  return fontMetrics().horizontalAdvance(
+      QString(text()).replace(QStringLiteral("&&"), QStringLiteral("&")));
+}
+
+void FormatCornerButton::showWords() {
+  const QString shown = fontMetrics().elidedText(m_words, Qt::ElideMiddle, m_maximumTextWidth);
   // A name with "&" must not turn into an access key.
-  setText(QString(words).replace(QLatin1Char('&'), QStringLiteral("&&")));
-  setToolTip(QStringLiteral("In force: %1. Press to change it.").arg(words));
+  setText(QString(shown).replace(QLatin1Char('&'), QStringLiteral("&&")));
 }
 
 void FormatCornerButton::openMenu() {

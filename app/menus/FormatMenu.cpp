@@ -10,6 +10,10 @@ namespace rowvane::app {
 
 namespace {
 
+QString EscapingDescription() {
+  return QObject::tr("Writes a declaration, escapes & < > and makes names valid.");
+}
+
 // A file's name as a menu item shows it: "&" is no access key there.
 QString ShownName(const QString& path) {
   return QFileInfo(path).fileName().replace(QLatin1Char('&'), QStringLiteral("&&"));
@@ -36,7 +40,7 @@ FormatMenu::FormatMenu(QSettings& store, QWidget* parent)
   addSeparator();
   addChoice(m_lineBreaks, tr("CR LF, LF alone and CR alone each end a line."));
   addChoice(m_quotes, tr("A field that begins with a double quote runs to the closing one."));
-  addChoice(m_escaping, tr("Writes a declaration, escapes & < > and makes names valid."));
+  addChoice(m_escaping, EscapingDescription());
   addLayoutChoices();
 
   connect(&m_classic, &QAction::triggered, this, [this] { choose(rowvane::CsvFormat::Classic()); });
@@ -96,6 +100,16 @@ rowvane::CsvFormat FormatMenu::format() const {
   return inForce;
 }
 
+QString FormatMenu::wellFormedReason() const {
+  if (m_layout == rowvane::OutputLayout::FieldsAsAttributes) {
+    return tr("attributes need it");
+  }
+  if (m_layout == rowvane::OutputLayout::Template) {
+    return tr("a template needs it");
+  }
+  return m_schemaPath.isEmpty() ? QString() : tr("a schema check needs it");
+}
+
 bool FormatMenu::needsWellFormed() const {
   return m_layout != rowvane::OutputLayout::Elements || !m_schemaPath.isEmpty();
 }
@@ -151,13 +165,20 @@ void FormatMenu::changed(const rowvane::CsvFormat& formatBefore) {
 }
 
 void FormatMenu::showFormat() {
-  const rowvane::CsvFormat inForce = format();
-  m_classic.setChecked(inForce == rowvane::CsvFormat::Classic());
-  m_standard.setChecked(inForce == rowvane::CsvFormat::Standard());
-  m_lineBreaks.setChecked(inForce.lineBreaks == rowvane::LineBreaks::Any);
-  m_quotes.setChecked(inForce.quotes == rowvane::Quotes::Double);
-  m_escaping.setChecked(inForce.escaping == rowvane::Escaping::Xml);
+  // The presets say what the user chose: the escaping a layout forces is
+  // no choice of theirs, and shows in the item of its own.
+  m_classic.setChecked(m_format == rowvane::CsvFormat::Classic());
+  m_standard.setChecked(m_format == rowvane::CsvFormat::Standard());
+  m_lineBreaks.setChecked(m_format.lineBreaks == rowvane::LineBreaks::Any);
+  m_quotes.setChecked(m_format.quotes == rowvane::Quotes::Double);
+  m_escaping.setChecked(format().escaping == rowvane::Escaping::Xml);
   m_escaping.setEnabled(!needsWellFormed());
+  DescribeAction(m_escaping,
+                 needsWellFormed()
+                     ? tr("Always on now: %1. Choose Fields as Elements and No Schema Check to "
+                          "change it.")
+                           .arg(wellFormedReason())
+                     : EscapingDescription());
   m_elements.setChecked(m_layout == rowvane::OutputLayout::Elements);
   m_attributes.setChecked(m_layout == rowvane::OutputLayout::FieldsAsAttributes);
   m_fromTemplate.setChecked(m_layout == rowvane::OutputLayout::Template);

@@ -14,11 +14,12 @@ namespace rowvane::app {
 /// The "Format" menu (Alt+O): "Classic CSV" and "Standard CSV" as a pair of
 /// radio items, and beneath them the three choices as check items. "Classic
 /// CSV" shows checked when all three choices in force are classic, "Standard
-/// CSV" when all three are standard, neither when they are mixed; choosing
-/// either sets all three. Below them the layout: fields as elements, as
-/// attributes or through a template; and a schema to check outputs against.
-/// Attributes, a template or a schema need well-formed XML: while one is
-/// chosen, "Well-formed XML" shows checked and cannot be changed. The menu
+/// CSV" when all three are standard, neither when they are mixed, as the
+/// user chose them; choosing either sets all three. Below them the layout:
+/// fields as elements, as attributes or through a template; and a schema to
+/// check outputs against. Attributes, a template or a schema need
+/// well-formed XML: while one is chosen, "Well-formed XML" shows checked and
+/// disabled, its status tip saying why. The menu
 /// starts from the choice remembered in `store` (classic, elements and no
 /// schema on a fresh install) and remembers every change there. Choosing a
 /// template or a schema asks by a signal; the file is taken by
@@ -31,6 +32,11 @@ class FormatMenu : public QMenu {
 
   /// The CSV format in force; a run reads it once, at its start.
   rowvane::CsvFormat format() const;
+  /// The reading and writing choices as the user made them: the format in
+  /// force but for escaping, which a layout or schema may force on.
+  rowvane::CsvFormat chosenFormat() const { return m_format; }
+  /// Why well-formed XML is forced on ("attributes need it"), else empty.
+  QString wellFormedReason() const;
   rowvane::OutputLayout layout() const { return m_layout; }
   /// The template's file with OutputLayout::Template, else empty.
   QString templatePath() const { return m_templatePath; }

@@ -1,8 +1,7 @@
 #include "app/menus/HelpMenu.h"
 
-#include <QMessageBox>
-
 #include "app/desktop/DialogLook.h"
+#include "app/desktop/FittedMessageBox.h"
 #include "app/desktop/ProductInfo.h"
 #include "app/menus/MenuLook.h"
 
@@ -31,12 +30,11 @@ QString HelpMenu::aboutText() {
 void HelpMenu::showAbout() {
   QWidget* owner = parentWidget() != nullptr ? parentWidget()->window() : nullptr;
   // As QMessageBox::about, in the window's look.
-  QMessageBox box(owner);
+  FittedMessageBox box(owner);
   box.setWindowTitle(WithoutAccessKeyMark(About.text()));
   box.setText(aboutText());
   box.setIconPixmap(box.windowIcon().pixmap(64, 64));
   GiveDialogLook(box, QStringLiteral("The version, the licence and the home page."));
-  MakeRoomForTitle(box);
   box.exec();
 }
 

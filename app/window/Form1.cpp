@@ -303,9 +303,14 @@ void Form1::setLayoutFiles(const LayoutFiles& files) {
                    : QString();
   Text4.setToolTip(byTemplate);
   Text5.setToolTip(byTemplate);
-  Check2.setToolTip(files.layout == rowvane::OutputLayout::FieldsAsAttributes
+  const bool withAttributes = files.layout == rowvane::OutputLayout::FieldsAsAttributes;
+  Check2.setToolTip(withAttributes
                         ? QStringLiteral("No effect with attributes: each record is a row element.")
                         : byTemplate);
+  // Disabled while ignored, so that nobody types into them in vain.
+  Text4.setEnabled(!withTemplate);
+  Text5.setEnabled(!withTemplate);
+  Check2.setEnabled(!withTemplate && !withAttributes);
   emit previewInputsChanged();
 }
 
@@ -354,10 +359,11 @@ void Form1::startConverting() {
   m_converting = true;
   m_stopRequested = false;
   emit convertingChanged(true);
-  RunUntrapped([this] {
-    const RunControls controls{ListView1, Text1,           Text3,  Text4,
-                               Text5,     Check1,          Check2, ProgressBar1,
-                               m_format,  m_stopRequested, m_log,  m_layoutFiles};
+  const std::function<void()> showLog = [this] { emit conversionLogRequested(); };
+  RunUntrapped([&] {
+    const RunControls controls{ListView1, Text1,         Text3,        Text4,    Text5,
+                               Check1,    Check2,        ProgressBar1, m_format, m_stopRequested,
+                               m_log,     m_layoutFiles, showLog};
     ConversionRun(controls, handlerContext()).run();
   });
   m_converting = false;

@@ -105,6 +105,8 @@ class Form1 : public QWidget {
   void convertingChanged(bool converting);
   /// The entries, the selection or an option has changed.
   void previewInputsChanged();
+  /// The user asked for the conversion log from a run's closing box.
+  void conversionLogRequested();
 
  protected:
   void mouseMoveEvent(QMouseEvent* event) override;

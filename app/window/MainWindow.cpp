@@ -10,6 +10,7 @@
 
 #include "app/desktop/DialogLook.h"
 #include "app/desktop/ProductInfo.h"
+#include "app/menus/FormatInWords.h"
 
 namespace rowvane::app {
 
@@ -17,7 +18,8 @@ MainWindow::MainWindow(const WindowServices& services, QWidget* parent)
     : QMainWindow(parent),
       m_form(services, this),
       m_formatMenu(services.store, this),
-      m_logWindow(m_form.conversionLog(), services.fileViewer, services.folderOpener, this) {
+      m_logWindow(m_form.conversionLog(), services.fileViewer, services.folderOpener,
+                  services.messageBoxes, m_form.applicationTitle(), this) {
   setObjectName(QStringLiteral("MainWindow"));
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -54,27 +56,14 @@ void MainWindow::addMenus() {
 }
 
 void MainWindow::addCornerButtons() {
-  m_cornerLayout.setContentsMargins(0, 0, 0, 0);
-  m_cornerLayout.setSpacing(0);
-  m_cornerLayout.addWidget(&m_problemsButton);
-  m_cornerLayout.addWidget(&m_formatButton);
-  // Shrunk by what they would add to the bar's height, so that the window
-  // keeps its height.
-  QMenuBar& bar = *menuBar();
-  const int barHeight = bar.sizeHint().height();
-  bar.setCornerWidget(&m_corner, Qt::TopRightCorner);
-  const int excess = bar.sizeHint().height() - barHeight;
-  for (QToolButton* button :
-       {static_cast<QToolButton*>(&m_problemsButton), static_cast<QToolButton*>(&m_formatButton)}) {
-    button->setMaximumHeight(std::max(0, button->sizeHint().height() - excess));
-    m_form.showArrowOver(*button);
-  }
+  m_corner.placeIn(*menuBar());
+  m_form.showArrowOver(m_corner.problemsButton());
+  m_form.showArrowOver(m_corner.formatButton());
   connect(&m_formatMenu, &FormatMenu::choiceChanged, this, &MainWindow::showFormatChoice);
   ConversionLog& log = m_form.conversionLog();
-  connect(&log, &ConversionLog::runBegun, &m_problemsButton,
-          [this] { m_problemsButton.showProblems(0, 0); });
-  connect(&log, &ConversionLog::runLogged, &m_problemsButton, &RunProblemsButton::showProblems);
-  connect(&m_problemsButton, &RunProblemsButton::conversionLogRequested, &m_logWindow,
+  connect(&log, &ConversionLog::runBegun, &m_corner, [this] { m_corner.showProblems(0, 0); });
+  connect(&log, &ConversionLog::runLogged, &m_corner, &MenuBarCorner::showProblems);
+  connect(&m_corner.problemsButton(), &RunProblemsButton::conversionLogRequested, &m_logWindow,
           &ConversionLogWindow::present);
 }
 
@@ -96,15 +85,25 @@ void MainWindow::connectLayoutChoices() {
 void MainWindow::showFormatChoice() {
   m_form.setLayoutFiles(
       {m_formatMenu.layout(), m_formatMenu.templatePath(), m_formatMenu.schemaPath()});
-  m_formatButton.showFormat(m_formatMenu.format(), m_formatMenu.layout(),
-                            m_formatMenu.templatePath(), m_formatMenu.schemaPath());
+  const QString forced = m_formatMenu.wellFormedReason();
+  m_corner.showFormat(
+      FormatInWords(m_formatMenu.chosenFormat(), m_formatMenu.layout(), m_formatMenu.templatePath(),
+                    m_formatMenu.schemaPath()),
+      forced.isEmpty() ? QString() : QStringLiteral("Well-formed XML is on: %1.").arg(forced));
 }
 
 void MainWindow::connectViewMenu() {
+  // Their keys work from the windows they open as well.
+  for (QWidget* window :
+       {static_cast<QWidget*>(&m_previewWindow), static_cast<QWidget*>(&m_logWindow)}) {
+    window->addAction(&m_viewMenu.Preview);
+    window->addAction(&m_viewMenu.ConversionLog);
+  }
   connect(&m_viewMenu, &ViewMenu::previewRequested, &m_previewWindow, &PreviewWindow::present);
   connect(&m_form, &Form1::previewInputsChanged, &m_previewWindow, &PreviewWindow::inputsChanged);
   connect(&m_viewMenu, &ViewMenu::conversionLogRequested, &m_logWindow,
           &ConversionLogWindow::present);
+  connect(&m_form, &Form1::conversionLogRequested, &m_logWindow, &ConversionLogWindow::present);
 }
 
 void MainWindow::connectFileMenu() {

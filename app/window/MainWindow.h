@@ -1,13 +1,11 @@
 #pragma once
 
-#include <QHBoxLayout>
 #include <QMainWindow>
 
 #include "app/menus/FileMenu.h"
-#include "app/menus/FormatCornerButton.h"
 #include "app/menus/FormatMenu.h"
 #include "app/menus/HelpMenu.h"
-#include "app/menus/RunProblemsButton.h"
+#include "app/menus/MenuBarCorner.h"
 #include "app/menus/ViewMenu.h"
 #include "app/window/ConversionLogWindow.h"
 #include "app/window/Form1.h"
@@ -47,11 +45,7 @@ class MainWindow : public QMainWindow {
   FormatMenu m_formatMenu;
   ViewMenu m_viewMenu{this};
   HelpMenu m_helpMenu{this};
-  // The buttons stand in `m_corner`, declared first so that they go first.
-  QWidget m_corner;
-  QHBoxLayout m_cornerLayout{&m_corner};
-  RunProblemsButton m_problemsButton;
-  FormatCornerButton m_formatButton{m_formatMenu};
+  MenuBarCorner m_corner{m_formatMenu};
   ConversionLogWindow m_logWindow;
   PreviewWindow m_previewWindow{[this] { return m_form.previewRequest(); }, this};
 };

@@ -3,6 +3,7 @@
 #include <QFontDatabase>
 #include <QHideEvent>
 
+#include "app/controls/ScreenPlacement.h"
 #include "app/desktop/DialogLook.h"
 #include "app/desktop/LocalPath.h"
 #include "engine/Files.h"
@@ -28,6 +29,7 @@ PreviewWindow::PreviewWindow(std::function<PreviewRequest()> currentRequest, QWi
   m_settle.setInterval(kSettleMilliseconds);
   connect(&m_settle, &QTimer::timeout, this, &PreviewWindow::requestNow);
   connect(&m_worker, &PreviewWorker::previewReady, this, &PreviewWindow::showPreview);
+  connect(&m_escape, &QShortcut::activated, this, &QWidget::close);
 }
 
 void PreviewWindow::layOut() {
@@ -51,8 +53,7 @@ void PreviewWindow::layOut() {
 
 void PreviewWindow::present() {
   if (!isVisible() && parentWidget() != nullptr) {
-    const QRect main = parentWidget()->window()->frameGeometry();
-    move(main.topRight() + QPoint(8, 0));
+    ShowBeside(*this, *parentWidget()->window());
   }
   show();
   raise();
@@ -78,6 +79,8 @@ void PreviewWindow::requestNow() {
 
 void PreviewWindow::showPreview(const Preview& preview) {
   m_info.setText(preview.info);
+  // A problem reads as prose; XML keeps its lines as they are.
+  m_text.setLineWrapMode(preview.problem ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
   m_text.setPlainText(preview.xml);
 }
 

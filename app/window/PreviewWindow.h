@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QShortcut>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -15,9 +16,11 @@ namespace rowvane::app {
 /// The "Preview: NAME" window beside the main one: a line about the input
 /// and, read-only in a fixed-width font with tags, attributes and values
 /// coloured, the XML that the list's current entry gives with the window's
-/// options. It asks `currentRequest` again about 200 ms after the last change
-/// it is told of, while it is shown; closing hides it and ends the preview
-/// being made.
+/// options, or a problem in place of the XML, wrapped to the window's width.
+/// It opens beside its parent, wholly on the screen that holds it. It asks
+/// `currentRequest` again about 200 ms after the last change it is told of,
+/// while it is shown; Esc or closing hides it and ends the preview being
+/// made.
 class PreviewWindow : public QWidget {
   Q_OBJECT
 
@@ -45,6 +48,7 @@ class PreviewWindow : public QWidget {
   QPlainTextEdit m_text{this};
   XmlHighlighter m_highlighter{m_text.document()};
   QTimer m_settle;
+  QShortcut m_escape{QKeySequence(Qt::Key_Escape), this};
   PreviewWorker m_worker;
 };
 

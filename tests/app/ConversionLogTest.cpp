@@ -64,21 +64,29 @@ TEST_F(ConversionLogTest, RowsOfARunWithOneFailureAndOneWarning) {
   run({{"again.csv", "id\r\n3"}});
   using C = ConversionLog;
   const QString out = harness.outFolder() + QLatin1Char('/');
+  // File names, their folders in the tooltips; a short result, its reason in
+  // the tooltip and the details.
   const QStringList expected[] = {
-      {"again.csv", out + "again.xml", "converted", "1", ""},
-      {"ok.csv", out + "ok.xml", "converted", "2", ""},
-      {"lf.csv", out + "lf.xml", "converted", "0",
+      {"again.csv", "again.xml", "converted", "1", ""},
+      {"ok.csv", "ok.xml", "converted", "2", ""},
+      {"lf.csv", "lf.xml", "converted", "0",
        "This file ends its lines with LF only: in Classic CSV it is one line. Choose Standard CSV "
        "in the Format menu."},
-      {"dir.csv", out + "dir.xml", "failed: cannot read the input", "", ""},
+      {"dir.csv", "dir.xml", "failed", "", ""},
   };
-  ASSERT_EQ(FormOf(*window).conversionLog().rowCount(), 4);
+  const auto& model = FormOf(*window).conversionLog();
+  ASSERT_EQ(model.rowCount(), 4);
   for (int i = 0; i < 4; ++i) {
-    QStringList seen = row(i, {C::Input, C::Output, C::Result, C::Records, C::Warnings});
-    seen[0] = seen[0].section(QLatin1Char('/'), -1);
-    seen[2] = seen[2].section(QLatin1Char(':'), 0, 1);
-    EXPECT_EQ(seen, expected[i]) << i;
+    EXPECT_EQ(row(i, {C::Input, C::Output, C::Result, C::Records, C::Warnings}), expected[i]) << i;
+    EXPECT_EQ(model.index(i, C::Input).data(Qt::ToolTipRole).toString(),
+              QStringLiteral("In ") + harness.path(QStringLiteral("in")));
+    EXPECT_EQ(model.index(i, C::Output).data(Qt::ToolTipRole).toString(),
+              QStringLiteral("In ") + harness.outFolder());
   }
+  const QString reason = model.index(3, C::Result).data(Qt::ToolTipRole).toString();
+  EXPECT_TRUE(reason.startsWith(QStringLiteral("cannot read the input: "))) << reason.toStdString();
+  EXPECT_TRUE(model.details(3).contains(reason));
+  EXPECT_TRUE(model.details(0).contains(QStringLiteral("Written to ") + out + "again.xml"));
   EXPECT_EQ(row(1, {C::Size}),
             QStringList{QLocale().formattedDataSize(QFileInfo(out + "ok.xml").size())});
 

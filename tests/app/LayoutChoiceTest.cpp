@@ -49,7 +49,7 @@ INSTANTIATE_TEST_SUITE_P(
     Files, TemplateChoiceTest,
     ::testing::Values(
         ChoiceCase{"<o xmlns:rv=\"urn:rowvane:layout\"><i rv:for-each=\"record\">{a}</i></o>", "",
-                   "Custom CSV \u00b7 Template: orders.xml"},
+                   "Classic CSV \u00b7 Template: orders.xml"},
         ChoiceCase{"<o xmlns:rv=\"urn:rowvane:layout\">\n<i rv:for-each=\"record\">{a</i></o>",
                    "This template cannot be used:\norders.xml: line 2, column ", "Classic CSV"},
         ChoiceCase{nullptr, "This template cannot be used:\norders.xml: cannot read it",

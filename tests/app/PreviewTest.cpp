@@ -132,8 +132,13 @@ constexpr char kTemplate[] =
 constexpr char kSchema[] =
     "<xs:schema xmlns:xs=\"http://www.w3.org/2001/XMLSchema\"><xs:element name=\"o\"/></xs:schema>";
 
+// The line is the output's; the records checked are told only when the file
+// has more.
+constexpr char kRefusedShort[] =
+    "%1/s.xsd: output line 2: Element 'XML': No matching global declaration available for the "
+    "validation root.";
 constexpr char kRefused[] =
-    "%1/s.xsd: line 2: Element 'XML': No matching global declaration available for the "
+    "%1/s.xsd: output line 2: Element 'XML': No matching global declaration available for the "
     "validation root.\n\nOnly the first 50 records were checked.";
 
 struct ProblemCase {
@@ -171,9 +176,13 @@ TEST_P(PreviewProblemTest, ShowsInPlaceOfTheXml) {
   }
   auto& preview = PreviewOf(*window);
   EXPECT_EQ(Found<QLabel>(preview, "PreviewInfo").text(), QString::fromUtf8(GetParam().info));
-  EXPECT_EQ(Found<QPlainTextEdit>(preview, "PreviewText").toPlainText(),
+  auto& text = Found<QPlainTextEdit>(preview, "PreviewText");
+  EXPECT_EQ(text.toPlainText(),
             QString::fromUtf8(GetParam().shown)
                 .replace(QStringLiteral("%1"), harness.path(QStringLiteral("in"))));
+  // A problem wraps at the window's width; XML keeps its lines.
+  EXPECT_EQ(text.lineWrapMode() == QPlainTextEdit::WidgetWidth,
+            !text.toPlainText().startsWith(QStringLiteral("<?xml")));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -181,7 +190,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ProblemCase{"TemplateNotWellFormed", 1, "<o>\n<i>{id</o>", nullptr,
                     "t.xml: line 2, column 11: Opening and ending tag mismatch: i line 2 and o"},
-        ProblemCase{"SchemaRefusesAShortFile", 1, nullptr, kSchema, kRefused},
+        ProblemCase{"SchemaRefusesAShortFile", 1, nullptr, kSchema, kRefusedShort},
         ProblemCase{"SchemaRefusesTheFirst50", 60, nullptr, kSchema, kRefused},
         ProblemCase{"SchemaAcceptsTheStart", 1, kTemplate, kSchema,
                     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<o>\n<i>1</i></o>",

@@ -39,6 +39,8 @@ struct ShownMessage {
   QString title;
   QString text;
   MessageIcon icon;
+  bool question = false;  ///< asked with Yes and No
+  QString action;         ///< the caption of a button offered besides OK
 };
 
 /// Records the boxes instead of showing them. `whileShown` runs while a box
@@ -46,18 +48,25 @@ struct ShownMessage {
 class RecordingMessageBoxes : public MessageBoxes {
  public:
   void showMessage(QWidget*, const QString& title, const QString& text, MessageIcon icon) override {
-    shown.push_back({title, text, icon});
+    shown.push_back({title, text, icon, false, {}});
     if (whileShown) {
       whileShown(shown.back());
     }
   }
   bool askYesNo(QWidget*, const QString& title, const QString& text) override {
-    shown.push_back({title, text, MessageIcon::None});
+    shown.push_back({title, text, MessageIcon::None, true, {}});
     return answerYes;
   }
 
   std::vector<ShownMessage> shown;
+  bool offerAction(QWidget*, const QString& title, const QString& text,
+                   const QString& action) override {
+    shown.push_back({title, text, MessageIcon::Warning, false, action});
+    return chooseAction;
+  }
+
   bool answerYes = false;
+  bool chooseAction = false;
   std::function<void(const ShownMessage&)> whileShown;
 };
 
@@ -108,15 +117,23 @@ class ScriptedSaveDialog : public FileSaveDialog {
 /// Records the folders instead of opening a file browser.
 class RecordingFolderOpener : public FolderOpener {
  public:
-  void open(const QString& folder) override { opened.push_back(folder); }
+  bool open(const QString& folder) override {
+    opened.push_back(folder);
+    return opens;
+  }
   std::vector<QString> opened;
+  bool opens = true;  ///< false: as a desktop with no file browser
 };
 
 /// Records the files instead of opening a viewer.
 class RecordingFileViewer : public FileViewer {
  public:
-  void view(const QString& file) override { viewed.push_back(file); }
+  bool view(const QString& file) override {
+    viewed.push_back(file);
+    return opens;
+  }
   std::vector<QString> viewed;
+  bool opens = true;  ///< false: as a desktop with no viewer for the file
 };
 
 /// Records the addresses instead of starting a browser.

@@ -247,7 +247,7 @@ INSTANTIATE_TEST_SUITE_P(
         CornerCase{
             {&FormatMenu::lineBreaksAction, &FormatMenu::quotesAction, &FormatMenu::escapingAction},
             "Standard CSV"},
-        CornerCase{{&FormatMenu::attributesAction}, "Custom CSV \u00b7 Attributes"},
+        CornerCase{{&FormatMenu::attributesAction}, "Classic CSV \u00b7 Attributes"},
         CornerCase{{&FormatMenu::standardAction, &FormatMenu::attributesAction},
                    "Standard CSV \u00b7 Attributes"},
         CornerCase{
