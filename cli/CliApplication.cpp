@@ -52,8 +52,9 @@ double SecondsSince(std::chrono::steady_clock::time_point start,
 // emptied once the run is about to convert.
 class ReportDestination {
  public:
-  ReportDestination(const std::optional<std::string>& path, std::ostream& standardError)
-      : m_path(path), m_standardError(standardError) {}
+  ReportDestination(const std::optional<std::string>& path, std::ostream& standardError,
+                    std::optional<Shard> shard = std::nullopt)
+      : m_path(path), m_standardError(standardError), m_shard(shard) {}
 
   // False, after saying why on `err`, when the file cannot be written.
   bool open(std::ostream& err) {
@@ -61,7 +62,7 @@ class ReportDestination {
       return true;
     }
     if (*m_path == kStandardStream) {
-      m_report.emplace(m_standardError);
+      m_report.emplace(m_standardError, m_shard);
       return true;
     }
     m_file.open(*m_path, std::ios::out | std::ios::trunc | std::ios::binary);
@@ -70,7 +71,7 @@ class ReportDestination {
           << ": cannot write the report: " << std::strerror(errno) << '\n';
       return false;
     }
-    m_report.emplace(m_file);
+    m_report.emplace(m_file, m_shard);
     return true;
   }
   RunReport* report() { return m_report ? &*m_report : nullptr; }
@@ -88,6 +89,7 @@ class ReportDestination {
  private:
   const std::optional<std::string>& m_path;
   std::ostream& m_standardError;
+  std::optional<Shard> m_shard;
   std::ofstream m_file;
   std::optional<RunReport> m_report;
 };
@@ -344,7 +346,7 @@ ExitStatus ConvertInputs(const CliOptions& options, const CliEnvironment& enviro
                     environment.err);
     return ExitStatus::BadUsage;
   }
-  ReportDestination destination(options.reportFile, reportErr);
+  ReportDestination destination(options.reportFile, reportErr, options.shard);
   if (!options.dryRun && !destination.open(environment.err)) {
     return ExitStatus::BadUsage;
   }
@@ -410,6 +412,14 @@ int RunCli(int argc, const char* const argv[], const CliEnvironment& environment
     return AsExitCode(ExitStatus::BadUsage);
   }
   CliOptions options = std::get<CliOptions>(parsed);
+  if (options.autoShard) {
+    auto share = ShardFromJobRunner(*options.autoShard, environment.variable);
+    if (const auto* problem = std::get_if<AutoShardProblem>(&share)) {
+      WriteUsageError({problem->message}, environment.err);
+      return AsExitCode(ExitStatus::BadUsage);
+    }
+    options.shard = std::get<Shard>(share);
+  }
   if (options.templateFile) {
     // A template that cannot be used stops the run before any input is read.
     auto loaded = LoadTemplateFile(*options.templateFile, options.printSchemaOf.has_value());
@@ -429,7 +439,8 @@ int RunCli(int argc, const char* const argv[], const CliEnvironment& environment
                                .errIsTerminal = false,
                                .processors = environment.processors,
                                .clock = environment.clock,
-                               .outIsTerminal = environment.outIsTerminal};
+                               .outIsTerminal = environment.outIsTerminal,
+                               .variable = environment.variable};
     return RunOptions(options, quiet, environment.err);
   }
   return RunOptions(options, environment, environment.err);

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstdlib>
+#include <optional>
 #include <ostream>
+#include <string>
 
 #include "cli/CliOptions.h"
 #include "cli/FailureReport.h"
@@ -16,6 +19,11 @@ struct CliEnvironment {
   unsigned processors;  ///< jobs when -j is not given (0 counts as 1)
   SteadyClock clock;
   bool outIsTerminal = false;  ///< compressed output is not written to a terminal
+  /// The environment's variables, for --shard auto.
+  VariableLookup variable = [](const char* name) -> std::optional<std::string> {
+    const char* value = std::getenv(name);
+    return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
+  };
 };
 
 /// Runs the parsed options; the report, when asked for on standard error, goes to `reportErr`.

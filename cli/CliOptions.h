@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/AutoShard.h"
 #include "cli/Shard.h"
 #include "engine/Settings.h"
 
@@ -43,6 +44,9 @@ struct CliOptions {
   bool dryRun = false;
   /// --shard K/N: only the inputs of that share are converted (or listed).
   std::optional<Shard> shard;
+  /// --shard auto or auto/N: `shard` is read from the job runner's variables
+  /// when the run starts.
+  std::optional<AutoShard> autoShard;
   /// --report FILE: one JSON line per input and the totals; "-" is standard error.
   std::optional<std::string> reportFile;
   /// --schema: every output is checked against this XML Schema (empty: none).

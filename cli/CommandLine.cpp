@@ -218,7 +218,9 @@ void DescribePipelineOptions(CLI::App& app, RawArguments& raw) {
   app.add_option("--gzip-level", raw.gzipLevel)->check(CLI::Range(1, 9))->group("");
   app.add_option("--shard", raw.shard,
                  "Convert only share K (from 0) of N: the inputs whose output path\n"
-                 "below DIR hashes (FNV-1a, 64 bits) to K modulo N.")
+                 "below DIR hashes (FNV-1a, 64 bits) to K modulo N. auto: K and N\n"
+                 "from the Slurm array task; auto/N: K from the Slurm array task\n"
+                 "or from a Kubernetes Indexed Job (JOB_COMPLETION_INDEX).")
       ->type_name("K/N");
 }
 
@@ -562,10 +564,12 @@ bool ReportIsInputOrOutputFile(const CliOptions& options, const std::string& rep
 ParsedCommandLine AddPipelineOptions(const CLI::App& app, const RawArguments& raw,
                                      CliOptions options) {
   if (Has(app, "--shard")) {
+    options.autoShard = AutoShardFromTyped(raw.shard);
     options.shard = ShardFromTyped(raw.shard);
-    if (!options.shard) {
+    if (!options.shard && !options.autoShard) {
       return UsageError{"--shard '" + raw.shard +
-                        "' is not a share: give K/N with whole numbers, 0 <= K < N"};
+                        "' is not a share: give K/N with whole numbers, 0 <= K < N, "
+                        "or auto, or auto/N"};
     }
   }
   if (raw.gzip || Has(app, "--gzip-level")) {

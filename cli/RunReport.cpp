@@ -165,9 +165,16 @@ void RunReport::stopped(const std::string& input, const std::string& output,
   write({.input = input, .output = output, .status = ReportStatus::Stopped, .reason = reason});
 }
 
-void RunReport::totals(double seconds) {
-  std::string json = "{\"type\":\"totals\",\"files\":" +
-                     std::to_string(m_counts[0] + m_counts[1] + m_counts[2] + m_counts[3]);
+void RunReport::totals(double seconds, bool interrupted) {
+  std::string json = "{\"type\":\"totals\"";
+  if (m_shard) {
+    json += ",\"shard\":\"" + std::to_string(m_shard->index) + "/" +
+            std::to_string(m_shard->count) + "\"";
+  }
+  if (interrupted) {
+    json += ",\"interrupted\":true";
+  }
+  json += ",\"files\":" + std::to_string(m_counts[0] + m_counts[1] + m_counts[2] + m_counts[3]);
   for (std::size_t status = 0; status < kStatusNames.size(); ++status) {
     json += std::string(",\"") + kStatusNames[status] + "\":" + std::to_string(m_counts[status]);
   }

@@ -6,6 +6,7 @@
 #include <ostream>
 #include <string>
 
+#include "cli/Shard.h"
 #include "engine/Conversion.h"
 
 namespace rowvane::cli {
@@ -19,11 +20,14 @@ enum class ReportStatus { Converted, Failed, Skipped, Stopped };
 ///    "errno":...,"warnings":[...],"records":N,"bytes_in":N,"bytes_out":N,
 ///    "seconds":F}
 /// Names that are not UTF-8 are written as EscapeForDisplay shows them, with
-/// "input_escaped" (or "output_escaped") true.
+/// "input_escaped" (or "output_escaped") true. The totals carry
+/// "shard":"K/N" when the run converted one share, and "interrupted":true
+/// when a signal ended it.
 class RunReport {
  public:
   /// `out` must outlive the report.
-  explicit RunReport(std::ostream& out) : m_out(out) {}
+  explicit RunReport(std::ostream& out, std::optional<Shard> shard = std::nullopt)
+      : m_out(out), m_shard(shard) {}
 
   /// An input the engine converted or failed; `output` is where it was to go.
   void finished(const std::string& input, const std::string& output, const FileOutcome& outcome,
@@ -33,14 +37,15 @@ class RunReport {
                const std::string& reason);
   /// An input the run ended before it was done.
   void stopped(const std::string& input, const std::string& output, const std::string& reason);
-  /// The closing line.
-  void totals(double seconds);
+  /// The closing line; `interrupted` when a signal ends the run.
+  void totals(double seconds, bool interrupted = false);
 
  private:
   struct Line;
   void write(const Line& line);
 
   std::ostream& m_out;
+  std::optional<Shard> m_shard;
   std::array<std::uint64_t, 4> m_counts{};  // by ReportStatus
   std::uint64_t m_warnings = 0;
   std::uint64_t m_records = 0;
