@@ -33,6 +33,24 @@ std::string KeptFirstReason(const std::string& kept, const std::string& output) 
   return kept + " also gives " + output + ", and -n keeps the first";
 }
 
+std::string ReplacedReason(const std::string& winner) {
+  return "replaced by " + winner;
+}
+
+bool NotOlder(const timespec& output, const timespec& input) {
+  return output.tv_sec != input.tv_sec ? output.tv_sec > input.tv_sec
+                                       : output.tv_nsec >= input.tv_nsec;
+}
+
+// True when `output` is a file whose modification time is not before the
+// input's, to the nanosecond: --update leaves it.
+bool IsUpToDate(const std::string& input, const std::string& output) {
+  struct stat in {};
+  struct stat out {};
+  return ::stat(input.c_str(), &in) == 0 && ::stat(output.c_str(), &out) == 0 &&
+         S_ISREG(out.st_mode) && NotOlder(out.st_mtim, in.st_mtim);
+}
+
 std::string ExistsReason(const std::string& output) {
   return output + " exists, and -n keeps it";
 }
@@ -91,7 +109,15 @@ BatchPlan PlanOutputs(const GatheredInputs& gathered, const CliOptions& options)
   for (std::size_t i = 0; i < all.size(); ++i) {
     const std::vector<std::size_t>& sharing = inputsOf[all[i].output.path];
     const std::string& output = all[i].output.path;
-    if (options.noClobber) {
+    if (options.update && !options.noClobber && sharing.size() > 1 && i != sharing.back()) {
+      plan.collisionWarnings.push_back(
+          CollisionLine(all[i].input, all[sharing.back()].input, output));
+      plan.leftAlone.push_back({all[i], ReplacedReason(all[sharing.back()].input)});
+      refused[i] = true;
+    } else if (options.update && sharing.size() == 1 && IsUpToDate(all[i].input, output)) {
+      plan.leftAlone.push_back({all[i], std::string(kUpToDate)});
+      refused[i] = true;
+    } else if (options.noClobber) {
       if (PathIsTaken(output)) {
         plan.refusals.push_back({all[i], ExistsReason(output)});
         refused[i] = true;

@@ -25,11 +25,12 @@
 #include "cli/OutputFolder.h"
 #include "cli/OutputTarget.h"
 #include "cli/PrintTemplate.h"
+#include "cli/ReportMerge.h"
 #include "cli/ReportingObserver.h"
+#include "cli/RunInterruption.h"
 #include "cli/RunReport.h"
 #include "cli/SamePath.h"
 #include "cli/SchemaPrinting.h"
-#include "cli/StoppableBatch.h"
 #include "cli/TemplateFile.h"
 #include "engine/Batch.h"
 #include "engine/Layouts.h"
@@ -304,32 +305,83 @@ bool IsPlannedOutput(const BatchPlan& plan, const std::string& path) {
 // The batch, each input also written into the report when there is one. When
 // the batch ends early (no memory, no thread), the inputs it did not finish
 // are reported as stopped before the batch's exception goes on; so are they
-// when a signal stops it, and the report gets its totals before the end.
+// when a signal stops it (through `interruption`).
 std::vector<FileOutcome> ConvertReported(const std::vector<BatchFile>& files,
                                          const CliOptions& options,
                                          const CliEnvironment& environment, BatchObserver& lines,
-                                         RunReport* report) {
+                                         RunReport* report, RunInterruption& interruption) {
   const unsigned jobs = JobsFor(options, environment.processors);
+  BatchStop stop;
   ConversionTuning tuning;
   tuning.syncToDisk = !options.noSync;
-  const auto start = environment.clock();
-  auto closeReport = [&] {
-    if (report != nullptr) {
-      report->totals(SecondsSince(start, environment));
-    }
-    environment.err.flush();
-  };
+  tuning.stop = &stop;
   if (report == nullptr) {
-    return ConvertStoppably(files, options.settings, jobs, lines, tuning, closeReport);
+    interruption.duringBatch([&stop] { stop.request(); });
+    auto outcomes = ConvertPlannedBatch(files, options.settings, jobs, lines, tuning);
+    interruption.duringBatch(nullptr);
+    return outcomes;
   }
   ReportingObserver observer(lines, *report, files, environment.clock);
+  // A signal just before the batch takes the stop still finds every input.
+  interruption.duringBatch([&stop, &observer] {
+    stop.request();
+    observer.stopRemaining("stopped before it was converted");
+  });
   try {
-    return ConvertStoppably(files, options.settings, jobs, observer, tuning, closeReport);
+    auto outcomes = ConvertPlannedBatch(files, options.settings, jobs, observer, tuning);
+    interruption.duringBatch(nullptr);
+    return outcomes;
   } catch (const std::exception& error) {
-    observer.stopRemaining(error.what());
-    report->totals(SecondsSince(start, environment));
+    interruption.duringBatch(nullptr);
+    interruption.write([&](RunReport&) { observer.stopRemaining(error.what()); });
     throw;
   }
+}
+
+// True when the report names an existing file where an output of this run
+// could go: emptying it before the outputs are named could lose that output.
+bool ReportMayBeAnOutput(const CliOptions& options) {
+  const std::string& report = *options.reportFile;
+  const bool named = report.ends_with(".xml") || report.ends_with(".xml.gz");
+  if (!named || !RegularFileAt(report).has_value()) {
+    return false;
+  }
+  std::error_code error;
+  const auto folder = std::filesystem::weakly_canonical(options.outputFolder, error);
+  const auto holder = std::filesystem::weakly_canonical(report, error).parent_path();
+  if (error) {
+    return false;
+  }
+  if (!options.keepTree) {
+    return holder == folder;
+  }
+  const auto relative = holder.lexically_relative(folder);
+  return !relative.empty() && *relative.begin() != "..";
+}
+
+// The report, emptied before anything else happens so that the last run's
+// never stands for this one; one in a folder -p has yet to make is opened
+// once the folder is there. False, after saying why, when it cannot be.
+bool OpenReportEarly(const CliOptions& options, const CliEnvironment& environment,
+                     ReportDestination& destination, bool& deferred) {
+  deferred = false;
+  if (!options.reportFile || options.dryRun) {
+    return true;
+  }
+  if (*options.reportFile != kStandardStream && ReportMayBeAnOutput(options)) {
+    WriteUsageError({"--report '" + *options.reportFile + "' may be an output of this run"},
+                    environment.err);
+    return false;
+  }
+  if (options.parents && *options.reportFile != kStandardStream) {
+    const std::filesystem::path holder = std::filesystem::path(*options.reportFile).parent_path();
+    std::error_code error;
+    if (!holder.empty() && !std::filesystem::exists(holder, error)) {
+      deferred = true;
+      return true;
+    }
+  }
+  return destination.open(environment.err);
 }
 
 }  // namespace
@@ -337,34 +389,51 @@ std::vector<FileOutcome> ConvertReported(const std::vector<BatchFile>& files,
 ExitStatus ConvertInputs(const CliOptions& options, const CliEnvironment& environment,
                          std::ostream& reportErr) {
   const auto start = environment.clock();
+  ReportDestination destination(options.reportFile, reportErr, options.shard);
+  bool deferred = false;
+  if (!OpenReportEarly(options, environment, destination, deferred)) {
+    return ExitStatus::BadUsage;
+  }
+  RunInterruption interruption([&] { return SecondsSince(start, environment); }, environment.err);
+  interruption.useReport(destination.report());
+  if (!OutputFolderReady(options, environment)) {
+    return ExitStatus::BadUsage;
+  }
+  if (deferred) {
+    if (!destination.open(environment.err)) {
+      return ExitStatus::BadUsage;
+    }
+    interruption.useReport(destination.report());
+  }
   const PosixFileSystem platform;
   const TrustedLinksOnly fileSystem(platform, ::geteuid());
   const GatheredInputs gathered = GatherInputs(fileSystem, options.inputs, options.recursive);
   const BatchPlan plan = PlanOutputs(gathered, options);
+  interruption.know(&plan.files);
   if (options.reportFile && IsPlannedOutput(plan, *options.reportFile)) {
     WriteUsageError({"--report '" + *options.reportFile + "' is an output of this run"},
                     environment.err);
-    return ExitStatus::BadUsage;
-  }
-  ReportDestination destination(options.reportFile, reportErr, options.shard);
-  if (!options.dryRun && !destination.open(environment.err)) {
     return ExitStatus::BadUsage;
   }
   RunReport* const report = destination.report();
   for (const std::string& folder : gathered.refusedFolders) {
     environment.err << "rowvane-cli: " << EscapeForDisplay(folder) << ": " << kFolderRefusal
                     << '\n';
-    if (report != nullptr) {
-      report->skipped(folder, std::nullopt, kFolderRefusal);
-    }
+    interruption.write(
+        [&](RunReport& lines) { lines.skipped(folder, std::nullopt, kFolderRefusal); });
   }
   WriteLines(environment.err, plan.collisionWarnings);
   for (const Refusal& refusal : plan.refusals) {
     environment.err << RefusalLine(refusal) << '\n';
-    if (report != nullptr) {
-      report->skipped(refusal.file.input, refusal.file.output.path,
-                      "not converted: " + refusal.reason);
-    }
+    interruption.write([&](RunReport& lines) {
+      lines.skipped(refusal.file.input, refusal.file.output.path,
+                    "not converted: " + refusal.reason);
+    });
+  }
+  for (const Refusal& left : plan.leftAlone) {
+    interruption.write([&](RunReport& lines) {
+      lines.skipped(left.file.input, left.file.output.path, left.reason);
+    });
   }
   environment.err.flush();
   const bool someRefused = !gathered.refusedFolders.empty() || !plan.refusals.empty();
@@ -386,12 +455,15 @@ ExitStatus ConvertInputs(const CliOptions& options, const CliEnvironment& enviro
   const std::vector<std::string> inputNames = InputNamesOf(plan.files);
   BatchReporter reporter(inputNames, environment.err, progress ? &*progress : nullptr,
                          progress ? ReportOrder::AsTheyHappen : ReportOrder::InputOrder);
-  const std::vector<FileOutcome> outcomes =
-      ConvertReported(plan.files, options, environment, reporter, report);
-  reporter.finish();
-  if (report != nullptr) {
-    report->totals(SecondsSince(start, environment));
+  std::vector<FileOutcome> outcomes;
+  try {
+    outcomes = ConvertReported(plan.files, options, environment, reporter, report, interruption);
+  } catch (const std::exception&) {
+    interruption.write([&](RunReport& lines) { lines.totals(SecondsSince(start, environment)); });
+    throw;
   }
+  reporter.finish();
+  interruption.write([&](RunReport& lines) { lines.totals(SecondsSince(start, environment)); });
   if (ShowsSummary(options, environment)) {
     WriteSummary(outcomes, gathered.refusedFolders.size() + plan.refusals.size(), start,
                  environment);
@@ -412,6 +484,9 @@ int RunCli(int argc, const char* const argv[], const CliEnvironment& environment
     return AsExitCode(ExitStatus::BadUsage);
   }
   CliOptions options = std::get<CliOptions>(parsed);
+  if (options.mergeReports) {
+    return AsExitCode(MergeReports(options.inputs, environment.out, environment.err));
+  }
   if (options.autoShard) {
     auto share = ShardFromJobRunner(*options.autoShard, environment.variable);
     if (const auto* problem = std::get_if<AutoShardProblem>(&share)) {
@@ -476,13 +551,13 @@ int RunOptions(const CliOptions& given, const CliEnvironment& environment,
     if (options.outputFile) {
       return AsExitCode(ConvertToFile(options, environment, reportErr));
     }
+    if (!options.watchedInbox) {
+      return AsExitCode(ConvertInputs(options, environment, reportErr));
+    }
     if (!OutputFolderReady(options, environment)) {
       return AsExitCode(ExitStatus::BadUsage);
     }
-    if (options.watchedInbox) {
-      return AsExitCode(WatchInbox(options, environment, reportErr));
-    }
-    return AsExitCode(ConvertInputs(options, environment, reportErr));
+    return AsExitCode(WatchInbox(options, environment, reportErr));
   } catch (const std::bad_alloc&) {
     environment.err << "rowvane-cli: not enough memory to go through the batch\n";
     return AsExitCode(ExitStatus::SomeFailed);

@@ -34,7 +34,8 @@ int RunOptions(const CliOptions& options, const CliEnvironment& environment,
 /// converts the inputs and reports. Returns the exit status as a number.
 int RunCli(int argc, const char* const argv[], const CliEnvironment& environment);
 
-/// Converts the inputs of `options` (whose output folder exists) and reports
+/// Checks the output folder (made first with -p), converts the inputs of
+/// `options`, and reports
 /// each problem on `environment.err`, and with --report - the report on `reportErr`.
 ExitStatus ConvertInputs(const CliOptions& options, const CliEnvironment& environment,
                          std::ostream& reportErr);

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/AutoShard.h"
@@ -12,6 +13,9 @@ namespace rowvane::cli {
 
 /// The INPUT and -O FILE that stand for standard input and standard output.
 inline constexpr const char* kStandardStream = "-";
+
+/// The reason in the report of an input --update leaves alone.
+inline constexpr std::string_view kUpToDate = "up to date";
 
 /// What one call of rowvane-cli asks for, as read from its arguments.
 struct CliOptions {
@@ -38,6 +42,9 @@ struct CliOptions {
   /// With `recursive`: outputs go into the same sub-folder of the output
   /// folder as their input has below the INPUT folder.
   bool keepTree = false;
+  /// Leave an input whose output is not older than it (reported skipped,
+  /// kUpToDate).
+  bool update = false;
   /// Keep the atomic rename but flush nothing to the disk.
   bool noSync = false;
   /// List each input and its output, with the warnings; convert nothing.
@@ -69,6 +76,9 @@ struct CliOptions {
   /// Write a template for the one input's escaped element layout to
   /// standard output instead of converting.
   bool printTemplate = false;
+  /// --merge-reports: `inputs` are reports of runs, merged into one totals
+  /// line; nothing is converted.
+  bool mergeReports = false;
 };
 
 }  // namespace rowvane::cli

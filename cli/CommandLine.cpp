@@ -222,6 +222,11 @@ void DescribePipelineOptions(CLI::App& app, RawArguments& raw) {
                  "from the Slurm array task; auto/N: K from the Slurm array task\n"
                  "or from a Kubernetes Indexed Job (JOB_COMPLETION_INDEX).")
       ->type_name("K/N");
+  app.add_flag("--merge-reports", raw.options.mergeReports,
+               "Read the INPUTs as --report files (\"-\": standard input) of the\n"
+               "shares of one batch and write one totals line for them all; say\n"
+               "on standard error what failed and what is missing. Exit 3 when a\n"
+               "share or a report's end is missing, or an input is in two reports.");
 }
 
 // The hot folder: options that only make sense with --watch.
@@ -325,6 +330,10 @@ void DescribeOptions(CLI::App& app, RawArguments& raw) {
   app.add_flag("-n,--no-clobber", raw.options.noClobber,
                "Never replace an existing output; each refusal is reported. Of\n"
                "inputs with the same output, the first is then kept.");
+  app.add_flag("--update", raw.options.update,
+               "Leave an input whose output is not older than it (to the\n"
+               "nanosecond); the report says \"up to date\". Of inputs with the\n"
+               "same output only the last is converted, as it would win.");
   app.add_flag("--no-sync", raw.options.noSync,
                "Do not flush the outputs to the disk. Each output still appears whole\n"
                "under its name or not at all, and an earlier output still stays\n"
@@ -458,7 +467,7 @@ std::optional<std::string> WatchCombinationProblem(const CLI::App& app, const Cl
   if (!options.inputs.empty()) {
     return "--watch takes its inputs from INBOX; give no INPUT";
   }
-  for (const char* option : {"--output-file", "--dry-run", "--shard"}) {
+  for (const char* option : {"--output-file", "--dry-run", "--shard", "--update"}) {
     if (Has(app, option)) {
       return std::string(option == std::string_view("--output-file") ? "-O" : option) +
              " cannot be used with --watch";
@@ -497,8 +506,25 @@ std::optional<std::string> LayoutProblem(const CLI::App& app, const RawArguments
   return std::nullopt;
 }
 
+// Merging reports reads its INPUTs and takes no other option.
+std::optional<std::string> MergeReportsProblem(const CLI::App& app, const CliOptions& options) {
+  for (const CLI::Option* option : app.get_options()) {
+    const std::string& name = option->get_name();
+    if (option->count() > 0 && name != "--merge-reports" && name != "INPUT") {
+      return "--merge-reports takes no other option, but " + name + " was given";
+    }
+  }
+  if (options.inputs.empty()) {
+    return "--merge-reports needs the reports to merge";
+  }
+  return std::nullopt;
+}
+
 // Checks that the options fit together; the message names what is wrong.
 std::optional<std::string> CombinationProblem(const CLI::App& app, const CliOptions& options) {
+  if (options.mergeReports) {
+    return MergeReportsProblem(app, options);
+  }
   if (Has(app, "--print-schema")) {
     return PrintSchemaProblem(app, options);
   }
@@ -538,6 +564,9 @@ std::optional<std::string> CombinationProblem(const CLI::App& app, const CliOpti
   }
   if (Has(app, "--shard") && toFile) {
     return "--shard cannot be used with -O FILE";
+  }
+  if (options.update && toFile) {
+    return "--update cannot be used with -O FILE";
   }
   return std::nullopt;
 }

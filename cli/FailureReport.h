@@ -13,6 +13,7 @@ enum class ExitStatus : int {
   AllConverted = 0,  ///< every input converted without any failure
   SomeFailed = 1,    ///< an input was missing, failed, or had a naming failure
   BadUsage = 2,      ///< the arguments or the output folder cannot be used
+  Incomplete = 3,    ///< --merge-reports: a share or a report is missing or unfinished
 };
 
 /// One line per problem of one input, each naming the input and the reason,

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "cli/CliApplication.h"
+#include "cli/ProcessorCount.h"
 #include "cli/StandardOutput.h"
 #include "engine/Files.h"
 
@@ -19,7 +20,7 @@ int main(int argc, char* argv[]) {
       .out = std::cout,
       .err = std::cerr,
       .errIsTerminal = isatty(STDERR_FILENO) == 1,
-      .processors = std::thread::hardware_concurrency(),
+      .processors = rowvane::cli::ProcessorsForThisProcess(std::thread::hardware_concurrency()),
       .clock = [] { return std::chrono::steady_clock::now(); },
       .outIsTerminal = isatty(STDOUT_FILENO) == 1,
   };
