@@ -66,6 +66,8 @@ class ReportDestination {
       m_report.emplace(m_standardError, m_shard);
       return true;
     }
+    struct stat existing {};
+    m_created = ::lstat(m_path->c_str(), &existing) != 0;
     m_file.open(*m_path, std::ios::out | std::ios::trunc | std::ios::binary);
     if (!m_file) {
       err << "rowvane-cli: " << EscapeForDisplay(*m_path)
@@ -76,6 +78,15 @@ class ReportDestination {
     return true;
   }
   RunReport* report() { return m_report ? &*m_report : nullptr; }
+
+  // A report file this run made is removed when the run is refused after all.
+  void discard() {
+    if (m_created && m_file.is_open()) {
+      m_report.reset();
+      m_file.close();
+      ::unlink(m_path->c_str());
+    }
+  }
 
   // True, after saying so on `err`, when a line of the report could not be
   // written (a full disk): the run then counts as failed.
@@ -92,6 +103,7 @@ class ReportDestination {
   std::ostream& m_standardError;
   std::optional<Shard> m_shard;
   std::ofstream m_file;
+  bool m_created = false;
   std::optional<RunReport> m_report;
 };
 
@@ -411,6 +423,8 @@ ExitStatus ConvertInputs(const CliOptions& options, const CliEnvironment& enviro
   const BatchPlan plan = PlanOutputs(gathered, options);
   interruption.know(&plan.files);
   if (options.reportFile && IsPlannedOutput(plan, *options.reportFile)) {
+    interruption.useReport(nullptr);
+    destination.discard();
     WriteUsageError({"--report '" + *options.reportFile + "' is an output of this run"},
                     environment.err);
     return ExitStatus::BadUsage;

@@ -60,7 +60,7 @@ _rowvane_cli() {
       return
       ;;
     --shard)
-      mapfile -t COMPREPLY < <(compgen -W '0/2 1/2 0/4 1/4 2/4 3/4' -- "$cur")
+      mapfile -t COMPREPLY < <(compgen -W 'auto auto/ 0/2 1/2 0/4 1/4 2/4 3/4' -- "$cur")
       return
       ;;
     --layout)
@@ -82,7 +82,8 @@ _rowvane_cli() {
       --line-breaks --quotes --escape --no-row-tags --layout --template --print-template
       --schema --print-schema
       -n --no-clobber --no-sync -r --recursive
-      --keep-tree --dry-run -j --jobs --report --gzip --gzip= --shard
+      --keep-tree --dry-run --update -j --jobs --report --gzip --gzip= --shard
+      --merge-reports
       --watch --done --failed --settle
       -q --quiet -v --verbose -h --help -V --version
       -' -- "$cur")

@@ -404,6 +404,39 @@ class SignalsFromStartUp(unittest.TestCase):
                     self.assertTrue(all(line['status'] == 'stopped' for line in files))
                     self.assertEqual(lines[-1]['stopped'], len(files))
 
+    def test_where_the_report_may_go(self):
+        # report, other arguments, exit status, what the report file holds after
+        # (None: no file), what out/x.xml holds after
+        cases = [
+            ('r.jsonl', ['-o', 'out'], 0, 'totals', 'new'),
+            ('new/r.jsonl', ['-p', '-o', 'new'], 0, 'totals', 'old'),
+            ('out/x.xml', ['-o', 'out'], 2, b'old', 'old'),
+            ('out/sub/x.xml.gz', ['-r', '--keep-tree', '-o', 'out'], 2, b'old', 'old'),
+            ('out/y.xml', ['-o', 'out'], 2, None, 'old'),
+            ('other/x.xml', ['-o', 'out'], 0, 'totals', 'new'),
+        ]
+        for report, args, status, held, output in cases:
+            with self.subTest(report=report), tempfile.TemporaryDirectory() as top:
+                write(top, 'x.csv', 'v\r\n1\r\n')
+                write(top, 'y.csv', 'v\r\n2\r\n')
+                write(top, 'out/x.xml', 'old')
+                os.makedirs(os.path.join(top, 'other'))
+                if held == b'old':
+                    write(top, report, 'old')
+                inputs = ['.'] if '-r' in args else ['x.csv', 'y.csv']
+                result = run(['--report', report] + args + inputs, top)
+                self.assertEqual(result.returncode, status, result.stderr)
+                path = os.path.join(top, report)
+                if held is None:
+                    self.assertFalse(os.path.exists(path))
+                elif held == 'totals':
+                    self.assertEqual(read_report(path)[-1]['type'], 'totals')
+                else:
+                    with open(path, 'rb') as f:
+                        self.assertEqual(f.read(), held)
+                with open(os.path.join(top, 'out/x.xml'), 'rb') as f:
+                    self.assertEqual(f.read() == b'old', output == 'old')
+
     def test_a_signal_at_any_moment_leaves_a_true_report(self):
         generator = random.Random(32)
         with tempfile.TemporaryDirectory() as top:
