@@ -333,14 +333,21 @@ class Update(unittest.TestCase):
             self.assertEqual(run(['--update', '--watch', '.', '-o', 'o'], top).returncode, 2)
 
 
+def default_signals():
+    for number in (signal.SIGINT, signal.SIGTERM):
+        signal.signal(number, signal.SIG_DFL)
+
+
 class SignalsFromStartUp(unittest.TestCase):
     def start(self, args, top, delayed=None):
         command = [CLI] + args
         if delayed:  # the call that marks the stage waits 3 s in strace
             command = ['strace', '-f', '-qq', '-o', '/dev/null', '-e', 'trace=' + delayed,
                        '-e', f'inject={delayed}:delay_enter=3000000:when=1'] + command
+        # A shell starts background jobs with SIGINT ignored, and the program
+        # keeps it so (as nohup wants): here it must be able to arrive.
         return subprocess.Popen(command, cwd=top, stdout=subprocess.PIPE,
-                                stderr=subprocess.PIPE)
+                                stderr=subprocess.PIPE, preexec_fn=default_signals)
 
     def program_of(self, process):
         # Under strace the program is its one child.
@@ -446,7 +453,8 @@ class SignalsFromStartUp(unittest.TestCase):
                 write(top, 'r.jsonl', 'OLD REPORT\n')
                 process = subprocess.Popen(
                     [CLI, '-r', '-p', '--keep-tree', '--report', 'r.jsonl', '-o', 'out', 'data'],
-                    cwd=top, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+                    cwd=top, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                    preexec_fn=default_signals)
                 self.wait_for_new_report(os.path.join(top, 'r.jsonl'))
                 time.sleep(generator.uniform(0, 0.25))
                 process.send_signal(signal.SIGTERM)
