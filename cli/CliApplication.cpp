@@ -351,47 +351,59 @@ std::vector<FileOutcome> ConvertReported(const std::vector<BatchFile>& files,
 }
 
 // True when the report names an existing file where an output of this run
-// could go: emptying it before the outputs are named could lose that output.
+// could go (through links too): emptying it before the outputs are named could
+// lose that output.
 bool ReportMayBeAnOutput(const CliOptions& options) {
-  const std::string& report = *options.reportFile;
-  const bool named = report.ends_with(".xml") || report.ends_with(".xml.gz");
-  if (!named || !RegularFileAt(report).has_value()) {
+  std::error_code error;
+  const auto report = std::filesystem::weakly_canonical(*options.reportFile, error);
+  const std::string name = report.filename().string();
+  const bool named = name.ends_with(".xml") || name.ends_with(".xml.gz");
+  if (error || !named || !RegularFileAt(report.string()).has_value()) {
     return false;
   }
-  std::error_code error;
   const auto folder = std::filesystem::weakly_canonical(options.outputFolder, error);
-  const auto holder = std::filesystem::weakly_canonical(report, error).parent_path();
   if (error) {
     return false;
   }
   if (!options.keepTree) {
-    return holder == folder;
+    return report.parent_path() == folder;
   }
-  const auto relative = holder.lexically_relative(folder);
+  const auto relative = report.parent_path().lexically_relative(folder);
   return !relative.empty() && *relative.begin() != "..";
 }
 
+// True when nothing stands at `path` to be emptied yet: not there, in a folder
+// -p has yet to make, or a link to nothing (which could name an output).
+bool NothingToEmpty(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0 || errno != ENOENT) {
+    return false;
+  }
+  if (::lstat(path.c_str(), &info) == 0) {
+    return true;  // a dangling link
+  }
+  const std::string folder = std::filesystem::path(path).parent_path().string();
+  return !IsPresent(folder.empty() ? "." : folder);
+}
+
 // The report, emptied before anything else happens so that the last run's
-// never stands for this one; one in a folder -p has yet to make is opened
-// once the folder is there. False, after saying why, when it cannot be.
+// never stands for this one. One with nothing there yet to empty is made once
+// the outputs are named and shown not to be it. False, after saying why, when
+// it cannot be.
 bool OpenReportEarly(const CliOptions& options, const CliEnvironment& environment,
                      ReportDestination& destination, bool& deferred) {
   deferred = false;
   if (!options.reportFile || options.dryRun) {
     return true;
   }
-  if (*options.reportFile != kStandardStream && ReportMayBeAnOutput(options)) {
-    WriteUsageError({"--report '" + *options.reportFile + "' may be an output of this run"},
-                    environment.err);
+  const std::string& path = *options.reportFile;
+  if (path != kStandardStream && ReportMayBeAnOutput(options)) {
+    WriteUsageError({"--report '" + path + "' may be an output of this run"}, environment.err);
     return false;
   }
-  if (options.parents && *options.reportFile != kStandardStream) {
-    const std::filesystem::path holder = std::filesystem::path(*options.reportFile).parent_path();
-    std::error_code error;
-    if (!holder.empty() && !std::filesystem::exists(holder, error)) {
-      deferred = true;
-      return true;
-    }
+  if (path != kStandardStream && NothingToEmpty(path)) {
+    deferred = true;
+    return true;
   }
   return destination.open(environment.err);
 }
@@ -411,12 +423,6 @@ ExitStatus ConvertInputs(const CliOptions& options, const CliEnvironment& enviro
   if (!OutputFolderReady(options, environment)) {
     return ExitStatus::BadUsage;
   }
-  if (deferred) {
-    if (!destination.open(environment.err)) {
-      return ExitStatus::BadUsage;
-    }
-    interruption.useReport(destination.report());
-  }
   const PosixFileSystem platform;
   const TrustedLinksOnly fileSystem(platform, ::geteuid());
   const GatheredInputs gathered = GatherInputs(fileSystem, options.inputs, options.recursive);
@@ -428,6 +434,12 @@ ExitStatus ConvertInputs(const CliOptions& options, const CliEnvironment& enviro
     WriteUsageError({"--report '" + *options.reportFile + "' is an output of this run"},
                     environment.err);
     return ExitStatus::BadUsage;
+  }
+  if (deferred) {
+    if (!destination.open(environment.err)) {
+      return ExitStatus::BadUsage;
+    }
+    interruption.useReport(destination.report());
   }
   RunReport* const report = destination.report();
   for (const std::string& folder : gathered.refusedFolders) {
@@ -473,11 +485,11 @@ ExitStatus ConvertInputs(const CliOptions& options, const CliEnvironment& enviro
   try {
     outcomes = ConvertReported(plan.files, options, environment, reporter, report, interruption);
   } catch (const std::exception&) {
-    interruption.write([&](RunReport& lines) { lines.totals(SecondsSince(start, environment)); });
+    interruption.close([&](RunReport& lines) { lines.totals(SecondsSince(start, environment)); });
     throw;
   }
   reporter.finish();
-  interruption.write([&](RunReport& lines) { lines.totals(SecondsSince(start, environment)); });
+  interruption.close([&](RunReport& lines) { lines.totals(SecondsSince(start, environment)); });
   if (ShowsSummary(options, environment)) {
     WriteSummary(outcomes, gathered.refusedFolders.size() + plan.refusals.size(), start,
                  environment);

@@ -29,10 +29,21 @@ void RunInterruption::write(const std::function<void(RunReport&)>& step) {
   }
 }
 
+void RunInterruption::close(const std::function<void(RunReport&)>& step) {
+  const std::lock_guard lock(m_mutex);
+  if (m_report != nullptr) {
+    step(*m_report);
+  }
+  m_closed = true;
+}
+
 void RunInterruption::onSignal() {
   // Never released: the process ends on this thread once this returns, and
   // the run's thread must not write a line or rename an output meanwhile.
   m_mutex.lock();
+  if (m_closed) {
+    return;  // the report is whole: every input in it, and its totals
+  }
   if (m_stopBatch) {
     m_stopBatch();
   } else if (m_report != nullptr && m_known != nullptr) {

@@ -31,6 +31,8 @@ class RunInterruption {
   void duringBatch(std::function<void()> stopBatch);
   /// Runs `step` on the report, unless a signal came first.
   void write(const std::function<void(RunReport&)>& step);
+  /// As write, for the report's last line: a signal after it adds nothing.
+  void close(const std::function<void(RunReport&)>& step);
 
  private:
   void onSignal();
@@ -41,6 +43,7 @@ class RunInterruption {
   RunReport* m_report = nullptr;
   const std::vector<BatchFile>* m_known = nullptr;
   std::function<void()> m_stopBatch;
+  bool m_closed = false;
   StopOnTermination m_signals;  // last: it goes first, before what it reports on
 };
 
