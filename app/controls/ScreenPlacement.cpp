@@ -18,13 +18,20 @@ int Within(int start, int length, int low, int high) {
 
 }  // namespace
 
-QRect PlaceBeside(const QRect& main, QSize size, const QRect& screen) {
+QRect PlaceBeside(const QRect& main, QSize size, const QRect& screen, int minimumWidth) {
   size = size.boundedTo(screen.size());
   const int right = main.right() + 1 + kGap;
-  const int left = main.left() - kGap - size.width();
-  int x = right;
-  if (right + size.width() > screen.right() + 1) {
-    x = left >= screen.left() ? left : screen.right() + 1 - size.width();
+  const int rightRoom = screen.right() + 1 - std::max(right, screen.left());
+  const int leftRoom = main.left() - kGap - screen.left();
+  const int wider = std::max(rightRoom, leftRoom);
+  if (size.width() > rightRoom && size.width() > leftRoom && wider >= minimumWidth) {
+    size.setWidth(wider);
+  }
+  int x = screen.right() + 1 - size.width();
+  if (size.width() <= rightRoom) {
+    x = std::max(right, screen.left());
+  } else if (size.width() <= leftRoom) {
+    x = main.left() - kGap - size.width();
   }
   x = Within(x, size.width(), screen.left(), screen.right() + 1);
   const int y = Within(main.top(), size.height(), screen.top(), screen.bottom() + 1);
@@ -39,9 +46,11 @@ void ShowBeside(QWidget& window, const QWidget& main) {
   // A window's frame is not known before it is shown: the main window's
   // stands in for it.
   const QSize frame = main.frameGeometry().size() - main.geometry().size();
-  const QRect placed =
-      PlaceBeside(main.frameGeometry(), window.size() + frame,
-                  screen != nullptr ? screen->availableGeometry() : main.frameGeometry());
+  // Narrowed beside the main window rather than over it, down to this.
+  const int minimumWidth = std::max(window.minimumSizeHint().width(), 420) + frame.width();
+  const QRect placed = PlaceBeside(
+      main.frameGeometry(), window.size() + frame,
+      screen != nullptr ? screen->availableGeometry() : main.frameGeometry(), minimumWidth);
   window.resize(placed.size() - frame);
   window.move(placed.topLeft());
   window.show();

@@ -25,7 +25,11 @@ LoggedFile LoggedFile::Of(const QString& input, const rowvane::FileOutcome& outc
                           double seconds) {
   LoggedFile file;
   file.input = input;
+  // A folder typed with a closing separator gives "folder//name": shown once.
   file.output = PathFromBytes(outcome.outputPath);
+  while (file.output.contains(QStringLiteral("//"))) {
+    file.output.replace(QStringLiteral("//"), QStringLiteral("/"));
+  }
   file.result = ResultInWords(outcome);
   file.reason = ReasonInWords(outcome);
   file.converted = outcome.status == rowvane::FileOutcome::Status::Converted;

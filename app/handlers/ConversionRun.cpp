@@ -14,6 +14,8 @@
 #include "app/desktop/WindowServices.h"
 #include "app/handlers/ConversionLog.h"
 #include "app/handlers/ErrorTrap.h"
+#include "app/handlers/WindowSettings.h"
+#include "app/options/WindowOptions.h"
 #include "engine/Batch.h"
 #include "engine/Conversion.h"
 #include "engine/Files.h"
@@ -95,30 +97,18 @@ class RunObserver final : public rowvane::ConversionObserver, public rowvane::Li
   const HandlerContext& m_context;
 };
 
-// Attributes, a template and a schema are the Format menu's own; without
-// them the run reports as it always did.
-bool ReportsEachFailure(const LayoutFiles& files) {
-  return files.layout == rowvane::OutputLayout::Elements && files.schemaPath.isEmpty();
-}
-
 std::string Utf8(const QString& text) {
   return text.toStdString();
 }
 
 }  // namespace
 
-rowvane::ConversionSettings WindowSettings(std::string separator, std::string documentTag,
-                                           std::string rowTag, bool headerRow, bool rowTags,
-                                           const rowvane::CsvFormat& format) {
-  rowvane::ConversionSettings settings;
-  settings.Separator = std::move(separator);
-  settings.DocumentTag = std::move(documentTag);
-  settings.RowTag = std::move(rowTag);
-  settings.HasHeaderRow = headerRow;
-  settings.IncludeRowTags = rowTags;
-  settings.Format = format;
-  return settings;
-}
+ConversionRun::ConversionRun(const RunControls& controls, const HandlerContext& context)
+    : m_controls(controls),
+      m_context(context),
+      m_format(controls.options.format()),
+      m_layoutFiles(LayoutFilesOf(controls.options)),
+      m_reportsEachFailure(!controls.options.failuresCounted()) {}
 
 void ConversionRun::run() {
   ErrorTrap trap(m_context.report, QString::fromUtf8(kLocation));
@@ -147,7 +137,7 @@ void ConversionRun::run() {
   }
   QString layoutProblem;
   if (!trap.step(RunLine::LoadLayout,
-                 [&] { layoutProblem = ApplyLayout(m_controls.layoutFiles, m_layout); })) {
+                 [&] { layoutProblem = ApplyLayout(m_layoutFiles, m_layout); })) {
     return;
   }
   if (!layoutProblem.isEmpty()) {
@@ -160,7 +150,6 @@ void ConversionRun::run() {
 
   // Entries added from here on wait for the next run.
   const int count = items.Count();
-  m_reportsEachFailure = ReportsEachFailure(m_controls.layoutFiles);
   m_controls.log.beginRun();
   for (int position = 1; position <= count; ++position) {
     if (!convertPosition(trap, texts, position)) {
@@ -231,14 +220,11 @@ bool ConversionRun::convertPosition(ErrorTrap& trap, const RunTexts& texts, int 
 }
 
 rowvane::FileOutcome ConversionRun::convertFile(const QString& path, const RunTexts& texts) {
-  rowvane::ConversionSettings settings =
-      WindowSettings(texts.separator, texts.documentTag, texts.rowTag,
-                     m_controls.Check1.isChecked(), m_controls.Check2.isChecked(), m_format);
-  settings.Layout = m_layout.Layout;
-  settings.Template = m_layout.Template;
-  settings.Schema = m_layout.Schema;
+  const rowvane::ConversionSettings settings =
+      WindowSettings({texts.separator, texts.documentTag, texts.rowTag,
+                      m_controls.Check1.isChecked(), m_controls.Check2.isChecked()},
+                     m_format, m_layout);
   const bool rowTagsForced = m_layout.Layout == rowvane::OutputLayout::FieldsAsAttributes;
-  settings.IncludeRowTags = settings.IncludeRowTags || rowTagsForced;
   RunObserver observer(m_controls.ProgressBar1, m_controls.Check2, rowTagsForced,
                        m_controls.stopRequested, m_context);
   return rowvane::ConvertFile(PathBytes(path), PathBytes(m_controls.Text1.text()), settings,

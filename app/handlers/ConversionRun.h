@@ -18,12 +18,7 @@ class ConversionLog;
 class ErrorTrap;
 class FileListView;
 class TextProgressBar;
-
-/// The settings a file is converted with, from the window's options: the
-/// texts as typed, the check boxes and the Format menu's choice.
-rowvane::ConversionSettings WindowSettings(std::string separator, std::string documentTag,
-                                           std::string rowTag, bool headerRow, bool rowTags,
-                                           const rowvane::CsvFormat& format);
+class WindowOptions;
 
 /// The controls of the window that a conversion run reads and changes.
 struct RunControls {
@@ -35,10 +30,9 @@ struct RunControls {
   QCheckBox& Check1;  ///< header row
   QCheckBox& Check2;  ///< row tags
   TextProgressBar& ProgressBar1;
-  const rowvane::CsvFormat& format;      ///< the Format menu's choice
+  const WindowOptions& options;          ///< the Format menu's choice
   const bool& stopRequested;             ///< set by "Stop Converting" while the run goes on
   ConversionLog& log;                    ///< where every file the run reaches is entered
-  const LayoutFiles& layoutFiles;        ///< the Format menu's layout and schema
   const std::function<void()>& showLog;  ///< brings up the conversion log
 };
 
@@ -57,8 +51,7 @@ struct RunControls {
 /// log.
 class ConversionRun {
  public:
-  ConversionRun(const RunControls& controls, const HandlerContext& context)
-      : m_controls(controls), m_context(context), m_format(controls.format) {}
+  ConversionRun(const RunControls& controls, const HandlerContext& context);
 
   void run();
 
@@ -82,12 +75,13 @@ class ConversionRun {
   HandlerContext m_context;
   // Taken once, as the run starts, like the texts.
   const rowvane::CsvFormat m_format;
+  const LayoutFiles m_layoutFiles;
   // The layout, template and schema, loaded once as the run starts.
   rowvane::ConversionSettings m_layout;
   bool m_stopped = false;
   // Without the Format menu's layouts and schema, each failure is reported
   // as it happens; with them, the files not converted are counted.
-  bool m_reportsEachFailure = true;
+  const bool m_reportsEachFailure;
   int m_filesLogged = 0;
   int m_notConverted = 0;
 };

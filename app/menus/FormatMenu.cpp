@@ -1,10 +1,8 @@
 #include "app/menus/FormatMenu.h"
 
 #include <QFileInfo>
-#include <QSettings>
 
 #include "app/menus/MenuLook.h"
-#include "app/menus/StoredFormat.h"
 
 namespace rowvane::app {
 
@@ -21,13 +19,8 @@ QString ShownName(const QString& path) {
 
 }  // namespace
 
-FormatMenu::FormatMenu(QSettings& store, QWidget* parent)
-    : QMenu(tr("F&ormat"), parent),
-      m_store(store),
-      m_format(LoadFormat(store)),
-      m_layout(LoadLayout(store)),
-      m_templatePath(LoadTemplatePath(store)),
-      m_schemaPath(LoadSchemaPath(store)) {
+FormatMenu::FormatMenu(WindowOptions& options, QWidget* parent)
+    : QMenu(tr("F&ormat"), parent), m_options(options) {
   GiveMenuLook(*this, tr("How the CSV files are read and how the XML is written."));
   m_presets.setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
   addChoice(m_classic, tr("Lines end at CR LF only, quotes are ordinary characters, and names and "
@@ -43,12 +36,16 @@ FormatMenu::FormatMenu(QSettings& store, QWidget* parent)
   addChoice(m_escaping, EscapingDescription());
   addLayoutChoices();
 
-  connect(&m_classic, &QAction::triggered, this, [this] { choose(rowvane::CsvFormat::Classic()); });
+  connect(&m_classic, &QAction::triggered, this,
+          [this] { m_options.chooseFormat(rowvane::CsvFormat::Classic()); });
   connect(&m_standard, &QAction::triggered, this,
-          [this] { choose(rowvane::CsvFormat::Standard()); });
+          [this] { m_options.chooseFormat(rowvane::CsvFormat::Standard()); });
   for (QAction* choice : {&m_lineBreaks, &m_quotes, &m_escaping}) {
     connect(choice, &QAction::triggered, this, &FormatMenu::chooseFromCheckItems);
   }
+  // Shown again at every change, even to the same choice: triggering the
+  // checked preset unchecks it.
+  connect(&m_options, &WindowOptions::changed, this, &FormatMenu::showFormat);
   showFormat();
 }
 
@@ -73,9 +70,9 @@ void FormatMenu::addLayoutChoices() {
   addAction(&m_saveTemplate);
   connect(&m_saveTemplate, &QAction::triggered, this, &FormatMenu::saveTemplateRequested);
   connect(&m_elements, &QAction::triggered, this,
-          [this] { chooseLayout(rowvane::OutputLayout::Elements, {}); });
+          [this] { m_options.chooseLayout(rowvane::OutputLayout::Elements); });
   connect(&m_attributes, &QAction::triggered, this,
-          [this] { chooseLayout(rowvane::OutputLayout::FieldsAsAttributes, {}); });
+          [this] { m_options.chooseLayout(rowvane::OutputLayout::FieldsAsAttributes); });
   // The files are taken once they have loaded; till then the items show what holds.
   connect(&m_fromTemplate, &QAction::triggered, this, [this] {
     showFormat();
@@ -85,43 +82,7 @@ void FormatMenu::addLayoutChoices() {
     showFormat();
     emit schemaRequested();
   });
-  connect(&m_noSchema, &QAction::triggered, this, [this] {
-    const rowvane::CsvFormat before = format();
-    m_schemaPath.clear();
-    changed(before);
-  });
-}
-
-rowvane::CsvFormat FormatMenu::format() const {
-  rowvane::CsvFormat inForce = m_format;
-  if (needsWellFormed()) {
-    inForce.escaping = rowvane::Escaping::Xml;
-  }
-  return inForce;
-}
-
-QString FormatMenu::wellFormedReason() const {
-  if (m_layout == rowvane::OutputLayout::FieldsAsAttributes) {
-    return tr("attributes need it");
-  }
-  if (m_layout == rowvane::OutputLayout::Template) {
-    return tr("a template needs it");
-  }
-  return m_schemaPath.isEmpty() ? QString() : tr("a schema check needs it");
-}
-
-bool FormatMenu::needsWellFormed() const {
-  return m_layout != rowvane::OutputLayout::Elements || !m_schemaPath.isEmpty();
-}
-
-void FormatMenu::chooseTemplate(const QString& path) {
-  chooseLayout(rowvane::OutputLayout::Template, path);
-}
-
-void FormatMenu::chooseSchema(const QString& path) {
-  const rowvane::CsvFormat before = format();
-  m_schemaPath = path;
-  changed(before);
+  connect(&m_noSchema, &QAction::triggered, this, [this] { m_options.chooseSchema({}); });
 }
 
 void FormatMenu::addChoice(QAction& choice, const QString& description) {
@@ -133,62 +94,41 @@ void FormatMenu::addChoice(QAction& choice, const QString& description) {
 void FormatMenu::chooseFromCheckItems() {
   // A forced "Well-formed XML" leaves the escaping chosen as it was.
   const rowvane::Escaping escaping =
-      needsWellFormed()
-          ? m_format.escaping
+      m_options.wellFormedForced()
+          ? m_options.chosenFormat().escaping
           : (m_escaping.isChecked() ? rowvane::Escaping::Xml : rowvane::Escaping::None);
-  choose({m_lineBreaks.isChecked() ? rowvane::LineBreaks::Any : rowvane::LineBreaks::CrLf,
-          m_quotes.isChecked() ? rowvane::Quotes::Double : rowvane::Quotes::None, escaping});
-}
-
-void FormatMenu::choose(const rowvane::CsvFormat& format) {
-  const rowvane::CsvFormat before = this->format();
-  m_format = format;
-  changed(before);
-}
-
-void FormatMenu::chooseLayout(rowvane::OutputLayout layout, const QString& templatePath) {
-  const rowvane::CsvFormat before = format();
-  m_layout = layout;
-  m_templatePath = templatePath;
-  changed(before);
-}
-
-void FormatMenu::changed(const rowvane::CsvFormat& formatBefore) {
-  // Shown again even when unchanged: triggering the checked preset unchecks it.
-  showFormat();
-  SaveFormat(m_store, m_format);
-  SaveLayout(m_store, m_layout, m_templatePath, m_schemaPath);
-  if (format() != formatBefore) {
-    emit formatChanged(format());
-  }
-  emit choiceChanged();
+  m_options.chooseFormat(
+      {m_lineBreaks.isChecked() ? rowvane::LineBreaks::Any : rowvane::LineBreaks::CrLf,
+       m_quotes.isChecked() ? rowvane::Quotes::Double : rowvane::Quotes::None, escaping});
 }
 
 void FormatMenu::showFormat() {
   // The presets say what the user chose: the escaping a layout forces is
   // no choice of theirs, and shows in the item of its own.
-  m_classic.setChecked(m_format == rowvane::CsvFormat::Classic());
-  m_standard.setChecked(m_format == rowvane::CsvFormat::Standard());
-  m_lineBreaks.setChecked(m_format.lineBreaks == rowvane::LineBreaks::Any);
-  m_quotes.setChecked(m_format.quotes == rowvane::Quotes::Double);
-  m_escaping.setChecked(format().escaping == rowvane::Escaping::Xml);
-  m_escaping.setEnabled(!needsWellFormed());
-  DescribeAction(m_escaping,
-                 needsWellFormed()
-                     ? tr("Always on now: %1. Choose Fields as Elements and No Schema Check to "
-                          "change it.")
-                           .arg(wellFormedReason())
-                     : EscapingDescription());
-  m_elements.setChecked(m_layout == rowvane::OutputLayout::Elements);
-  m_attributes.setChecked(m_layout == rowvane::OutputLayout::FieldsAsAttributes);
-  m_fromTemplate.setChecked(m_layout == rowvane::OutputLayout::Template);
-  m_fromTemplate.setText(m_layout == rowvane::OutputLayout::Template
-                             ? tr("&Template: %1").arg(ShownName(m_templatePath))
+  const rowvane::CsvFormat& chosen = m_options.chosenFormat();
+  const bool forced = m_options.wellFormedForced();
+  const rowvane::OutputLayout layout = m_options.layout();
+  const QString& schema = m_options.schemaPath();
+  m_classic.setChecked(chosen == rowvane::CsvFormat::Classic());
+  m_standard.setChecked(chosen == rowvane::CsvFormat::Standard());
+  m_lineBreaks.setChecked(chosen.lineBreaks == rowvane::LineBreaks::Any);
+  m_quotes.setChecked(chosen.quotes == rowvane::Quotes::Double);
+  m_escaping.setChecked(m_options.format().escaping == rowvane::Escaping::Xml);
+  m_escaping.setEnabled(!forced);
+  DescribeAction(m_escaping, forced ? tr("Always on now: %1. Choose Fields as Elements and No "
+                                         "Schema Check to change it.")
+                                          .arg(m_options.wellFormedReason())
+                                    : EscapingDescription());
+  m_elements.setChecked(layout == rowvane::OutputLayout::Elements);
+  m_attributes.setChecked(layout == rowvane::OutputLayout::FieldsAsAttributes);
+  m_fromTemplate.setChecked(layout == rowvane::OutputLayout::Template);
+  m_fromTemplate.setText(layout == rowvane::OutputLayout::Template
+                             ? tr("&Template: %1").arg(ShownName(m_options.templatePath()))
                              : tr("From &Template..."));
-  m_schema.setChecked(!m_schemaPath.isEmpty());
-  m_noSchema.setChecked(m_schemaPath.isEmpty());
-  m_schema.setText(m_schemaPath.isEmpty() ? tr("Check Against Sc&hema...")
-                                          : tr("Sc&hema: %1").arg(ShownName(m_schemaPath)));
+  m_schema.setChecked(!schema.isEmpty());
+  m_noSchema.setChecked(schema.isEmpty());
+  m_schema.setText(schema.isEmpty() ? tr("Check Against Sc&hema...")
+                                    : tr("Sc&hema: %1").arg(ShownName(schema)));
 }
 
 }  // namespace rowvane::app

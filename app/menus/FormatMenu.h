@@ -5,9 +5,8 @@
 #include <QMenu>
 #include <QString>
 
+#include "app/options/WindowOptions.h"
 #include "engine/Settings.h"
-
-class QSettings;
 
 namespace rowvane::app {
 
@@ -19,34 +18,25 @@ namespace rowvane::app {
 /// fields as elements, as attributes or through a template; and a schema to
 /// check outputs against. Attributes, a template or a schema need
 /// well-formed XML: while one is chosen, "Well-formed XML" shows checked and
-/// disabled, its status tip saying why. The menu
-/// starts from the choice remembered in `store` (classic, elements and no
-/// schema on a fresh install) and remembers every change there. Choosing a
-/// template or a schema asks by a signal; the file is taken by
-/// chooseTemplate() and chooseSchema() once it has loaded.
+/// disabled, its status tip saying why. The menu shows and changes the
+/// window's options; choosing a template or a schema asks by a signal, and
+/// the file is taken by chooseTemplate() and chooseSchema() once it has
+/// loaded.
 class FormatMenu : public QMenu {
   Q_OBJECT
 
  public:
-  explicit FormatMenu(QSettings& store, QWidget* parent = nullptr);
+  explicit FormatMenu(WindowOptions& options, QWidget* parent = nullptr);
 
-  /// The CSV format in force; a run reads it once, at its start.
-  rowvane::CsvFormat format() const;
-  /// The reading and writing choices as the user made them: the format in
-  /// force but for escaping, which a layout or schema may force on.
-  rowvane::CsvFormat chosenFormat() const { return m_format; }
-  /// Why well-formed XML is forced on ("attributes need it"), else empty.
-  QString wellFormedReason() const;
-  rowvane::OutputLayout layout() const { return m_layout; }
-  /// The template's file with OutputLayout::Template, else empty.
-  QString templatePath() const { return m_templatePath; }
-  /// The schema's file, empty when outputs are not checked.
-  QString schemaPath() const { return m_schemaPath; }
+  /// The CSV format in force (see WindowOptions).
+  rowvane::CsvFormat format() const { return m_options.format(); }
 
   /// Takes a template that has loaded as the layout.
-  void chooseTemplate(const QString& path);
+  void chooseTemplate(const QString& path) {
+    m_options.chooseLayout(rowvane::OutputLayout::Template, path);
+  }
   /// Takes a schema that has loaded.
-  void chooseSchema(const QString& path);
+  void chooseSchema(const QString& path) { m_options.chooseSchema(path); }
 
   QAction& classicAction() { return m_classic; }
   QAction& standardAction() { return m_standard; }
@@ -61,10 +51,6 @@ class FormatMenu : public QMenu {
   QAction& saveTemplateAction() { return m_saveTemplate; }
 
  signals:
-  /// The CSV format in force has changed.
-  void formatChanged(const rowvane::CsvFormat& format);
-  /// Anything of the choice has changed: the format, the layout or the schema.
-  void choiceChanged();
   void templateRequested();
   void schemaRequested();
   void saveTemplateRequested();
@@ -72,18 +58,10 @@ class FormatMenu : public QMenu {
  private:
   void addChoice(QAction& choice, const QString& description);
   void addLayoutChoices();
-  void choose(const rowvane::CsvFormat& format);
   void chooseFromCheckItems();
-  void chooseLayout(rowvane::OutputLayout layout, const QString& templatePath);
-  void changed(const rowvane::CsvFormat& formatBefore);
   void showFormat();
-  bool needsWellFormed() const;
 
-  QSettings& m_store;
-  rowvane::CsvFormat m_format;
-  rowvane::OutputLayout m_layout = rowvane::OutputLayout::Elements;
-  QString m_templatePath;
-  QString m_schemaPath;
+  WindowOptions& m_options;
   // Optional exclusivity: with mixed choices neither preset is checked.
   QActionGroup m_presets{this};
   QActionGroup m_layouts{this};

@@ -1,13 +1,13 @@
 #include "app/window/Form1.h"
 
-#include <QApplication>
-#include <QFont>
+#include <QEvent>
 #include <QHeaderView>
-#include <QPalette>
+#include <algorithm>
 #include <limits>
+#include <span>
 
+#include "app/controls/FormLook.h"
 #include "app/controls/Twips.h"
-#include "app/desktop/DialogLook.h"
 #include "app/desktop/PersistentSettings.h"
 #include "app/handlers/AddFilesByDialog.h"
 #include "app/handlers/AddFolderFiles.h"
@@ -18,49 +18,20 @@
 #include "app/handlers/LoadSamples.h"
 #include "app/handlers/SaveTemplate.h"
 #include "app/handlers/StartUp.h"
+#include "app/window/Form1Design.h"
 
 namespace rowvane::app {
 
-namespace {
-
-constexpr int kClientWidth = 8040;
-constexpr int kClientHeight = 9915;
-
-QFont ArialBold(double points) {
-  QFont font(WindowFontFamily());
-  font.setPointSizeF(points);
-  font.setBold(true);
-  return font;
-}
-
-// Fills the widget's own background (a check box paints with its button role).
-void PaintBackground(QWidget& widget, const QColor& colour) {
-  QPalette palette = widget.palette();
-  palette.setColor(widget.backgroundRole(), colour);
-  widget.setPalette(palette);
-  widget.setAutoFillBackground(true);
-}
-
-void PaintTextBackground(QLineEdit& box, const QColor& colour) {
-  QPalette palette = box.palette();
-  palette.setColor(QPalette::Base, colour);
-  box.setPalette(palette);
-}
-
-QColor SkinColour() {
-  return QApplication::palette().color(QPalette::Button);
-}
-
-}  // namespace
-
-Form1::Form1(const WindowServices& services, QWidget* parent)
-    : QWidget(parent), m_services(services), m_report(services.messageBoxes, this) {
+Form1::Form1(const WindowServices& services, const WindowOptions& options, QWidget* parent)
+    : QWidget(parent),
+      m_services(services),
+      m_report(services.messageBoxes, this),
+      m_options(options) {
   setObjectName(QStringLiteral("Form1"));
-  setFixedSize(PixelsFromTwips(kClientWidth), PixelsFromTwips(kClientHeight));
+  setFixedSize(PixelsFromTwips(8040), PixelsFromTwips(9915));  // the design's client area
   placeControls();
   setCaptionsAndInitialValues();
   setFonts();
-  describeControls();
   for (QGroupBox* frame : {&Frame1, &Frame2, &Frame3, &Frame4, &Frame5, &Frame6}) {
     frame->setStyle(&m_frameStyle);
   }
@@ -75,43 +46,26 @@ Form1::Form1(const WindowServices& services, QWidget* parent)
   watchHovering();
   connectHandlers();
   watchPreviewInputs();
+  connect(&m_options, &WindowOptions::changed, this, &Form1::showOptions);
+  showOptions();
   startUp();
 }
 
 // ---------------------------------------------------------------- design
 
 void Form1::placeControls() {
-  struct Placement {
-    QWidget& control;
-    const char* name;
-    QRect twips;
-  };
-  const Placement placements[] = {
-      {ListView1, "ListView1", {120, 120, 7800, 2535}},
-      {PushButton8, "PushButton8", {120, 2750, 3840, 405}},
-      {PushButton9, "PushButton9", {4080, 2750, 3840, 405}},
-      {PushButton4, "PushButton4", {120, 3260, 3840, 405}},
-      {PushButton5, "PushButton5", {4080, 3260, 3840, 405}},
-      {Frame1, "Frame1", {120, 3705, 7800, 1605}},
-      {Check1, "Check1", {225, 300, 3375, 255}},
-      {Frame3, "Frame3", {240, 630, 7335, 795}},
-      {Text3, "Text3", {240, 300, 6840, 345}},
-      {Frame2, "Frame2", {120, 5385, 7800, 2475}},
-      {Check2, "Check2", {240, 300, 3255, 255}},
-      {Frame4, "Frame4", {240, 630, 7335, 795}},
-      {Text4, "Text4", {240, 300, 6840, 345}},
-      {Frame5, "Frame5", {240, 1500, 7335, 795}},
-      {Text5, "Text5", {240, 300, 6840, 345}},
-      {Frame6, "Frame6", {120, 7950, 7800, 810}},
-      {Text1, "Text1", {240, 300, 6495, 345}},
-      {PushButton1, "PushButton1", {6840, 300, 720, 345}},
-      {PushButton7, "PushButton7", {120, 8880, 7800, 405}},
-      {ProgressBar1, "ProgressBar1", {120, 9400, 7800, 405}},
-  };
-  for (const Placement& placement : placements) {
-    placement.control.setObjectName(QString::fromLatin1(placement.name));
-    const QRect& t = placement.twips;
-    placement.control.setGeometry(RectFromTwips(t.x(), t.y(), t.width(), t.height()));
+  // In the order of the design table.
+  QWidget* const controls[] = {&ListView1, &PushButton8, &PushButton9, &PushButton4, &PushButton5,
+                               &Frame1,    &Check1,      &Frame3,      &Text3,       &Frame2,
+                               &Check2,    &Frame4,      &Text4,       &Frame5,      &Text5,
+                               &Frame6,    &Text1,       &PushButton1, &PushButton7, &ProgressBar1};
+  const std::span<const ControlDesign> design = Form1Design();
+  for (std::size_t i = 0; i < std::min(design.size(), std::size(controls)); ++i) {
+    const ControlDesign& row = design[i];
+    controls[i]->setObjectName(QString::fromLatin1(row.control));
+    controls[i]->setGeometry(RectFromTwips(row.left, row.top, row.width, row.height));
+    controls[i]->setAccessibleName(QString::fromUtf8(row.name));
+    controls[i]->setAccessibleDescription(QString::fromUtf8(row.description));
   }
 }
 
@@ -150,49 +104,6 @@ void Form1::setFonts() {
   ListView1.setFont(ArialBold(9));
 }
 
-void Form1::describeControls() {
-  struct Description {
-    QWidget& control;
-    const char* name;
-    const char* description;
-  };
-  // Names as a screen reader should say them: a frame's or button's caption,
-  // or what a box holds.
-  const Description descriptions[] = {
-      {ListView1, "CSV File(s)",
-       "The files the next run converts. Delete removes the selected file; dropped files and "
-       "folders are added."},
-      {PushButton8, "Add CSV File(s)",
-       "Chooses CSV files in a file dialog and adds them to the list."},
-      {PushButton9, "Add All CSV File(s) In Folder",
-       "Chooses a folder and adds the CSV files in it and in every folder below it."},
-      {PushButton4, "Clear List", "Removes every file from the list."},
-      {PushButton5, "Load Sample/Example Files",
-       "Adds the sample files that come with the program."},
-      {Frame1, "Input Options", "How the CSV files are read."},
-      {Check1, "There is a header row in CSVs",
-       "When ticked, the first line of a file names the fields."},
-      {Frame3, "Separating character or characters in CSVs", "The text between two fields."},
-      {Text3, "Separator", "The character or characters between fields; empty keeps lines whole."},
-      {Frame2, "XML Output Options", "How the XML files are written."},
-      {Check2, "Include row tags in output", "When ticked, each record stands in a row element."},
-      {Frame4, "Row tag", "The name of the element around each record."},
-      {Text4, "Row tag", "The name of the element around each record."},
-      {Frame5, "XML tag", "The name of the element around the whole document."},
-      {Text5, "XML tag", "The name of the element around the whole document."},
-      {Frame6, "Save Results To This Folder", "Where the XML files are written."},
-      {Text1, "Output folder", "The folder the XML files are written to."},
-      {PushButton1, "Choose Output Folder", "Chooses the output folder in a folder dialog."},
-      {PushButton7, "Start Converting",
-       "Converts every file in the list into an XML file in the output folder."},
-      {ProgressBar1, "Progress", "Which file is being converted and how far it has got."},
-  };
-  for (const Description& entry : descriptions) {
-    entry.control.setAccessibleName(QString::fromUtf8(entry.name));
-    entry.control.setAccessibleDescription(QString::fromUtf8(entry.description));
-  }
-}
-
 void Form1::arrangeTabOrder() {
   // Frames and the progress bar take no focus; the rest follow the design's
   // tab indexes.
@@ -206,36 +117,20 @@ void Form1::arrangeTabOrder() {
 
 void Form1::watchHovering() {
   // Buttons show the hand; the list, frames, check boxes and option boxes
-  // the arrow.
-  const QList<QWidget*> hands{&PushButton1, &PushButton4, &PushButton5,
-                              &PushButton7, &PushButton8, &PushButton9};
-  QList<QWidget*> arrows{&ListView1, ListView1.viewport(), ListView1.header()};
-  arrows << &Frame1 << &Frame2 << &Frame3 << &Frame4 << &Frame5 << &Frame6 << &Check1 << &Check2
-         << &Text3 << &Text4 << &Text5;
+  // the arrow; the output folder and the bar leave the pointer as it is.
   setMouseTracking(true);
-  for (const auto& [controls, pointer] :
-       {std::pair{hands, WindowPointer::kCustom}, std::pair{arrows, WindowPointer::kDefault}}) {
-    for (QWidget* control : controls) {
-      m_hoverPointers.insert(control, pointer);
-      control->setMouseTracking(true);
-      control->setAttribute(Qt::WA_NoMousePropagation);
-      control->installEventFilter(this);
-    }
-  }
-  // No hover rule here: the pointer stays as it is, and the movement must
-  // not reach the frame or window behind.
-  for (QWidget* quiet : {static_cast<QWidget*>(&Text1), static_cast<QWidget*>(&ProgressBar1)}) {
-    quiet->setMouseTracking(true);
-    quiet->setAttribute(Qt::WA_NoMousePropagation);
-  }
+  m_hover.show({&PushButton1, &PushButton4, &PushButton5, &PushButton7, &PushButton8, &PushButton9},
+               WindowPointer::kCustom);
+  m_hover.show({&ListView1, ListView1.viewport(), ListView1.header(), &Frame1, &Frame2, &Frame3,
+                &Frame4, &Frame5, &Frame6, &Check1, &Check2, &Text3, &Text4, &Text5},
+               WindowPointer::kDefault);
+  m_hover.quiet({&Text1, &ProgressBar1});
 }
 
 void Form1::paintBackgrounds(const QColor& colour) {
-  for (QWidget* surface :
-       {static_cast<QWidget*>(this), static_cast<QWidget*>(&Frame1), static_cast<QWidget*>(&Frame2),
-        static_cast<QWidget*>(&Frame3), static_cast<QWidget*>(&Frame4),
-        static_cast<QWidget*>(&Frame5), static_cast<QWidget*>(&Frame6),
-        static_cast<QWidget*>(&Check1), static_cast<QWidget*>(&Check2)}) {
+  const QList<QWidget*> surfaces{this,    &Frame1, &Frame2, &Frame3, &Frame4,
+                                 &Frame5, &Frame6, &Check1, &Check2};
+  for (QWidget* surface : surfaces) {
     PaintBackground(*surface, colour);
   }
 }
@@ -294,16 +189,15 @@ void Form1::watchPreviewInputs() {
   connect(&ListView1, &QTreeWidget::currentItemChanged, this, changed);
 }
 
-void Form1::setLayoutFiles(const LayoutFiles& files) {
-  m_layoutFiles = files;
+void Form1::showOptions() {
   // Options the layout overrides say so while it holds.
-  const bool withTemplate = files.layout == rowvane::OutputLayout::Template;
+  const bool withTemplate = m_options.layout() == rowvane::OutputLayout::Template;
   const QString byTemplate =
       withTemplate ? QStringLiteral("No effect with a template: the template names every element.")
                    : QString();
   Text4.setToolTip(byTemplate);
   Text5.setToolTip(byTemplate);
-  const bool withAttributes = files.layout == rowvane::OutputLayout::FieldsAsAttributes;
+  const bool withAttributes = m_options.layout() == rowvane::OutputLayout::FieldsAsAttributes;
   Check2.setToolTip(withAttributes
                         ? QStringLiteral("No effect with attributes: each record is a row element.")
                         : byTemplate);
@@ -327,14 +221,16 @@ void Form1::saveTemplate() {
   RunUntrapped([&] { SaveTemplate(handlerContext(), entry.path, entry.settings).run(); });
 }
 
+OptionValues Form1::optionValues() const {
+  return {Text3.text().toStdString(), Text5.text().toStdString(), Text4.text().toStdString(),
+          Check1.isChecked(), Check2.isChecked()};
+}
+
 PreviewRequest Form1::previewRequest() const {
   const ListItems& items = ListView1.listItems();
   const int position = ListView1.SelectedItemIndex().value_or(1);
-  return {
-      position <= items.Count() ? items.Text(position) : QString(),
-      WindowSettings(Text3.text().toStdString(), Text5.text().toStdString(),
-                     Text4.text().toStdString(), Check1.isChecked(), Check2.isChecked(), m_format),
-      m_layoutFiles};
+  return {position <= items.Count() ? items.Text(position) : QString(),
+          WindowSettings(optionValues(), m_options.format()), LayoutFilesOf(m_options)};
 }
 
 void Form1::addPathsAsDropped(const QStringList& paths) {
@@ -361,9 +257,8 @@ void Form1::startConverting() {
   emit convertingChanged(true);
   const std::function<void()> showLog = [this] { emit conversionLogRequested(); };
   RunUntrapped([&] {
-    const RunControls controls{ListView1, Text1,         Text3,        Text4,    Text5,
-                               Check1,    Check2,        ProgressBar1, m_format, m_stopRequested,
-                               m_log,     m_layoutFiles, showLog};
+    const RunControls controls{ListView1, Text1,        Text3,     Text4,           Text5, Check1,
+                               Check2,    ProgressBar1, m_options, m_stopRequested, m_log, showLog};
     ConversionRun(controls, handlerContext()).run();
   });
   m_converting = false;
@@ -393,17 +288,6 @@ void Form1::changeEvent(QEvent* event) {
 void Form1::mouseMoveEvent(QMouseEvent* event) {
   RunUntrapped([&] { m_pointer.hover(WindowPointer::kDefault); });
   QWidget::mouseMoveEvent(event);
-}
-
-bool Form1::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::MouseMove) {
-    const auto found = m_hoverPointers.constFind(watched);
-    if (found != m_hoverPointers.constEnd()) {
-      const int pointer = found.value();
-      RunUntrapped([&] { m_pointer.hover(pointer); });
-    }
-  }
-  return QWidget::eventFilter(watched, event);
 }
 
 }  // namespace rowvane::app

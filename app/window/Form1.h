@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QGroupBox>
-#include <QHash>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QString>
@@ -11,6 +10,7 @@
 
 #include "app/controls/CommonDialog.h"
 #include "app/controls/FileListView.h"
+#include "app/controls/HoverPointers.h"
 #include "app/controls/PlainFrameStyle.h"
 #include "app/controls/TextProgressBar.h"
 #include "app/controls/WindowPointer.h"
@@ -20,8 +20,9 @@
 #include "app/handlers/ChooseLayoutFile.h"
 #include "app/handlers/ConversionLog.h"
 #include "app/handlers/HandlerContext.h"
-#include "app/handlers/LayoutFiles.h"
 #include "app/handlers/PreviewConversion.h"
+#include "app/handlers/WindowSettings.h"
+#include "app/options/WindowOptions.h"
 #include "engine/Settings.h"
 
 namespace rowvane::app {
@@ -36,7 +37,8 @@ class Form1 : public QWidget {
   Q_PROPERTY(int MousePointer READ MousePointer WRITE setMousePointer)
 
  public:
-  explicit Form1(const WindowServices& services, QWidget* parent = nullptr);
+  /// Reads the Format menu's choice from `options`, which outlive it.
+  Form1(const WindowServices& services, const WindowOptions& options, QWidget* parent = nullptr);
 
   /// The window's pointer: 0 arrow, 11 hourglass (busy), 99 hand.
   int MousePointer() const { return m_pointer.value(); }
@@ -66,20 +68,7 @@ class Form1 : public QWidget {
   /// Makes `area` outside the client area, such as the window's menu bar, show
   /// the arrow when the mouse moves over it, as the client area's own surface
   /// does: no button's hand is left standing over it.
-  void showArrowOver(QWidget& area) {
-    m_hoverPointers.insert(&area, WindowPointer::kDefault);
-    area.setMouseTracking(true);
-    area.installEventFilter(this);
-  }
-
-  /// The CSV format the next run converts with; a run takes it as it starts.
-  void setFormat(const rowvane::CsvFormat& format) {
-    m_format = format;
-    emit previewInputsChanged();
-  }
-
-  /// The layout and schema the next run converts with; a run loads them as it starts.
-  void setLayoutFiles(const LayoutFiles& files);
+  void showArrowOver(QWidget& area) { m_hover.show({&area}, WindowPointer::kDefault, false); }
 
   /// Asks for a template or schema file, which the user gets only once it
   /// loads; nothing when cancelled or refused.
@@ -111,17 +100,17 @@ class Form1 : public QWidget {
  protected:
   void mouseMoveEvent(QMouseEvent* event) override;
   void changeEvent(QEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void placeControls();
   void setCaptionsAndInitialValues();
   void setFonts();
-  void describeControls();
   void arrangeTabOrder();
   void watchHovering();
   void connectHandlers();
   void watchPreviewInputs();
+  void showOptions();
+  OptionValues optionValues() const;
   void paintBackgrounds(const QColor& colour);
   void startUp();
   void startConverting();
@@ -150,12 +139,11 @@ class Form1 : public QWidget {
   EventPump m_pump;
   CommonDialog CommonDialog1{m_services.fileDialog};
   QString m_applicationTitle;
-  QHash<QObject*, int> m_hoverPointers;
+  HoverPointers m_hover{m_pointer};
   bool m_skinApplied = false;
   bool m_converting = false;
   bool m_stopRequested = false;
-  rowvane::CsvFormat m_format;
-  LayoutFiles m_layoutFiles;
+  const WindowOptions& m_options;
   ConversionLog m_log;
   PlainFrameStyle m_frameStyle;
 

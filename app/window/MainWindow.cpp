@@ -16,8 +16,8 @@ namespace rowvane::app {
 
 MainWindow::MainWindow(const WindowServices& services, QWidget* parent)
     : QMainWindow(parent),
-      m_form(services, this),
-      m_formatMenu(services.store, this),
+      m_options(services.store),
+      m_form(services, m_options, this),
       m_logWindow(m_form.conversionLog(), services.fileViewer, services.folderOpener,
                   services.messageBoxes, m_form.applicationTitle(), this) {
   setObjectName(QStringLiteral("MainWindow"));
@@ -47,8 +47,6 @@ void MainWindow::addMenus() {
   menuBar()->addMenu(&m_helpMenu);
   m_form.showArrowOver(*menuBar());
   connectFileMenu();
-  m_form.setFormat(m_formatMenu.format());
-  connect(&m_formatMenu, &FormatMenu::formatChanged, &m_form, &Form1::setFormat);
   connectLayoutChoices();
   connectViewMenu();
   addCornerButtons();
@@ -59,7 +57,7 @@ void MainWindow::addCornerButtons() {
   m_corner.placeIn(*menuBar());
   m_form.showArrowOver(m_corner.problemsButton());
   m_form.showArrowOver(m_corner.formatButton());
-  connect(&m_formatMenu, &FormatMenu::choiceChanged, this, &MainWindow::showFormatChoice);
+  connect(&m_options, &WindowOptions::changed, this, &MainWindow::showFormatChoice);
   ConversionLog& log = m_form.conversionLog();
   connect(&log, &ConversionLog::runBegun, &m_corner, [this] { m_corner.showProblems(0, 0); });
   connect(&log, &ConversionLog::runLogged, &m_corner, &MenuBarCorner::showProblems);
@@ -71,24 +69,22 @@ void MainWindow::connectLayoutChoices() {
   using Kind = ChooseLayoutFile::Kind;
   connect(&m_formatMenu, &FormatMenu::templateRequested, this, [this] {
     if (const std::optional<QString> path = m_form.chooseLayoutFile(Kind::Template)) {
-      m_formatMenu.chooseTemplate(*path);
+      m_options.chooseLayout(rowvane::OutputLayout::Template, *path);
     }
   });
   connect(&m_formatMenu, &FormatMenu::saveTemplateRequested, &m_form, &Form1::saveTemplate);
   connect(&m_formatMenu, &FormatMenu::schemaRequested, this, [this] {
     if (const std::optional<QString> path = m_form.chooseLayoutFile(Kind::Schema)) {
-      m_formatMenu.chooseSchema(*path);
+      m_options.chooseSchema(*path);
     }
   });
 }
 
 void MainWindow::showFormatChoice() {
-  m_form.setLayoutFiles(
-      {m_formatMenu.layout(), m_formatMenu.templatePath(), m_formatMenu.schemaPath()});
-  const QString forced = m_formatMenu.wellFormedReason();
+  const QString forced = m_options.wellFormedReason();
   m_corner.showFormat(
-      FormatInWords(m_formatMenu.chosenFormat(), m_formatMenu.layout(), m_formatMenu.templatePath(),
-                    m_formatMenu.schemaPath()),
+      FormatInWords(m_options.chosenFormat(), m_options.layout(), m_options.templatePath(),
+                    m_options.schemaPath()),
       forced.isEmpty() ? QString() : QStringLiteral("Well-formed XML is on: %1.").arg(forced));
 }
 

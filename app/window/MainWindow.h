@@ -7,6 +7,7 @@
 #include "app/menus/HelpMenu.h"
 #include "app/menus/MenuBarCorner.h"
 #include "app/menus/ViewMenu.h"
+#include "app/options/WindowOptions.h"
 #include "app/window/ConversionLogWindow.h"
 #include "app/window/Form1.h"
 #include "app/window/PreviewWindow.h"
@@ -40,9 +41,11 @@ class MainWindow : public QMainWindow {
   void connectLayoutChoices();
   void showFormatChoice();
 
+  // First: the menus, the client area and the corner read it.
+  WindowOptions m_options;
   Form1 m_form;
   FileMenu m_fileMenu{this};
-  FormatMenu m_formatMenu;
+  FormatMenu m_formatMenu{m_options, this};
   ViewMenu m_viewMenu{this};
   HelpMenu m_helpMenu{this};
   MenuBarCorner m_corner{m_formatMenu};

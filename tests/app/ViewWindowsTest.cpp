@@ -21,7 +21,8 @@ using testing::WindowHarness;
 
 // Over many screens, main windows and sizes: wholly on the screen, as large
 // as asked where the screen allows, to the right when there is room, else to
-// the left when there is room there, level with the main window if it can be.
+// the left when there is room there, else narrowed beside it when that leaves
+// enough, level with the main window if it can be.
 TEST(PlaceBeside, StaysOnTheScreenBesideTheMainWindowWhereThereIsRoom) {
   QRandomGenerator random(20261208);
   for (int round = 0; round < 5000; ++round) {
@@ -31,16 +32,27 @@ TEST(PlaceBeside, StaysOnTheScreenBesideTheMainWindowWhereThereIsRoom) {
                      screen.top() + random.bounded(-100, screen.height()), random.bounded(100, 900),
                      random.bounded(100, 900));
     const QSize size(random.bounded(50, 2500), random.bounded(50, 2500));
-    const QRect placed = PlaceBeside(main, size, screen);
+    const int minimumWidth = random.bounded(50, 800);
+    const QRect placed = PlaceBeside(main, size, screen, minimumWidth);
     SCOPED_TRACE(::testing::Message() << "round " << round);
     ASSERT_TRUE(screen.contains(placed));
-    ASSERT_EQ(placed.size(), size.boundedTo(screen.size()));
-    const int rightOfMain = main.right() + 1 + 8;
-    const int leftOfMain = main.left() - 8 - placed.width();
-    if (rightOfMain >= screen.left() && rightOfMain + placed.width() <= screen.right() + 1) {
+    const QSize wanted = size.boundedTo(screen.size());
+    ASSERT_EQ(placed.height(), wanted.height());
+    // The rooms beside the main window, on the screen.
+    const int rightOfMain = std::max(main.right() + 1 + 8, screen.left());
+    const int rightRoom = screen.right() + 1 - rightOfMain;
+    const int leftRoom = main.left() - 8 - screen.left();
+    if (wanted.width() <= rightRoom) {
       ASSERT_EQ(placed.left(), rightOfMain);
-    } else if (rightOfMain + placed.width() > screen.right() + 1 && leftOfMain >= screen.left()) {
-      ASSERT_EQ(placed.left(), leftOfMain);
+      ASSERT_EQ(placed.width(), wanted.width());
+    } else if (wanted.width() <= leftRoom) {
+      ASSERT_EQ(placed.right(), main.left() - 8 - 1);
+      ASSERT_EQ(placed.width(), wanted.width());
+    } else if (std::max(rightRoom, leftRoom) >= minimumWidth) {
+      ASSERT_EQ(placed.width(), std::max(rightRoom, leftRoom));
+      ASSERT_FALSE(placed.intersects(main.adjusted(-7, 0, 7, 0)));
+    } else {
+      ASSERT_EQ(placed.width(), wanted.width());
     }
     if (main.top() >= screen.top() && main.top() + placed.height() <= screen.bottom() + 1) {
       ASSERT_EQ(placed.top(), main.top());

@@ -1,4 +1,4 @@
-#include "app/menus/StoredFormat.h"
+#include "app/options/StoredFormat.h"
 
 #include <QSettings>
 #include <array>
