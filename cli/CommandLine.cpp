@@ -700,7 +700,8 @@ std::string ShortUsage() {
   return std::string("Usage: ") + kProgramName + " [OPTIONS] -o DIR INPUT...\n" + "       " +
          kProgramName + " [OPTIONS] -O FILE INPUT\n" + "       " + kProgramName +
          " [OPTIONS] --watch INBOX -o DIR [--done DIR] [--failed DIR]\n" + "       " +
-         kProgramName + " [OPTIONS] --print-template INPUT\n";
+         kProgramName + " [OPTIONS] --print-template INPUT\n" + "       " + kProgramName +
+         " --merge-reports REPORT...\n";
 }
 
 ParsedCommandLine ParseCommandLine(int argc, const char* const argv[]) {

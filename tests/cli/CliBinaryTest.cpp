@@ -447,7 +447,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "Usage: rowvane-cli [OPTIONS] -o DIR INPUT...\n"
                   "       rowvane-cli [OPTIONS] -O FILE INPUT\n"
                   "       rowvane-cli [OPTIONS] --watch INBOX -o DIR [--done DIR] [--failed DIR]\n"
-                  "       rowvane-cli [OPTIONS] --print-template INPUT\n"},
+                  "       rowvane-cli [OPTIONS] --print-template INPUT\n"
+                  "       rowvane-cli --merge-reports REPORT...\n"},
         UsageCase{"NoOutput",
                   {"IN"},
                   "rowvane-cli: no output given: -o DIR for an output folder, or -O FILE for one "
