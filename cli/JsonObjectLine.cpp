@@ -130,17 +130,23 @@ bool Reader::string(std::string& into) {
     return false;
   }
   while (m_at < m_text.size()) {
+    // Plain characters go over in one piece: names are most of a report.
+    std::size_t plain = m_at;
+    while (plain < m_text.size() && m_text[plain] != '"' && m_text[plain] != '\\' &&
+           static_cast<unsigned char>(m_text[plain]) >= 0x20) {
+      ++plain;
+    }
+    into.append(m_text.substr(m_at, plain - m_at));
+    m_at = plain;
+    if (m_at >= m_text.size()) {
+      return false;
+    }
     const char c = m_text[m_at++];
     if (c == '"') {
       return true;
     }
-    if (static_cast<unsigned char>(c) < 0x20) {
-      return false;
-    }
-    if (c != '\\') {
-      into.push_back(c);
-    } else if (!escape(into)) {
-      return false;
+    if (c != '\\' || !escape(into)) {
+      return false;  // a control character, or a bad escape
     }
   }
   return false;

@@ -154,7 +154,6 @@ bool ReportMerge::readLine(const std::string& text, const std::string& name, std
     return false;
   }
   const std::string status = TextOf(MemberNamed(*line, "status"));
-  const std::string input = Shown(*line, "input");
   const std::string reason = EscapeForDisplay(TextOf(MemberNamed(*line, "reason")));
   ++m_counts.files;
   if (status == "converted") {
@@ -162,12 +161,12 @@ bool ReportMerge::readLine(const std::string& text, const std::string& name, std
   } else if (status == "failed") {
     ++m_counts.failed;
     ++m_failures;
-    m_err << "rowvane-cli: " << input << ": failed: " << reason << '\n';
+    m_err << "rowvane-cli: " << Shown(*line, "input") << ": failed: " << reason << '\n';
   } else if (status == "skipped") {
     ++m_counts.skipped;
     if (!IsLeftAlone(reason)) {
       ++m_failures;
-      m_err << "rowvane-cli: " << input << ": " << reason << '\n';
+      m_err << "rowvane-cli: " << Shown(*line, "input") << ": " << reason << '\n';
     }
   } else if (status == "stopped") {
     ++m_counts.stopped;
@@ -186,7 +185,7 @@ bool ReportMerge::readLine(const std::string& text, const std::string& name, std
     const Key key{Fnv1a64(identity), std::hash<std::string>{}(identity), 0};
     const auto earlier = std::lower_bound(m_seen.begin(), m_seen.end(), key);
     if (earlier != m_seen.end() && !(key < *earlier)) {
-      problem(input + ": in " + EscapeForDisplay(name) + " and in " +
+      problem(Shown(*line, "input") + ": in " + EscapeForDisplay(name) + " and in " +
               EscapeForDisplay(m_names[earlier->report]));
     }
     keys.push_back(key);
