@@ -333,6 +333,13 @@ class Update(unittest.TestCase):
             self.assertEqual(run(['--update', '--watch', '.', '-o', 'o'], top).returncode, 2)
 
 
+def traceable():
+    """The environment for the program under strace: LeakSanitizer (in
+    sanitizer builds) cannot work under ptrace."""
+    options = os.environ.get('ASAN_OPTIONS', '')
+    return dict(os.environ, ASAN_OPTIONS=(options + ':' if options else '') + 'detect_leaks=0')
+
+
 def default_signals():
     for number in (signal.SIGINT, signal.SIGTERM):
         signal.signal(number, signal.SIG_DFL)
@@ -346,7 +353,8 @@ class SignalsFromStartUp(unittest.TestCase):
                    '-e', f'inject={call}:signal={name}:when=1', CLI] + args
         # A shell starts background jobs with SIGINT ignored, and the program
         # keeps it so (as nohup wants): here it must be able to arrive.
-        return subprocess.run(command, cwd=top, capture_output=True, preexec_fn=default_signals)
+        return subprocess.run(command, cwd=top, env=traceable(), capture_output=True,
+                              preexec_fn=default_signals)
 
     def wait_for_new_report(self, path):
         # Before main() the process cannot answer; from the report's emptying on it must.
@@ -472,7 +480,7 @@ class DefaultJobs(unittest.TestCase):
     def threads_made(self, prefix, args, top):
         result = subprocess.run(prefix + ['strace', '-f', '-qq', '-e', 'trace=clone,clone3',
                                           '-o', 'trace.txt', CLI] + args,
-                                cwd=top, capture_output=True)
+                                cwd=top, env=traceable(), capture_output=True)
         self.assertEqual(result.returncode, 0, result.stderr)
         with open(os.path.join(top, 'trace.txt')) as f:
             return sum(1 for line in f if 'clone' in line and '= ' in line)
