@@ -285,6 +285,7 @@ void DescribeOptions(CLI::App& app, RawArguments& raw) {
       "  0    every input was converted\n"
       "  1    an input failed, was missing or was not replaced (-n)\n"
       "  2    bad usage, or the output folder cannot be used\n"
+      "  3    --merge-reports: a share, a report's end or an input is missing\n"
       "  141  (a shell's 128 + SIGPIPE) the reader of standard output went away;\n"
       "       the program ended quietly by SIGPIPE, as filters do\n"
       "  129, 130, 143  (128 + SIGHUP, SIGINT, SIGTERM) stopped by that signal,\n"
