@@ -655,7 +655,6 @@ ParsedCommandLine FinishOptions(const CLI::App& app, RawArguments raw) {
       return UsageError{std::string(Has(app, "--schema") ? "--schema" : "--print-schema") +
                         " needs well-formed XML and cannot be used with --escape none"};
     }
-    options.settings.Format.escaping = Escaping::Xml;
     options.schema = std::move(raw.schema);
   }
   if (Has(app, "--print-schema")) {
@@ -667,7 +666,10 @@ ParsedCommandLine FinishOptions(const CLI::App& app, RawArguments raw) {
   } else if (ChoiceNamed(kLayoutWords, raw.layout) == OutputLayout::FieldsAsAttributes) {
     options.settings.Layout = OutputLayout::FieldsAsAttributes;
   }
-  if (options.settings.Layout != OutputLayout::Elements || options.printTemplate) {
+  options.settings.Format = FormatInForce(options.settings.Format, options.settings.Layout,
+                                          Has(app, "--schema") || Has(app, "--print-schema"));
+  if (options.printTemplate) {
+    // A printed template is that of the escaped element layout.
     options.settings.Format.escaping = Escaping::Xml;
   }
   if (Has(app, "--output-file")) {

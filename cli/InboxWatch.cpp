@@ -113,9 +113,11 @@ bool IsInside(const std::string& path, const std::filesystem::path& folder) {
 std::optional<std::string> InboxProblem(const CliOptions& options) {
   const std::string& inbox = *options.watchedInbox;
   struct stat info {};
-  if (::stat(inbox.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-    return "--watch '" + inbox +
-           "': " + (errno == 0 || S_ISDIR(info.st_mode) ? "not a folder" : std::strerror(errno));
+  if (::stat(inbox.c_str(), &info) != 0) {
+    return "--watch '" + inbox + "': " + std::strerror(errno);
+  }
+  if (!S_ISDIR(info.st_mode)) {
+    return "--watch '" + inbox + "': not a folder";
   }
   struct statfs system {};
   if (::statfs(inbox.c_str(), &system) == 0) {

@@ -46,8 +46,9 @@ UnnamedTemporaryFile::UnnamedTemporaryFile()
 
 // The folder is named: with TMPDIR unset or set elsewhere, the user could not tell.
 void UnnamedTemporaryFile::fail(FailureKind kind, const char* what) const {
+  const int error = errno;  // before anything here can change it
   throw ConversionError(
-      kind, "temporary file in " + m_folder + ": " + what + ": " + std::strerror(errno));
+      kind, "temporary file in " + m_folder + ": " + what + ": " + std::strerror(error), error);
 }
 
 void UnnamedTemporaryFile::write(const char* data, std::size_t size) {

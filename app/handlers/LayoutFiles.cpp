@@ -54,9 +54,8 @@ std::variant<std::shared_ptr<const rowvane::XmlSchema>, QString> LoadSchema(cons
 
 QString ApplyLayout(const LayoutFiles& files, rowvane::ConversionSettings& settings) {
   settings.Layout = files.layout;
-  if (files.layout != rowvane::OutputLayout::Elements) {
-    settings.Format.escaping = rowvane::Escaping::Xml;
-  }
+  settings.Format =
+      rowvane::FormatInForce(settings.Format, files.layout, !files.schemaPath.isEmpty());
   if (files.layout == rowvane::OutputLayout::FieldsAsAttributes) {
     settings.IncludeRowTags = true;
   }
@@ -68,7 +67,6 @@ QString ApplyLayout(const LayoutFiles& files, rowvane::ConversionSettings& setti
     settings.Template = std::get<0>(std::move(loaded));
   }
   if (!files.schemaPath.isEmpty()) {
-    settings.Format.escaping = rowvane::Escaping::Xml;
     auto loaded = LoadSchema(files.schemaPath);
     if (const QString* problem = std::get_if<QString>(&loaded)) {
       return *problem;

@@ -15,15 +15,11 @@ WindowOptions::WindowOptions(QSettings& store, QObject* parent)
       m_schemaPath(LoadSchemaPath(store)) {}
 
 rowvane::CsvFormat WindowOptions::format() const {
-  rowvane::CsvFormat inForce = m_format;
-  if (wellFormedForced()) {
-    inForce.escaping = rowvane::Escaping::Xml;
-  }
-  return inForce;
+  return rowvane::FormatInForce(m_format, m_layout, !m_schemaPath.isEmpty());
 }
 
 bool WindowOptions::wellFormedForced() const {
-  return m_layout != rowvane::OutputLayout::Elements || !m_schemaPath.isEmpty();
+  return rowvane::NeedsWellFormedXml(m_layout, !m_schemaPath.isEmpty());
 }
 
 QString WindowOptions::wellFormedReason() const {

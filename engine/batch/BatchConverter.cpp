@@ -141,6 +141,7 @@ std::vector<FileOutcome> ConvertPlannedBatch(const std::vector<BatchFile>& files
     for (std::size_t index = 0; index < files.size(); ++index) {
       if (!finished[index]) {
         finished[index] = true;
+        outcomes[index].status = FileOutcome::Status::Stopped;
         observer.onFileStopped(index, std::binary_search(written.begin(), written.end(), index));
       }
     }

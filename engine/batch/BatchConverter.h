@@ -73,7 +73,7 @@ std::vector<std::string> OutputFoldersOf(const std::vector<BatchFile>& files);
 /// The same with the outputs chosen by the caller, who may spread them over
 /// several folders; each is flushed once at the end. Call StartBatch for every
 /// output folder first. A batch stopped through `tuning.stop` returns once its
-/// workers are done; the outcome of a stopped file is Failed with no failure.
+/// workers are done; the outcome of a file it stopped is Stopped.
 std::vector<FileOutcome> ConvertPlannedBatch(const std::vector<BatchFile>& files,
                                              const ConversionSettings& settings, unsigned jobs,
                                              BatchObserver& observer,

@@ -4,9 +4,8 @@
 #include <optional>
 
 #include "engine/batch/CsvToXml.h"
-#include "engine/io/GzipSink.h"
+#include "engine/batch/SinkChain.h"
 #include "engine/io/GzipSource.h"
-#include "engine/xml/SchemaValidatingSink.h"
 
 namespace rowvane {
 namespace {
@@ -56,26 +55,11 @@ ConversionResult ConvertSource(ByteSource& source, bool gunzip, OutputSink& sink
 ConversionResult ConvertCompressed(ByteSource& source, bool gunzip, OutputSink& sink,
                                    const ConversionSettings& settings, ConversionObserver& observer,
                                    const ConversionTuning& tuning) {
-  std::optional<GzipSink> compressed;
-  if (settings.GzipLevel) {
-    compressed.emplace(sink, *settings.GzipLevel);
-  }
-  OutputSink& written = compressed ? static_cast<OutputSink&>(*compressed) : sink;
-  // The schema sees the XML as it is made, before any compression.
-  std::optional<SchemaValidatingSink> checked;
-  if (settings.Schema) {
-    checked.emplace(written, *settings.Schema);
-  }
-  OutputSink& first = checked ? static_cast<OutputSink&>(*checked) : written;
-  ConversionResult result = ConvertSource(source, gunzip, first, settings, observer, tuning);
-  if (result.stopped) {
-    return result;  // an unfinished document has no verdict and no end
-  }
-  if (checked) {
-    checked->finish();
-  }
-  if (compressed) {
-    compressed->finish();
+  SinkChain chain(sink, settings);
+  ConversionResult result =
+      ConvertSource(source, gunzip, chain.first(), settings, observer, tuning);
+  if (!result.stopped) {
+    chain.finish();  // an unfinished document has no verdict and no end
   }
   return result;
 }

@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "engine/csv/DetectedEncoding.h"
 #include "engine/csv/RecordReader.h"
 #include "engine/csv/TextReader.h"
 #include "engine/xml/AttributeLayout.h"
@@ -56,29 +57,21 @@ ConversionResult ConvertCsvToXml(ByteSource& source, OutputSink& sink,
     throw std::invalid_argument(std::string(*problem));
   }
   XmlWriter out(sink, WriterCapacityFor(source.size()));
-  if (settings.InputEncoding) {
-    // A known encoding never starts over, so the output can stream from the first byte.
-    TextReader reader(source, tuning.readChunk, false, settings.InputEncoding);
-    ConversionResult result = ConvertText(reader, out, settings, observer, tuning, source.size());
-    result.warnings.utf8Replacements = reader.utf8Replacements();
-    result.warnings.utf16Replacements = reader.utf16Replacements();
-    return result;
-  }
-  if (!tuning.textNotUtf8) {
-    try {
-      TextReader reader(source, tuning.readChunk, false);
-      ConversionResult result = ConvertText(reader, out, settings, observer, tuning, source.size());
-      result.warnings.utf16Replacements = reader.utf16Replacements();
-      return result;
-    } catch (const NotUtf8&) {
-      // Not UTF-8 after all: start over and read the text as Windows-1252.
-    }
-    out.reset();
-    sink.discard();
-    source.rewind();
-  }
-  TextReader reader(source, tuning.readChunk, true);
-  return ConvertText(reader, out, settings, observer, tuning, source.size());
+  return ReadInDetectedEncoding(
+      source, settings.InputEncoding, tuning,
+      [&](TextReader& reader) {
+        ConversionResult result =
+            ConvertText(reader, out, settings, observer, tuning, source.size());
+        // Only a fixed UTF-8 repairs, and only UTF-16 replaces: the counts
+        // of the other readings stay 0.
+        result.warnings.utf8Replacements = reader.utf8Replacements();
+        result.warnings.utf16Replacements = reader.utf16Replacements();
+        return result;
+      },
+      [&] {
+        out.reset();
+        sink.discard();
+      });
 }
 
 }  // namespace rowvane

@@ -52,6 +52,15 @@ struct ConversionSettings {
   std::shared_ptr<const LayoutTemplate> Template;
 };
 
+/// True when only well-formed XML will do: the attribute and template
+/// layouts write nothing else, and a schema can only match it.
+bool NeedsWellFormedXml(OutputLayout layout, bool checkedBySchema);
+
+/// `chosen` as a conversion in `layout`, checked by a schema or not, writes
+/// it: XML escaping is taken whenever NeedsWellFormedXml says so, and the
+/// reading choices stay as the user made them.
+CsvFormat FormatInForce(const CsvFormat& chosen, OutputLayout layout, bool checkedBySchema);
+
 /// Why a conversion refuses `settings`, or nothing when it takes them: a
 /// separator that is not UTF-8 could only match inside a character of the
 /// text and cut it in two.

@@ -1,5 +1,6 @@
 #include "engine/csv/FieldNames.h"
 
+#include "engine/csv/DetectedEncoding.h"
 #include "engine/csv/RecordReader.h"
 
 namespace rowvane {
@@ -56,19 +57,10 @@ std::vector<std::string> NamesFrom(TextReader& reader, const ConversionSettings&
 
 std::vector<std::string> ReadFieldNames(ByteSource& source, const ConversionSettings& settings,
                                         const ConversionTuning& tuning) {
-  if (settings.InputEncoding) {
-    TextReader reader(source, tuning.readChunk, false, settings.InputEncoding);
-    return NamesFrom(reader, settings, tuning, source.size());
-  }
-  try {
-    TextReader reader(source, tuning.readChunk, false);
-    return NamesFrom(reader, settings, tuning, source.size());
-  } catch (const NotUtf8&) {
-    // Not UTF-8 after all: read the text again as Windows-1252, as a conversion does.
-  }
-  source.rewind();
-  TextReader reader(source, tuning.readChunk, true);
-  return NamesFrom(reader, settings, tuning, source.size());
+  return ReadInDetectedEncoding(
+      source, settings.InputEncoding, tuning,
+      [&](TextReader& reader) { return NamesFrom(reader, settings, tuning, source.size()); },
+      [] {});
 }
 
 }  // namespace rowvane

@@ -394,6 +394,18 @@ INSTANTIATE_TEST_SUITE_P(
                    false}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
+// What is wrong with an inbox is said from the call that found it, never
+// from an error number left over from an earlier one.
+TEST_F(CliBinaryTest, AnInboxThatCannotBeWatchedIsNamedWithItsReason) {
+  for (const auto& [inbox, reason] : std::vector<std::pair<std::string, std::string>>{
+           {m_staff, "not a folder"},
+           {(m_temp.path() / "none").string(), "No such file or directory"}}) {
+    const ProgramResult result = run({"--watch", inbox, "-o", m_out.string()});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(result.err, "rowvane-cli: --watch '" + inbox + "': " + reason + "\n");
+  }
+}
+
 TEST_F(CliBinaryTest, NameWithoutDotIsAFailureButStillWritten) {
   const std::string input = m_temp.write("in/staff", kStaffCsv);
   const ProgramResult result = run({"-o", m_out.string(), input});

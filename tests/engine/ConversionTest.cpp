@@ -25,6 +25,11 @@ struct Case {
   ConversionWarnings warnings = {};
 };
 
+// A failing row names itself, not a dump of its bytes.
+void PrintTo(const Case& row, std::ostream* out) {
+  *out << row.name;
+}
+
 ConversionSettings Options(std::string separator, bool header = true, bool rowTags = true,
                            std::string documentTag = "XML", std::string rowTag = "row") {
   ConversionSettings settings;

@@ -140,8 +140,12 @@ TEST(GroupCommitStop, DropsUnnamedMembersAndReportsEveryFileOnce) {
     tuning.groupBounds = {.files = 64, .age = std::chrono::hours(1)};
     tuning.stop = &stop;
     StoppingWatcher watcher(stop, large);
-    ConvertBatch(inputs, out.path().string(), ConversionSettings{}, 1, watcher, tuning);
+    const std::vector<FileOutcome> outcomes =
+        ConvertBatch(inputs, out.path().string(), ConversionSettings{}, 1, watcher, tuning);
     ASSERT_EQ(watcher.seen.size(), inputs.size());
+    for (const FileOutcome& outcome : outcomes) {
+      EXPECT_EQ(outcome.status, FileOutcome::Status::Stopped) << "large file " << large;
+    }
     for (std::size_t i = 0; i < inputs.size(); ++i) {
       EXPECT_EQ(watcher.seen[i], i < large ? "written, stopped" : "stopped") << i;
     }
