@@ -60,6 +60,8 @@ struct CliOptions {
   std::string schema;
   /// --print-schema: print a schema for this input's outputs; convert nothing.
   std::optional<std::string> printSchemaOf;
+  /// --types text: the printed schema types every value xs:string.
+  bool textTypes = false;
   /// --watch INBOX: convert what is dropped into INBOX until stopped.
   std::optional<std::string> watchedInbox;
   /// --done DIR: where a converted input of the watched inbox is moved.

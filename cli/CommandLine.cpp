@@ -29,11 +29,11 @@ constexpr unsigned kMostJobs = 1024;
 
 // Options that take a value, by long name and by short letter. A new option
 // that takes a value must be listed here as well.
-constexpr std::array<std::string_view, 22> kLongValueOptions = {
+constexpr std::array<std::string_view, 23> kLongValueOptions = {
     "--output",   "--output-file", "--separator",   "--document-tag", "--row-tag", "--jobs",
     "--encoding", "--format",      "--line-breaks", "--quotes",       "--escape",  "--shard",
     "--report",   "--gzip-level",  "--schema",      "--print-schema", "--watch",   "--done",
-    "--failed",   "--settle",      "--layout",      "--template"};
+    "--failed",   "--settle",      "--layout",      "--template",     "--types"};
 // --gzip takes its level only attached ("--gzip=9"), so that "--gzip a.csv"
 // keeps a.csv an input; the attached level travels as a hidden option.
 constexpr std::string_view kGzipWithLevel = "--gzip=";
@@ -117,6 +117,7 @@ struct RawArguments {
   int gzipLevel = kDefaultGzipLevel;
   std::string schema;
   std::string printSchemaOf;
+  std::string types = "inferred";
   std::string layout{WordOf(kLayoutWords, OutputLayout::Elements)};
   std::string templateFile;
 };
@@ -360,6 +361,12 @@ void DescribeOptions(CLI::App& app, RawArguments& raw) {
                  "Print a schema that every output of INPUT with these options\n"
                  "matches, for INPUT's field names; convert nothing.")
       ->type_name("INPUT");
+  app.add_option("--types", raw.types,
+                 "With --print-schema: inferred: each field the narrowest of\n"
+                 "xs:integer, xs:decimal, xs:boolean, xs:date, xs:dateTime that\n"
+                 "all its values match (INPUT is read whole); text: xs:string.")
+      ->check(CLI::IsMember({"inferred", "text"}))
+      ->capture_default_str();
   app.add_flag("--dry-run", raw.options.dryRun,
                "List each input and its output (on standard output), with the\n"
                "warnings; convert nothing.");
@@ -659,6 +666,9 @@ ParsedCommandLine FinishOptions(const CLI::App& app, RawArguments raw) {
   }
   if (Has(app, "--print-schema")) {
     options.printSchemaOf = std::move(raw.printSchemaOf);
+    options.textTypes = raw.types == "text";
+  } else if (Has(app, "--types")) {
+    return UsageError{"--types goes with --print-schema only"};
   }
   if (Has(app, "--template")) {
     options.templateFile = std::move(raw.templateFile);

@@ -21,4 +21,15 @@ std::vector<std::string> ReadInputFieldNames(const std::string& input,
   return ReadFieldNames(spool, settings);
 }
 
+InputFields ReadInputTypedFields(const std::string& input, const ConversionSettings& settings) {
+  if (input != kStandardStream) {
+    InputFile file(input);
+    return ReadTypedFields(file, settings);
+  }
+  UnnamedTemporaryFile spool;
+  spool.fillFrom(STDIN_FILENO);
+  spool.rewind();
+  return ReadTypedFields(spool, settings);
+}
+
 }  // namespace rowvane::cli

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/Layouts.h"
 #include "engine/Settings.h"
 
 namespace rowvane::cli {
@@ -13,5 +14,8 @@ namespace rowvane::cli {
 /// text twice. Throws InputMissing and ConversionError.
 std::vector<std::string> ReadInputFieldNames(const std::string& input,
                                              const ConversionSettings& settings);
+
+/// The same with what every field's values were found to be (ReadTypedFields).
+InputFields ReadInputTypedFields(const std::string& input, const ConversionSettings& settings);
 
 }  // namespace rowvane::cli

@@ -19,17 +19,21 @@ void CheckTemplateFields(const LayoutTemplate& layout, const std::vector<std::st
   TemplateWriter(layout, escaped).start(names);
 }
 
-std::string SchemaFor(const CliOptions& options, const std::vector<std::string>& names) {
-  switch (options.settings.Layout) {
-    case OutputLayout::FieldsAsAttributes:
-      return AttributeLayoutSchema(names, options.settings);
-    case OutputLayout::Template:
-      CheckTemplateFields(*options.settings.Template, names);
-      return *options.templateSchema;
-    case OutputLayout::Elements:
-      break;
+std::string SchemaFor(const CliOptions& options, const std::string& input) {
+  if (options.settings.Layout == OutputLayout::Template) {
+    CheckTemplateFields(*options.settings.Template,
+                        ReadInputFieldNames(input, options.settings));
+    return *options.templateSchema;
   }
-  return ElementLayoutSchema(names, options.settings);
+  // The types come from every value: the input is read whole (streaming).
+  const InputFields fields = options.textTypes
+                                 ? InputFields{ReadInputFieldNames(input, options.settings), {}}
+                                 : ReadInputTypedFields(input, options.settings);
+  const std::vector<FieldValues>* values = options.textTypes ? nullptr : &fields.values;
+  if (options.settings.Layout == OutputLayout::FieldsAsAttributes) {
+    return AttributeLayoutSchema(fields.names, options.settings, values);
+  }
+  return ElementLayoutSchema(fields.names, options.settings, values);
 }
 
 }  // namespace
@@ -39,7 +43,7 @@ ExitStatus PrintSchema(const CliOptions& options, std::ostream& out, std::ostrea
   const std::string shownInput =
       EscapeForDisplay(input == kStandardStream ? kStandardInputName : input);
   try {
-    out << SchemaFor(options, ReadInputFieldNames(input, options.settings));
+    out << SchemaFor(options, input);
     out.flush();
     return ExitStatus::AllConverted;
   } catch (const InputMissing&) {

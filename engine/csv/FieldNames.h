@@ -5,6 +5,7 @@
 
 #include "engine/core/ConversionSettings.h"
 #include "engine/core/ConversionTuning.h"
+#include "engine/csv/ValueTypes.h"
 #include "engine/io/ByteSource.h"
 
 namespace rowvane {
@@ -16,5 +17,21 @@ namespace rowvane {
 /// Throws ConversionError from the source, and std::bad_alloc.
 std::vector<std::string> ReadFieldNames(ByteSource& source, const ConversionSettings& settings,
                                         const ConversionTuning& tuning = {});
+
+/// The names of an input's fields as ReadFieldNames gives them, and what
+/// the values of each were found to be, over the whole input.
+struct InputFields {
+  std::vector<std::string> names;
+  std::vector<FieldValues> values;  ///< one per name
+};
+
+/// ReadFieldNames that also looks at every value of every record (streaming:
+/// of each value only its first kTypedValueBytes are kept, and a longer one
+/// is text).
+InputFields ReadTypedFields(ByteSource& source, const ConversionSettings& settings,
+                            const ConversionTuning& tuning = {});
+
+/// How much of a value is looked at for its type.
+inline constexpr std::size_t kTypedValueBytes = 64;
 
 }  // namespace rowvane

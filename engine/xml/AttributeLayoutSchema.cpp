@@ -1,12 +1,15 @@
 #include "engine/xml/AttributeLayoutSchema.h"
 
 #include "engine/xml/AttributeNames.h"
+#include "engine/xml/SchemaValueTypes.h"
 #include "engine/xml/XmlEscaping.h"
 
 namespace rowvane {
 
 std::string AttributeLayoutSchema(const std::vector<std::string>& fieldNames,
-                                  const ConversionSettings& settings) {
+                                  const ConversionSettings& settings,
+                                  const std::vector<FieldValues>* values) {
+  const SchemaValueTypes types(values);
   // The same names the layout writes.
   const std::string documentTag = FixXmlName(settings.DocumentTag, "XML");
   const std::string rowTag = FixXmlName(settings.RowTag, "row");
@@ -19,15 +22,17 @@ std::string AttributeLayoutSchema(const std::vector<std::string>& fieldNames,
   out += "        <xs:element name=\"" + rowTag + "\" minOccurs=\"0\" maxOccurs=\"unbounded\">\n";
   out += "          <xs:complexType>\n";
   // The reader gives every record all of the fields, so each attribute is there.
-  for (const std::string& name : AttributeNames(fieldNames)) {
-    out +=
-        "            <xs:attribute name=\"" + name + "\" type=\"xs:string\" use=\"required\"/>\n";
+  const std::vector<std::string> names = AttributeNames(fieldNames);
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    out += "            <xs:attribute name=\"" + names[i] + "\" type=\"" + types.typeOf(i) +
+           "\" use=\"required\"/>\n";
   }
   out += "          </xs:complexType>\n";
   out += "        </xs:element>\n";
   out += "      </xs:sequence>\n";
   out += "    </xs:complexType>\n";
   out += "  </xs:element>\n";
+  out += types.declarations("  ");
   out += "</xs:schema>\n";
   return out;
 }

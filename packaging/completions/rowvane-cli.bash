@@ -67,6 +67,10 @@ _rowvane_cli() {
       mapfile -t COMPREPLY < <(compgen -W 'elements attributes' -- "$cur")
       return
       ;;
+    --types)
+      mapfile -t COMPREPLY < <(compgen -W 'inferred text' -- "$cur")
+      return
+      ;;
     --template)
       _filedir xml
       return
@@ -80,7 +84,7 @@ _rowvane_cli() {
     mapfile -t COMPREPLY < <(compgen -W '-o --output -O --output-file -p --parents
       -s --separator --encoding --no-header --document-tag --row-tag --format
       --line-breaks --quotes --escape --no-row-tags --layout --template --print-template
-      --schema --print-schema
+      --schema --print-schema --types
       -n --no-clobber --no-sync -r --recursive
       --keep-tree --dry-run --update -j --jobs --report --gzip --gzip= --shard
       --merge-reports

@@ -330,22 +330,32 @@ TEST_F(SchemaRuns, OutputsMatchThePrintedSchema) {
 }
 
 TEST_F(SchemaRuns, PrintedSchemaHasTheRowsAndFieldsInOrder) {
-  const std::string input = m_temp.write("in/x.csv", "b,a,,9\r\n1,2,3,4\r\n");
-  const ProgramResult result = run({"--print-schema", input, "--row-tag", "line"});
-  EXPECT_EQ(result.exitCode, 0);
-  EXPECT_THAT(
-      result.out,
-      HasSubstr("  <xs:element name=\"XML\">\n"
-                "    <xs:complexType>\n"
-                "      <xs:sequence>\n"
-                "        <xs:element name=\"line\" minOccurs=\"0\" maxOccurs=\"unbounded\">\n"
-                "          <xs:complexType>\n"
-                "            <xs:sequence>\n"
-                "              <xs:element name=\"b\" type=\"xs:string\"/>\n"
-                "              <xs:element name=\"a\" type=\"xs:string\"/>\n"
-                "              <xs:element name=\"header3\" type=\"xs:string\"/>\n"
-                "              <xs:element name=\"_9\" type=\"xs:string\"/>\n"
-                "            </xs:sequence>\n"));
+  const std::string input = m_temp.write("in/x.csv", "b,a,,9\r\n1,2,3,4\r\n,x,0.5,2024-01-31\r\n");
+  // Each field is typed by all its values; --types text keeps every value text.
+  for (const auto& [types, expected] : std::vector<std::pair<std::string, std::vector<std::string>>>{
+           {"inferred", {"integerOrEmpty", "xs:string", "xs:decimal", "xs:string"}},
+           {"text", {"xs:string", "xs:string", "xs:string", "xs:string"}}}) {
+    const ProgramResult result =
+        run({"--print-schema", input, "--row-tag", "line", "--types", types});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_THAT(
+        result.out,
+        HasSubstr("  <xs:element name=\"XML\">\n"
+                  "    <xs:complexType>\n"
+                  "      <xs:sequence>\n"
+                  "        <xs:element name=\"line\" minOccurs=\"0\" maxOccurs=\"unbounded\">\n"
+                  "          <xs:complexType>\n"
+                  "            <xs:sequence>\n"
+                  "              <xs:element name=\"b\" type=\"" + expected[0] + "\"/>\n"
+                  "              <xs:element name=\"a\" type=\"" + expected[1] + "\"/>\n"
+                  "              <xs:element name=\"header3\" type=\"" + expected[2] + "\"/>\n"
+                  "              <xs:element name=\"_9\" type=\"" + expected[3] + "\"/>\n"
+                  "            </xs:sequence>\n"))
+        << types;
+  }
+  const ProgramResult misplaced = run({"--types", "text", "-o", m_temp / "out", input});
+  EXPECT_EQ(misplaced.exitCode, 2);
+  EXPECT_THAT(misplaced.err, HasSubstr("--types goes with --print-schema only"));
 }
 
 // The shipped example: its outputs match the schema printed for it.

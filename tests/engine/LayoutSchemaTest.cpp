@@ -114,6 +114,69 @@ TEST_F(LayoutSchemaTest, EveryElementOrAttributeOutputMatchesItsSchema) {
   }
 }
 
+// Random columns whose values are mostly of one kind, with now and then an
+// empty value or one of another kind.
+std::string RandomTypedCsv(std::mt19937& random) {
+  static const std::vector<std::vector<std::string>> kKinds = {
+      {"0", "7", "-12", "300"},
+      {"0.5", "-0.25", "3", "10.0"},
+      {"true", "false"},
+      {"2024-02-29", "0001-01-01", "9999-12-31"},
+      {"2024-11-23T23:25:57", "2024-11-23T00:00:00.5Z", "2000-01-01T12:30:00+14:00"},
+      {"007", "-0", "1e5", "1.250,00", "2023-02-29", "x", "True", " 1"}};
+  const std::size_t columns = 1 + random() % 4;
+  std::vector<std::size_t> kind(columns);
+  std::string csv;
+  for (std::size_t column = 0; column < columns; ++column) {
+    kind[column] = random() % kKinds.size();
+    csv += (column == 0 ? "c" : ",c") + std::to_string(column);
+  }
+  for (std::size_t row = random() % 6; row > 0; --row) {
+    csv += "\r\n";
+    for (std::size_t column = 0; column < columns; ++column) {
+      const std::size_t chosen = random() % 8 == 0 ? random() % kKinds.size() : kind[column];
+      const auto& values = kKinds[chosen];
+      csv += (column == 0 ? "" : ",") + (random() % 6 == 0 ? "" : values[random() % values.size()]);
+    }
+  }
+  return csv;
+}
+
+// Each field gets the narrowest type its values allow, with the empty text
+// beside it where values were empty; the typed schema still matches every
+// output, and is not blind to a value of another type.
+TEST_F(LayoutSchemaTest, TypedSchemasMatchEveryOutput) {
+  std::mt19937 random(31);
+  for (int round = 0; round < 300; ++round) {
+    const OutputLayout layout =
+        round % 2 == 0 ? OutputLayout::Elements : OutputLayout::FieldsAsAttributes;
+    ConversionSettings settings = RandomSettings(random, layout);
+    settings.HasHeaderRow = true;
+    const std::string csv = random() % 3 == 0 ? RandomCsv(random) : RandomTypedCsv(random);
+    MemorySource source(csv);
+    const InputFields fields = ReadTypedFields(source, settings);
+    const std::string schema = layout == OutputLayout::Elements
+                                   ? ElementLayoutSchema(fields.names, settings, &fields.values)
+                                   : AttributeLayoutSchema(fields.names, settings, &fields.values);
+    const std::string xml = testing::ConvertText(csv, settings);
+    EXPECT_EQ(mismatch(schema, xml), std::nullopt) << "round " << round << "\n" << schema << xml;
+  }
+}
+
+TEST_F(LayoutSchemaTest, ATypedSchemaRefusesAValueOfAnotherType) {
+  ConversionSettings settings;
+  settings.Format.escaping = Escaping::Xml;
+  MemorySource source("n,d\r\n1,2024-01-31\r\n,2024-02-01\r\n");
+  const InputFields fields = ReadTypedFields(source, settings);
+  const std::string schema = ElementLayoutSchema(fields.names, settings, &fields.values);
+  EXPECT_EQ(mismatch(schema, testing::ConvertText("n,d\r\n,2024-02-01\r\n", settings)),
+            std::nullopt);
+  EXPECT_NE(mismatch(schema, testing::ConvertText("n,d\r\nx,2024-02-01\r\n", settings)),
+            std::nullopt);
+  EXPECT_NE(mismatch(schema, testing::ConvertText("n,d\r\n1,2024-02-30\r\n", settings)),
+            std::nullopt);
+}
+
 // The check is not blind: the other layout's output, or one more attribute, does not match.
 TEST_F(LayoutSchemaTest, OtherShapesDoNotMatch) {
   ConversionSettings elements;
