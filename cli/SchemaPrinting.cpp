@@ -21,8 +21,7 @@ void CheckTemplateFields(const LayoutTemplate& layout, const std::vector<std::st
 
 std::string SchemaFor(const CliOptions& options, const std::string& input) {
   if (options.settings.Layout == OutputLayout::Template) {
-    CheckTemplateFields(*options.settings.Template,
-                        ReadInputFieldNames(input, options.settings));
+    CheckTemplateFields(*options.settings.Template, ReadInputFieldNames(input, options.settings));
     return *options.templateSchema;
   }
   // The types come from every value: the input is read whole (streaming).

@@ -62,6 +62,10 @@ class NameCollector {
     if (end == PieceEnd::More) {
       return;
     }
+    if (field >= m_values.size()) {
+      // Without a header the first record comes before its count is fixed.
+      m_values.resize(field + 1);
+    }
     if (m_value.size() > kTypedValueBytes) {
       m_values[field].anyValue = true;
       m_values[field].types &= Bit(ValueType::String);

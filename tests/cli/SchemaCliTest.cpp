@@ -332,7 +332,8 @@ TEST_F(SchemaRuns, OutputsMatchThePrintedSchema) {
 TEST_F(SchemaRuns, PrintedSchemaHasTheRowsAndFieldsInOrder) {
   const std::string input = m_temp.write("in/x.csv", "b,a,,9\r\n1,2,3,4\r\n,x,0.5,2024-01-31\r\n");
   // Each field is typed by all its values; --types text keeps every value text.
-  for (const auto& [types, expected] : std::vector<std::pair<std::string, std::vector<std::string>>>{
+  for (const auto& [types, expected] :
+       std::vector<std::pair<std::string, std::vector<std::string>>>{
            {"inferred", {"integerOrEmpty", "xs:string", "xs:decimal", "xs:string"}},
            {"text", {"xs:string", "xs:string", "xs:string", "xs:string"}}}) {
     const ProgramResult result =
@@ -346,10 +347,18 @@ TEST_F(SchemaRuns, PrintedSchemaHasTheRowsAndFieldsInOrder) {
                   "        <xs:element name=\"line\" minOccurs=\"0\" maxOccurs=\"unbounded\">\n"
                   "          <xs:complexType>\n"
                   "            <xs:sequence>\n"
-                  "              <xs:element name=\"b\" type=\"" + expected[0] + "\"/>\n"
-                  "              <xs:element name=\"a\" type=\"" + expected[1] + "\"/>\n"
-                  "              <xs:element name=\"header3\" type=\"" + expected[2] + "\"/>\n"
-                  "              <xs:element name=\"_9\" type=\"" + expected[3] + "\"/>\n"
+                  "              <xs:element name=\"b\" type=\"" +
+                  expected[0] +
+                  "\"/>\n"
+                  "              <xs:element name=\"a\" type=\"" +
+                  expected[1] +
+                  "\"/>\n"
+                  "              <xs:element name=\"header3\" type=\"" +
+                  expected[2] +
+                  "\"/>\n"
+                  "              <xs:element name=\"_9\" type=\"" +
+                  expected[3] +
+                  "\"/>\n"
                   "            </xs:sequence>\n"))
         << types;
   }

@@ -89,6 +89,13 @@ TEST(ValueTypesTest, TheWholeInputIsLookedAtInAnyChunking) {
     EXPECT_EQ(fields.values[1].type(), ValueType::String) << chunk;
     EXPECT_EQ(fields.values[2].type(), ValueType::String) << chunk;
     EXPECT_TRUE(fields.values[2].anyEmpty) << chunk;
+    // Without a header, the first record is typed too.
+    settings.HasHeaderRow = false;
+    MemorySource again(csv, chunk);
+    const InputFields generated = ReadTypedFields(again, settings);
+    ASSERT_EQ(generated.values.size(), 3u);
+    EXPECT_EQ(generated.values[0].type(), ValueType::String) << chunk;
+    settings.HasHeaderRow = true;
   }
 }
 
