@@ -34,6 +34,21 @@ void AppendLiteral(TemplateText& text, std::string_view bytes) {
 
 }  // namespace
 
+FieldReference ReadFieldReference(std::string_view inside, TemplatePosition at, char open,
+                                  char close) {
+  FieldReference field{std::string(inside), 0, at};
+  if (inside == "#0") {
+    throw TemplateError(at, std::string{open} + "#0" + close + ": fields are numbered from 1");
+  }
+  if (inside.starts_with('#')) {
+    if (const auto number = FieldNumber(inside.substr(1))) {
+      field.name.clear();
+      field.number = *number;
+    }
+  }
+  return field;
+}
+
 TemplateText ReadPlaceholders(std::string_view text, const TextPositions& positions,
                               std::vector<FieldReference>& fields) {
   TemplateText result;
@@ -56,16 +71,7 @@ TemplateText ReadPlaceholders(std::string_view text, const TextPositions& positi
       throw TemplateError(positions(brace), "'{' without a closing '}'");
     }
     const std::string_view inside = text.substr(brace + 1, close - brace - 1);
-    FieldReference field{std::string(inside), 0, positions(brace)};
-    if (inside == "#0") {
-      throw TemplateError(field.at, "{#0}: fields are numbered from 1");
-    }
-    if (inside.starts_with('#')) {
-      if (const auto number = FieldNumber(inside.substr(1))) {
-        field.name.clear();
-        field.number = *number;
-      }
-    }
+    FieldReference field = ReadFieldReference(inside, positions(brace), '{', '}');
     TemplateSegment segment;
     segment.field = fields.size();
     fields.push_back(std::move(field));

@@ -12,6 +12,12 @@ namespace rowvane {
 /// Where the byte at an offset of a text stands in the template file.
 using TextPositions = std::function<TemplatePosition(std::size_t offset)>;
 
+/// The field named between a placeholder's brackets (`open` and `close`,
+/// `{` and `}` or `[` and `]`): `#N` is field N (from 1), and anything else
+/// names a field by its header. Throws TemplateError for `#0`.
+FieldReference ReadFieldReference(std::string_view inside, TemplatePosition at, char open,
+                                  char close);
+
 /// Reads the placeholders of `text` (an attribute value or text, references
 /// already resolved), left to right: `{{` is `{`, `}}` is `}`, a lone `}` is
 /// itself, `{#N}` is field N (from 1), and any other `{...}` up to the next

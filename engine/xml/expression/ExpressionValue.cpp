@@ -74,4 +74,34 @@ ExpressionValue ExpressionValue::owned() const {
   return copy;
 }
 
+NeededNumber AsNumber(const ExpressionValue& value) {
+  NeededNumber needed;
+  if (value.isNumber()) {
+    needed.status = NeededNumber::Status::Number;
+    needed.number = value.number();
+  } else if (value.isBoolean()) {
+    needed.status = NeededNumber::Status::Problem;
+    needed.problem = "a boolean is not a number";
+  } else {
+    const DecimalReading reading = ReadDecimal(value.text());
+    needed.number = reading.value;
+    switch (reading.status) {
+      case DecimalReading::Status::Number:
+        needed.status = NeededNumber::Status::Number;
+        break;
+      case DecimalReading::Status::Empty:
+        break;
+      case DecimalReading::Status::NotNumber:
+        needed.status = NeededNumber::Status::Problem;
+        needed.problem = "'" + std::string(value.text()) + "' is not a number";
+        break;
+      case DecimalReading::Status::OutOfRange:
+        needed.status = NeededNumber::Status::Problem;
+        needed.problem = "'" + std::string(value.text()) + "': number out of range";
+        break;
+    }
+  }
+  return needed;
+}
+
 }  // namespace rowvane

@@ -33,6 +33,8 @@ class ExpressionValue {
   std::string_view text() const { return m_borrowed ? m_view : std::string_view(m_owned); }
   const Decimal& number() const { return m_number; }
   bool boolean() const { return m_boolean; }
+  /// True for text kept elsewhere (see View).
+  bool isView() const { return m_borrowed; }
   /// The field reference this is the unchanged value of, or kNoField.
   std::size_t field() const { return m_field; }
 
@@ -55,5 +57,16 @@ class ExpressionValue {
   bool m_borrowed = false;
   bool m_boolean = false;
 };
+
+/// What a value gives where a number is needed: a Number itself, text by the
+/// plain rule, empty text no value; a boolean, other text and a number too
+/// long for a Decimal a problem.
+struct NeededNumber {
+  enum class Status : std::uint8_t { Number, Empty, Problem };
+  Status status = Status::Empty;
+  Decimal number;
+  std::string problem;  ///< "'abc' is not a number", ...
+};
+NeededNumber AsNumber(const ExpressionValue& value);
 
 }  // namespace rowvane
