@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -10,6 +11,8 @@
 #include "engine/xml/ValuePlace.h"
 
 namespace rowvane {
+
+class TemplateExpressions;
 
 /// The namespace whose attributes are a template's directives.
 inline constexpr const char* kLayoutNamespace = "urn:rowvane:layout";
@@ -42,11 +45,14 @@ struct FieldReference {
   TemplatePosition at;     ///< the `{` (or the element, in an attribute)
 };
 
-/// Text with placeholders: literal pieces and fields, in order.
+/// Text with placeholders: literal pieces, fields and expressions, in order.
 struct TemplateSegment {
   static constexpr std::size_t kLiteral = static_cast<std::size_t>(-1);
+  static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
   std::string literal;
   std::size_t field = kLiteral;  ///< index into LayoutTemplate::fields
+  /// Index into LayoutTemplate::expressions; kNone for a literal or a field.
+  std::size_t expression = kNone;
 };
 using TemplateText = std::vector<TemplateSegment>;
 
@@ -83,6 +89,9 @@ struct LayoutTemplate {
   std::string constants;
   std::vector<TemplateText> texts;  ///< conditions, keys and CDATA sections
   std::vector<FieldReference> fields;
+  /// The template's `{= ... }` expressions (and their aggregate sites); none
+  /// when it has no expression.
+  std::shared_ptr<const TemplateExpressions> expressions;
   /// The document around the outermost level: the declaration, the document
   /// element and what stands outside it.
   TemplateProgram documentBefore;

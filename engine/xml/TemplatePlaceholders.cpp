@@ -3,6 +3,8 @@
 #include <charconv>
 #include <string>
 
+#include "engine/xml/expression/TemplateExpressions.h"
+
 namespace rowvane {
 namespace {
 
@@ -26,10 +28,36 @@ void AppendLiteral(TemplateText& text, std::string_view bytes) {
   if (bytes.empty()) {
     return;
   }
-  if (text.empty() || text.back().field != TemplateSegment::kLiteral) {
+  if (text.empty() || text.back().field != TemplateSegment::kLiteral ||
+      text.back().expression != TemplateSegment::kNone) {
     text.emplace_back();
   }
   text.back().literal.append(bytes);
+}
+
+// Where the expression starting at `at` ends: the first `}` outside its
+// string literals ('...' and "...", the delimiter doubled inside); a field's
+// brackets hold no literal, so a quote in a header name starts none.
+std::size_t ExpressionEnd(std::string_view text, std::size_t at) {
+  char closing = '\0';  // the literal's or the field's end while inside one
+  for (; at < text.size(); ++at) {
+    const char c = text[at];
+    if (closing == '\0') {
+      if (c == '}') {
+        return at;
+      }
+      closing = c == '\'' || c == '"' ? c : c == '[' ? ']' : '\0';
+    } else if (c == '}' && closing == ']') {
+      return at;
+    } else if (c == closing) {
+      if (at + 1 < text.size() && text[at + 1] == closing) {
+        ++at;  // doubled: stands for itself
+      } else {
+        closing = '\0';
+      }
+    }
+  }
+  return std::string_view::npos;
 }
 
 }  // namespace
@@ -50,7 +78,8 @@ FieldReference ReadFieldReference(std::string_view inside, TemplatePosition at, 
 }
 
 TemplateText ReadPlaceholders(std::string_view text, const TextPositions& positions,
-                              std::vector<FieldReference>& fields) {
+                              std::vector<FieldReference>& fields,
+                              TemplateExpressions* expressions) {
   TemplateText result;
   std::size_t at = 0;
   while (at < text.size()) {
@@ -64,6 +93,20 @@ TemplateText ReadPlaceholders(std::string_view text, const TextPositions& positi
     if (text[brace] == '}' || doubled) {
       AppendLiteral(result, text.substr(brace, 1));
       at = brace + (doubled ? 2 : 1);
+      continue;
+    }
+    if (expressions != nullptr && brace + 1 < text.size() && text[brace + 1] == '=') {
+      const std::size_t start = brace + 2;
+      const std::size_t end = ExpressionEnd(text, start);
+      if (end == std::string_view::npos) {
+        throw TemplateError(positions(brace), "'{=' without a closing '}'");
+      }
+      TemplateSegment segment;
+      segment.expression = expressions->compile(
+          text.substr(start, end - start),
+          [&positions, start](std::size_t offset) { return positions(start + offset); }, fields);
+      result.push_back(std::move(segment));
+      at = end + 1;
       continue;
     }
     const std::size_t close = text.find('}', brace + 1);

@@ -22,8 +22,13 @@ FieldReference ReadFieldReference(std::string_view inside, TemplatePosition at, 
 /// already resolved), left to right: `{{` is `{`, `}}` is `}`, a lone `}` is
 /// itself, `{#N}` is field N (from 1), and any other `{...}` up to the next
 /// `}` names a field. Appends the fields named to `fields`.
-/// Throws TemplateError for a `{` without a later `}` and for `{#0}`.
+/// With `expressions`, `{=` starts an expression that ends at the first `}`
+/// outside its string literals, compiled into `expressions` (its segment
+/// holds the index); without, `{=...}` names a field as any other.
+/// Throws TemplateError for a `{` without a later `}`, for `{#0}` and for an
+/// expression that does not compile.
 TemplateText ReadPlaceholders(std::string_view text, const TextPositions& positions,
-                              std::vector<FieldReference>& fields);
+                              std::vector<FieldReference>& fields,
+                              TemplateExpressions* expressions = nullptr);
 
 }  // namespace rowvane

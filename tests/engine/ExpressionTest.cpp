@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/xml/TemplatePlaceholders.h"
 #include "engine/xml/expression/DatePattern.h"
 #include "engine/xml/expression/TemplateExpressions.h"
 
@@ -543,6 +544,59 @@ TEST(ExpressionTest, TellsWhatAnExpressionUses) {
   EXPECT_EQ(expressions.siteCount(), 4u);
   EXPECT_EQ(expressions.size(), 2u);
   EXPECT_EQ(expressions.compile("1", Column, fields), 2u);
+}
+
+// The segments of a placeholder text, one after another: literals as they
+// stand, fields as {F:name}, expressions as {E:their value for kRecord};
+// "T" and the error when the text cannot be read.
+std::string Scanned(const std::string& text, bool withExpressions = true) {
+  TemplateExpressions expressions;
+  std::vector<FieldReference> fields;
+  TemplateText segments;
+  try {
+    segments = ReadPlaceholders(text, Column, fields, withExpressions ? &expressions : nullptr);
+  } catch (const TemplateError& error) {
+    return std::string("T") + error.what();
+  }
+  TestContext context(fields);
+  std::string shown;
+  for (const TemplateSegment& segment : segments) {
+    if (segment.expression != TemplateSegment::kNone) {
+      shown += "{E:" + expressions.evaluate(segment.expression, context).written() + "}";
+    } else if (segment.field != TemplateSegment::kLiteral) {
+      const FieldReference& field = fields[segment.field];
+      shown += "{F:" + (field.number == 0 ? field.name : "#" + std::to_string(field.number)) + "}";
+    } else {
+      shown += segment.literal;
+    }
+  }
+  return shown;
+}
+
+TEST(ExpressionTest, PlaceholdersHoldExpressions) {
+  const Case cases[] = {
+      {"a{= 'x}' }b", "a{E:x}}b"},
+      {"{= '{{' }", "{E:{{}"},
+      {"{= \"}}\" }", "{E:}}}"},
+      {"{= 'it''s}' }", "{E:it's}}"},
+      {"{= \"a\"\"}\" }", "{E:a\"}}"},
+      {"{=[a]]b]}", "{E:bracket}"},
+      {"{= [it's] }", "{E:quote}"},
+      {"{{= 1 }}", "{= 1 }"},
+      {"{Qty}{=[Qty]*2}{#5}", "{F:Qty}{E:4}{F:#5}"},
+      {"{=1}{=2}}", "{E:1}{E:2}}"},
+      {"x {= 'abc", "T1:3: '{=' without a closing '}'"},
+      {"x {= [a}b] }", "T1:6: '[' without a closing ']'"},
+      {"{= 1 +}", "T1:7: a value is missing at the end of the expression"},
+      {"ab{= foo(1) }", "T1:6: unknown function 'foo'"},
+      {"{=}", "T1:3: the expression is empty"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Scanned(c.expression), c.expected) << c.expression;
+  }
+  // Without expressions, `{=...}` names a field as it always did.
+  EXPECT_EQ(Scanned("{=x}", false), "{F:=x}");
+  EXPECT_EQ(Scanned("{= 'a}' }", false), "{F:= 'a}' }");
 }
 
 }  // namespace
