@@ -264,6 +264,9 @@ TEST(ExpressionTest, TextFunctions) {
       {"upper('i')", "I"},
       {"upper(1.50)", "1.5"},
       {"upper('')", ""},
+      {"upper('\xC3\x9F\xFFx\xE2\x82')", "SS\xFFX\xE2\x82"},  // bytes that are no character stay
+      {"length('\xC3\x9F\xFFx\xE2\x82')", "5"},
+      {"substring('\xFF\xC3\x9Fx', 2, 1)", "\xC3\x9F"},
       {"trim(' \t a b \xC2\xA0\xE2\x80\x83')", "a b"},
       {"trim('\xE2\x80\xA8x\xE3\x80\x80')", "x"},
       {"trim('')", ""},
@@ -299,6 +302,23 @@ TEST(ExpressionTest, TextFunctions) {
       {"length([Name]) = 6", "true"},
       {"concat([Qty], '|', [Empty], '|', [Status])", "2||failed"},
   });
+}
+
+// Texts that grow by 64 times per replace: five give 2^30 bytes, past the
+// 16 MiB an expression may make; four make exactly 16 MiB.
+std::string Grown(int times) {
+  std::string text = "'a'";
+  for (int i = 0; i < times; ++i) {
+    text = "replace(" + text + ", 'a', '" + std::string(64, 'a') + "')";
+  }
+  return text;
+}
+
+TEST(ExpressionTest, TextsStayWithinBounds) {
+  EXPECT_EQ(Evaluated("length(" + Grown(4) + ")"), "16777216");
+  EXPECT_EQ(Evaluated(Grown(5)), "!1 the text would be longer than 16 MiB");
+  EXPECT_EQ(Evaluated("concat(" + Grown(4) + ", 'b')"), "!1 the text would be longer than 16 MiB");
+  static_assert(sizeof(AggregateAccumulator) <= 72, "one is kept per group and site");
 }
 
 TEST(ExpressionTest, Numbers) {

@@ -11,6 +11,11 @@
 namespace rowvane {
 namespace {
 
+// The longest text an expression makes: a few functions nested can multiply
+// a text's length, and a template must not exhaust memory with it.
+constexpr std::size_t kMaxText = std::size_t{16} << 20;
+constexpr const char* kTooLong = "the text would be longer than 16 MiB";
+
 std::string Quoted(std::string_view text) {
   return "'" + std::string(text) + "'";
 }
@@ -293,6 +298,9 @@ class Evaluator {
         out.append(text);
         for (std::uint32_t i = 1; i < node.count; ++i) {
           operand(node, i).write(out);
+          if (out.size() > kMaxText) {
+            fail(node.at, {}, kTooLong);
+          }
         }
         break;
       case ExpressionOp::Number:
@@ -348,7 +356,9 @@ class Evaluator {
       fail(operandNode(node, 1).at, find, "replace: the text to find is empty");
     }
     std::string out;
-    AppendReplaced(text, wanted, textOf(with, withScratch), out);
+    if (!AppendReplaced(text, wanted, textOf(with, withScratch), kMaxText, out)) {
+      fail(node.at, {}, kTooLong);
+    }
     return ExpressionValue::Text(std::move(out));
   }
 
@@ -403,15 +413,15 @@ class Evaluator {
     const std::string_view pattern = textOf(patternValue, scratch);
     const bool withTime = node.op == ExpressionOp::DateTime;
     const char* name = withTime ? "datetime" : "date";
-    if (const auto problem = DatePatternProblem(pattern)) {
-      fail(operandNode(node, 1).at, patternValue,
-           std::string(name) + ": " + *problem + ": " + Quoted(pattern));
-    }
     if (text.empty()) {
       return {};
     }
     const auto parts = ReadDateTime(text, pattern);
     if (!parts) {
+      if (const auto problem = DatePatternProblem(pattern)) {
+        fail(operandNode(node, 1).at, patternValue,
+             std::string(name) + ": " + *problem + ": " + Quoted(pattern));
+      }
       fail(node.at, first,
            Quoted(text) + (withTime ? " is not a date and time" : " is not a date") +
                " in the pattern " + Quoted(pattern));

@@ -104,17 +104,22 @@ std::string_view CodePointRange(std::string_view text, std::int64_t start, std::
   return text.substr(0, end);
 }
 
-void AppendReplaced(std::string_view text, std::string_view find, std::string_view with,
-                    std::string& out) {
-  if (find.empty()) {
-    out.append(text);  // callers refuse an empty find; this only keeps the loop finite
-    return;
-  }
+bool AppendReplaced(std::string_view text, std::string_view find, std::string_view with,
+                    std::size_t limit, std::string& out) {
+  const auto fits = [&](std::size_t more) {
+    return out.size() <= limit && more <= limit - out.size();
+  };
   for (;;) {
-    const std::size_t at = text.find(find);
+    const std::size_t at = find.empty() ? std::string_view::npos : text.find(find);
     if (at == std::string_view::npos) {
+      if (!fits(text.size())) {
+        return false;
+      }
       out.append(text);
-      return;
+      return true;
+    }
+    if (!fits(at + with.size())) {
+      return false;
     }
     out.append(text.substr(0, at));
     out.append(with);

@@ -23,8 +23,9 @@ std::uint64_t CodePointCount(std::string_view text);
 /// counts as 1, and a negative length as 0.
 std::string_view CodePointRange(std::string_view text, std::int64_t start, std::int64_t length);
 
-/// Every non-overlapping `find` (not empty) in `text`, left to right, replaced by `with`.
-void AppendReplaced(std::string_view text, std::string_view find, std::string_view with,
-                    std::string& out);
+/// Every non-overlapping `find` (not empty) in `text`, left to right, replaced
+/// by `with`. False, with `out` cut short, when `out` would grow past `limit` bytes.
+bool AppendReplaced(std::string_view text, std::string_view find, std::string_view with,
+                    std::size_t limit, std::string& out);
 
 }  // namespace rowvane
