@@ -464,6 +464,8 @@ TEST(ExpressionTest, MapsAndTheRecordsPlace) {
       {"1 + param('missing')", "T1:5: parameter 'missing' is not given (--param missing=VALUE)"},
       {"param([X])", "T1:7: param: the name must be a string in quotes"},
       {"param(1)", "T1:7: param: the name must be a string in quotes"},
+      {"param(param('prefix'))", "T1:7: param: the name must be a string in quotes"},
+      {"param(('prefix'))", "T1:8: param: the name must be a string in quotes"},
   });
   const std::pair<std::string, std::string> stems[] = {
       {"-", ""},     {"pay.csv", "pay"},  {"a.b.c", "a.b"}, {"noext", "noext"},

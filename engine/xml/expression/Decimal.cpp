@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <limits>
 
 namespace rowvane {
@@ -224,41 +223,43 @@ Decimal Sum(const Decimal& a, const Decimal& b, bool negateB) {
   return Normalized(negativeB, wideB, scale);
 }
 
-void AppendDigits(UInt128 magnitude, std::string& out) {
-  char buffer[48];
-  char* end = buffer;
+// The digits of a magnitude at `end`, backwards; gives where they begin.
+char* WriteDigits(UInt128 magnitude, char* end) {
   constexpr std::uint64_t kChunk = 10'000'000'000'000'000'000ULL;  // 10^19
   if (magnitude > std::numeric_limits<std::uint64_t>::max()) {
-    const auto high = static_cast<std::uint64_t>(magnitude / kChunk);
-    const auto low = static_cast<std::uint64_t>(magnitude % kChunk);
-    end = std::to_chars(end, buffer + sizeof buffer, high).ptr;
-    char lowDigits[20];
-    char* lowEnd = std::to_chars(lowDigits, lowDigits + sizeof lowDigits, low).ptr;
-    const auto lowLength = static_cast<std::size_t>(lowEnd - lowDigits);
-    end = std::fill_n(end, lowLength < 19 ? 19 - lowLength : 0, '0');
-    end = std::copy(lowDigits, lowEnd, end);
-  } else {
-    end = std::to_chars(end, buffer + sizeof buffer, static_cast<std::uint64_t>(magnitude)).ptr;
+    auto low = static_cast<std::uint64_t>(magnitude % kChunk);
+    for (int i = 0; i < 19; ++i, low /= 10) {
+      *--end = static_cast<char>('0' + low % 10);
+    }
+    magnitude /= kChunk;
   }
-  out.append(buffer, end);
+  auto rest = static_cast<std::uint64_t>(magnitude);
+  do {
+    *--end = static_cast<char>('0' + rest % 10);
+    rest /= 10;
+  } while (rest != 0);
+  return end;
 }
 
 // The magnitude written with `scale` digits after the point.
 void AppendScaled(bool negative, UInt128 magnitude, int scale, std::string& out) {
+  char buffer[64];  // a sign, 39 digits, 20 zeros before them at most, a point
+  char* const end = buffer + sizeof buffer;
+  char* begin = WriteDigits(magnitude, end);
+  const auto places = static_cast<std::ptrdiff_t>(scale);
+  if (places > 0) {
+    while (end - begin <= places) {
+      *--begin = '0';
+    }
+    const std::ptrdiff_t whole = end - begin - places;
+    std::copy(begin, begin + whole, begin - 1);  // the whole digits one place left
+    --begin;
+    begin[whole] = '.';
+  }
   if (negative && magnitude != 0) {
-    out += '-';
+    *--begin = '-';
   }
-  const std::size_t start = out.size();
-  AppendDigits(magnitude, out);
-  if (scale == 0) {
-    return;
-  }
-  const auto places = static_cast<std::size_t>(scale);
-  const std::size_t digits = out.size() - start;
-  if (digits <= places) {
-    out.insert(start, places + 1 - digits, '0');
-  }
-  out.insert(out.size() - places, 1, '.');
+  out.append(begin, end);
 }
 
 bool IsDigit(char c) {
@@ -267,11 +268,15 @@ bool IsDigit(char c) {
 
 DecimalReading Read(std::string_view text, std::string_view mark, std::string_view group) {
   DecimalReading reading;
-  const std::size_t first = text.find_first_not_of(" \t");
-  if (first == std::string_view::npos) {
+  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
+    text.remove_prefix(1);
+  }
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
+    text.remove_suffix(1);
+  }
+  if (text.empty()) {
     return reading;
   }
-  text = text.substr(first, text.find_last_not_of(" \t") + 1 - first);
   reading.status = DecimalReading::Status::NotNumber;
   std::size_t at = 0;
   const bool negative = text[0] == '-';
@@ -285,7 +290,8 @@ DecimalReading Read(std::string_view text, std::string_view mark, std::string_vi
     if (IsDigit(text[at])) {
       ++at;
       ++digits;
-    } else if (!group.empty() && text.substr(at).starts_with(group)) {
+    } else if (!group.empty() && text[at] == group.front() &&
+               (group.size() == 1 || text.substr(at).starts_with(group))) {
       at += group.size();
     } else {
       break;
@@ -293,7 +299,8 @@ DecimalReading Read(std::string_view text, std::string_view mark, std::string_vi
   }
   const std::size_t wholeEnd = at;
   std::size_t fractionStart = at;
-  if (text.substr(at).starts_with(mark)) {
+  if (at < text.size() && !mark.empty() && text[at] == mark.front() &&
+      (mark.size() == 1 || text.substr(at).starts_with(mark))) {
     at += mark.size();
     fractionStart = at;
     while (at < text.size() && IsDigit(text[at])) {

@@ -525,6 +525,9 @@ class Parser {
     if (spec == kFunctions.end()) {
       throw TemplateError(at(name), "unknown function '" + std::string(name.text) + "'");
     }
+    const bool literalFirst = m_tokens[m_next + 1].kind == Token::Kind::String &&
+                              (m_tokens[m_next + 2].kind == Token::Kind::Comma ||
+                               m_tokens[m_next + 2].kind == Token::Kind::Close);
     const std::vector<std::uint32_t> args = arguments();
     if (args.size() < spec->least || (spec->most != kMany && args.size() > spec->most) ||
         (spec->op == ExpressionOp::Number && args.size() == 2)) {
@@ -532,7 +535,7 @@ class Parser {
                           ArgumentCount(spec->name, spec->least, spec->most, args.size()));
     }
     if (spec->name == "param") {
-      return parameter(name, args);
+      return parameter(name, args, literalFirst);
     }
     std::uint32_t index = 0;
     checkLiterals(name, spec->op, args, index);
@@ -595,9 +598,10 @@ class Parser {
     }
   }
 
-  std::uint32_t parameter(const Token& name, const std::vector<std::uint32_t>& args) {
+  std::uint32_t parameter(const Token& name, const std::vector<std::uint32_t>& args,
+                          bool literalFirst) {
     const ExpressionValue* key = constantOf(args[0]);
-    if (key == nullptr || !key->isText()) {
+    if (!literalFirst || key == nullptr || !key->isText()) {
       throw TemplateError(m_program.nodes[args[0]].at,
                           "param: the name must be a string in quotes");
     }
