@@ -15,28 +15,41 @@ struct PatternToken {
   int most;
 };
 
-// Longest first, so `MM` is never read as two `M`.
-constexpr std::array<PatternToken, 9> kTokens = {{
-    {"YYYY", Part::Year, 4, 4},
-    {"MM", Part::Month, 2, 2},
-    {"DD", Part::Day, 2, 2},
-    {"hh", Part::Hour, 2, 2},
-    {"mm", Part::Minute, 2, 2},
-    {"ss", Part::Second, 2, 2},
-    {"M", Part::Month, 1, 2},
-    {"D", Part::Day, 1, 2},
-    {"h", Part::Hour, 1, 2},
-}};
-
 constexpr std::array<const char*, 6> kPartNames = {"year", "month",  "day",
                                                    "hour", "minute", "second"};
 
-// The pattern's token at its start; a literal of one byte when none.
+// The pattern's token at its start (not empty), the longest that stands
+// there; a literal of one byte when none does.
 PatternToken NextToken(std::string_view pattern) {
-  for (const PatternToken& token : kTokens) {
-    if (pattern.starts_with(token.text)) {
-      return token;
-    }
+  const char c = pattern.front();
+  const bool doubled = pattern.size() > 1 && pattern[1] == c;
+  switch (c) {
+    case 'Y':
+      if (pattern.size() >= 4 && pattern[1] == 'Y' && pattern[2] == 'Y' && pattern[3] == 'Y') {
+        return {pattern.substr(0, 4), Part::Year, 4, 4};
+      }
+      break;
+    case 'M':
+      return doubled ? PatternToken{pattern.substr(0, 2), Part::Month, 2, 2}
+                     : PatternToken{pattern.substr(0, 1), Part::Month, 1, 2};
+    case 'D':
+      return doubled ? PatternToken{pattern.substr(0, 2), Part::Day, 2, 2}
+                     : PatternToken{pattern.substr(0, 1), Part::Day, 1, 2};
+    case 'h':
+      return doubled ? PatternToken{pattern.substr(0, 2), Part::Hour, 2, 2}
+                     : PatternToken{pattern.substr(0, 1), Part::Hour, 1, 2};
+    case 'm':
+      if (doubled) {
+        return {pattern.substr(0, 2), Part::Minute, 2, 2};
+      }
+      break;
+    case 's':
+      if (doubled) {
+        return {pattern.substr(0, 2), Part::Second, 2, 2};
+      }
+      break;
+    default:
+      break;
   }
   return {pattern.substr(0, 1), Part::Literal, 0, 0};
 }
@@ -109,18 +122,19 @@ std::optional<std::string> DatePatternProblem(std::string_view pattern) {
 }
 
 std::optional<DateTimeParts> ReadDateTime(std::string_view text, std::string_view pattern) {
-  if (DatePatternProblem(pattern)) {
-    return std::nullopt;
-  }
   DateTimeParts parts;
+  std::array<int, 6> seen{};
   while (!pattern.empty()) {
     const PatternToken token = NextToken(pattern);
     pattern.remove_prefix(token.text.size());
+    if (token.part != Part::Literal && ++seen[static_cast<std::size_t>(token.part)] > 1) {
+      return std::nullopt;  // DatePatternProblem tells why
+    }
     if (token.part == Part::Literal) {
-      if (!text.starts_with(token.text)) {
+      if (text.empty() || text.front() != token.text.front()) {  // a literal is one byte
         return std::nullopt;
       }
-      text.remove_prefix(token.text.size());
+      text.remove_prefix(1);
       continue;
     }
     int value = 0;
@@ -135,7 +149,7 @@ std::optional<DateTimeParts> ReadDateTime(std::string_view text, std::string_vie
     }
     *Field(parts, token.part) = value;
   }
-  if (!text.empty() || !Exists(parts)) {
+  if (!text.empty() || seen[0] == 0 || seen[1] == 0 || seen[2] == 0 || !Exists(parts)) {
     return std::nullopt;
   }
   return parts;
