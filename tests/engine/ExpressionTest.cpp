@@ -509,6 +509,8 @@ TEST(ExpressionTest, Aggregates) {
           {"last(number([Qty]) * 2)", "-6"},
           {"first([Qty] = 2)", "true"},
           {"concat(count(), '/', position())", "3/3"},
+          {"date(first([Date]), 'DD.MM.YYYY')",
+           "!1 field 'Date': '2024-01-03' is not a date in the pattern 'DD.MM.YYYY'"},
           {"sum([Status])", "!1 field 'Status': 'ok' is not a number"},
           {"sum(1 = 1)", "!1 a boolean is not a number"},
           {"1 + sum(number([Amount]))", "!9 field 'Amount': '1.250,00' is not a number"},
@@ -566,6 +568,23 @@ TEST(ExpressionTest, TellsWhatAnExpressionUses) {
   EXPECT_EQ(expressions.siteCount(), 4u);
   EXPECT_EQ(expressions.size(), 2u);
   EXPECT_EQ(expressions.compile("1", Column, fields), 2u);
+}
+
+TEST(ExpressionTest, ValuesOwnTheirTextWhenAsked) {
+  std::string field = "before";
+  const ExpressionValue viewed = ExpressionValue::View(field, 4);
+  const ExpressionValue owned = viewed.owned();
+  const ExpressionValue copied = owned;  // a copy of an owned value owns too
+  field = "after!";
+  EXPECT_EQ(viewed.text(), "after!");
+  EXPECT_EQ(owned.text(), "before");
+  EXPECT_EQ(copied.text(), "before");
+  EXPECT_EQ(owned.field(), 4u);
+  EXPECT_FALSE(owned.isView());
+  EXPECT_EQ(ExpressionValue::Number(Decimal::FromInteger(-3)).owned().written(), "-3");
+  EXPECT_TRUE(ExpressionValue::Number(Decimal()).isTrue());
+  EXPECT_FALSE(ExpressionValue::Boolean(false).isTrue());
+  EXPECT_EQ(ExpressionValue::Boolean(true).written(), "true");
 }
 
 // The segments of a placeholder text, one after another: literals as they
