@@ -80,6 +80,14 @@ std::string Evaluated(const std::string& text,
     context.values = kRecord;
     return expressions.evaluate(expression, context).written();
   } catch (const ExpressionValueError& error) {
+    // The reference names the same field the text does.
+    const std::string expected =
+        error.fieldReference() == ExpressionValueError::kNoField
+            ? ""
+            : (fields[error.fieldReference()].number == 0
+                   ? fields[error.fieldReference()].name
+                   : "#" + std::to_string(fields[error.fieldReference()].number));
+    EXPECT_EQ(error.field(), expected) << text;
     return "!" + std::to_string(error.position().column) + " " + error.what();
   }
 }

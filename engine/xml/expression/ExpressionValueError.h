@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <stdexcept>
 #include <string>
 
@@ -13,13 +14,20 @@ namespace rowvane {
 /// is a field, else the problem alone.
 class ExpressionValueError : public std::runtime_error {
  public:
-  ExpressionValueError(TemplatePosition at, std::string field, const std::string& problem)
+  static constexpr std::size_t kNoField = static_cast<std::size_t>(-1);
+
+  ExpressionValueError(TemplatePosition at, std::string field, const std::string& problem,
+                       std::size_t reference = kNoField)
       : std::runtime_error(field.empty() ? problem : "field '" + field + "': " + problem),
         m_at(at),
         m_field(std::move(field)),
-        m_problem(problem) {}
+        m_problem(problem),
+        m_reference(reference) {}
   TemplatePosition position() const { return m_at; }
   const std::string& field() const { return m_field; }
+  /// The field reference (an index into the template's fields) the value
+  /// came from, or kNoField.
+  std::size_t fieldReference() const { return m_reference; }
   /// what() without the field.
   const std::string& problem() const { return m_problem; }
 
@@ -27,6 +35,7 @@ class ExpressionValueError : public std::runtime_error {
   TemplatePosition m_at;
   std::string m_field;
   std::string m_problem;
+  std::size_t m_reference = kNoField;
 };
 
 }  // namespace rowvane

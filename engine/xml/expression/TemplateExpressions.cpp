@@ -140,7 +140,7 @@ class Evaluator {
 
   [[noreturn]] void fail(TemplatePosition at, const ExpressionValue& from,
                          const std::string& problem) const {
-    throw ExpressionValueError(at, label(from), problem);
+    throw ExpressionValueError(at, label(from), problem, from.field());
   }
 
   // The operand as a number; nothing when it is no value.
@@ -473,7 +473,7 @@ void TemplateExpressions::accumulate(std::size_t site, AggregateAccumulator& acc
     const auto label = m_program.fieldLabels.find(value.field());
     throw ExpressionValueError(m_program.sites[site].at,
                                label == m_program.fieldLabels.end() ? std::string() : label->second,
-                               error.problem());
+                               error.problem(), value.field());
   }
 }
 
