@@ -51,11 +51,6 @@ std::vector<std::string> WarningsOf(const ConversionWarnings& warnings) {
     lines.push_back("unterminated quoted field from line " +
                     std::to_string(*warnings.unterminatedQuoteLine));
   }
-  if (const auto& split = warnings.groupSplit) {
-    lines.push_back("records with the group key '" + EscapeForDisplay(split->key) +
-                    "' are not next to each other (lines " + std::to_string(split->earlierLine) +
-                    " and " + std::to_string(split->line) + "), so they make two groups");
-  }
   if (warnings.replacedCharacters > 0) {
     lines.push_back(std::to_string(warnings.replacedCharacters) +
                     (warnings.replacedCharacters == 1 ? " character" : " characters") +

@@ -17,6 +17,7 @@
 #include "engine/Batch.h"
 #include "engine/Conversion.h"
 #include "engine/Files.h"
+#include "engine/Layouts.h"
 
 namespace rowvane::cli {
 namespace {
@@ -39,15 +40,22 @@ class ShareAsBytes : public ConversionObserver {
   std::uint64_t m_reported = 0;
 };
 
+// A template that gathers groups or counts ahead reads its input twice.
+bool ReadsTwice(const ConversionSettings& settings) {
+  return settings.Layout == OutputLayout::Template && settings.Template &&
+         settings.Template->readsTwice();
+}
+
 /// The input of one -O conversion: a file, or standard input (kept in an
-/// unnamed file when the encoding may have to be read a second time).
+/// unnamed file when it may have to be read a second time: for the encoding,
+/// or for a template that reads twice).
 class OneInput {
  public:
   OneInput(const std::string& path, const ConversionSettings& settings)
       : m_gunzip(path != kStandardStream && settings.GunzipInputsByName && HasGzipSuffix(path)) {
     if (path != kStandardStream) {
       m_file = std::make_unique<InputFile>(path);
-    } else if (settings.InputEncoding) {
+    } else if (settings.InputEncoding && !ReadsTwice(settings)) {
       m_stream = std::make_unique<DescriptorSource>(STDIN_FILENO);
     } else {
       m_spool = std::make_unique<UnnamedTemporaryFile>();
@@ -91,9 +99,10 @@ void ConvertToStream(OneInput& input, int fd, const ConversionSettings& settings
     // The stream cannot take back what it was given, so the encoding is
     // settled first by reading the input once without converting it (the
     // input is re-readable: a file, or standard input kept in a spool). What
-    // is held is never more than the input.
+    // is held is never more than the input. A template that reads twice
+    // settles the encoding in its first read, which writes nothing.
     ConversionTuning tuning;
-    tuning.textNotUtf8 = !settings.InputEncoding &&
+    tuning.textNotUtf8 = !settings.InputEncoding && !ReadsTwice(settings) &&
                          !CompressedTextIsUtf8(input.source(), input.gunzip(), tuning.readChunk);
     Keep(ConvertCompressed(input.source(), input.gunzip(), target, settings, progress, tuning),
          outcome);

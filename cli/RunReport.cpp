@@ -73,11 +73,6 @@ std::vector<std::string> WarningObjects(const FileOutcome& outcome) {
     objects.push_back(Kind("dropped-values") +
                       ",\"count\":" + std::to_string(warnings.droppedValues) + "}");
   }
-  if (const auto& split = warnings.groupSplit) {
-    objects.push_back(Kind("group-split") + JsonName("key", split->key) +
-                      ",\"line\":" + std::to_string(split->line) +
-                      ",\"earlier_line\":" + std::to_string(split->earlierLine) + "}");
-  }
   return objects;
 }
 

@@ -100,14 +100,6 @@ QStringList WarningsInWords(const rowvane::ConversionWarnings& warnings) {
     words << QStringLiteral("The quoted field that begins on line %1 is never closed.")
                  .arg(*warnings.unterminatedQuoteLine);
   }
-  if (const auto& split = warnings.groupSplit) {
-    words << QStringLiteral(
-                 "Records with the group key \u201c%1\u201d are not next to each other (lines %2 "
-                 "and %3): they make two groups.")
-                 .arg(QString::fromStdString(split->key))
-                 .arg(split->earlierLine)
-                 .arg(split->line);
-  }
   // The counted warnings, each said only when its count is not zero.
   struct CountedWarning {
     std::uint64_t rowvane::ConversionWarnings::*count;

@@ -27,14 +27,37 @@ std::size_t WriterCapacityFor(std::optional<std::uint64_t> inputSize) {
   return std::max(kSmallest, static_cast<std::size_t>(*inputSize) * 4);
 }
 
+// Progress of one of a conversion's two reads as its share of the whole.
+class ReadShare : public ConversionObserver {
+ public:
+  ReadShare(ConversionObserver& whole, double from) : m_whole(whole), m_from(from) {}
+  void onInputOpened(std::uint64_t size) override { m_whole.onInputOpened(size); }
+  void onProgress(double share) override { m_whole.onProgress(m_from + share / 2); }
+  void onPause() override { m_whole.onPause(); }
+  PauseAnswer pauseAnswer() const override { return m_whole.pauseAnswer(); }
+  const LiveOptions* liveOptions() const override { return m_whole.liveOptions(); }
+
+ private:
+  ConversionObserver& m_whole;
+  double m_from;
+};
+
+TemplateReading ReadingFor(TemplateReading::Pass pass, GroupPlan& plan,
+                           const ConversionTuning& tuning) {
+  TemplateReading reading;
+  reading.pass = pass;
+  reading.plan = &plan;
+  reading.sortMemory = tuning.templateSortMemory;
+  reading.temporaryFolder = tuning.temporaryFolder;
+  return reading;
+}
+
 ConversionResult ConvertText(TextReader& reader, XmlWriter& out, const ConversionSettings& settings,
                              ConversionObserver& observer, const ConversionTuning& tuning,
                              std::optional<std::uint64_t> inputSize) {
   if (settings.Layout == OutputLayout::Template) {
     TemplateLayout layout(out, *settings.Template);
-    ConversionResult result = ReadRecords(reader, layout, settings, observer, tuning, inputSize);
-    result.warnings.groupSplit = layout.split();
-    return result;
+    return ReadRecords(reader, layout, settings, observer, tuning, inputSize);
   }
   if (settings.Layout == OutputLayout::FieldsAsAttributes) {
     AttributeLayout layout(out, settings);
@@ -48,6 +71,53 @@ ConversionResult ConvertText(TextReader& reader, XmlWriter& out, const Conversio
   return ReadRecords(reader, layout, settings, observer, tuning, inputSize);
 }
 
+// The second read of a template that needs a plan: the same text again, in the
+// encoding the first read settled on, written by the plan.
+ConversionResult WriteByPlan(ByteSource& source, XmlWriter& out, GroupPlan& plan, bool fallback,
+                             const ConversionSettings& settings, ConversionObserver& observer,
+                             const ConversionTuning& tuning) {
+  source.rewind();
+  TextReader reader(source, tuning.readChunk, fallback, settings.InputEncoding);
+  ReadShare second(observer, 0.5);
+  TemplateLayout layout(out, *settings.Template,
+                        ReadingFor(TemplateReading::Pass::Writing, plan, tuning));
+  ConversionResult result = ReadRecords(reader, layout, settings, second, tuning, source.size());
+  result.warnings.utf8Replacements = reader.utf8Replacements();
+  result.warnings.utf16Replacements = reader.utf16Replacements();
+  return result;
+}
+
+// A template that gathers groups or counts before it writes reads the input
+// twice: first to find its groups (and their aggregates), writing nothing,
+// then to write them.
+ConversionResult ConvertByPlan(ByteSource& source, XmlWriter& out,
+                               const ConversionSettings& settings, ConversionObserver& observer,
+                               const ConversionTuning& tuning) {
+  const LayoutTemplate& layoutTemplate = *settings.Template;
+  std::vector<bool> byKey;
+  for (std::size_t level = 0; level < layoutTemplate.groupLevels(); ++level) {
+    byKey.push_back(layoutTemplate.levels[level].byKey);
+  }
+  std::optional<GroupPlan> plan;
+  bool fallback = tuning.textNotUtf8;
+  ReadShare first(observer, 0.0);
+  const bool stopped = ReadInDetectedEncoding(
+      source, settings.InputEncoding, tuning,
+      [&](TextReader& reader) {
+        plan.emplace(byKey);
+        TemplateLayout planning(out, layoutTemplate,
+                                ReadingFor(TemplateReading::Pass::Planning, *plan, tuning));
+        return ReadRecords(reader, planning, settings, first, tuning, source.size()).stopped;
+      },
+      [&] { fallback = true; });
+  if (stopped) {
+    ConversionResult result;
+    result.stopped = true;
+    return result;
+  }
+  return WriteByPlan(source, out, *plan, fallback, settings, observer, tuning);
+}
+
 }  // namespace
 
 ConversionResult ConvertCsvToXml(ByteSource& source, OutputSink& sink,
@@ -57,6 +127,9 @@ ConversionResult ConvertCsvToXml(ByteSource& source, OutputSink& sink,
     throw std::invalid_argument(std::string(*problem));
   }
   XmlWriter out(sink, WriterCapacityFor(source.size()));
+  if (settings.Layout == OutputLayout::Template && settings.Template->readsTwice()) {
+    return ConvertByPlan(source, out, settings, observer, tuning);
+  }
   return ReadInDetectedEncoding(
       source, settings.InputEncoding, tuning,
       [&](TextReader& reader) {

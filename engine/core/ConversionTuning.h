@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstddef>
 #include <functional>
+#include <string>
 
 #include "engine/core/GroupBounds.h"
 
@@ -41,6 +42,12 @@ struct ConversionTuning {
   /// mark, is not UTF-8: it is read from the start as a conversion reads it
   /// when it starts over, so an output that cannot be taken back never is.
   bool textNotUtf8 = false;
+  /// Bytes of records a template that gathers groups sorts in memory when
+  /// the input does not have them in group order; beyond that they go to
+  /// sorted runs in a temporary file.
+  std::size_t templateSortMemory = std::size_t{32} << 20;
+  /// Where such runs go; empty: $TMPDIR, else /tmp.
+  std::string temporaryFolder;
 };
 
 }  // namespace rowvane

@@ -3,8 +3,6 @@
 #include <cstdint>
 #include <optional>
 
-#include "engine/core/GroupSplit.h"
-
 namespace rowvane {
 
 /// What a conversion noticed about its input that the user may want to know.
@@ -26,14 +24,10 @@ struct ConversionWarnings {
   /// Ill-formed UTF-16: lone surrogates read as U+FFFD, and an odd last byte
   /// (U+FFFD at the end of the last line, dropped where it would begin one).
   std::uint64_t utf16Replacements = 0;
-  /// Template layout: records of one group key that are not next to each
-  /// other, so they make two groups (the first such key of the file).
-  std::optional<GroupSplit> groupSplit;
 
   bool any() const {
     return unterminatedQuoteLine.has_value() || replacedCharacters > 0 || lineFeedsWithoutCrLf ||
-           utf8Replacements > 0 || droppedValues > 0 || utf16Replacements > 0 ||
-           groupSplit.has_value();
+           utf8Replacements > 0 || droppedValues > 0 || utf16Replacements > 0;
   }
   friend bool operator==(const ConversionWarnings&, const ConversionWarnings&) = default;
 };

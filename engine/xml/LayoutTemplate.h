@@ -64,6 +64,9 @@ struct TemplateStep {
     CData,       ///< the CDATA section of text `a`, markers included
     SkipUnless,  ///< when text `a` expands empty, go on at step `b`
     HideUnless,  ///< when text `a` expands empty, stop: the repeated part below is not written
+    Items,       ///< for each non-empty item of text `a`, the steps up to the ItemsEnd before
+                 ///< step `b`; with none, go on at step `b`
+    ItemsEnd,    ///< the next item, back after Items step `a`; `b`: the separator's index
   };
   Kind kind = Kind::Constant;
   ValuePlace place = ValuePlace::Text;
@@ -78,6 +81,9 @@ using TemplateProgram = std::vector<TemplateStep>;
 /// `after` when it ends; the next level's repetitions stand between them.
 struct TemplateLevel {
   std::optional<std::size_t> key;  ///< text index; none for the for-each element
+  /// A group-by level gathers every record of its key wherever it stands; a
+  /// group-adjacent level makes a group of each run of equal keys.
+  bool byKey = false;
   TemplateProgram before;
   TemplateProgram after;
 };
@@ -98,6 +104,19 @@ struct LayoutTemplate {
   TemplateProgram documentAfter;
   /// The outermost group first, the for-each element last.
   std::vector<TemplateLevel> levels;
+  /// What for-each-item elements split their text at.
+  std::vector<std::string> separators;
+
+  std::size_t groupLevels() const { return levels.size() - 1; }
+  /// Whether an input is read twice: once to find its groups, once to write them.
+  bool readsTwice() const {
+    for (const TemplateLevel& level : levels) {
+      if (level.byKey) {
+        return true;
+      }
+    }
+    return false;
+  }
 };
 
 }  // namespace rowvane

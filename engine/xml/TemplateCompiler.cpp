@@ -70,7 +70,7 @@ class Compiler {
     checkGroups(m_tree.root, chain);
     std::vector<std::size_t> levelAt;  // positions in the chain of repeated elements
     for (std::size_t i = 1; i < chain.size(); ++i) {
-      if (chain[i]->groupBy || chain[i]->forEach) {
+      if (chain[i]->groups() || chain[i]->forEach) {
         levelAt.push_back(i);
       }
     }
@@ -88,8 +88,10 @@ class Compiler {
       TemplateLevel compiled;
       const TemplateNode& element = *chain[levelAt[level]];
       m_inRecord = true;
-      if (element.groupBy) {
-        compiled.key = addText(*element.groupBy, element.at);
+      if (element.groups()) {
+        compiled.byKey = element.groupBy.has_value();
+        compiled.key =
+            addText(element.groupBy ? *element.groupBy : *element.groupAdjacent, element.at);
         // A group element contains the for-each element, so a level follows it.
         compileSpan(chain, levelAt[level], levelAt[level + 1], compiled.before, compiled.after,
                     true);
@@ -103,20 +105,30 @@ class Compiler {
   }
 
  private:
-  // Every group-by element stands on the chain.
-  void checkGroups(const TemplateNode& node, const std::vector<const TemplateNode*>& chain) {
+  // Every group element stands on the chain, every for-each-item element below it.
+  void checkGroups(const TemplateNode& node, const std::vector<const TemplateNode*>& chain,
+                   bool inRecord = false) {
     for (const TemplateNode& child : node.children) {
       if (child.kind != TemplateNode::Kind::Element) {
         continue;
       }
-      if (child.groupBy && child.forEach) {
-        throw TemplateError(child.at, "one element cannot carry both group-by and for-each");
+      const char* directive = child.groupBy ? "group-by" : "group-adjacent";
+      if (child.groups() && child.forEach) {
+        throw TemplateError(
+            child.at, std::string("one element cannot carry both ") + directive + " and for-each");
       }
-      if (child.groupBy && std::find(chain.begin(), chain.end(), &child) == chain.end()) {
-        throw TemplateError(child.at, "a group-by element must contain the for-each element; " +
+      if (child.groups() && std::find(chain.begin(), chain.end(), &child) == chain.end()) {
+        throw TemplateError(child.at, std::string("a ") + directive +
+                                          " element must contain the for-each element; " +
                                           child.name + " does not");
       }
-      checkGroups(child, chain);
+      if (child.forEachItem && !inRecord) {
+        throw TemplateError(child.at,
+                            "a for-each-item element must stand inside the for-each "
+                            "element; " +
+                                child.name + " does not");
+      }
+      checkGroups(child, chain, inRecord || child.forEach);
     }
   }
 
@@ -198,6 +210,12 @@ class Compiler {
   }
 
   void element(TemplateProgram& program, const TemplateNode& node, const TemplateNode* blank) {
+    std::optional<std::size_t> items;
+    if (node.forEachItem) {
+      items = program.size();
+      program.push_back({TemplateStep::Kind::Items, ValuePlace::Text,
+                         static_cast<std::uint32_t>(addText(*node.forEachItem, node.at)), 0});
+    }
     std::optional<std::size_t> skip;
     if (node.condition) {
       skip = program.size();
@@ -214,6 +232,13 @@ class Compiler {
     }
     if (skip) {
       land(program, program[*skip]);
+    }
+    if (items) {
+      m_result.separators.push_back(*node.separator);
+      program.push_back({TemplateStep::Kind::ItemsEnd, ValuePlace::Text,
+                         static_cast<std::uint32_t>(*items),
+                         static_cast<std::uint32_t>(m_result.separators.size() - 1)});
+      land(program, program[*items]);
     }
   }
 

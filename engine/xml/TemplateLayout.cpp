@@ -4,8 +4,12 @@
 
 namespace rowvane {
 
-TemplateLayout::TemplateLayout(XmlWriter& out, const LayoutTemplate& layout)
-    : m_escaping(out), m_writer(layout, m_escaping) {
+TemplateLayout::TemplateLayout(XmlWriter& out, const LayoutTemplate& layout,
+                               TemplateReading reading)
+    : m_reading(std::move(reading)),
+      m_escaping(out),
+      m_writer(layout, m_escaping,
+               m_reading.pass == TemplateReading::Pass::Writing ? m_reading.plan : nullptr) {
   for (int b = 0; b < 0x20; ++b) {
     m_special[b] = true;  // controls, tab, LF and CR
   }
@@ -17,6 +21,12 @@ TemplateLayout::TemplateLayout(XmlWriter& out, const LayoutTemplate& layout)
 void TemplateLayout::headerNames(HeaderNames& names) {
   if (names.open()) {
     return;  // generated names: their count comes with the first record
+  }
+  if (names.count() == 0) {
+    // A header line that is empty names nothing: with no record after it the
+    // file is as empty as one without bytes, and gets the skeleton too.
+    m_namesPending = true;
+    return;
   }
   std::vector<std::string> read;
   read.reserve(names.count());
@@ -37,9 +47,15 @@ void TemplateLayout::fieldCount(std::size_t count) {
 
 void TemplateLayout::start(std::vector<std::string> names) {
   m_count = names.size();
+  if (m_reading.pass == TemplateReading::Pass::Planning) {
+    m_writer.bind(names);  // a missing field fails here, before anything is written
+    return;
+  }
   m_writer.start(names);
-  if (const TemplateProgram* program = m_writer.streamableRecord()) {
-    planStreaming(*program);
+  if (m_reading.pass == TemplateReading::Pass::Only) {
+    if (const TemplateProgram* program = m_writer.streamableRecord()) {
+      planStreaming(*program);
+    }
   }
 }
 
@@ -65,6 +81,10 @@ void TemplateLayout::planStreaming(const TemplateProgram& program) {
 }
 
 TemplateLayout::Record TemplateLayout::beginRecord(bool) {
+  if (m_namesPending) {
+    m_namesPending = false;
+    start({});
+  }
   // The first record of generated names is held: its values come before their count.
   m_streaming = m_streamable;
   if (!m_streaming) {
@@ -105,10 +125,52 @@ void TemplateLayout::endRecord(Record& record) {
     return;
   }
   const std::span<const std::string_view> values = m_held.values(m_count);
-  m_writer.record(values, m_held.special(), m_held.line());
+  switch (m_reading.pass) {
+    case TemplateReading::Pass::Only:
+      m_writer.record(values, m_held.special(), m_held.line());
+      break;
+    case TemplateReading::Pass::Planning:
+      m_writer.keys(values, m_keys);
+      m_reading.plan->place(m_keys, m_held.line());
+      break;
+    case TemplateReading::Pass::Writing:
+      place(values);
+      break;
+  }
+}
+
+// The second read: a record in group order is written at once, any other
+// sorted into its group's place first.
+void TemplateLayout::place(std::span<const std::string_view> values) {
+  GroupPlan& plan = *m_reading.plan;
+  m_writer.keys(values, m_keys);
+  const std::uint32_t group = plan.find(m_keys);
+  if (plan.inOrder()) {
+    m_writer.record(values, m_held.special(), m_held.line(), group);
+    return;
+  }
+  if (!m_sorted) {
+    m_sorted = std::make_unique<SortedRecords>(m_reading.sortMemory, m_reading.temporaryFolder);
+  }
+  m_sorted->add(plan.rank(group), group, m_held.line(), values, m_held.special());
 }
 
 void TemplateLayout::endDocument() {
+  switch (m_reading.pass) {
+    case TemplateReading::Pass::Planning:
+      m_reading.plan->planned();
+      return;
+    case TemplateReading::Pass::Writing:
+      if (m_sorted) {
+        m_sorted->drain([this](const SortedRecords::Record& record) {
+          m_writer.record(record.values, record.special, record.line, record.group);
+        });
+        m_sorted.reset();
+      }
+      break;
+    case TemplateReading::Pass::Only:
+      break;
+  }
   m_writer.finish();
 }
 

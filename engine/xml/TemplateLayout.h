@@ -2,20 +2,37 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "engine/core/GroupSplit.h"
 #include "engine/csv/HeaderNames.h"
 #include "engine/csv/RecordLayout.h"
 #include "engine/xml/EscapingOutput.h"
+#include "engine/xml/GroupPlan.h"
 #include "engine/xml/HeldRecord.h"
 #include "engine/xml/LayoutTemplate.h"
+#include "engine/xml/SortedRecords.h"
 #include "engine/xml/TemplateWriter.h"
 #include "engine/xml/XmlWriter.h"
 
 namespace rowvane {
+
+/// How a template that reads its input twice (LayoutTemplate::readsTwice)
+/// takes part in one of the reads.
+struct TemplateReading {
+  enum class Pass { Only, Planning, Writing };
+  /// Only: the one read of a template that needs no plan. Planning: the first
+  /// read, which fills `plan` and writes nothing. Writing: the second, which
+  /// writes by `plan`.
+  Pass pass = Pass::Only;
+  GroupPlan* plan = nullptr;
+  /// Bytes of records sorted in memory when they are not in group order;
+  /// more go to sorted runs in `temporaryFolder` (empty: $TMPDIR or /tmp).
+  std::size_t sortMemory = std::size_t{32} << 20;
+  std::string temporaryFolder;
+};
 
 /// A user's template as a layout. Nothing is written before the fields'
 /// names are known and every field the template names is found among them.
@@ -25,7 +42,7 @@ namespace rowvane {
 /// and writes it through a TemplateWriter.
 class TemplateLayout {
  public:
-  TemplateLayout(XmlWriter& out, const LayoutTemplate& layout);
+  TemplateLayout(XmlWriter& out, const LayoutTemplate& layout, TemplateReading reading = {});
 
   /// The writer or collector of one record; see RecordLayout.
   class Record {
@@ -84,9 +101,6 @@ class TemplateLayout {
   void endDocument();
   std::uint64_t replacedCharacters() const { return m_escaping.replaced(); }
 
-  /// A group key that came back after its group had ended, if any did.
-  const std::optional<GroupSplit>& split() const { return m_writer.split(); }
-
  private:
   /// Streaming: what entering a field writes (m_streamTexts[begin, begin +
   /// size)) and where its value goes (none: the template does not use it).
@@ -98,14 +112,19 @@ class TemplateLayout {
 
   void start(std::vector<std::string> names);
   void planStreaming(const TemplateProgram& program);
+  void place(std::span<const std::string_view> values);
 
+  TemplateReading m_reading;
   EscapingOutput m_escaping;
   TemplateWriter m_writer;
+  std::unique_ptr<SortedRecords> m_sorted;  // the second read of records not in group order
+  std::vector<std::string> m_keys;
   SpecialBytes m_special{};
   HeldRecord m_held;
   std::size_t m_count = 0;
   std::uint64_t m_nextLine = 0;
   bool m_streamable = false;
+  bool m_namesPending = false;  // an empty header line, until a record follows it
   bool m_streaming = false;
   std::vector<StreamField> m_streamFields;  // one per field, then the record's end
   std::string m_streamTexts;                // followed by kCopySlack bytes

@@ -276,6 +276,7 @@ class TemplateParser {
     if (optional) {
       markOptional(node, *optional);
     }
+    checkDirectives(node);
     if (m_open.empty()) {
       if (node.carriesDirective()) {
         throw TemplateError(node.at, "the document element cannot carry a directive");
@@ -307,13 +308,36 @@ class TemplateParser {
       node.forEach = true;
     } else if (local == "group-by") {
       node.groupBy = readText(value, node.at);
+    } else if (local == "group-adjacent") {
+      node.groupAdjacent = readText(value, node.at);
+    } else if (local == "for-each-item") {
+      node.forEachItem = readText(value, node.at);
+    } else if (local == "separator") {
+      node.separator = value;
     } else if (local == "if") {
       node.condition = readText(value, node.at);
     } else if (local == "optional") {
       optional = value;
     } else {
+      throw TemplateError(node.at, "unknown directive " + name +
+                                       " (known: for-each, for-each-item, group-adjacent, "
+                                       "group-by, if, optional, separator)");
+    }
+  }
+
+  // The directives that only make sense together, on one element.
+  static void checkDirectives(const TemplateNode& node) {
+    if (node.groupBy && node.groupAdjacent) {
+      throw TemplateError(node.at, "one element cannot carry both group-by and group-adjacent");
+    }
+    if (node.forEachItem && (!node.separator || node.separator->empty())) {
+      throw TemplateError(node.at,
+                          "for-each-item needs a separator: rv:separator=\",\" or another "
+                          "text of one or more characters");
+    }
+    if (node.separator && !node.forEachItem) {
       throw TemplateError(
-          node.at, "unknown directive " + name + " (known: for-each, group-by, if, optional)");
+          node.at, "separator belongs to for-each-item, which " + node.name + " does not carry");
     }
   }
 

@@ -77,9 +77,13 @@ bool HasMixedContent(const TemplateNode& node) {
   return false;
 }
 
+bool Repeats(const TemplateNode& node) {
+  return node.forEach || node.groups() || node.forEachItem;
+}
+
 // How often a child element is written.
 std::string Occurs(const TemplateNode& node) {
-  if (node.forEach || node.groupBy) {
+  if (Repeats(node)) {
     return " minOccurs=\"0\" maxOccurs=\"unbounded\"";
   }
   return node.condition ? " minOccurs=\"0\"" : "";
@@ -116,7 +120,7 @@ bool Deterministic(const std::vector<Particle>& particles) {
     return false;
   }
   for (std::size_t i = 0; i < particles.size(); ++i) {
-    const bool repeats = particles[i].node->forEach || particles[i].node->groupBy;
+    const bool repeats = Repeats(*particles[i].node);
     if (clash(i + 1, repeats ? &particles[i] : nullptr)) {
       return false;
     }

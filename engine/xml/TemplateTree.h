@@ -38,10 +38,17 @@ struct TemplateNode {
   std::vector<Attribute> attributes;
   bool forEach = false;
   std::optional<TemplateText> groupBy;
+  std::optional<TemplateText> groupAdjacent;
   std::optional<TemplateText> condition;
+  std::optional<TemplateText> forEachItem;
+  std::optional<std::string> separator;
   std::vector<TemplateNode> children;
 
-  bool carriesDirective() const { return forEach || groupBy || condition; }
+  bool carriesDirective() const {
+    return forEach || groupBy || groupAdjacent || condition || forEachItem;
+  }
+  /// Gathers records: by key wherever they stand, or in runs of equal keys.
+  bool groups() const { return groupBy || groupAdjacent; }
   /// Text made only of spaces, tabs and line breaks, without placeholders.
   bool isBlank() const;
 };

@@ -62,24 +62,26 @@ std::size_t FindField(const FieldReference& field, const std::vector<std::string
                         "no field named '" + field.name + "'; " + FieldList(names));
 }
 
-std::uint64_t Mix(std::uint64_t x) {
-  x ^= x >> 30;
-  x *= 0xBF58476D1CE4E5B9ULL;
-  x ^= x >> 27;
-  x *= 0x94D049BB133111EBULL;
-  return x ^ (x >> 31);
-}
-
 }  // namespace
 
-TemplateWriter::TemplateWriter(const LayoutTemplate& layout, EscapingOutput& out)
+TemplateWriter::TemplateWriter(const LayoutTemplate& layout, EscapingOutput& out,
+                               const GroupPlan* plan)
     : m_layout(layout),
       m_out(out),
-      m_groups(layout.levels.size() - 1),
+      m_plan(plan),
+      m_groups(layout.groupLevels()),
       m_runs(m_groups),
-      m_keys(m_groups) {}
+      m_keys(m_groups),
+      m_path(m_groups) {}
 
 void TemplateWriter::start(const std::vector<std::string>& names) {
+  bind(names);
+  m_started = true;
+  m_position = 1;
+  m_documentVisible = run(m_layout.documentBefore, {});
+}
+
+void TemplateWriter::bind(const std::vector<std::string>& names) {
   m_fieldIndex.clear();
   const bool named = std::any_of(m_layout.fields.begin(), m_layout.fields.end(),
                                  [](const FieldReference& field) { return field.number == 0; });
@@ -88,25 +90,50 @@ void TemplateWriter::start(const std::vector<std::string>& names) {
   for (const FieldReference& field : m_layout.fields) {
     m_fieldIndex.push_back(FindField(field, names, firstPlace));
   }
-  m_started = true;
-  m_documentVisible = run(m_layout.documentBefore, {});
 }
 
-void TemplateWriter::record(std::span<const std::string_view> values,
-                            std::span<const std::uint8_t> special, std::uint64_t line) {
+void TemplateWriter::keys(std::span<const std::string_view> values,
+                          std::vector<std::string>& keys) const {
+  keys.resize(m_groups);
   for (std::size_t level = 0; level < m_groups; ++level) {
-    m_keys[level].clear();
-    expand(m_layout.texts[*m_layout.levels[level].key], values, m_keys[level]);
+    keys[level].clear();
+    expand(m_layout.texts[*m_layout.levels[level].key], values, keys[level]);
   }
+}
+
+// The outermost level whose group the record does not share with the one before.
+std::size_t TemplateWriter::changedLevel(std::span<const std::string_view> values,
+                                         std::uint32_t group) {
   std::size_t changed = 0;
+  if (m_plan != nullptr) {
+    for (std::size_t level = m_groups; level-- > 0;) {
+      m_path[level] = group;
+      group = m_plan->parent(group);
+    }
+    while (changed < m_open && m_runs[changed].group == m_path[changed]) {
+      ++changed;
+    }
+    return changed;
+  }
+  keys(values, m_keys);
   while (changed < m_open && m_runs[changed].key == m_keys[changed]) {
     ++changed;
   }
+  return changed;
+}
+
+void TemplateWriter::record(std::span<const std::string_view> values,
+                            std::span<const std::uint8_t> special, std::uint64_t line,
+                            std::uint32_t group) {
+  const std::size_t changed = changedLevel(values, group);
   closeRuns(changed);
   m_special = special;
   for (std::size_t level = changed; level < m_groups; ++level) {
     openRun(level, values, line);
   }
+  std::uint64_t& records = m_groups == 0 ? m_recordsAtTop : m_runs[m_groups - 1].records;
+  m_position = ++records;
+  m_line = line;
   if (parentVisible(m_groups)) {
     run(m_layout.levels.back().before, values);
   }
@@ -115,9 +142,11 @@ void TemplateWriter::record(std::span<const std::string_view> values,
 
 void TemplateWriter::finish() {
   if (!m_started) {
+    m_position = 1;
     m_documentVisible = run(m_layout.documentBefore, {});
   }
   closeRuns(0);
+  m_position = 1;
   run(m_layout.documentAfter, {});
   m_out.flush();
 }
@@ -149,6 +178,8 @@ void TemplateWriter::closeRuns(std::size_t from) {
   while (m_open > from) {
     OpenRun& open = m_runs[--m_open];
     if (open.entered) {
+      m_position = open.position;
+      m_line = open.line;
       run(m_layout.levels[m_open].after, open.views);
     }
   }
@@ -157,11 +188,20 @@ void TemplateWriter::closeRuns(std::size_t from) {
 void TemplateWriter::openRun(std::size_t level, std::span<const std::string_view> values,
                              std::uint64_t line) {
   OpenRun& open = m_runs[level];
-  open.key.swap(m_keys[level]);
+  if (m_plan != nullptr) {
+    open.group = m_path[level];
+  } else {
+    open.key.swap(m_keys[level]);
+  }
+  open.position = ++(level == 0 ? m_groupsAtTop : m_runs[level - 1].groups);
+  open.line = line;
+  open.groups = 0;
+  open.records = 0;
   open.entered = parentVisible(level);
   open.visible = false;
   m_open = level + 1;
-  noteRunStart(level, line);
+  m_position = open.position;
+  m_line = line;
   if (!open.entered) {
     return;
   }
@@ -179,19 +219,6 @@ void TemplateWriter::openRun(std::size_t level, std::span<const std::string_view
     begin = end;
   }
   open.visible = run(m_layout.levels[level].before, values);
-}
-
-void TemplateWriter::noteRunStart(std::size_t level, std::uint64_t line) {
-  if (m_split) {
-    return;  // told once per file
-  }
-  std::uint64_t hash = Mix(level + 1);
-  for (std::size_t outer = 0; outer <= level; ++outer) {
-    hash = Mix(hash ^ std::hash<std::string_view>()(m_runs[outer].key));
-  }
-  if (const auto earlier = m_history.remember(hash, line)) {
-    m_split = GroupSplit{m_runs[level].key, *earlier, line};
-  }
 }
 
 bool TemplateWriter::run(const TemplateProgram& program, std::span<const std::string_view> values) {
@@ -237,10 +264,41 @@ bool TemplateWriter::run(const TemplateProgram& program, std::span<const std::st
           return false;
         }
         break;
+      case TemplateStep::Kind::Items: {
+        ItemLoop& loop = m_items.emplace_back();
+        expand(m_layout.texts[step->a], values, loop.text);
+        loop.separator = m_layout.separators[first[step->b - 1].b];
+        if (!nextItem(loop)) {
+          m_items.pop_back();
+          step = first + step->b - 1;
+        }
+        break;
+      }
+      case TemplateStep::Kind::ItemsEnd:
+        if (nextItem(m_items.back())) {
+          step = first + step->a;
+        } else {
+          m_items.pop_back();
+        }
+        break;
     }
   }
   cursor.sync();
   return true;
+}
+
+// Moves a for-each-item loop on to its next non-empty item; false after the last.
+bool TemplateWriter::nextItem(ItemLoop& loop) const {
+  const std::string_view text = loop.text;
+  while (loop.next <= text.size()) {
+    const std::size_t end = std::min(text.find(loop.separator, loop.next), text.size());
+    loop.item = text.substr(loop.next, end - loop.next);
+    loop.next = end == text.size() ? end + 1 : end + loop.separator.size();
+    if (!loop.item.empty()) {
+      return true;
+    }
+  }
+  return false;
 }
 
 std::string_view TemplateWriter::valueOf(std::size_t field,

@@ -18,7 +18,6 @@ constexpr std::string_view kRv = "xmlns:rv=\"urn:rowvane:layout\"";
 
 struct Written {
   std::string xml;
-  std::optional<GroupSplit> split;
   std::uint64_t replaced = 0;
 };
 
@@ -34,7 +33,7 @@ Written Convert(const std::string& templateText, const std::string& csv, std::si
   tuning.readChunk = chunk;
   tuning.pauseInterval = std::chrono::milliseconds(0);
   const ConversionResult result = ConvertCsvToXml(source, sink, settings, observer, tuning);
-  return {sink.bytes(), result.warnings.groupSplit, result.warnings.replacedCharacters};
+  return {sink.bytes(), result.warnings.replacedCharacters};
 }
 
 // The same in chunks of 1 and 7 bytes and whole: every boundary is crossed.
@@ -43,7 +42,6 @@ Written WriteThrough(const std::string& templateText, const std::string& csv) {
   for (const std::size_t chunk : {1, 7}) {
     const Written cut = Convert(templateText, csv, chunk);
     EXPECT_EQ(cut.xml, whole.xml) << "in chunks of " << chunk;
-    EXPECT_EQ(cut.split, whole.split) << "in chunks of " << chunk;
   }
   return whole;
 }
@@ -302,19 +300,36 @@ TEST(TemplateLayoutTest, ARecordLargerThanTheCapFailsNamingItsLine) {
   }
 }
 
-TEST(TemplateLayoutTest, KeysThatComeBackAreReportedOnce) {
-  const std::string layout = Root(
-      "><g rv:group-by=\"{a}\"><h rv:group-by=\"{b}\"><i rv:for-each=\"record\"/></h></g></r>");
+TEST(TemplateLayoutTest, GroupByGathersEveryRecordOfItsKeyAndGroupAdjacentTakesRuns) {
   const struct {
+    const char* directives;  // of the outer and the inner group element
     std::string csv;
-    std::optional<GroupSplit> split;
+    std::string expected;  // the groups, as keys and records
   } cases[] = {
-      {"a,b\r\n1,x\r\n1,y\r\n2,x\r\n2,y", std::nullopt},  // inner keys repeat in each group
-      {"a,b\r\n1,x\r\n2,x\r\n1,x\r\n2,x", GroupSplit{"1", 2, 4}},
-      {"a,b\r\n1,x\r\n1,y\r\n1,x\r\n2,z\r\n2,z\r\n1,q", GroupSplit{"x", 2, 4}},
+      {"group-by|group-by", "a,b\r\n1,x\r\n2,x\r\n1,x\r\n2,y",
+       "<g k=\"1\"><h k=\"x\"><i/><i/></h></g><g k=\"2\"><h k=\"x\"><i/></h><h "
+       "k=\"y\"><i/></h></g>"},
+      {"group-adjacent|group-adjacent", "a,b\r\n1,x\r\n2,x\r\n1,x\r\n2,y",
+       "<g k=\"1\"><h k=\"x\"><i/></h></g><g k=\"2\"><h k=\"x\"><i/></h></g><g k=\"1\"><h "
+       "k=\"x\"><i/></h></g><g k=\"2\"><h k=\"y\"><i/></h></g>"},
+      // Runs inside a gathered group are taken over that group's records.
+      {"group-by|group-adjacent", "a,b\r\n1,x\r\n2,x\r\n1,x\r\n1,y\r\n2,x",
+       "<g k=\"1\"><h k=\"x\"><i/><i/></h><h k=\"y\"><i/></h></g><g k=\"2\"><h "
+       "k=\"x\"><i/><i/></h></g>"},
+      {"group-adjacent|group-by", "a,b\r\n1,x\r\n1,y\r\n1,x\r\n2,x\r\n1,y",
+       "<g k=\"1\"><h k=\"x\"><i/><i/></h><h k=\"y\"><i/></h></g><g k=\"2\"><h "
+       "k=\"x\"><i/></h></g><g k=\"1\"><h k=\"y\"><i/></h></g>"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(WriteThrough(layout, c.csv).split, c.split) << c.csv;
+    const std::string directives = c.directives;
+    const std::string outer = directives.substr(0, directives.find('|'));
+    const std::string inner = directives.substr(directives.find('|') + 1);
+    const std::string layout =
+        Root("><g k=\"{a}\" rv:" + outer + "=\"{a}\"><h k=\"{b}\" rv:" + inner +
+             "=\"{b}\"><i rv:for-each=\"record\"/></h></g></r>");
+    EXPECT_EQ(WriteThrough(layout, c.csv).xml,
+              std::string(kDeclaration) + "<r>" + c.expected + "</r>")
+        << c.directives << " " << c.csv;
   }
 }
 
