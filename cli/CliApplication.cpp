@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <exception>
 #include <filesystem>
@@ -39,6 +40,21 @@
 
 namespace rowvane::cli {
 namespace {
+
+// SOURCE_DATE_EPOCH as reproducible builds define it: a decimal count of
+// seconds, here up to the last second of the year 9999 that dates can name.
+std::optional<std::int64_t> SecondsSinceEpoch(const std::string& text) {
+  constexpr std::int64_t kLastSecond = 253402300799;
+  std::int64_t seconds = 0;
+  if (text.empty() || text.size() > 12 ||
+      !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    return std::nullopt;
+  }
+  for (const char c : text) {
+    seconds = seconds * 10 + (c - '0');
+  }
+  return seconds <= kLastSecond ? std::optional(seconds) : std::nullopt;
+}
 
 constexpr const char* kTryHelp = "Try 'rowvane-cli --help' for more information.\n";
 constexpr const char* kFolderRefusal =
@@ -523,7 +539,18 @@ int RunCli(int argc, const char* const argv[], const CliEnvironment& environment
   }
   if (options.templateFile) {
     // A template that cannot be used stops the run before any input is read.
-    auto loaded = LoadTemplateFile(*options.templateFile, options.printSchemaOf.has_value());
+    if (const auto epoch = environment.variable("SOURCE_DATE_EPOCH")) {
+      const auto moment = SecondsSinceEpoch(*epoch);
+      if (!moment) {
+        environment.err << "rowvane-cli: SOURCE_DATE_EPOCH is not a count of seconds since "
+                           "1970 up to the year 9999: '"
+                        << EscapeForDisplay(*epoch) << "'\n";
+        return AsExitCode(ExitStatus::BadUsage);
+      }
+      options.settings.FixedNow = *moment;
+    }
+    auto loaded = LoadTemplateFile(*options.templateFile, options.printSchemaOf.has_value(),
+                                   options.templateParameters);
     if (const auto* problem = std::get_if<TemplateFileProblem>(&loaded)) {
       environment.err << "rowvane-cli: " << problem->message << '\n';
       return AsExitCode(ExitStatus::BadUsage);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -72,6 +73,8 @@ struct CliOptions {
   double settleSeconds = 2.0;
   /// --template: the template file as typed; loaded before any input.
   std::optional<std::string> templateFile;
+  /// --param NAME=VALUE: what param(NAME) gives in the template's expressions.
+  std::map<std::string, std::string> templateParameters;
   /// With --template and --print-schema: the schema of the template's
   /// outputs, made when the template was loaded.
   std::optional<std::string> templateSchema;

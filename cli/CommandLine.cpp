@@ -29,11 +29,13 @@ constexpr unsigned kMostJobs = 1024;
 
 // Options that take a value, by long name and by short letter. A new option
 // that takes a value must be listed here as well.
-constexpr std::array<std::string_view, 23> kLongValueOptions = {
+constexpr std::array<std::string_view, 24> kLongValueOptions = {
     "--output",   "--output-file", "--separator",   "--document-tag", "--row-tag", "--jobs",
     "--encoding", "--format",      "--line-breaks", "--quotes",       "--escape",  "--shard",
     "--report",   "--gzip-level",  "--schema",      "--print-schema", "--watch",   "--done",
-    "--failed",   "--settle",      "--layout",      "--template",     "--types"};
+    "--failed",   "--settle",      "--layout",      "--template",     "--types",   "--param"};
+// The one option given once per name it sets.
+constexpr std::string_view kParameterOption = "--param";
 // --gzip takes its level only attached ("--gzip=9"), so that "--gzip a.csv"
 // keeps a.csv an input; the attached level travels as a hidden option.
 constexpr std::string_view kGzipWithLevel = "--gzip=";
@@ -120,6 +122,7 @@ struct RawArguments {
   std::string types = "inferred";
   std::string layout{WordOf(kLayoutWords, OutputLayout::Elements)};
   std::string templateFile;
+  std::vector<std::string> parameters;
 };
 
 // The words of a format choice, as CLI11 checks a value against them.
@@ -166,6 +169,12 @@ void DescribeLayoutOptions(CLI::App& app, RawArguments& raw) {
                  "record's output, {Name} or {#N} where values go (see LAYOUTS\n"
                  "in rowvane-cli(1)). Implies --escape xml.")
       ->type_name("FILE");
+  app.add_option("--param", raw.parameters,
+                 "The value param('NAME') gives in the template's expressions; one\n"
+                 "--param per name (--param NAME= gives the empty text).")
+      ->type_name("NAME=VALUE")
+      ->expected(1)
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   app.add_flag("--print-template", raw.options.printTemplate,
                "Write to standard output a template that gives the escaped element\n"
                "layout of the one INPUT with the options given; a start for your own.");
@@ -402,7 +411,7 @@ std::optional<std::string> UnknownOptionIn(const std::vector<std::string>& extra
 
 std::optional<std::string> RepeatedOption(const CLI::App& app) {
   for (const std::string_view name : kLongValueOptions) {
-    if (app.count(std::string(name)) > 1) {
+    if (name != kParameterOption && app.count(std::string(name)) > 1) {
       return std::string(name);
     }
   }
@@ -669,6 +678,19 @@ ParsedCommandLine FinishOptions(const CLI::App& app, RawArguments raw) {
     options.textTypes = raw.types == "text";
   } else if (Has(app, "--types")) {
     return UsageError{"--types goes with --print-schema only"};
+  }
+  if (Has(app, "--param") && !Has(app, "--template")) {
+    return UsageError{"--param goes with --template only"};
+  }
+  for (const std::string& parameter : raw.parameters) {
+    const std::size_t equals = parameter.find('=');
+    if (equals == std::string::npos || equals == 0) {
+      return UsageError{"--param " + parameter + ": give NAME=VALUE"};
+    }
+    const std::string name = parameter.substr(0, equals);
+    if (!options.templateParameters.emplace(name, parameter.substr(equals + 1)).second) {
+      return UsageError{"--param " + name + " is given more than once; give each name once"};
+    }
   }
   if (Has(app, "--template")) {
     options.templateFile = std::move(raw.templateFile);

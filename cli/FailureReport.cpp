@@ -31,12 +31,24 @@ std::string ReasonFor(const Failure& failure, const FileOutcome& outcome) {
     case FailureKind::Layout:
       // The engine's message names the missing field and lists those there are.
       return EscapeForDisplay(failure.message);
+    case FailureKind::Value:
+      // The engine's message names the template's place, the field and the value.
+      return EscapeForDisplay(failure.message);
   }
   return WithDetail("not converted", failure.message);
 }
 
 std::string LineFor(std::string_view input, const std::string& reason) {
   return "rowvane-cli: " + EscapeForDisplay(input) + ": " + reason;
+}
+
+// A value failure names the input's line as a compiler names a source line.
+std::string LineFor(std::string_view input, const Failure& failure, const std::string& reason) {
+  if (failure.place.line == 0) {
+    return LineFor(input, reason);
+  }
+  return "rowvane-cli: " + EscapeForDisplay(input) + ":" + std::to_string(failure.place.line) +
+         ": " + reason;
 }
 
 // What the conversion noticed; the output is written all the same.
@@ -72,7 +84,7 @@ std::vector<std::string> DescribeProblems(std::string_view input, const FileOutc
     return lines;
   }
   for (const Failure& failure : outcome.failures) {
-    lines.push_back(LineFor(input, ReasonFor(failure, outcome)));
+    lines.push_back(LineFor(input, failure, ReasonFor(failure, outcome)));
   }
   for (const std::string& note : outcome.notes) {
     lines.push_back(LineFor(input, "written to " + EscapeForDisplay(outcome.outputPath) + ", but " +

@@ -52,7 +52,8 @@ bool ReadsTwice(const ConversionSettings& settings) {
 class OneInput {
  public:
   OneInput(const std::string& path, const ConversionSettings& settings)
-      : m_gunzip(path != kStandardStream && settings.GunzipInputsByName && HasGzipSuffix(path)) {
+      : m_gunzip(path != kStandardStream && settings.GunzipInputsByName && HasGzipSuffix(path)),
+        m_name(path == kStandardStream ? "-" : path.substr(path.find_last_of('/') + 1)) {
     if (path != kStandardStream) {
       m_file = std::make_unique<InputFile>(path);
     } else if (settings.InputEncoding && !ReadsTwice(settings)) {
@@ -77,6 +78,8 @@ class OneInput {
   }
   /// Read as a gzip stream (by its name; standard input never is).
   bool gunzip() const { return m_gunzip; }
+  /// How a template's file-name() names it.
+  const std::string& name() const { return m_name; }
 
  private:
   // Held apart from this object, so that only the one in use is ever built.
@@ -84,6 +87,7 @@ class OneInput {
   std::unique_ptr<DescriptorSource> m_stream;
   std::unique_ptr<UnnamedTemporaryFile> m_spool;
   bool m_gunzip;
+  std::string m_name;
 };
 
 void Keep(const ConversionResult& result, FileOutcome& outcome) {
@@ -102,6 +106,7 @@ void ConvertToStream(OneInput& input, int fd, const ConversionSettings& settings
     // is held is never more than the input. A template that reads twice
     // settles the encoding in its first read, which writes nothing.
     ConversionTuning tuning;
+    tuning.inputName = input.name();
     tuning.textNotUtf8 = !settings.InputEncoding && !ReadsTwice(settings) &&
                          !CompressedTextIsUtf8(input.source(), input.gunzip(), tuning.readChunk);
     Keep(ConvertCompressed(input.source(), input.gunzip(), target, settings, progress, tuning),
@@ -109,7 +114,10 @@ void ConvertToStream(OneInput& input, int fd, const ConversionSettings& settings
   } else {
     // A schema's verdict comes only at the end: the output waits until it is settled.
     UnnamedTemporaryFile spool;
-    Keep(ConvertCompressed(input.source(), input.gunzip(), spool, settings, progress), outcome);
+    ConversionTuning tuning;
+    tuning.inputName = input.name();
+    Keep(ConvertCompressed(input.source(), input.gunzip(), spool, settings, progress, tuning),
+         outcome);
     spool.copyTo(target);
   }
   outcome.outputBytes = target.bytesWritten();
@@ -121,6 +129,7 @@ void ConvertToRegularFile(OneInput& input, const std::string& path,
   const std::string named = outcome.outputPath;  // as the user gave it, not where a link led
   ConversionTuning tuning;
   tuning.syncToDisk = syncToDisk;
+  tuning.inputName = input.name();
   outcome = ConvertStreamToFile(input.source(), input.gunzip(), path, settings, progress, tuning);
   outcome.outputPath = named;
 }

@@ -94,6 +94,8 @@ struct RunReport::Line {
   ReportStatus status = ReportStatus::Converted;
   std::optional<std::string> reason = std::nullopt;
   std::optional<std::string> errorName = std::nullopt;
+  /// A value a template could not use: the kind, the record's line and the field.
+  std::optional<FailurePlace> valuePlace = std::nullopt;
   std::vector<std::string> warnings = {};
   std::uint64_t records = 0;
   std::uint64_t bytesIn = 0;
@@ -108,6 +110,10 @@ void RunReport::write(const Line& line) {
       std::string(",\"status\":\"") + kStatusNames[static_cast<std::size_t>(line.status)] + "\"";
   json += ",\"reason\":" + JsonOrNull(line.reason);
   json += ",\"errno\":" + JsonOrNull(line.errorName);
+  if (const auto& place = line.valuePlace) {
+    json += ",\"kind\":\"value\",\"line\":" + std::to_string(place->line);
+    json += place->field.empty() ? ",\"field\":null" : JsonName("field", place->field);
+  }
   json += ",\"warnings\":[";
   for (std::size_t i = 0; i < line.warnings.size(); ++i) {
     json += (i == 0 ? "" : ",") + line.warnings[i];
@@ -140,6 +146,9 @@ void RunReport::finished(const std::string& input, const std::string& output,
     const Failure& last = outcome.failures.back();
     line.reason = ReasonOf(last, outcome);
     line.errorName = ErrorNameOf(last);
+    if (last.kind == FailureKind::Value) {
+      line.valuePlace = last.place;
+    }
   } else if (!converted) {
     line.reason = "not converted";
   }

@@ -6,8 +6,8 @@
 
 namespace rowvane::cli {
 
-std::variant<TemplateFile, TemplateFileProblem> LoadTemplateFile(const std::string& path,
-                                                                 bool withSchema) {
+std::variant<TemplateFile, TemplateFileProblem> LoadTemplateFile(
+    const std::string& path, bool withSchema, const TemplateParameters& parameters) {
   const std::string shown = EscapeForDisplay(path);
   const RegularFileBytes file = ReadRegularFile(path, kTemplateMaxBytes);
   if (file.tooLarge) {
@@ -17,9 +17,11 @@ std::variant<TemplateFile, TemplateFileProblem> LoadTemplateFile(const std::stri
     return TemplateFileProblem{shown + ": cannot read the template: " + *file.problem};
   }
   try {
-    const TemplateTree tree = ParseTemplate(file.bytes);
+    const TemplateTree tree = ParseTemplate(file.bytes, parameters);
     // A template that cannot be written is reported as such before its schema is made.
-    TemplateFile loaded{std::make_shared<const LayoutTemplate>(CompileTemplate(tree)), {}};
+    LayoutTemplate compiled = CompileTemplate(tree);
+    compiled.source = shown;
+    TemplateFile loaded{std::make_shared<const LayoutTemplate>(std::move(compiled)), {}};
     if (withSchema) {
       loaded.schema = TemplateSchema(tree);
     }

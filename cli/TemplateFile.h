@@ -24,8 +24,9 @@ struct TemplateFile {
 
 /// Reads and loads the template file at `path` (as typed); with
 /// `withSchema`, also makes its schema from the same parsed template, and a
-/// template that no schema can describe is a problem too.
-std::variant<TemplateFile, TemplateFileProblem> LoadTemplateFile(const std::string& path,
-                                                                 bool withSchema);
+/// template that no schema can describe is a problem too. `parameters`
+/// are what param(NAME) gives in its expressions (--param NAME=VALUE).
+std::variant<TemplateFile, TemplateFileProblem> LoadTemplateFile(
+    const std::string& path, bool withSchema, const TemplateParameters& parameters = {});
 
 }  // namespace rowvane::cli

@@ -55,6 +55,7 @@ int LineOf(rowvane::FailureKind kind) {
     case rowvane::FailureKind::Read:
     case rowvane::FailureKind::OutOfMemory:
     case rowvane::FailureKind::Layout:
+    case rowvane::FailureKind::Value:
       break;
   }
   return RunLine::ConvertFile;

@@ -33,6 +33,11 @@ QString FailureInWords(const rowvane::Failure& failure) {
              SchemaVerdictInWords(QString::fromStdString(failure.message));
     case rowvane::FailureKind::Layout:
       return WithDetail("the template does not fit the file", failure.message);
+    case rowvane::FailureKind::Value:
+      return failure.place.line == 0
+                 ? WithDetail("the template cannot use a value", failure.message)
+                 : QStringLiteral("line %1: ").arg(failure.place.line) +
+                       WithDetail("the template cannot use a value", failure.message);
     case rowvane::FailureKind::OutOfMemory:
       return failure.message.empty() ? QStringLiteral("not enough memory")
                                      : QString::fromStdString(failure.message);

@@ -14,6 +14,12 @@ namespace rowvane::app {
 
 namespace {
 
+// Whether the template's expressions count, sum or compare records.
+bool CountsRecords(const rowvane::ConversionSettings& settings) {
+  return settings.Layout == rowvane::OutputLayout::Template && settings.Template &&
+         !settings.Template->siteScope.empty();
+}
+
 // Leaves the conversion at its next pause once the preview is no longer wanted.
 class CancellingObserver final : public rowvane::ConversionObserver {
  public:
@@ -203,6 +209,10 @@ class PreviewMaker {
             .arg(shown.result.records == 1 ? QStringLiteral("record") : QStringLiteral("records"))};
     if (shown.xmlCut) {
       info << QStringLiteral("the first %1 KB of the XML").arg(m_limits.shownBytes >> 10);
+    }
+    if ((*inputCut || shown.beyondShown) && CountsRecords(m_settings)) {
+      // The preview converts only its records, so the template's totals count those.
+      info << QStringLiteral("totals over the records shown");
     }
     info << WarningsInWords(shown.result.warnings);
     QString xml = QString::fromUtf8(shown.xml.data(), static_cast<qsizetype>(WholeCharacters(

@@ -1,6 +1,7 @@
 #include "engine/batch/CsvToXml.h"
 
 #include <algorithm>
+#include <ctime>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -42,21 +43,36 @@ class ReadShare : public ConversionObserver {
   double m_from;
 };
 
-TemplateReading ReadingFor(TemplateReading::Pass pass, GroupPlan& plan,
-                           const ConversionTuning& tuning) {
+TemplateReading ReadingFor(TemplateReading::Pass pass, GroupPlan* plan,
+                           const ConversionSettings& settings, const ConversionTuning& tuning) {
   TemplateReading reading;
   reading.pass = pass;
-  reading.plan = &plan;
+  reading.plan = plan;
   reading.sortMemory = tuning.templateSortMemory;
   reading.temporaryFolder = tuning.temporaryFolder;
+  reading.input.fileName = tuning.inputName;
+  reading.input.now = settings.FixedNow.value_or(static_cast<std::int64_t>(std::time(nullptr)));
   return reading;
+}
+
+// Per scope of a template (the input, then each group level), the kinds of
+// its aggregates in the order of their slots.
+std::vector<std::vector<AggregateKind>> AggregatesOf(const LayoutTemplate& layout) {
+  std::vector<std::vector<AggregateKind>> kinds(layout.groupLevels() + 1);
+  for (std::size_t site = 0; site < layout.siteScope.size(); ++site) {
+    const std::uint32_t scope = layout.siteScope[site];
+    kinds[scope == LayoutTemplate::kDocumentScope ? 0 : scope + 1].push_back(
+        layout.expressions->site(site).kind);
+  }
+  return kinds;
 }
 
 ConversionResult ConvertText(TextReader& reader, XmlWriter& out, const ConversionSettings& settings,
                              ConversionObserver& observer, const ConversionTuning& tuning,
                              std::optional<std::uint64_t> inputSize) {
   if (settings.Layout == OutputLayout::Template) {
-    TemplateLayout layout(out, *settings.Template);
+    TemplateLayout layout(out, *settings.Template,
+                          ReadingFor(TemplateReading::Pass::Only, nullptr, settings, tuning));
     return ReadRecords(reader, layout, settings, observer, tuning, inputSize);
   }
   if (settings.Layout == OutputLayout::FieldsAsAttributes) {
@@ -75,12 +91,14 @@ ConversionResult ConvertText(TextReader& reader, XmlWriter& out, const Conversio
 // encoding the first read settled on, written by the plan.
 ConversionResult WriteByPlan(ByteSource& source, XmlWriter& out, GroupPlan& plan, bool fallback,
                              const ConversionSettings& settings, ConversionObserver& observer,
-                             const ConversionTuning& tuning) {
+                             const ConversionTuning& tuning, const TemplateReading& planned) {
   source.rewind();
   TextReader reader(source, tuning.readChunk, fallback, settings.InputEncoding);
   ReadShare second(observer, 0.5);
-  TemplateLayout layout(out, *settings.Template,
-                        ReadingFor(TemplateReading::Pass::Writing, plan, tuning));
+  TemplateReading reading = planned;
+  reading.pass = TemplateReading::Pass::Writing;
+  reading.plan = &plan;
+  TemplateLayout layout(out, *settings.Template, reading);
   ConversionResult result = ReadRecords(reader, layout, settings, second, tuning, source.size());
   result.warnings.utf8Replacements = reader.utf8Replacements();
   result.warnings.utf16Replacements = reader.utf16Replacements();
@@ -101,12 +119,14 @@ ConversionResult ConvertByPlan(ByteSource& source, XmlWriter& out,
   std::optional<GroupPlan> plan;
   bool fallback = tuning.textNotUtf8;
   ReadShare first(observer, 0.0);
+  // Both reads see the same moment, taken once.
+  TemplateReading reading = ReadingFor(TemplateReading::Pass::Planning, nullptr, settings, tuning);
   const bool stopped = ReadInDetectedEncoding(
       source, settings.InputEncoding, tuning,
       [&](TextReader& reader) {
-        plan.emplace(byKey);
-        TemplateLayout planning(out, layoutTemplate,
-                                ReadingFor(TemplateReading::Pass::Planning, *plan, tuning));
+        plan.emplace(byKey, AggregatesOf(layoutTemplate));
+        reading.plan = &*plan;
+        TemplateLayout planning(out, layoutTemplate, reading);
         return ReadRecords(reader, planning, settings, first, tuning, source.size()).stopped;
       },
       [&] { fallback = true; });
@@ -115,7 +135,7 @@ ConversionResult ConvertByPlan(ByteSource& source, XmlWriter& out,
     result.stopped = true;
     return result;
   }
-  return WriteByPlan(source, out, *plan, fallback, settings, observer, tuning);
+  return WriteByPlan(source, out, *plan, fallback, settings, observer, tuning, reading);
 }
 
 }  // namespace

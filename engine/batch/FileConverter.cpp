@@ -75,11 +75,13 @@ std::unique_ptr<AtomicOutputFile> ConvertIntoTemporary(
   auto output = std::make_unique<AtomicOutputFile>(outputPath, std::move(options));
   std::optional<BackgroundWriter> writer = BackgroundWriterFor(input, *output);
   const bool gunzip = settings.GunzipInputsByName && HasGzipSuffix(inputPath);
+  ConversionTuning named = tuning;
+  named.inputName = inputPath.substr(inputPath.find_last_of('/') + 1);
   ConversionResult result;
   if (writer) {
-    result = ConvertCompressed(input, gunzip, *writer, settings, observer, tuning);
+    result = ConvertCompressed(input, gunzip, *writer, settings, observer, named);
   } else {
-    result = ConvertCompressed(input, gunzip, *output, settings, observer, tuning);
+    result = ConvertCompressed(input, gunzip, *output, settings, observer, named);
   }
   if (result.stopped) {
     // Destroyed unpublished, the output leaves nothing behind.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -50,6 +51,9 @@ struct ConversionSettings {
   OutputLayout Layout = OutputLayout::Elements;
   /// With OutputLayout::Template: the loaded template, shared by every file.
   std::shared_ptr<const LayoutTemplate> Template;
+  /// The moment a template's now() and today() give, in seconds since
+  /// 1970-01-01T00:00:00Z; none: when each file's conversion starts.
+  std::optional<std::int64_t> FixedNow;
 };
 
 /// True when only well-formed XML will do: the attribute and template

@@ -48,6 +48,9 @@ struct ConversionTuning {
   std::size_t templateSortMemory = std::size_t{32} << 20;
   /// Where such runs go; empty: $TMPDIR, else /tmp.
   std::string temporaryFolder;
+  /// The input's name without its folder, for a template's file-name(); "-"
+  /// for standard input.
+  std::string inputName = "-";
 };
 
 }  // namespace rowvane

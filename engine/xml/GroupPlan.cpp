@@ -5,12 +5,23 @@
 
 namespace rowvane {
 
-GroupPlan::GroupPlan(std::vector<bool> byKey)
-    : m_byKey(std::move(byKey)), m_current(m_byKey.size(), kNone) {
-  m_groups.emplace_back();  // the document
+GroupPlan::GroupPlan(std::vector<bool> byKey, std::vector<std::vector<AggregateKind>> aggregates)
+    : m_byKey(std::move(byKey)),
+      m_aggregates(std::move(aggregates)),
+      m_current(m_byKey.size(), kNone) {
+  m_aggregates.resize(m_byKey.size() + 1);
+  addAccumulators(m_groups.emplace_back(), 0);  // the document
 }
 
-std::uint32_t GroupPlan::make(std::uint32_t parent, std::uint64_t line) {
+void GroupPlan::addAccumulators(Group& group, std::size_t scope) {
+  group.accumulators = m_accumulators.size();
+  for (const AggregateKind kind : m_aggregates[scope]) {
+    m_accumulators.emplace_back(kind);
+  }
+  m_heldBytes += m_aggregates[scope].size() * sizeof(AggregateAccumulator);
+}
+
+std::uint32_t GroupPlan::make(std::uint32_t parent, std::size_t level, std::uint64_t line) {
   if (m_groups.size() >= kNone - 1) {
     throw std::length_error("more groups than a plan can hold");
   }
@@ -20,6 +31,7 @@ std::uint32_t GroupPlan::make(std::uint32_t parent, std::uint64_t line) {
   group.parent = parent;
   group.ordinal = above.children++;
   group.firstLine = line;
+  addAccumulators(group, level + 1);
   if (above.lastChild == kNone) {
     above.firstChild = id;
   } else {
@@ -47,7 +59,7 @@ std::uint32_t GroupPlan::place(std::span<const std::string> keys, std::uint64_t 
     if (m_byKey[level]) {
       auto [found, inserted] = m_keyed.try_emplace(keyedName(parent, keys[level]), kNone);
       if (inserted) {
-        found->second = make(parent, line);
+        found->second = make(parent, level, line);
         m_heldBytes += found->first.size() + 64;
         made = true;
       }
@@ -55,7 +67,7 @@ std::uint32_t GroupPlan::place(std::span<const std::string> keys, std::uint64_t 
     } else {
       Group& above = m_groups[parent];
       if (above.run == kNone || above.runKey != keys[level]) {
-        const std::uint32_t run = make(parent, line);
+        const std::uint32_t run = make(parent, level, line);
         Group& reloaded = m_groups[parent];  // make() may have moved it
         m_heldBytes += keys[level].size() - std::min(reloaded.runKey.size(), keys[level].size());
         reloaded.run = run;

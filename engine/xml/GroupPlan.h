@@ -8,6 +8,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "engine/xml/expression/AggregateAccumulator.h"
+
 namespace rowvane {
 
 /// The groups of one input, as a first read of it finds them, so that a
@@ -25,9 +27,12 @@ class GroupPlan {
   static constexpr std::uint32_t kDocument = 0;
   static constexpr std::uint32_t kNone = static_cast<std::uint32_t>(-1);
 
-  /// `levels`: per group level, outermost first, whether it gathers by key
-  /// (true) or in runs of adjacent keys (false).
-  explicit GroupPlan(std::vector<bool> byKey);
+  /// `byKey`: per group level, outermost first, whether it gathers by key
+  /// (true) or in runs of adjacent keys (false). `aggregates`: per scope (the
+  /// document, then each level) the kinds of the aggregates each of its
+  /// groups keeps.
+  explicit GroupPlan(std::vector<bool> byKey,
+                     std::vector<std::vector<AggregateKind>> aggregates = {});
 
   std::size_t levels() const { return m_byKey.size(); }
 
@@ -55,6 +60,14 @@ class GroupPlan {
   std::uint64_t records(std::uint32_t group) const { return m_groups[group].records; }
   std::size_t size() const { return m_groups.size(); }
 
+  /// Aggregate `slot` of a group (the document: kDocument).
+  AggregateAccumulator& accumulator(std::uint32_t group, std::size_t slot) {
+    return m_accumulators[m_groups[group].accumulators + slot];
+  }
+  const AggregateAccumulator& accumulator(std::uint32_t group, std::size_t slot) const {
+    return m_accumulators[m_groups[group].accumulators + slot];
+  }
+
   /// Bytes held, roughly: what the groups cost beyond the fixed part.
   std::size_t heldBytes() const { return m_heldBytes; }
 
@@ -69,15 +82,19 @@ class GroupPlan {
     std::uint32_t run = kNone;  // the adjacent run its records are in now
     std::uint64_t firstLine = 0;
     std::uint64_t records = 0;
+    std::size_t accumulators = 0;  // where its aggregates begin
     std::string runKey;  // that run's key
   };
 
-  std::uint32_t make(std::uint32_t parent, std::uint64_t line);
+  std::uint32_t make(std::uint32_t parent, std::size_t level, std::uint64_t line);
+  void addAccumulators(Group& group, std::size_t scope);
   std::string keyedName(std::uint32_t parent, std::string_view key) const;
   void rankLeaves();
 
   std::vector<bool> m_byKey;
+  std::vector<std::vector<AggregateKind>> m_aggregates;
   std::vector<Group> m_groups;
+  std::vector<AggregateAccumulator> m_accumulators;
   std::unordered_map<std::string, std::uint32_t> m_keyed;
   std::vector<std::uint32_t> m_current;  // the previous record's group per level
   std::vector<std::uint64_t> m_rank;

@@ -64,6 +64,7 @@ struct TemplateStep {
     CData,       ///< the CDATA section of text `a`, markers included
     SkipUnless,  ///< when text `a` expands empty, go on at step `b`
     HideUnless,  ///< when text `a` expands empty, stop: the repeated part below is not written
+    Expression,  ///< the value of expression `a`, escaped for `place`
     Items,       ///< for each non-empty item of text `a`, the steps up to the ItemsEnd before
                  ///< step `b`; with none, go on at step `b`
     ItemsEnd,    ///< the next item, back after Items step `a`; `b`: the separator's index
@@ -106,10 +107,21 @@ struct LayoutTemplate {
   std::vector<TemplateLevel> levels;
   /// What for-each-item elements split their text at.
   std::vector<std::string> separators;
+  /// Per aggregate site of `expressions`: the group level whose groups it
+  /// counts over (kDocumentScope: the whole input), and its place among the
+  /// sites of that scope.
+  static constexpr std::uint32_t kDocumentScope = static_cast<std::uint32_t>(-1);
+  std::vector<std::uint32_t> siteScope;
+  std::vector<std::uint32_t> siteSlot;
+  /// How messages name the template file; empty: by line and column alone.
+  std::string source;
 
   std::size_t groupLevels() const { return levels.size() - 1; }
   /// Whether an input is read twice: once to find its groups, once to write them.
   bool readsTwice() const {
+    if (!siteScope.empty()) {
+      return true;  // aggregates are known before the records they count
+    }
     for (const TemplateLevel& level : levels) {
       if (level.byKey) {
         return true;

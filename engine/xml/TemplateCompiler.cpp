@@ -60,6 +60,10 @@ class Compiler {
  public:
   explicit Compiler(TemplateTree tree) : m_tree(std::move(tree)) {
     m_result.fields = m_tree.fields;
+    if (m_tree.expressions && m_tree.expressions->size() > 0) {
+      m_result.expressions = m_tree.expressions;
+      m_result.siteScope.assign(m_tree.expressions->siteCount(), LayoutTemplate::kDocumentScope);
+    }
   }
 
   LayoutTemplate run() {
@@ -90,17 +94,21 @@ class Compiler {
       m_inRecord = true;
       if (element.groups()) {
         compiled.byKey = element.groupBy.has_value();
-        compiled.key =
-            addText(element.groupBy ? *element.groupBy : *element.groupAdjacent, element.at);
+        compiled.key = addKey(element.groupBy ? *element.groupBy : *element.groupAdjacent);
+        m_scope = static_cast<std::uint32_t>(level);
         // A group element contains the for-each element, so a level follows it.
         compileSpan(chain, levelAt[level], levelAt[level + 1], compiled.before, compiled.after,
                     true);
       } else {
+        // The record element counts over its innermost group (or the input).
+        m_scope = level == 0 ? LayoutTemplate::kDocumentScope
+                             : static_cast<std::uint32_t>(level - 1);
         this->element(compiled.before, element, blankBefore(*chain[levelAt[level] - 1], element));
       }
       m_result.levels.push_back(std::move(compiled));
     }
     m_result.constants.append(kCopySlack, '\0');  // constants are copied padded
+    numberSites();
     return std::move(m_result);
   }
 
@@ -215,6 +223,7 @@ class Compiler {
       items = program.size();
       program.push_back({TemplateStep::Kind::Items, ValuePlace::Text,
                          static_cast<std::uint32_t>(addText(*node.forEachItem, node.at)), 0});
+      ++m_itemDepth;
     }
     std::optional<std::size_t> skip;
     if (node.condition) {
@@ -234,6 +243,7 @@ class Compiler {
       land(program, program[*skip]);
     }
     if (items) {
+      --m_itemDepth;
       m_result.separators.push_back(*node.separator);
       program.push_back({TemplateStep::Kind::ItemsEnd, ValuePlace::Text,
                          static_cast<std::uint32_t>(*items),
@@ -282,7 +292,11 @@ class Compiler {
 
   void text(TemplateProgram& program, const TemplateText& content, ValuePlace place) {
     for (const TemplateSegment& segment : content) {
-      if (segment.field == TemplateSegment::kLiteral) {
+      if (segment.expression != TemplateSegment::kNone) {
+        useExpression(segment.expression);
+        program.push_back({TemplateStep::Kind::Expression, place,
+                           static_cast<std::uint32_t>(segment.expression), 0});
+      } else if (segment.field == TemplateSegment::kLiteral) {
         constant(program, EscapeConstant(segment.literal, place, false));
       } else {
         requireRecord(segment);
@@ -294,12 +308,61 @@ class Compiler {
 
   std::size_t addText(const TemplateText& content, TemplatePosition) {
     for (const TemplateSegment& segment : content) {
-      if (segment.field != TemplateSegment::kLiteral) {
+      if (segment.expression != TemplateSegment::kNone) {
+        useExpression(segment.expression);
+      } else if (segment.field != TemplateSegment::kLiteral) {
         requireRecord(segment);
       }
     }
     m_result.texts.push_back(content);
     return m_result.texts.size() - 1;
+  }
+
+  // A group's key is taken before its group exists: nothing in it can count the group.
+  std::size_t addKey(const TemplateText& content) {
+    for (const TemplateSegment& segment : content) {
+      if (segment.expression == TemplateSegment::kNone) {
+        continue;
+      }
+      const ExpressionUses& uses = m_tree.expressions->uses(segment.expression);
+      if (!uses.sites.empty()) {
+        throw TemplateError(m_tree.expressions->site(uses.sites.front()).at,
+                            "an aggregate cannot stand in a group's key");
+      }
+    }
+    return addText(content, {});
+  }
+
+  // Checks that an expression may stand where it does, and gives its
+  // aggregates the scope of the innermost group around them.
+  void useExpression(std::size_t expression) {
+    const ExpressionUses& uses = m_tree.expressions->uses(expression);
+    if (!m_inRecord) {
+      if (!uses.bareFields.empty()) {
+        throw TemplateError(uses.bareFields.front(),
+                            "a field outside every for-each and group element has no record to "
+                            "take its value from; an aggregate such as count() or sum() takes "
+                            "it from every record");
+      }
+      if (uses.line) {
+        throw TemplateError(*uses.line,
+                            "line() outside every for-each and group element has no record");
+      }
+    }
+    if (uses.item && m_itemDepth == 0) {
+      throw TemplateError(*uses.item, "item() stands outside every for-each-item element");
+    }
+    for (const std::size_t site : uses.sites) {
+      m_result.siteScope[site] = m_scope;
+    }
+  }
+
+  // Each site's place among the sites of its scope.
+  void numberSites() {
+    std::map<std::uint32_t, std::uint32_t> taken;
+    for (const std::uint32_t scope : m_result.siteScope) {
+      m_result.siteSlot.push_back(taken[scope]++);
+    }
   }
 
   void requireRecord(const TemplateSegment& segment) const {
@@ -339,6 +402,8 @@ class Compiler {
   LayoutTemplate m_result;
   std::map<const TemplateProgram*, std::size_t> m_jumpedTo;
   bool m_inRecord = false;
+  std::uint32_t m_scope = LayoutTemplate::kDocumentScope;  // of the aggregates compiled now
+  int m_itemDepth = 0;
 };
 
 }  // namespace

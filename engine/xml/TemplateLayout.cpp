@@ -9,7 +9,8 @@ TemplateLayout::TemplateLayout(XmlWriter& out, const LayoutTemplate& layout,
     : m_reading(std::move(reading)),
       m_escaping(out),
       m_writer(layout, m_escaping,
-               m_reading.pass == TemplateReading::Pass::Writing ? m_reading.plan : nullptr) {
+               m_reading.pass == TemplateReading::Pass::Writing ? m_reading.plan : nullptr,
+               m_reading.input) {
   for (int b = 0; b < 0x20; ++b) {
     m_special[b] = true;  // controls, tab, LF and CR
   }
@@ -129,10 +130,12 @@ void TemplateLayout::endRecord(Record& record) {
     case TemplateReading::Pass::Only:
       m_writer.record(values, m_held.special(), m_held.line());
       break;
-    case TemplateReading::Pass::Planning:
-      m_writer.keys(values, m_keys);
-      m_reading.plan->place(m_keys, m_held.line());
+    case TemplateReading::Pass::Planning: {
+      m_writer.keys(values, m_held.line(), m_keys);
+      const std::uint32_t group = m_reading.plan->place(m_keys, m_held.line());
+      m_writer.accumulate(values, m_held.line(), group, *m_reading.plan);
       break;
+    }
     case TemplateReading::Pass::Writing:
       place(values);
       break;
@@ -143,7 +146,7 @@ void TemplateLayout::endRecord(Record& record) {
 // sorted into its group's place first.
 void TemplateLayout::place(std::span<const std::string_view> values) {
   GroupPlan& plan = *m_reading.plan;
-  m_writer.keys(values, m_keys);
+  m_writer.keys(values, m_held.line(), m_keys);
   const std::uint32_t group = plan.find(m_keys);
   if (plan.inOrder()) {
     m_writer.record(values, m_held.special(), m_held.line(), group);

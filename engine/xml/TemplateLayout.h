@@ -32,6 +32,8 @@ struct TemplateReading {
   /// more go to sorted runs in `temporaryFolder` (empty: $TMPDIR or /tmp).
   std::size_t sortMemory = std::size_t{32} << 20;
   std::string temporaryFolder;
+  /// What the template's expressions know of the input.
+  TemplateWriter::Input input;
 };
 
 /// A user's template as a layout. Nothing is written before the fields'

@@ -5,8 +5,8 @@
 
 namespace rowvane {
 
-LayoutTemplate LoadLayoutTemplate(std::string_view bytes) {
-  return CompileTemplate(ParseTemplate(bytes));
+LayoutTemplate LoadLayoutTemplate(std::string_view bytes, TemplateParameters parameters) {
+  return CompileTemplate(ParseTemplate(bytes, std::move(parameters)));
 }
 
 }  // namespace rowvane

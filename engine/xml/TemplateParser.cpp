@@ -98,6 +98,10 @@ std::string AttributeValue(const xmlChar* begin, const xmlChar* end) {
 
 class TemplateParser {
  public:
+  explicit TemplateParser(TemplateParameters parameters) {
+    m_tree.expressions = std::make_shared<TemplateExpressions>(std::move(parameters));
+  }
+
   TemplateTree parse(std::string_view bytes) {
     if (bytes.size() > kTemplateMaxBytes) {
       throw TemplateError({1, 1}, kTemplateTooLarge);
@@ -371,7 +375,7 @@ class TemplateParser {
 
   TemplateText readText(std::string_view text, TemplatePosition at) {
     return ReadPlaceholders(
-        text, [at](std::size_t) { return at; }, m_tree.fields);
+        text, [at](std::size_t) { return at; }, m_tree.fields, m_tree.expressions.get());
   }
 
   void endElement() {
@@ -401,7 +405,8 @@ class TemplateParser {
     node.at = m_textChunks.front().second;
     PositionCursor positions(m_text, m_textChunks);
     node.content = ReadPlaceholders(
-        m_text, [&positions](std::size_t offset) { return positions(offset); }, m_tree.fields);
+        m_text, [&positions](std::size_t offset) { return positions(offset); }, m_tree.fields,
+        m_tree.expressions.get());
     m_text.clear();
     siblings().push_back(std::move(node));
   }
@@ -418,7 +423,8 @@ class TemplateParser {
     const std::pair<std::size_t, TemplatePosition> whole[] = {{0, contentStart}};
     PositionCursor positions(content, whole);
     node.content = ReadPlaceholders(
-        content, [&positions](std::size_t offset) { return positions(offset); }, m_tree.fields);
+        content, [&positions](std::size_t offset) { return positions(offset); }, m_tree.fields,
+        m_tree.expressions.get());
     siblings().push_back(std::move(node));
     eventEnd();
   }
@@ -454,6 +460,7 @@ bool TemplateNode::isBlank() const {
   }
   for (const TemplateSegment& segment : content) {
     if (segment.field != TemplateSegment::kLiteral ||
+        segment.expression != TemplateSegment::kNone ||
         segment.literal.find_first_not_of(" \t\r\n") != std::string::npos) {
       return false;
     }
@@ -461,9 +468,9 @@ bool TemplateNode::isBlank() const {
   return true;
 }
 
-TemplateTree ParseTemplate(std::string_view bytes) {
+TemplateTree ParseTemplate(std::string_view bytes, TemplateParameters parameters) {
   xmlInitParser();
-  return TemplateParser().parse(bytes);
+  return TemplateParser(std::move(parameters)).parse(bytes);
 }
 
 }  // namespace rowvane

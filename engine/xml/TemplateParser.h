@@ -18,6 +18,7 @@ inline constexpr int kTemplateMaxDepth = 256;
 /// bytes is read. Reads the directives off the elements (attributes in
 /// kLayoutNamespace) and the placeholders out of attribute values, text and
 /// CDATA sections. Throws TemplateError at the first problem.
-TemplateTree ParseTemplate(std::string_view bytes);
+/// `parameters` are what param(NAME) gives in its expressions.
+TemplateTree ParseTemplate(std::string_view bytes, TemplateParameters parameters = {});
 
 }  // namespace rowvane

@@ -1,10 +1,13 @@
 #pragma once
 
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/xml/LayoutTemplate.h"
+#include "engine/xml/expression/TemplateExpressions.h"
 
 namespace rowvane {
 
@@ -60,6 +63,11 @@ struct TemplateTree {
   TemplateNode root;
   std::vector<TemplateNode> epilog;
   std::vector<FieldReference> fields;
+  /// The `{= ... }` expressions of every text, compiled as they are read.
+  std::shared_ptr<TemplateExpressions> expressions;
 };
+
+/// What `param(NAME)` gives in a template's expressions, by NAME.
+using TemplateParameters = std::map<std::string, std::string>;
 
 }  // namespace rowvane

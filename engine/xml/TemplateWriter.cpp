@@ -7,6 +7,9 @@
 
 #include "engine/core/Failure.h"
 #include "engine/xml/XmlEscaping.h"
+#include "engine/xml/expression/ExpressionContext.h"
+#include "engine/xml/expression/ExpressionValueError.h"
+#include "engine/xml/expression/TemplateExpressions.h"
 
 namespace rowvane {
 namespace {
@@ -64,15 +67,94 @@ std::size_t FindField(const FieldReference& field, const std::vector<std::string
 
 }  // namespace
 
+// What an expression reads where the writer stands: the values it is given,
+// and the writer's place, input and aggregates.
+class TemplateWriter::Context final : public ExpressionContext {
+ public:
+  Context(const TemplateWriter& writer, std::span<const std::string_view> values)
+      : m_writer(writer), m_values(values) {}
+  std::string_view field(std::size_t reference) const override {
+    return m_writer.valueOf(reference, m_values);
+  }
+  std::uint64_t position() const override { return m_writer.m_position; }
+  std::uint64_t line() const override { return m_writer.m_line; }
+  std::string_view item() const override {
+    return m_writer.m_items.empty() ? std::string_view() : m_writer.m_items.back().item;
+  }
+  std::string_view fileName() const override { return m_writer.m_input.fileName; }
+  std::int64_t now() const override { return m_writer.m_input.now; }
+  ExpressionValue aggregate(std::size_t site) const override { return m_writer.aggregate(site); }
+
+ private:
+  const TemplateWriter& m_writer;
+  std::span<const std::string_view> m_values;
+};
+
 TemplateWriter::TemplateWriter(const LayoutTemplate& layout, EscapingOutput& out,
-                               const GroupPlan* plan)
+                               const GroupPlan* plan, Input input)
     : m_layout(layout),
       m_out(out),
       m_plan(plan),
+      m_input(std::move(input)),
+      m_sitesOf(layout.groupLevels() + 1),
       m_groups(layout.groupLevels()),
       m_runs(m_groups),
       m_keys(m_groups),
-      m_path(m_groups) {}
+      m_path(m_groups) {
+  for (std::size_t site = 0; site < layout.siteScope.size(); ++site) {
+    const std::uint32_t scope = layout.siteScope[site];
+    m_sitesOf[scope == LayoutTemplate::kDocumentScope ? 0 : scope + 1].push_back(site);
+  }
+}
+
+ExpressionValue TemplateWriter::evaluate(std::size_t expression,
+                                         std::span<const std::string_view> values) const {
+  try {
+    return m_layout.expressions->evaluate(expression, Context(*this, values));
+  } catch (const ExpressionValueError& error) {
+    failValue(error);
+  }
+}
+
+// A value the template cannot use fails the input, told as a compiler tells
+// a source position: the template's place, then the field and the value.
+void TemplateWriter::failValue(const std::exception& error) const {
+  const auto* valueError = dynamic_cast<const ExpressionValueError*>(&error);
+  const TemplatePosition at = valueError != nullptr ? valueError->position() : TemplatePosition{};
+  std::string message = m_layout.source.empty() ? "" : m_layout.source + ":";
+  message += std::to_string(at.line) + ":" + std::to_string(at.column) + ": " + error.what();
+  throw ConversionError(FailureKind::Value, message,
+                        FailurePlace{m_line, valueError != nullptr ? valueError->field() : ""});
+}
+
+ExpressionValue TemplateWriter::aggregate(std::size_t site) const {
+  const std::uint32_t scope = m_layout.siteScope[site];
+  const std::uint32_t group =
+      scope == LayoutTemplate::kDocumentScope ? GroupPlan::kDocument : m_runs[scope].group;
+  return m_plan->accumulator(group, m_layout.siteSlot[site]).result();
+}
+
+void TemplateWriter::accumulate(std::span<const std::string_view> values, std::uint64_t line,
+                                std::uint32_t group, GroupPlan& plan) {
+  m_line = line;
+  m_position = plan.records(group);
+  for (std::size_t level = m_groups; level-- > 0;) {
+    m_path[level] = group;
+    group = plan.parent(group);
+  }
+  const Context record(*this, values);
+  for (std::size_t scope = 0; scope < m_sitesOf.size(); ++scope) {
+    const std::uint32_t holder = scope == 0 ? GroupPlan::kDocument : m_path[scope - 1];
+    for (const std::size_t site : m_sitesOf[scope]) {
+      try {
+        m_layout.expressions->accumulate(site, plan.accumulator(holder, m_layout.siteSlot[site]),
+                                         record);
+      } catch (const ExpressionValueError& error) {
+        failValue(error);
+      }
+    }
+  }
+}
 
 void TemplateWriter::start(const std::vector<std::string>& names) {
   bind(names);
@@ -92,8 +174,9 @@ void TemplateWriter::bind(const std::vector<std::string>& names) {
   }
 }
 
-void TemplateWriter::keys(std::span<const std::string_view> values,
-                          std::vector<std::string>& keys) const {
+void TemplateWriter::keys(std::span<const std::string_view> values, std::uint64_t line,
+                          std::vector<std::string>& keys) {
+  m_line = line;
   keys.resize(m_groups);
   for (std::size_t level = 0; level < m_groups; ++level) {
     keys[level].clear();
@@ -115,7 +198,7 @@ std::size_t TemplateWriter::changedLevel(std::span<const std::string_view> value
     }
     return changed;
   }
-  keys(values, m_keys);
+  keys(values, m_line, m_keys);
   while (changed < m_open && m_runs[changed].key == m_keys[changed]) {
     ++changed;
   }
@@ -125,6 +208,7 @@ std::size_t TemplateWriter::changedLevel(std::span<const std::string_view> value
 void TemplateWriter::record(std::span<const std::string_view> values,
                             std::span<const std::uint8_t> special, std::uint64_t line,
                             std::uint32_t group) {
+  m_line = line;
   const std::size_t changed = changedLevel(values, group);
   closeRuns(changed);
   m_special = special;
@@ -248,6 +332,13 @@ bool TemplateWriter::run(const TemplateProgram& program, std::span<const std::st
         cursor.reload();
         break;
       }
+      case TemplateStep::Kind::Expression:
+        cursor.sync();
+        m_written.clear();
+        evaluate(step->a, values).write(m_written);
+        m_out.putValue(m_written, step->place);
+        cursor.reload();
+        break;
       case TemplateStep::Kind::CData:
         cursor.sync();
         writeCData(m_layout.texts[step->a], values);
@@ -310,8 +401,12 @@ std::string_view TemplateWriter::valueOf(std::size_t field,
 bool TemplateWriter::expandsEmpty(const TemplateText& text,
                                   std::span<const std::string_view> values) const {
   for (const TemplateSegment& segment : text) {
-    if (segment.field == TemplateSegment::kLiteral ? !segment.literal.empty()
-                                                   : !valueOf(segment.field, values).empty()) {
+    if (segment.expression != TemplateSegment::kNone) {
+      if (evaluate(segment.expression, values).isTrue()) {
+        return false;
+      }
+    } else if (segment.field == TemplateSegment::kLiteral ? !segment.literal.empty()
+                                                          : !valueOf(segment.field, values).empty()) {
       return false;
     }
   }
@@ -321,8 +416,12 @@ bool TemplateWriter::expandsEmpty(const TemplateText& text,
 void TemplateWriter::expand(const TemplateText& text, std::span<const std::string_view> values,
                             std::string& into) const {
   for (const TemplateSegment& segment : text) {
-    into.append(segment.field == TemplateSegment::kLiteral ? std::string_view(segment.literal)
-                                                           : valueOf(segment.field, values));
+    if (segment.expression != TemplateSegment::kNone) {
+      evaluate(segment.expression, values).write(into);
+    } else {
+      into.append(segment.field == TemplateSegment::kLiteral ? std::string_view(segment.literal)
+                                                             : valueOf(segment.field, values));
+    }
   }
 }
 
@@ -333,10 +432,18 @@ void TemplateWriter::writeCData(const TemplateText& text,
                                 std::span<const std::string_view> values) {
   m_out.put("<![CDATA[");
   int brackets = 0;
+  std::string computed;
   for (const TemplateSegment& segment : text) {
-    const bool fromTemplate = segment.field == TemplateSegment::kLiteral;
-    const std::string_view piece =
-        fromTemplate ? std::string_view(segment.literal) : valueOf(segment.field, values);
+    const bool fromTemplate =
+        segment.field == TemplateSegment::kLiteral && segment.expression == TemplateSegment::kNone;
+    std::string_view piece;
+    if (segment.expression != TemplateSegment::kNone) {
+      computed.clear();
+      evaluate(segment.expression, values).write(computed);
+      piece = computed;
+    } else {
+      piece = fromTemplate ? std::string_view(segment.literal) : valueOf(segment.field, values);
+    }
     for (std::size_t i = 0; i < piece.size(); ++i) {
       const char c = piece[i];
       const auto byte = static_cast<unsigned char>(c);

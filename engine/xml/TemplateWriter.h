@@ -11,6 +11,7 @@
 #include "engine/xml/EscapingOutput.h"
 #include "engine/xml/GroupPlan.h"
 #include "engine/xml/LayoutTemplate.h"
+#include "engine/xml/expression/ExpressionValue.h"
 
 namespace rowvane {
 
@@ -24,8 +25,14 @@ namespace rowvane {
 /// innermost group, and a group begins wherever that changes.
 class TemplateWriter {
  public:
+  /// What expressions know of the input they are written for.
+  struct Input {
+    std::string fileName = "-";  ///< without its folder; "-" for standard input
+    std::int64_t now = 0;        ///< when its conversion started, in seconds since 1970 (UTC)
+  };
+
   TemplateWriter(const LayoutTemplate& layout, EscapingOutput& out,
-                 const GroupPlan* plan = nullptr);
+                 const GroupPlan* plan = nullptr, Input input = {});
 
   /// The names of the input's fields are known (from its header, or
   /// header1... without one): finds each field the template names. Throws
@@ -33,8 +40,16 @@ class TemplateWriter {
   void bind(const std::vector<std::string>& names);
   /// bind(), then writes the beginning of the document.
   void start(const std::vector<std::string>& names);
-  /// The group keys of a record, one per group level, into `keys`.
-  void keys(std::span<const std::string_view> values, std::vector<std::string>& keys) const;
+  /// The group keys of a record that begins on `line`, one per group level,
+  /// into `keys`.
+  void keys(std::span<const std::string_view> values, std::uint64_t line,
+            std::vector<std::string>& keys);
+  /// The first read: adds a record of innermost group `group` to the
+  /// aggregates of every scope it is in (the input, then each group).
+  /// Throws ConversionError(FailureKind::Value) for a value an aggregate's
+  /// argument cannot use.
+  void accumulate(std::span<const std::string_view> values, std::uint64_t line,
+                  std::uint32_t group, GroupPlan& plan);
   /// One record, with as many values as there are names (missing ones count
   /// as empty); `line` is where it begins.
   void record(std::span<const std::string_view> values, std::uint64_t line) {
@@ -61,6 +76,7 @@ class TemplateWriter {
   std::size_t valueIndex(std::size_t field) const { return m_fieldIndex[field]; }
 
  private:
+  class Context;
   struct OpenRun {
     std::string key;
     std::uint32_t group = GroupPlan::kNone;
@@ -84,6 +100,12 @@ class TemplateWriter {
   };
 
   bool run(const TemplateProgram& program, std::span<const std::string_view> values);
+  /// The value of an expression for `values` where the writer stands now.
+  /// Throws ConversionError(FailureKind::Value) naming the template's place,
+  /// the record's line, the field and the value.
+  ExpressionValue evaluate(std::size_t expression, std::span<const std::string_view> values) const;
+  [[noreturn]] void failValue(const std::exception& error) const;
+  ExpressionValue aggregate(std::size_t site) const;
   bool nextItem(ItemLoop& loop) const;
   std::size_t changedLevel(std::span<const std::string_view> values, std::uint32_t group);
   std::string_view valueOf(std::size_t field, std::span<const std::string_view> values) const;
@@ -98,6 +120,10 @@ class TemplateWriter {
   const LayoutTemplate& m_layout;
   EscapingOutput& m_out;
   const GroupPlan* m_plan;
+  Input m_input;
+  // Per scope (the input first, then each group level): its aggregate sites.
+  std::vector<std::vector<std::size_t>> m_sitesOf;
+  std::string m_written;  // an expression's value as written
   std::vector<std::size_t> m_fieldIndex;  // per field reference: the value's index
   bool m_started = false;
   bool m_documentVisible = false;

@@ -18,7 +18,16 @@ namespace {
 struct Row {
   std::vector<std::string> keys;
   std::string value;
+  long amount = 0;  // summed, as text of up to 6 digits with a sign
 };
+
+long SumOf(const std::vector<const Row*>& rows) {
+  long sum = 0;
+  for (const Row* row : rows) {
+    sum += row->amount;
+  }
+  return sum;
+}
 
 // The grouping a template means, written out directly: a group-by level
 // gathers its parent's records by key in the order keys first appear, a
@@ -26,8 +35,9 @@ struct Row {
 void WriteGroups(const std::vector<const Row*>& rows, const std::vector<bool>& byKey,
                  std::size_t level, std::string& out) {
   if (level == byKey.size()) {
-    for (const Row* row : rows) {
-      out += "<i>" + row->value + "</i>";
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      out += "<i p=\"" + std::to_string(i + 1) + "\" c=\"" + std::to_string(rows.size()) + "\">" +
+             rows[i]->value + "</i>";
     }
     return;
   }
@@ -50,20 +60,26 @@ void WriteGroups(const std::vector<const Row*>& rows, const std::vector<bool>& b
   }
   for (std::size_t g = 0; g < groups.size(); ++g) {
     out += "<g" + std::to_string(level) + " k=\"" + groups[g].first + "\" n=\"" +
-           groups[g].second.front()->value + "\">";
+           groups[g].second.front()->value + "\" p=\"" + std::to_string(g + 1) + "\" c=\"" +
+           std::to_string(groups[g].second.size()) + "\" s=\"" +
+           std::to_string(SumOf(groups[g].second)) + "\">";
     WriteGroups(groups[g].second, byKey, level + 1, out);
     out += "</g" + std::to_string(level) + ">";
   }
 }
 
+// Each group says its key, its first record's value, its position, its count
+// and the sum of its amounts; each record its position and its group's count.
 std::string TemplateFor(const std::vector<bool>& byKey) {
-  std::string text = "<r xmlns:rv=\"urn:rowvane:layout\">";
+  std::string text =
+      "<r xmlns:rv=\"urn:rowvane:layout\" c=\"{= count() }\" s=\"{= sum([n]) }\">";
   for (std::size_t level = 0; level < byKey.size(); ++level) {
     text += "<g" + std::to_string(level) + " k=\"{k" + std::to_string(level) +
-            "}\" n=\"{v}\" rv:" + (byKey[level] ? "group-by" : "group-adjacent") + "=\"{k" +
-            std::to_string(level) + "}\">";
+            "}\" n=\"{v}\" p=\"{= position() }\" c=\"{= count() }\" s=\"{= sum([n]) }\" rv:" +
+            (byKey[level] ? "group-by" : "group-adjacent") + "=\"{k" + std::to_string(level) +
+            "}\">";
   }
-  text += "<i rv:for-each=\"record\">{v}</i>";
+  text += "<i rv:for-each=\"record\" p=\"{= position() }\" c=\"{= count() }\">{v}</i>";
   for (std::size_t level = byKey.size(); level-- > 0;) {
     text += "</g" + std::to_string(level) + ">";
   }
@@ -100,20 +116,22 @@ TEST(TemplateGroupingTest, GroupsMatchTheModelInAnyOrderWithAndWithoutSortedRuns
     const std::size_t alphabet = 1 + random() % 5;
     const std::size_t count = random() % 400;
     std::vector<Row> rows(count);
-    std::string csv = "k0,k1,k2,v\r\n";
+    std::string csv = "k0,k1,k2,v,n\r\n";
     for (std::size_t i = 0; i < count; ++i) {
       for (int level = 0; level < 3; ++level) {
         rows[i].keys.push_back(std::string(1, static_cast<char>('a' + random() % alphabet)));
       }
       rows[i].value = std::to_string(i) + std::string(random() % 40, 'x');
-      csv += rows[i].keys[0] + "," + rows[i].keys[1] + "," + rows[i].keys[2] + "," + rows[i].value +
-             (i + 1 < count ? "\r\n" : "");
+      rows[i].amount = static_cast<long>(random() % 2000001) - 1000000;
+      csv += rows[i].keys[0] + "," + rows[i].keys[1] + "," + rows[i].keys[2] + "," +
+             rows[i].value + "," + std::to_string(rows[i].amount) + (i + 1 < count ? "\r\n" : "");
     }
     std::vector<const Row*> all;
     for (const Row& row : rows) {
       all.push_back(&row);
     }
-    std::string expected = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<r>";
+    std::string expected = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<r c=\"" +
+                           std::to_string(count) + "\" s=\"" + std::to_string(SumOf(all)) + "\">";
     WriteGroups(all, byKey, 0, expected);
     expected += "</r>";
     const std::string layout = TemplateFor(byKey);
@@ -172,9 +190,9 @@ TEST(TemplateGroupingTest, SortedRunsMergeInRankOrderAndLeaveNoFile) {
 }
 
 TEST(TemplateGroupingTest, AMissingTemporaryFolderFailsTheInputNamingIt) {
-  std::string csv = "k0,k1,k2,v";
+  std::string csv = "k0,k1,k2,v,n";
   for (int i = 0; i < 2000; ++i) {
-    csv += "\r\n" + std::to_string(i % 7) + ",x,y," + std::to_string(i);
+    csv += "\r\n" + std::to_string(i % 7) + ",x,y," + std::to_string(i) + ",1";
   }
   ConversionSettings settings;
   settings.Layout = OutputLayout::Template;
