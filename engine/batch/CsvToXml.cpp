@@ -12,6 +12,7 @@
 #include "engine/xml/AttributeLayout.h"
 #include "engine/xml/ElementLayout.h"
 #include "engine/xml/TemplateLayout.h"
+#include "engine/xml/expression/TemplateExpressions.h"
 #include "engine/xml/XmlWriter.h"
 
 namespace rowvane {

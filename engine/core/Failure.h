@@ -30,7 +30,7 @@ struct Failure {
   std::string message;
   /// The errno whose platform message `message` is; 0 for the engine's own messages.
   int errorNumber = 0;
-  FailurePlace place;
+  FailurePlace place = {};
 
   /// The same failure as reported: the error number only says where the message came from.
   friend bool operator==(const Failure& a, const Failure& b) {

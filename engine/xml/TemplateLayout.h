@@ -33,7 +33,7 @@ struct TemplateReading {
   std::size_t sortMemory = std::size_t{32} << 20;
   std::string temporaryFolder;
   /// What the template's expressions know of the input.
-  TemplateWriter::Input input;
+  TemplateInput input;
 };
 
 /// A user's template as a layout. Nothing is written before the fields'

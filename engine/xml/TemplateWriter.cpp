@@ -91,7 +91,7 @@ class TemplateWriter::Context final : public ExpressionContext {
 };
 
 TemplateWriter::TemplateWriter(const LayoutTemplate& layout, EscapingOutput& out,
-                               const GroupPlan* plan, Input input)
+                               const GroupPlan* plan, TemplateInput input)
     : m_layout(layout),
       m_out(out),
       m_plan(plan),

@@ -23,16 +23,16 @@ namespace rowvane {
 /// begins wherever a level's key changes (a run of equal keys); with one
 /// (GroupPlan, from a first read of the input), each record comes with its
 /// innermost group, and a group begins wherever that changes.
+/// What a template's expressions know of the input they are written for.
+struct TemplateInput {
+  std::string fileName = "-";  ///< without its folder; "-" for standard input
+  std::int64_t now = 0;        ///< when its conversion started, in seconds since 1970 (UTC)
+};
+
 class TemplateWriter {
  public:
-  /// What expressions know of the input they are written for.
-  struct Input {
-    std::string fileName = "-";  ///< without its folder; "-" for standard input
-    std::int64_t now = 0;        ///< when its conversion started, in seconds since 1970 (UTC)
-  };
-
   TemplateWriter(const LayoutTemplate& layout, EscapingOutput& out,
-                 const GroupPlan* plan = nullptr, Input input = {});
+                 const GroupPlan* plan = nullptr, TemplateInput input = {});
 
   /// The names of the input's fields are known (from its header, or
   /// header1... without one): finds each field the template names. Throws
@@ -120,7 +120,7 @@ class TemplateWriter {
   const LayoutTemplate& m_layout;
   EscapingOutput& m_out;
   const GroupPlan* m_plan;
-  Input m_input;
+  TemplateInput m_input;
   // Per scope (the input first, then each group level): its aggregate sites.
   std::vector<std::vector<std::size_t>> m_sitesOf;
   std::string m_written;  // an expression's value as written

@@ -75,7 +75,7 @@ _rowvane_cli() {
       _filedir xml
       return
       ;;
-    --document-tag | --row-tag | -j | --jobs)
+    --document-tag | --row-tag | -j | --jobs | --param)
       return
       ;;
   esac
@@ -83,7 +83,7 @@ _rowvane_cli() {
   if [[ $cur == -* ]]; then
     mapfile -t COMPREPLY < <(compgen -W '-o --output -O --output-file -p --parents
       -s --separator --encoding --no-header --document-tag --row-tag --format
-      --line-breaks --quotes --escape --no-row-tags --layout --template --print-template
+      --line-breaks --quotes --escape --no-row-tags --layout --template --param --print-template
       --schema --print-schema --types
       -n --no-clobber --no-sync -r --recursive
       --keep-tree --dry-run --update -j --jobs --report --gzip --gzip= --shard

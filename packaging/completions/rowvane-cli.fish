@@ -14,6 +14,7 @@ complete -c rowvane-cli -l escape -x -a 'none\t"Names and values as typed" xml\t
 complete -c rowvane-cli -l no-row-tags -d 'Fields directly inside the document element'
 complete -c rowvane-cli -l layout -x -a 'elements\t"An element per field" attributes\t"Fields as attributes"' -d 'Shape of the XML'
 complete -c rowvane-cli -l template -r -F -d 'Write through a template file'
+complete -c rowvane-cli -l param -x -d 'NAME=VALUE that param(NAME) gives in the template'
 complete -c rowvane-cli -l print-template -d 'Write a template for the one input to standard output'
 complete -c rowvane-cli -l schema -r -F -d 'Check every output against this XML Schema'
 complete -c rowvane-cli -l print-schema -r -F -d 'Print a schema for the outputs of INPUT'

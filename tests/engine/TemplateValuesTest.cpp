@@ -22,6 +22,7 @@ struct Converted {
 Converted Convert(const std::string& layout, const std::string& csv, std::size_t chunk) {
   ConversionSettings settings;
   settings.Layout = OutputLayout::Template;
+  settings.Separator = ";";  // as exports with decimal commas have it
   LayoutTemplate loaded = LoadLayoutTemplate(layout, {{"prefix", "MSG"}});
   loaded.source = "t.xml";
   settings.Template = std::make_shared<const LayoutTemplate>(std::move(loaded));
@@ -57,12 +58,12 @@ std::string Layout(const std::string& inside) {
 }
 
 const std::string kPayments =
-    "Debtor,Date,Amount\r\n"
-    "B,23.11.2024,\"1.250,00\"\r\n"
-    "A,24.11.2024,\"10,50\"\r\n"
-    "B,23.11.2024,\"0,25\"\r\n"
-    "A,24.11.2024,\r\n"
-    "C,01.12.2024,\"99,99\"";
+    "Debtor;Date;Amount\r\n"
+    "B;23.11.2024;1.250,00\r\n"
+    "A;24.11.2024;10,50\r\n"
+    "B;23.11.2024;0,25\r\n"
+    "A;24.11.2024;\r\n"
+    "C;01.12.2024;99,99";
 
 struct ValueCase {
   const char* name;
@@ -86,7 +87,7 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{"TotalsBeforeTheRecords",
                   "<n>{= count() }</n><s>{= format(sum(number([Amount], ',', '.')), 2) }</s>"
                   "<i rv:for-each=\"record\">{= format(number([Amount], ',', '.'), 2) }</i>",
-                  "Debtor,Date,Amount\r\nB,1,\"1.250,00\"\r\nA,2,\"10,5\"\r\nB,3,",
+                  "Debtor;Date;Amount\r\nB;1;1.250,00\r\nA;2;10,5\r\nB;3;",
                   "<r><n>3</n><s>1260.50</s><i>1250.00</i><i>10.50</i><i></i></r>"},
         ValueCase{"GroupTotalsPerDebtorInAnyOrder",
                   "<b rv:group-by=\"{Debtor}\" d=\"{Debtor}\" n=\"{= count() }\" "
@@ -111,25 +112,25 @@ INSTANTIATE_TEST_SUITE_P(
                   "<x lo=\"{= min([Amount]) }\" hi=\"{= max([Amount]) }\" f=\"{= first([Debtor]) }\" "
                   "l=\"{= last([Debtor]) }\" c=\"{= count([Debtor] = 'A') }\"/>"
                   "<i rv:for-each=\"record\"/>",
-                  "Debtor,Amount\r\nB,10\r\nA,9.5\r\nA,\r\nC,-2", 
+                  "Debtor;Amount\r\nB;10\r\nA;9.5\r\nA;\r\nC;-2", 
                   "<r><x lo=\"-2\" hi=\"10\" f=\"B\" l=\"C\" c=\"2\"/><i/><i/><i/><i/></r>"},
         ValueCase{"ConditionsOnExpressions",
                   "<i rv:for-each=\"record\"><f rv:if=\"{= [Status] = 'failed' }\">{Name}</f></i>",
-                  "Name,Status\r\nt1,passed\r\nt2,failed", "<r><i></i><i><f>t2</f></i></r>"},
+                  "Name;Status\r\nt1;passed\r\nt2;failed", "<r><i></i><i><f>t2</f></i></r>"},
         ValueCase{"ItemsOfAField",
                   "<i rv:for-each=\"record\"><l rv:for-each-item=\"{Images}\" "
-                  "rv:separator=\",\">{= trim(item()) }</l></i>",
-                  "Images\r\n\"a.jpg, b.jpg,,\"", "<r><i><l>a.jpg</l><l>b.jpg</l></i></r>"},
+                  "rv:separator=\"|\">{= trim(item()) }</l></i>",
+                  "Images\r\na.jpg| b.jpg||", "<r><i><l>a.jpg</l><l>b.jpg</l></i></r>"},
         ValueCase{"AggregatesOfGroupsInsideAdjacentRuns",
                   "<a rv:group-adjacent=\"{k}\" n=\"{= count() }\"><b rv:group-by=\"{v}\" "
                   "n=\"{= count() }\" s=\"{= sum([v]) }\"><i rv:for-each=\"record\"/></b></a>",
-                  "k,v\r\n1,2\r\n1,3\r\n1,2\r\n2,2\r\n1,2",
+                  "k;v\r\n1;2\r\n1;3\r\n1;2\r\n2;2\r\n1;2",
                   "<r><a n=\"3\"><b n=\"2\" s=\"4\"><i/><i/></b><b n=\"1\" s=\"3\"><i/></b></a><a "
                   "n=\"1\"><b n=\"1\" s=\"2\"><i/></b></a><a n=\"1\"><b n=\"1\" s=\"2\"><i/></b></a></r>"},
         ValueCase{"NoRecordsGiveTheSkeletonWithEmptyTotals",
                   "<n>{= count() }</n><s>{= sum([a]) }</s><m>{= min([a]) }</m><i rv:for-each=\"record\"/>",
                   "a", "<r><n>0</n><s>0</s><m></m></r>"}),
-    [](const ::testing::TestParamInfo<ValueCase>& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<ValueCase>& param) { return param.param.name; });
 
 struct FailureCase {
   const char* name;
@@ -158,23 +159,23 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"ADateThatDoesNotExist",
                     "<i rv:for-each=\"record\">{= date([Date], 'DD.MM.YYYY') }</i>",
                     "Date\r\n23.11.2024\r\n31.02.2024",
-                    "t.xml:1:33: field 'Date': '31.02.2024' is not a date in the pattern "
+                    "t.xml:1:61: field 'Date': '31.02.2024' is not a date in the pattern "
                     "'DD.MM.YYYY'",
                     3, "Date"},
         // An aggregate reads every record, even one whose part rv:if leaves out.
         FailureCase{"ASumOverAValueThatIsNoNumber",
                     "<s rv:if=\"\">{= sum([a]) }</s><i rv:for-each=\"record\"/>",
-                    "a\r\n1\r\nx", "t.xml:1:33: field 'a': 'x' is not a number", 3, "a"},
+                    "a\r\n1\r\nx", "t.xml:1:49: field 'a': 'x' is not a number", 3, "a"},
         FailureCase{"AGroupsPartToldWithItsFirstRecordsLine",
                     "<g rv:group-by=\"{k}\" v=\"{= number([v]) }\"><i rv:for-each=\"record\"/></g>",
-                    "k,v\r\n1,2\r\n2,x\r\n2,3", "t.xml:1:33: field 'v': 'x' is not a number", 3,
+                    "k;v\r\n1;2\r\n2;x\r\n2;3", "t.xml:1:34: field 'v': 'x' is not a number", 3,
                     "v"}),
-    [](const ::testing::TestParamInfo<FailureCase>& info) { return info.param.name; });
+    [](const ::testing::TestParamInfo<FailureCase>& param) { return param.param.name; });
 
 TEST(TemplateValuesTest, WhatALeftOutPartHoldsIsNotEvaluated) {
   const Converted converted = ConvertInPieces(
       Layout("<i rv:for-each=\"record\"><n rv:if=\"{b}\">{= number([a]) }</n></i>"),
-      "a,b\r\nx,\r\n2,y");
+      "a;b\r\nx;\r\n2;y");
   ASSERT_FALSE(converted.failure) << converted.failure->message;
   EXPECT_EQ(converted.xml, "<r><i></i><i><n>2</n></i></r>");
 }
@@ -185,21 +186,21 @@ TEST(TemplateValuesTest, TemplateErrorsNameThePlace) {
     std::string error;
   } cases[] = {
       {"<d>{= [a] }</d><i rv:for-each=\"record\"/>",
-       "1:36: a field outside every for-each and group element has no record to take its value "
+       "1:40: a field outside every for-each and group element has no record to take its value "
        "from; an aggregate such as count() or sum() takes it from every record"},
       {"<d>{= line() }</d><i rv:for-each=\"record\"/>",
-       "1:36: line() outside every for-each and group element has no record"},
+       "1:40: line() outside every for-each and group element has no record"},
       {"<g rv:group-by=\"{= count() }\"><i rv:for-each=\"record\"/></g>",
-       "1:33: an aggregate cannot stand in a group's key"},
+       "1:34: an aggregate cannot stand in a group's key"},
       {"<i rv:for-each=\"record\">{= item() }</i>",
-       "1:57: item() stands outside every for-each-item element"},
+       "1:61: item() stands outside every for-each-item element"},
       {"<g rv:group-by=\"{a}\" rv:group-adjacent=\"{a}\"><i rv:for-each=\"record\"/></g>",
-       "1:33: one element cannot carry both group-by and group-adjacent"},
+       "1:34: one element cannot carry both group-by and group-adjacent"},
       {"<i rv:for-each=\"record\"><l rv:for-each-item=\"{a}\"/></i>",
-       "1:56: for-each-item needs a separator: rv:separator=\",\" or another text of one or more "
+       "1:58: for-each-item needs a separator: rv:separator=\",\" or another text of one or more "
        "characters"},
       {"<l rv:for-each-item=\"{a}\" rv:separator=\",\"/><i rv:for-each=\"record\"/>",
-       "1:33: a for-each-item element must stand inside the for-each element; l does not"},
+       "1:34: a for-each-item element must stand inside the for-each element; l does not"},
   };
   for (const auto& c : cases) {
     try {
