@@ -12,8 +12,8 @@
 #include "engine/xml/AttributeLayout.h"
 #include "engine/xml/ElementLayout.h"
 #include "engine/xml/TemplateLayout.h"
-#include "engine/xml/expression/TemplateExpressions.h"
 #include "engine/xml/XmlWriter.h"
+#include "engine/xml/expression/TemplateExpressions.h"
 
 namespace rowvane {
 namespace {

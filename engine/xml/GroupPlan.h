@@ -83,7 +83,7 @@ class GroupPlan {
     std::uint64_t firstLine = 0;
     std::uint64_t records = 0;
     std::size_t accumulators = 0;  // where its aggregates begin
-    std::string runKey;  // that run's key
+    std::string runKey;            // that run's key
   };
 
   std::uint32_t make(std::uint32_t parent, std::size_t level, std::uint64_t line);

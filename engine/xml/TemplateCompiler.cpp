@@ -101,8 +101,8 @@ class Compiler {
                     true);
       } else {
         // The record element counts over its innermost group (or the input).
-        m_scope = level == 0 ? LayoutTemplate::kDocumentScope
-                             : static_cast<std::uint32_t>(level - 1);
+        m_scope =
+            level == 0 ? LayoutTemplate::kDocumentScope : static_cast<std::uint32_t>(level - 1);
         this->element(compiled.before, element, blankBefore(*chain[levelAt[level] - 1], element));
       }
       m_result.levels.push_back(std::move(compiled));

@@ -405,8 +405,9 @@ bool TemplateWriter::expandsEmpty(const TemplateText& text,
       if (evaluate(segment.expression, values).isTrue()) {
         return false;
       }
-    } else if (segment.field == TemplateSegment::kLiteral ? !segment.literal.empty()
-                                                          : !valueOf(segment.field, values).empty()) {
+    } else if (segment.field == TemplateSegment::kLiteral
+                   ? !segment.literal.empty()
+                   : !valueOf(segment.field, values).empty()) {
       return false;
     }
   }

@@ -31,8 +31,8 @@ struct TemplateInput {
 
 class TemplateWriter {
  public:
-  TemplateWriter(const LayoutTemplate& layout, EscapingOutput& out,
-                 const GroupPlan* plan = nullptr, TemplateInput input = {});
+  TemplateWriter(const LayoutTemplate& layout, EscapingOutput& out, const GroupPlan* plan = nullptr,
+                 TemplateInput input = {});
 
   /// The names of the input's fields are known (from its header, or
   /// header1... without one): finds each field the template names. Throws
@@ -48,8 +48,8 @@ class TemplateWriter {
   /// aggregates of every scope it is in (the input, then each group).
   /// Throws ConversionError(FailureKind::Value) for a value an aggregate's
   /// argument cannot use.
-  void accumulate(std::span<const std::string_view> values, std::uint64_t line,
-                  std::uint32_t group, GroupPlan& plan);
+  void accumulate(std::span<const std::string_view> values, std::uint64_t line, std::uint32_t group,
+                  GroupPlan& plan);
   /// One record, with as many values as there are names (missing ones count
   /// as empty); `line` is where it begins.
   void record(std::span<const std::string_view> values, std::uint64_t line) {
@@ -123,7 +123,7 @@ class TemplateWriter {
   TemplateInput m_input;
   // Per scope (the input first, then each group level): its aggregate sites.
   std::vector<std::vector<std::size_t>> m_sitesOf;
-  std::string m_written;  // an expression's value as written
+  std::string m_written;                  // an expression's value as written
   std::vector<std::size_t> m_fieldIndex;  // per field reference: the value's index
   bool m_started = false;
   bool m_documentVisible = false;

@@ -71,8 +71,7 @@ void WriteGroups(const std::vector<const Row*>& rows, const std::vector<bool>& b
 // Each group says its key, its first record's value, its position, its count
 // and the sum of its amounts; each record its position and its group's count.
 std::string TemplateFor(const std::vector<bool>& byKey) {
-  std::string text =
-      "<r xmlns:rv=\"urn:rowvane:layout\" c=\"{= count() }\" s=\"{= sum([n]) }\">";
+  std::string text = "<r xmlns:rv=\"urn:rowvane:layout\" c=\"{= count() }\" s=\"{= sum([n]) }\">";
   for (std::size_t level = 0; level < byKey.size(); ++level) {
     text += "<g" + std::to_string(level) + " k=\"{k" + std::to_string(level) +
             "}\" n=\"{v}\" p=\"{= position() }\" c=\"{= count() }\" s=\"{= sum([n]) }\" rv:" +
@@ -123,8 +122,8 @@ TEST(TemplateGroupingTest, GroupsMatchTheModelInAnyOrderWithAndWithoutSortedRuns
       }
       rows[i].value = std::to_string(i) + std::string(random() % 40, 'x');
       rows[i].amount = static_cast<long>(random() % 2000001) - 1000000;
-      csv += rows[i].keys[0] + "," + rows[i].keys[1] + "," + rows[i].keys[2] + "," +
-             rows[i].value + "," + std::to_string(rows[i].amount) + (i + 1 < count ? "\r\n" : "");
+      csv += rows[i].keys[0] + "," + rows[i].keys[1] + "," + rows[i].keys[2] + "," + rows[i].value +
+             "," + std::to_string(rows[i].amount) + (i + 1 < count ? "\r\n" : "");
     }
     std::vector<const Row*> all;
     for (const Row& row : rows) {

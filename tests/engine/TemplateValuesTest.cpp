@@ -107,13 +107,15 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{"DocumentLevelFunctions",
                   "<m>{= concat(param('prefix'), '-', file-stem(), '-', file-name()) }</m>"
                   "<t>{= now() }</t><d>{= today() }</d><i rv:for-each=\"record\"/>",
-                  "a\r\n1", "<r><m>MSG-pay-pay.csv</m><t>2024-11-23T23:25:57Z</t><d>2024-11-23</d><i/></r>"},
-        ValueCase{"MinMaxFirstLastOverTheInput",
-                  "<x lo=\"{= min([Amount]) }\" hi=\"{= max([Amount]) }\" f=\"{= first([Debtor]) }\" "
-                  "l=\"{= last([Debtor]) }\" c=\"{= count([Debtor] = 'A') }\"/>"
-                  "<i rv:for-each=\"record\"/>",
-                  "Debtor;Amount\r\nB;10\r\nA;9.5\r\nA;\r\nC;-2", 
-                  "<r><x lo=\"-2\" hi=\"10\" f=\"B\" l=\"C\" c=\"2\"/><i/><i/><i/><i/></r>"},
+                  "a\r\n1",
+                  "<r><m>MSG-pay-pay.csv</m><t>2024-11-23T23:25:57Z</t><d>2024-11-23</d><i/></r>"},
+        ValueCase{
+            "MinMaxFirstLastOverTheInput",
+            "<x lo=\"{= min([Amount]) }\" hi=\"{= max([Amount]) }\" f=\"{= first([Debtor]) }\" "
+            "l=\"{= last([Debtor]) }\" c=\"{= count([Debtor] = 'A') }\"/>"
+            "<i rv:for-each=\"record\"/>",
+            "Debtor;Amount\r\nB;10\r\nA;9.5\r\nA;\r\nC;-2",
+            "<r><x lo=\"-2\" hi=\"10\" f=\"B\" l=\"C\" c=\"2\"/><i/><i/><i/><i/></r>"},
         ValueCase{"ConditionsOnExpressions",
                   "<i rv:for-each=\"record\"><f rv:if=\"{= [Status] = 'failed' }\">{Name}</f></i>",
                   "Name;Status\r\nt1;passed\r\nt2;failed", "<r><i></i><i><f>t2</f></i></r>"},
@@ -126,9 +128,11 @@ INSTANTIATE_TEST_SUITE_P(
                   "n=\"{= count() }\" s=\"{= sum([v]) }\"><i rv:for-each=\"record\"/></b></a>",
                   "k;v\r\n1;2\r\n1;3\r\n1;2\r\n2;2\r\n1;2",
                   "<r><a n=\"3\"><b n=\"2\" s=\"4\"><i/><i/></b><b n=\"1\" s=\"3\"><i/></b></a><a "
-                  "n=\"1\"><b n=\"1\" s=\"2\"><i/></b></a><a n=\"1\"><b n=\"1\" s=\"2\"><i/></b></a></r>"},
+                  "n=\"1\"><b n=\"1\" s=\"2\"><i/></b></a><a n=\"1\"><b n=\"1\" "
+                  "s=\"2\"><i/></b></a></r>"},
         ValueCase{"NoRecordsGiveTheSkeletonWithEmptyTotals",
-                  "<n>{= count() }</n><s>{= sum([a]) }</s><m>{= min([a]) }</m><i rv:for-each=\"record\"/>",
+                  "<n>{= count() }</n><s>{= sum([a]) }</s><m>{= min([a]) }</m><i "
+                  "rv:for-each=\"record\"/>",
                   "a", "<r><n>0</n><s>0</s><m></m></r>"}),
     [](const ::testing::TestParamInfo<ValueCase>& param) { return param.param.name; });
 
@@ -164,8 +168,8 @@ INSTANTIATE_TEST_SUITE_P(
                     3, "Date"},
         // An aggregate reads every record, even one whose part rv:if leaves out.
         FailureCase{"ASumOverAValueThatIsNoNumber",
-                    "<s rv:if=\"\">{= sum([a]) }</s><i rv:for-each=\"record\"/>",
-                    "a\r\n1\r\nx", "t.xml:1:49: field 'a': 'x' is not a number", 3, "a"},
+                    "<s rv:if=\"\">{= sum([a]) }</s><i rv:for-each=\"record\"/>", "a\r\n1\r\nx",
+                    "t.xml:1:49: field 'a': 'x' is not a number", 3, "a"},
         FailureCase{"AGroupsPartToldWithItsFirstRecordsLine",
                     "<g rv:group-by=\"{k}\" v=\"{= number([v]) }\"><i rv:for-each=\"record\"/></g>",
                     "k;v\r\n1;2\r\n2;x\r\n2;3", "t.xml:1:34: field 'v': 'x' is not a number", 3,
@@ -173,9 +177,9 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<FailureCase>& param) { return param.param.name; });
 
 TEST(TemplateValuesTest, WhatALeftOutPartHoldsIsNotEvaluated) {
-  const Converted converted = ConvertInPieces(
-      Layout("<i rv:for-each=\"record\"><n rv:if=\"{b}\">{= number([a]) }</n></i>"),
-      "a;b\r\nx;\r\n2;y");
+  const Converted converted =
+      ConvertInPieces(Layout("<i rv:for-each=\"record\"><n rv:if=\"{b}\">{= number([a]) }</n></i>"),
+                      "a;b\r\nx;\r\n2;y");
   ASSERT_FALSE(converted.failure) << converted.failure->message;
   EXPECT_EQ(converted.xml, "<r><i></i><i><n>2</n></i></r>");
 }
