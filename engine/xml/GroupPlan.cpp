@@ -1,5 +1,6 @@
 #include "engine/xml/GroupPlan.h"
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -49,10 +50,26 @@ std::string GroupPlan::keyedName(std::uint32_t parent, std::string_view key) con
   return name.append(key);
 }
 
+bool GroupPlan::sameAsLast(std::span<const std::string> keys) const {
+  return m_lastGroup != kNone && std::equal(keys.begin(), keys.end(), m_lastKeys.begin());
+}
+
+void GroupPlan::remember(std::span<const std::string> keys, std::uint32_t group) {
+  m_lastKeys.assign(keys.begin(), keys.end());
+  m_lastGroup = group;
+}
+
 std::uint32_t GroupPlan::place(std::span<const std::string> keys, std::uint64_t line) {
   std::uint32_t parent = kDocument;
   bool changed = false;
   ++m_groups[kDocument].records;
+  if (sameAsLast(keys)) {
+    // Every level's group is the one before: nothing to look up or make.
+    for (const std::uint32_t group : m_current) {
+      ++m_groups[group].records;
+    }
+    return m_lastGroup;
+  }
   for (std::size_t level = 0; level < m_byKey.size(); ++level) {
     std::uint32_t id = kNone;
     bool made = false;
@@ -85,10 +102,12 @@ std::uint32_t GroupPlan::place(std::span<const std::string> keys, std::uint64_t 
     ++m_groups[id].records;
     parent = id;
   }
+  remember(keys, parent);
   return parent;
 }
 
 void GroupPlan::planned() {
+  m_lastGroup = kNone;
   for (Group& group : m_groups) {
     group.run = kNone;
     group.runKey.clear();
@@ -98,6 +117,9 @@ void GroupPlan::planned() {
 }
 
 std::uint32_t GroupPlan::find(std::span<const std::string> keys) {
+  if (sameAsLast(keys)) {
+    return m_lastGroup;
+  }
   std::uint32_t parent = kDocument;
   for (std::size_t level = 0; level < m_byKey.size(); ++level) {
     if (m_byKey[level]) {
@@ -118,6 +140,7 @@ std::uint32_t GroupPlan::find(std::span<const std::string> keys) {
     }
     parent = above.run;
   }
+  remember(keys, parent);
   return parent;
 }
 

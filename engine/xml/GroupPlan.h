@@ -90,6 +90,8 @@ class GroupPlan {
   void addAccumulators(Group& group, std::size_t scope);
   std::string keyedName(std::uint32_t parent, std::string_view key) const;
   void rankLeaves();
+  bool sameAsLast(std::span<const std::string> keys) const;
+  void remember(std::span<const std::string> keys, std::uint32_t group);
 
   std::vector<bool> m_byKey;
   std::vector<std::vector<AggregateKind>> m_aggregates;
@@ -97,6 +99,10 @@ class GroupPlan {
   std::vector<AggregateAccumulator> m_accumulators;
   std::unordered_map<std::string, std::uint32_t> m_keyed;
   std::vector<std::uint32_t> m_current;  // the previous record's group per level
+  // The previous record's keys and innermost group: most records share them,
+  // and then need no look-up at all.
+  std::vector<std::string> m_lastKeys;
+  std::uint32_t m_lastGroup = kNone;
   std::vector<std::uint64_t> m_rank;
   bool m_inOrder = true;
   std::size_t m_heldBytes = 0;

@@ -124,7 +124,15 @@ INSTANTIATE_TEST_SUITE_P(
             " <order id=\"8\">B&amp;b</order>\n</orders>",
             "UTF-8 \u00b7 line breaks: CR LF \u00b7 2 records shown",
             "<orders xmlns:rv=\"urn:rowvane:layout\">\n <order rv:for-each=\"record\" "
-            "id=\"{id}\">{name}</order>\n</orders>"}),
+            "id=\"{id}\">{name}</order>\n</orders>"},
+        // Totals count what the preview converts: the records it shows.
+        PreviewCase{
+            "TotalsOfTheRecordsShown", NumberedCsv(5000), false,
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<t n=\"50\" last=\"50\"></t>",
+            "UTF-8 \u00b7 line breaks: CR LF \u00b7 50 records shown \u00b7 totals over the "
+            "records shown",
+            "<t xmlns:rv=\"urn:rowvane:layout\" n=\"{= count() }\" last=\"{= last([id]) }\">"
+            "<i rv:for-each=\"record\" rv:if=\"\"/></t>"}),
     [](const auto& row) { return std::string(row.param.name); });
 
 constexpr char kTemplate[] =
