@@ -174,6 +174,7 @@ void DescribeLayoutOptions(CLI::App& app, RawArguments& raw) {
                  "--param per name (--param NAME= gives the empty text).")
       ->type_name("NAME=VALUE")
       ->expected(1)
+      ->allow_extra_args(false)
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
   app.add_flag("--print-template", raw.options.printTemplate,
                "Write to standard output a template that gives the escaped element\n"
@@ -392,9 +393,12 @@ void DescribeOptions(CLI::App& app, RawArguments& raw) {
                        "Print the version and the build's revision, and exit.");
   app.add_option("INPUT", raw.options.inputs,
                  "CSV files to convert (folders with -r; \"-\" for standard input).");
-  // Repeats are allowed through here and said in plain words afterwards.
+  // Repeats are allowed through here and said in plain words afterwards;
+  // --param is repeated by design, once per name, and keeps every value.
   for (CLI::Option* option : app.get_options()) {
-    option->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    if (option->get_name() != kParameterOption) {
+      option->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    }
   }
   app.allow_extras();
 }

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <map>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -39,6 +40,7 @@ struct Expected {
   std::vector<bool> switches = std::vector<bool>(6, false);
   std::string schema;
   std::optional<std::string> printSchemaOf;
+  std::map<std::string, std::string> parameters;
 };
 
 struct AcceptedCase {
@@ -78,6 +80,7 @@ TEST_P(AcceptedArguments, GiveTheseOptions) {
   EXPECT_EQ(options.settings.Format, expected.format);
   EXPECT_EQ(options.schema, expected.schema);
   EXPECT_EQ(options.printSchemaOf, expected.printSchemaOf);
+  EXPECT_EQ(options.templateParameters, expected.parameters);
 }
 
 // --schema and --print-schema imply escaping: only well-formed XML can match.
@@ -158,6 +161,14 @@ Expected Quiet() {
   return expected;
 }
 
+// A template implies escaping, as a schema does.
+Expected WithParameters(std::map<std::string, std::string> parameters) {
+  Expected expected;
+  expected.format = {LineBreaks::CrLf, Quotes::None, Escaping::Xml};
+  expected.parameters = std::move(parameters);
+  return expected;
+}
+
 Expected WithOutputFolder(std::string folder) {
   Expected expected;
   expected.outputFolder = std::move(folder);
@@ -168,6 +179,10 @@ INSTANTIATE_TEST_SUITE_P(
     CommandLine, AcceptedArguments,
     ::testing::Values(
         AcceptedCase{"Defaults", {"-o", "out", "a.csv"}, Expected{}},
+        AcceptedCase{"EveryParameterKept",
+                     {"--template", "t.xml", "--param", "b=2", "--param=a=", "-o", "out", "--param",
+                      "c=x=y", "a.csv"},
+                     WithParameters({{"a", ""}, {"b", "2"}, {"c", "x=y"}})},
         AcceptedCase{"LongOutput", {"--output", "out", "a.csv"}, Expected{}},
         AcceptedCase{"OutputWithEquals", {"--output=out", "a.csv"}, Expected{}},
         AcceptedCase{"OutputAfterInputs", {"a.csv", "-o", "out"}, Expected{}},
