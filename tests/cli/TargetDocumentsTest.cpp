@@ -391,5 +391,85 @@ INSTANTIATE_TEST_SUITE_P(
                "pattern 'DD.MM.YYYY hh:mm:ss'"}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
+// The examples the README and the man page show: what they say the program
+// writes is what it writes, and it is valid for the receiving system.
+struct DocumentedExample {
+  const char* name;
+  std::vector<std::string> options;  // before --template; the input comes last
+  std::string layout, input, schema;
+  std::string command;  // as the README shows it
+};
+
+void PrintTo(const DocumentedExample& row, std::ostream* out) {
+  *out << row.name;
+}
+
+std::string LineFeedsOnly(std::string text) {
+  std::string kept;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) {
+      kept.push_back(text[i]);
+    }
+  }
+  return kept;
+}
+
+// Text as a man page's no-fill block spells it.
+std::string InRoff(const std::string& text) {
+  std::string roff;
+  bool lineStart = true;
+  for (const char c : text) {
+    roff += lineStart && (c == '.' || c == '\'') ? "\\&" : "";
+    roff += c == '-' ? std::string("\\-") : c == '\\' ? std::string("\\e") : std::string(1, c);
+    lineStart = c == '\n';
+  }
+  return roff;
+}
+
+class DocumentedExamples : public ::testing::TestWithParam<DocumentedExample> {};
+
+TEST_P(DocumentedExamples, ShowWhatTheProgramWrites) {
+  const DocumentedExample& example = GetParam();
+  const TempDir temp;
+  std::vector<std::string> args = example.options;
+  args.insert(args.end(), {"--template", kExamples + "/" + example.layout, "-O", temp / "out.xml",
+                           kExamples + "/" + example.input});
+  Streams streams;
+  streams.environment = {"SOURCE_DATE_EPOCH=" + std::to_string(kEpoch)};
+  const ProgramResult result = RunProgram(ROWVANE_CLI_PATH, args, streams);
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  const std::string written = LineFeedsOnly(ReadFile(temp / "out.xml"));
+  const std::string readme = ReadFile(std::string(ROWVANE_SOURCE_DIR) + "/README.md");
+  EXPECT_NE(readme.find("```xml\n" + written + "\n```"), std::string::npos) << written;
+  EXPECT_NE(readme.find("`" + example.command + "`"), std::string::npos) << example.command;
+  const std::string manual =
+      ReadFile(std::string(ROWVANE_SOURCE_DIR) + "/packaging/man/rowvane-cli.1");
+  EXPECT_NE(manual.find(".nf\n" + InRoff(written) + "\n.fi"), std::string::npos);
+  const XmlDoc document(xmlReadFile((temp / "out.xml").c_str(), nullptr, XML_PARSE_NONET),
+                        &xmlFreeDoc);
+  ASSERT_TRUE(document);
+  EXPECT_EQ(SchemaErrors(TargetFile(example.schema), document.get()), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cli, DocumentedExamples,
+    ::testing::Values(
+        DocumentedExample{"CreditTransfer",
+                          {"-s", ";", "--param", "initiator=ACME GmbH", "--param", "prefix=PAY"},
+                          "credit-transfer-template.xml",
+                          "payments.csv",
+                          "credit-transfer/credit-transfer.xsd",
+                          "SOURCE_DATE_EPOCH=1732406400 rowvane-cli -s ';' --template "
+                          "credit-transfer-template.xml --param initiator='ACME GmbH' --param "
+                          "prefix=PAY -O payments.xml payments.csv"},
+        DocumentedExample{"Junit",
+                          {"--format", "standard", "--param", "run=nightly"},
+                          "junit-template.xml",
+                          "test-results.csv",
+                          "junit/junit.xsd",
+                          "rowvane-cli --format standard --template junit-template.xml --param "
+                          "run=nightly -O test-results.xml test-results.csv"}),
+    [](const auto& testInfo) { return std::string(testInfo.param.name); });
+
 }  // namespace
 }  // namespace rowvane::cli::testing
