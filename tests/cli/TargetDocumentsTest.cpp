@@ -161,6 +161,7 @@ Checks FeedChecks(const Export& products) {
           {"count(//g:availability[.='in_stock'])", inStock},
           {"string(//channel/description)",
            std::to_string(products.size()) + " products, " + inStock + " in stock"},
+          {"string(//item[1]/description)", products[0].at("Description")},
           {"string(//item[1]/g:price)", WithPlaces(Cents(products[0].at("Price")), 2) + " EUR"}};
 }
 
@@ -205,7 +206,9 @@ Checks JunitChecks(const Export& results) {
   const auto failed = [](const Record& r) { return r.at("Status") == "failed"; };
   Checks checks = {{"string(/testsuites/@tests)", std::to_string(results.size())},
                    {"string(/testsuites/@failures)", Count(results, failed)},
-                   {"count(//failure)", Count(results, failed)}};
+                   {"count(//failure)", Count(results, failed)},
+                   {"string(//failure[1]/@message)",
+                    std::find_if(results.begin(), results.end(), failed)->at("Message")}};
   const auto suites = Groups(results, [](const Record& r) { return r.at("Suite"); });
   for (std::size_t i = 0; i < suites.size(); ++i) {
     std::int64_t millis = 0;
