@@ -206,9 +206,7 @@ Checks JunitChecks(const Export& results) {
   const auto failed = [](const Record& r) { return r.at("Status") == "failed"; };
   Checks checks = {{"string(/testsuites/@tests)", std::to_string(results.size())},
                    {"string(/testsuites/@failures)", Count(results, failed)},
-                   {"count(//failure)", Count(results, failed)},
-                   {"string(//failure[1]/@message)",
-                    std::find_if(results.begin(), results.end(), failed)->at("Message")}};
+                   {"count(//failure)", Count(results, failed)}};
   const auto suites = Groups(results, [](const Record& r) { return r.at("Suite"); });
   for (std::size_t i = 0; i < suites.size(); ++i) {
     std::int64_t millis = 0;
@@ -220,6 +218,12 @@ Checks JunitChecks(const Export& results) {
     checks.push_back({"string(" + suite + "tests)", std::to_string(suites[i].second.size())});
     checks.push_back({"string(" + suite + "failures)", Count(suites[i].second, failed)});
     checks.push_back({"string(" + suite + "time)", WithPlaces(millis, 3)});
+    const auto firstFailed = std::find_if(suites[i].second.begin(), suites[i].second.end(), failed);
+    if (firstFailed != suites[i].second.end()) {
+      checks.push_back(
+          {"string(/testsuites/testsuite[" + std::to_string(i + 1) + "]/testcase/failure/@message)",
+           firstFailed->at("Message")});
+    }
   }
   return checks;
 }
