@@ -45,7 +45,7 @@ struct ConversionTuning {
   /// Bytes of records a template that gathers groups sorts in memory when
   /// the input does not have them in group order; beyond that they go to
   /// sorted runs in a temporary file.
-  std::size_t templateSortMemory = std::size_t{32} << 20;
+  std::size_t templateSortMemory = std::size_t{24} << 20;
   /// Where such runs go; empty: $TMPDIR, else /tmp.
   std::string temporaryFolder;
   /// The input's name without its folder, for a template's file-name(); "-"

@@ -96,8 +96,13 @@ void SortedRecords::add(std::uint64_t rank, std::uint32_t group, std::uint64_t l
   }
   const std::size_t count = values.size();
   const std::size_t size = sizeof(EntryHeader) + count * (sizeof(std::uint64_t) + 1) + bytes;
-  if (!m_entries.empty() && m_arena.size() + size > m_memory) {
+  // The records and their index share the memory given: neither grows past it.
+  if (!m_entries.empty() &&
+      m_arena.size() + size + (m_entries.size() + 1) * sizeof(Entry) > m_memory) {
     spillRun();
+  }
+  if (m_arena.capacity() < m_memory && m_arena.size() + size > m_arena.capacity()) {
+    m_arena.reserve(std::min(m_memory, std::max(m_arena.size() + size, 2 * m_arena.capacity())));
   }
   const EntryHeader header{rank, m_sequence++, line, group, static_cast<std::uint32_t>(count),
                            size};

@@ -30,7 +30,7 @@ struct TemplateReading {
   GroupPlan* plan = nullptr;
   /// Bytes of records sorted in memory when they are not in group order;
   /// more go to sorted runs in `temporaryFolder` (empty: $TMPDIR or /tmp).
-  std::size_t sortMemory = std::size_t{32} << 20;
+  std::size_t sortMemory = std::size_t{24} << 20;
   std::string temporaryFolder;
   /// What the template's expressions know of the input.
   TemplateInput input;
