@@ -28,6 +28,7 @@ namespace {
 
 using rowvane::testing::ReadFile;
 using rowvane::testing::TempDir;
+using ::testing::HasSubstr;
 
 const std::string kTargets = ROWVANE_TARGETS;
 const std::string kExamples = ROWVANE_EXAMPLES;
@@ -280,9 +281,10 @@ std::string XPathString(xmlDoc* document, const Target& target, const std::strin
 
 class TargetDocuments : public ::testing::TestWithParam<Target> {
  protected:
-  ProgramResult convert(const std::string& input, const std::string& output) const {
+  ProgramResult convert(const std::string& input, const std::string& output,
+                        std::vector<std::string> args = {}) const {
     const Target& target = GetParam();
-    std::vector<std::string> args = target.options;
+    args.insert(args.end(), target.options.begin(), target.options.end());
     args.insert(args.end(), {"--template", target.layout, "--schema", TargetFile(target.schema),
                              "-O", output, input});
     Streams streams;
@@ -317,8 +319,12 @@ TEST_P(TargetDocuments, DateThatDoesNotExistFailsTheInputAtItsLine) {
   ASSERT_LT(at, bytes.find('\n', line)) << "the date to spoil is not on line " << target.badLine;
   const std::string input =
       m_temp.write("bad.csv", bytes.replace(at, target.badFrom.size(), target.badTo));
-  const ProgramResult result = convert(input, m_temp / "out.xml");
+  const ProgramResult result = convert(input, m_temp / "out.xml", {"--report", m_temp / "r.jsonl"});
   EXPECT_EQ(result.exitCode, 1);
+  const std::string report = ReadFile(m_temp / "r.jsonl");
+  EXPECT_THAT(report,
+              HasSubstr("\"status\":\"failed\",\"reason\":\"" + target.layout + target.badMessage));
+  EXPECT_THAT(report, HasSubstr("\"kind\":\"value\",\"line\":" + std::to_string(target.badLine)));
   EXPECT_EQ(result.err, "rowvane-cli: " + input + ":" + std::to_string(target.badLine) + ": " +
                             target.layout + target.badMessage + "\n");
   EXPECT_FALSE(std::filesystem::exists(m_temp / "out.xml"));
