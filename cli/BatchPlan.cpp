@@ -1,10 +1,9 @@
 #include "cli/BatchPlan.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <map>
 
+#include "cli/PathStatus.h"
 #include "engine/Files.h"
 
 namespace rowvane::cli {
@@ -16,11 +15,6 @@ std::string FolderFor(const std::string& outputFolder, const std::string& subFol
   }
   const bool endsWithSeparator = !outputFolder.empty() && outputFolder.back() == kPathSeparator;
   return outputFolder + (endsWithSeparator ? "" : "/") + subFolder;
-}
-
-bool PathIsTaken(const std::string& path) {
-  struct stat info {};
-  return ::lstat(path.c_str(), &info) == 0;  // a dangling link is taken too
 }
 
 std::string CollisionLine(const std::string& loser, const std::string& winner,
@@ -35,20 +29,6 @@ std::string KeptFirstReason(const std::string& kept, const std::string& output) 
 
 std::string ReplacedReason(const std::string& winner) {
   return "replaced by " + winner;
-}
-
-bool NotOlder(const timespec& output, const timespec& input) {
-  return output.tv_sec != input.tv_sec ? output.tv_sec > input.tv_sec
-                                       : output.tv_nsec >= input.tv_nsec;
-}
-
-// True when `output` is a file whose modification time is not before the
-// input's, to the nanosecond: --update leaves it.
-bool IsUpToDate(const std::string& input, const std::string& output) {
-  struct stat in {};
-  struct stat out {};
-  return ::stat(input.c_str(), &in) == 0 && ::stat(output.c_str(), &out) == 0 &&
-         S_ISREG(out.st_mode) && NotOlder(out.st_mtim, in.st_mtim);
 }
 
 std::string ExistsReason(const std::string& output) {

@@ -1,8 +1,5 @@
 #include "cli/CliApplication.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -25,6 +22,7 @@
 #include "cli/OutputFileConversion.h"
 #include "cli/OutputFolder.h"
 #include "cli/OutputTarget.h"
+#include "cli/PathStatus.h"
 #include "cli/PrintTemplate.h"
 #include "cli/ReportMerge.h"
 #include "cli/ReportingObserver.h"
@@ -33,10 +31,9 @@
 #include "cli/SamePath.h"
 #include "cli/SchemaPrinting.h"
 #include "cli/TemplateFile.h"
+#include "cli/WalkFileSystem.h"
 #include "engine/Batch.h"
 #include "engine/Layouts.h"
-#include "filelist/PosixFileSystem.h"
-#include "filelist/TrustedLinksOnly.h"
 
 namespace rowvane::cli {
 namespace {
@@ -82,8 +79,7 @@ class ReportDestination {
       m_report.emplace(m_standardError, m_shard);
       return true;
     }
-    struct stat existing {};
-    m_created = ::lstat(m_path->c_str(), &existing) != 0;
+    m_created = !PathIsTaken(*m_path);
     m_file.open(*m_path, std::ios::out | std::ios::trunc | std::ios::binary);
     if (!m_file) {
       err << "rowvane-cli: " << EscapeForDisplay(*m_path)
@@ -100,7 +96,7 @@ class ReportDestination {
     if (m_created && m_file.is_open()) {
       m_report.reset();
       m_file.close();
-      ::unlink(m_path->c_str());
+      RemoveFile(*m_path);
     }
   }
 
@@ -190,11 +186,6 @@ std::vector<std::string> InputNamesOf(const std::vector<BatchFile>& files) {
     names.push_back(file.input);
   }
   return names;
-}
-
-bool IsPresent(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0;
 }
 
 // The --dry-run list: each input and its output on standard output; inputs
@@ -388,20 +379,6 @@ bool ReportMayBeAnOutput(const CliOptions& options) {
   return !relative.empty() && *relative.begin() != "..";
 }
 
-// True when nothing stands at `path` to be emptied yet: not there, in a folder
-// -p has yet to make, or a link to nothing (which could name an output).
-bool NothingToEmpty(const std::string& path) {
-  struct stat info {};
-  if (::stat(path.c_str(), &info) == 0 || errno != ENOENT) {
-    return false;
-  }
-  if (::lstat(path.c_str(), &info) == 0) {
-    return true;  // a dangling link
-  }
-  const std::string folder = std::filesystem::path(path).parent_path().string();
-  return !IsPresent(folder.empty() ? "." : folder);
-}
-
 // The report, emptied before anything else happens so that the last run's
 // never stands for this one. One with nothing there yet to empty is made once
 // the outputs are named and shown not to be it. False, after saying why, when
@@ -439,9 +416,8 @@ ExitStatus ConvertInputs(const CliOptions& options, const CliEnvironment& enviro
   if (!OutputFolderReady(options, environment)) {
     return ExitStatus::BadUsage;
   }
-  const PosixFileSystem platform;
-  const TrustedLinksOnly fileSystem(platform, ::geteuid());
-  const GatheredInputs gathered = GatherInputs(fileSystem, options.inputs, options.recursive);
+  const WalkFileSystem fileSystem;
+  const GatheredInputs gathered = GatherInputs(fileSystem.get(), options.inputs, options.recursive);
   const BatchPlan plan = PlanOutputs(gathered, options);
   interruption.know(&plan.files);
   if (options.reportFile && IsPlannedOutput(plan, *options.reportFile)) {
@@ -515,7 +491,7 @@ ExitStatus ConvertInputs(const CliOptions& options, const CliEnvironment& enviro
 }
 
 int RunCli(int argc, const char* const argv[], const CliEnvironment& environment) {
-  const ParsedCommandLine parsed = ParseCommandLine(argc, argv);
+  const ParsedCommandLine parsed = ParseCommandLine(argc, argv, environment.expandInputs);
   if (const auto* info = std::get_if<InfoRequest>(&parsed)) {
     environment.out << info->text;
     environment.out.flush();

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "cli/CliOptions.h"
+#include "cli/CommandLine.h"
 #include "cli/FailureReport.h"
 #include "cli/ProgressDisplay.h"
 
@@ -24,6 +25,8 @@ struct CliEnvironment {
     const char* value = std::getenv(name);
     return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
   };
+  /// What the platform does to the inputs first (see InputExpansion).
+  InputExpansion expandInputs = {};
 };
 
 /// Runs the parsed options; the report, when asked for on standard error, goes to `reportErr`.

@@ -743,7 +743,8 @@ std::string ShortUsage() {
          " --merge-reports REPORT...\n";
 }
 
-ParsedCommandLine ParseCommandLine(int argc, const char* const argv[]) {
+ParsedCommandLine ParseCommandLine(int argc, const char* const argv[],
+                                   const InputExpansion& expandInputs) {
   if (argc <= 1) {
     return UsageError{"", true};
   }
@@ -768,6 +769,9 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const argv[]) {
     return InfoRequest{std::string(version.what()) + "\n"};
   } catch (const CLI::ParseError& error) {
     return UsageError{error.what()};
+  }
+  if (expandInputs) {
+    raw.options.inputs = expandInputs(raw.options.inputs);
   }
   return FinishOptions(app, std::move(raw));
 }

@@ -145,11 +145,7 @@ void Convert(const std::string& inputPath, const std::string& outputFile,
       ConvertToStream(input, target.descriptor, settings, progress, outcome);
       break;
     case OutputTarget::Kind::InPlace: {
-      const FileDescriptor fd(::open(target.path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
-      if (fd.get() < 0) {
-        const int error = errno;
-        throw ConversionError(FailureKind::Write, std::strerror(error), error);
-      }
+      const rowvane::FileDescriptor fd = OpenInPlace(target.path);
       ConvertToStream(input, fd.get(), settings, progress, outcome);
       break;
     }

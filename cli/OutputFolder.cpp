@@ -1,11 +1,10 @@
 #include "cli/OutputFolder.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstring>
 #include <vector>
 
+#include "cli/PathStatus.h"
 #include "engine/Batch.h"
 #include "engine/Conversion.h"
 #include "engine/Files.h"
@@ -43,8 +42,8 @@ std::optional<std::string> MakeFolders(const std::string& folder) {
     path = FolderOf(path);
   }
   for (auto each = missing.rbegin(); each != missing.rend(); ++each) {
-    if (::mkdir(each->c_str(), 0777) != 0 && errno != EEXIST) {
-      return std::string(std::strerror(errno));
+    if (const int error = MakeOneFolder(*each); error != 0 && error != EEXIST) {
+      return std::string(std::strerror(error));
     }
     try {
       SyncFolder(FolderOf(*each));

@@ -1,5 +1,6 @@
 #include "cli/OutputTarget.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
 #include <unistd.h>
@@ -7,6 +8,7 @@
 #include <linux/magic.h>
 #include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -107,6 +109,15 @@ OutputTarget ResolveOutputTarget(const std::string& outputFile) {
     return {OutputTarget::Kind::Descriptor, {}, STDOUT_FILENO};
   }
   return Judged(outputFile);
+}
+
+rowvane::FileDescriptor OpenInPlace(const std::string& path) {
+  rowvane::FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC));
+  if (fd.get() < 0) {
+    const int error = errno;
+    throw ConversionError(FailureKind::Write, std::strerror(error), error);
+  }
+  return fd;
 }
 
 std::optional<FileIdentity> RegularFileAt(const std::string& path) {

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "engine/Files.h"
+
 namespace rowvane::cli {
 
 /// Where the bytes of -O FILE go, decided without following the last link
@@ -25,6 +27,9 @@ struct OutputTarget {
 /// Resolves `outputFile` ("-" is standard output). Throws
 /// ConversionError(FailureKind::Write) for a chain of links that never ends.
 OutputTarget ResolveOutputTarget(const std::string& outputFile);
+
+/// Opens the InPlace target `path` for writing; throws ConversionError(FailureKind::Write).
+rowvane::FileDescriptor OpenInPlace(const std::string& path);
 
 /// Device and inode of a regular file; the two streams of one file compare equal.
 struct FileIdentity {

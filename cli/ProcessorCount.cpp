@@ -1,7 +1,5 @@
 #include "cli/ProcessorCount.h"
 
-#include <sched.h>
-
 #include <algorithm>
 #include <charconv>
 #include <filesystem>
@@ -75,19 +73,6 @@ std::optional<unsigned> CgroupProcessors(const std::string& selfCgroup,
     }
     at = at.parent_path();
   }
-}
-
-unsigned ProcessorsForThisProcess(unsigned machine) {
-  unsigned processors = std::max(machine, 1U);
-  cpu_set_t allowed;
-  CPU_ZERO(&allowed);
-  if (::sched_getaffinity(0, sizeof(allowed), &allowed) == 0 && CPU_COUNT(&allowed) > 0) {
-    processors = static_cast<unsigned>(CPU_COUNT(&allowed));
-  }
-  if (const auto quota = CgroupProcessors("/proc/self/cgroup", "/sys/fs/cgroup")) {
-    processors = std::min(processors, *quota);
-  }
-  return std::max(processors, 1U);
 }
 
 }  // namespace rowvane::cli

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/DisplayEscape.h"
+#include "cli/ErrorNumberName.h"
 #include "cli/FailureReport.h"
 #include "cli/JsonText.h"
 #include "text/Utf8.h"
@@ -18,7 +19,7 @@ constexpr std::array<const char*, 4> kStatusNames = {"converted", "failed", "ski
 // The symbolic name ("ENOSPC") of the error whose platform message the engine
 // passed on; none for messages of the engine's own.
 std::optional<std::string> ErrorNameOf(const Failure& failure) {
-  const char* name = failure.errorNumber != 0 ? strerrorname_np(failure.errorNumber) : nullptr;
+  const char* name = failure.errorNumber != 0 ? ErrorNumberName(failure.errorNumber) : nullptr;
   return name != nullptr ? std::optional<std::string>(name) : std::nullopt;
 }
 

@@ -5,7 +5,8 @@
 // change while it is read, opened by path or inside a held folder; `AtomicOutputFile`, which
 // appears under its name whole or not at all; descriptors; how outputs are named from inputs and
 // folders; whether a path exists; the platform's error messages; the
-// termination signals a run stops on; and the stack size for worker threads.
+// termination signals a run stops on; the stack size for worker threads; and, for the
+// Windows build, wide names, its errors and the names it reserves.
 
 #include "engine/io/AtomicOutputFile.h"
 #include "engine/io/ByteSource.h"
@@ -19,3 +20,5 @@
 #include "engine/io/RegularFileBytes.h"
 #include "engine/io/SystemError.h"
 #include "engine/io/ThreadStacks.h"
+#include "engine/io/WindowsFiles.h"
+#include "engine/io/WindowsNames.h"

@@ -1,10 +1,9 @@
 #include "engine/batch/BatchStart.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 
 #include "engine/io/AtomicOutputFile.h"
+#include "engine/io/PathExists.h"
 #include "engine/io/SystemError.h"
 
 namespace rowvane {
@@ -13,16 +12,15 @@ OutputFolderVerdict CheckOutputFolder(const std::string& folder) {
   if (folder.empty() || folder.find('\0') != std::string::npos) {
     return {OutputFolderState::Missing, SystemMessage(ENOENT), ENOENT};
   }
-  struct stat info {};
-  if (::stat(folder.c_str(), &info) != 0) {
-    const int error = errno;
+  const FolderLookup found = LookUpFolder(folder);
+  if (found.error != 0) {
     // A file standing where a folder of the path should be means the folder
     // is not there either.
-    const bool missing = error == ENOENT || error == ENOTDIR;
+    const bool missing = found.error == ENOENT || found.error == ENOTDIR;
     return {missing ? OutputFolderState::Missing : OutputFolderState::Unusable,
-            SystemMessage(error), error};
+            SystemMessage(found.error), found.error};
   }
-  if (!S_ISDIR(info.st_mode)) {
+  if (!found.isFolder) {
     return {OutputFolderState::NotAFolder, SystemMessage(ENOTDIR), ENOTDIR};
   }
   return {};

@@ -70,8 +70,7 @@ std::unique_ptr<AtomicOutputFile> ConvertIntoTemporary(
   if (folders != nullptr) {
     options.folder = folders->open(FolderOf(outputPath));
   }
-  options.neverReplace =
-      std::pair{static_cast<dev_t>(input.device()), static_cast<ino_t>(input.inode())};
+  options.neverReplace = std::pair{input.device(), input.inode()};
   auto output = std::make_unique<AtomicOutputFile>(outputPath, std::move(options));
   std::optional<BackgroundWriter> writer = BackgroundWriterFor(input, *output);
   const bool gunzip = settings.GunzipInputsByName && HasGzipSuffix(inputPath);

@@ -1,7 +1,5 @@
 #include "engine/batch/GroupCommit.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -12,6 +10,7 @@
 #include <utility>
 
 #include "engine/io/AtomicOutputFile.h"
+#include "engine/io/FileFlush.h"
 #include "engine/io/SystemError.h"
 
 namespace rowvane {
@@ -28,9 +27,9 @@ int FlushTogether(const std::vector<int>& files, std::size_t threads) {
   std::atomic<int> firstError{0};
   auto work = [&] {
     for (std::size_t i = next++; i < files.size(); i = next++) {
-      if (::fdatasync(files[i]) != 0) {
+      if (const int error = FlushFileData(files[i]); error != 0) {
         int none = 0;
-        firstError.compare_exchange_strong(none, errno);
+        firstError.compare_exchange_strong(none, error);
       }
     }
   };

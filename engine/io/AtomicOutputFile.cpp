@@ -64,7 +64,7 @@ bool IsGeneratedTemporaryName(std::string_view name) {
 /// `neverReplace` names. One status call unless the target is a link.
 std::optional<mode_t> CheckExistingTarget(
     int folder, const std::string& name,
-    const std::optional<std::pair<dev_t, ino_t>>& neverReplace) {
+    const std::optional<std::pair<std::uint64_t, std::uint64_t>>& neverReplace) {
   struct stat itself {};
   if (::fstatat(folder, name.c_str(), &itself, AT_SYMLINK_NOFOLLOW) != 0) {
     if (errno == ENOENT) {

@@ -39,7 +39,7 @@ class AtomicOutputFile : public OutputSink {
     /// checked to be still at its path before the rename. Null: opened here.
     std::shared_ptr<FolderHandle> folder;
     /// A file the output must never replace (the input), by device and inode.
-    std::optional<std::pair<dev_t, ino_t>> neverReplace;
+    std::optional<std::pair<std::uint64_t, std::uint64_t>> neverReplace;
   };
   /// Refuses a target whose existing file (a link followed) is read-only for
   /// its owner. The output keeps the permissions of an existing regular file,

@@ -1,8 +1,7 @@
 #pragma once
 
-#include <sys/types.h>
-
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <utility>
@@ -32,7 +31,8 @@ class FolderHandle {
   /// Flushes the folder's entries to the disk; throws ConversionError(FailureKind::Write).
   void sync() const;
 
-  FolderHandle(std::string path, FileDescriptor fd, dev_t device, ino_t inode, bool unnamedLinkable)
+  FolderHandle(std::string path, FileDescriptor fd, std::uint64_t device, std::uint64_t inode,
+               bool unnamedLinkable)
       : m_path(std::move(path)),
         m_fd(std::move(fd)),
         m_device(device),
@@ -42,8 +42,8 @@ class FolderHandle {
  private:
   std::string m_path;
   FileDescriptor m_fd;
-  dev_t m_device;
-  ino_t m_inode;
+  std::uint64_t m_device;
+  std::uint64_t m_inode;
   bool m_unnamedLinkable;
   std::atomic<bool> m_replaced{false};
 };

@@ -17,8 +17,10 @@ struct FileVersion {
   bool operator==(const FileVersion&) const = default;
 };
 
-/// The identity of the file `info` describes.
-inline FileVersion VersionOf(const struct stat& info) {
+/// The identity of the file `info` (a struct stat) describes; a template, so
+/// that platforms whose status lacks nanosecond times never instantiate it.
+template <typename Status>
+FileVersion VersionOf(const Status& info) {
   return {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
           static_cast<std::uint64_t>(info.st_size),
           info.st_mtim.tv_sec * 1'000'000'000LL + info.st_mtim.tv_nsec};

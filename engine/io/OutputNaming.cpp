@@ -3,7 +3,7 @@
 namespace rowvane {
 
 std::string FileNameOf(std::string_view path) {
-  const auto separator = path.rfind(kPathSeparator);
+  const auto separator = path.find_last_of(kFolderSeparators);
   if (separator == std::string_view::npos) {
     return std::string(path);
   }

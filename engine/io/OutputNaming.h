@@ -6,8 +6,12 @@
 
 namespace rowvane {
 
-/// The folder separator of this platform.
+/// The folder separator this program writes between a folder and a name.
 inline constexpr char kPathSeparator = '/';
+
+/// Every character that ends a folder in a path on this platform: "/", and on
+/// Windows "\" too (defined in FolderSeparators.cpp or its Windows sibling).
+extern const std::string_view kFolderSeparators;
 
 /// The characters after the last separator; the whole path when it has none,
 /// and empty text when the path ends with a separator.

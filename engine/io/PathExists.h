@@ -9,4 +9,11 @@ namespace rowvane {
 /// a missing path or a name the file system rejects gives false.
 bool PathExists(const std::string& path);
 
+/// What stands at a path that should lead to a folder (a link followed).
+struct FolderLookup {
+  int error = 0;          ///< the error number when nothing can be found there
+  bool isFolder = false;  ///< with no error: whether it is a folder
+};
+FolderLookup LookUpFolder(const std::string& path);
+
 }  // namespace rowvane

@@ -42,8 +42,9 @@ std::string Trimmed(const char* message) {
 
 bool HasScheme(std::string_view url) {
   const std::size_t colon = url.find(':');
-  return colon != std::string_view::npos &&
-         url.find_first_of("/\\") > colon;  // "http:", "file:"; a path may hold ':' later on
+  // "http:", "file:"; a path may hold ':' later on, and one letter before it
+  // is a drive ("C:/data"), which no scheme is.
+  return colon != std::string_view::npos && colon > 1 && url.find_first_of("/\\") > colon;
 }
 
 /// The file a document's address names: libxml2 escapes the addresses it

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -15,11 +16,21 @@ namespace rowvane::testing {
 class TempDir {
  public:
   TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "rowvane-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-      throw std::runtime_error("cannot create a temporary folder");
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      const auto candidate = std::filesystem::temp_directory_path() /
+                             ("rowvane-test-" + std::to_string(random() % 100'000'000));
+      std::error_code error;
+      if (std::filesystem::create_directory(candidate, error)) {
+        std::filesystem::permissions(candidate, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::replace, error);
+        // In the generic form ("/" between folders, as the engine joins
+        // names) on every platform, so that paths compare as text.
+        m_path = candidate.generic_string();
+        return;
+      }
     }
-    m_path = pattern;
+    throw std::runtime_error("cannot create a temporary folder");
   }
   ~TempDir() {
     std::error_code ignored;
@@ -31,7 +42,7 @@ class TempDir {
   TempDir& operator=(const TempDir&) = delete;
 
   const std::filesystem::path& path() const { return m_path; }
-  std::string operator/(const std::string& name) const { return (m_path / name).string(); }
+  std::string operator/(const std::string& name) const { return (m_path / name).generic_string(); }
 
   /// Writes `bytes` to the file `name` inside the folder and gives its path.
   std::string write(const std::string& name, const std::string& bytes) const {
@@ -42,13 +53,13 @@ class TempDir {
     if (!out.flush()) {
       throw std::runtime_error("cannot write " + file.string());
     }
-    return file.string();
+    return file.generic_string();
   }
 
   /// Creates the folder `name` inside this one and gives its path.
   std::string makeFolder(const std::string& name) const {
     std::filesystem::create_directories(m_path / name);
-    return (m_path / name).string();
+    return (m_path / name).generic_string();
   }
 
   /// Names of the folder's entries, hidden ones included.

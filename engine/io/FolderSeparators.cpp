@@ -1,0 +1,7 @@
+#include "engine/io/OutputNaming.h"
+
+namespace rowvane {
+
+const std::string_view kFolderSeparators = "/";
+
+}  // namespace rowvane
