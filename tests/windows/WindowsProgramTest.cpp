@@ -109,9 +109,9 @@ ProgramRun RunProgram(const std::string& folder, const std::vector<std::string>&
 
 constexpr const char* kCsv = "name,city\r\nZo\xC3\xAB,\xE6\x9D\xB1\xE4\xBA\xAC\r\n";
 constexpr const char* kXml =
-    "<XML>\r\n  <row>\r\n    <name>Zo\xC3\xAB</name>\r\n    "
+    "<XML>\r\n <row>\r\n  <name>Zo\xC3\xAB</name>\r\n  "
     "<city>\xE6\x9D\xB1\xE4\xBA\xAC</city>\r\n"
-    "  </row>\r\n</XML>";
+    " </row>\r\n</XML>";
 
 TEST(WindowsProgram, StandardStreamsAreBinary) {
   const WindowsTestFolder folder;
@@ -121,7 +121,9 @@ TEST(WindowsProgram, StandardStreamsAreBinary) {
   EXPECT_EQ(piped.out, kXml);
   folder.writeWide("lf.csv", "a\n1\n");
   const ProgramRun lf = RunProgram(folder.path(), {"--format", "standard", "-O", "-", "lf.csv"});
-  EXPECT_EQ(lf.out, "<XML>\r\n  <row>\r\n    <a>1</a>\r\n  </row>\r\n</XML>");
+  EXPECT_EQ(lf.out,
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<XML>\r\n <row>\r\n  <a>1</a>\r\n "
+            "</row>\r\n</XML>");
   const ProgramRun gz = RunProgram(folder.path(), {"--gzip", "-O", "-", "-"}, kCsv);
   EXPECT_EQ(gz.status, 0U) << gz.err;
   EXPECT_TRUE(gz.out.starts_with("\x1f\x8b")) << gz.out.size();
@@ -154,8 +156,8 @@ TEST(WindowsProgram, WildcardsAreExpandedByTheProgram) {
     std::vector<std::string> outputs;
   };
   const Case cases[] = {
-      {{"-o", "out", "data\\*.csv"}, 0, {"a.xml", "B.xml"}},
-      {{"-o", "out", "data/?.CSV"}, 0, {"a.xml", "B.xml"}},
+      {{"-o", "out", "data\\*.csv"}, 0, {"B.xml", "a.xml"}},
+      {{"-o", "out", "data/?.CSV"}, 0, {"B.xml", "a.xml"}},
       {{"-o", "out", "data\\*.none"}, 1, {}},
   };
   for (const Case& each : cases) {
@@ -203,13 +205,18 @@ TEST(WindowsProgram, FilesInUseFailAloneWithTheirReason) {
   folder.writeWide("free.csv", "x\r\n1\r\n");
   folder.writeWide("kept.csv", "x\r\n1\r\n");
   folder.writeWide("out\\kept.xml", "earlier");
-  const HeldFile input = folder.holdUnshared("held.csv");
-  const HeldFile output = folder.holdUnshared("out\\kept.xml");
-  const ProgramRun run =
-      RunProgram(folder.path(), {"-o", "out", "held.csv", "free.csv", "kept.csv"});
+  ProgramRun run;
+  {
+    const HeldFile input = folder.holdUnshared("held.csv");
+    const HeldFile output = folder.holdUnshared("out\\kept.xml");
+    run = RunProgram(folder.path(), {"-o", "out", "held.csv", "free.csv", "kept.csv"});
+  }
   EXPECT_EQ(run.status, 1U);
-  EXPECT_NE(run.err.find("held.csv: in use by another program"), std::string::npos) << run.err;
-  EXPECT_NE(run.err.find("kept.xml: in use by another program"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("held.csv: cannot read the input: in use by another program"),
+            std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("cannot write out/kept.xml: in use by another program"), std::string::npos)
+      << run.err;
   std::vector<std::string> outputs = WindowsTestFolder::NamesIn(folder / "out");
   std::sort(outputs.begin(), outputs.end());
   EXPECT_EQ(outputs, (std::vector<std::string>{"free.xml", "kept.xml"}));
