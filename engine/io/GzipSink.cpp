@@ -11,6 +11,7 @@ namespace {
 
 constexpr int kGzipWindowBits = 16 + MAX_WBITS;
 constexpr int kMemoryLevel = 8;  // zlib's default
+constexpr int kUnixSystem = 3;   // the gzip header's number for Unix
 constexpr std::size_t kOutputChunk = std::size_t{1} << 16;
 constexpr const char* kCompressionFailed = "The output could not be compressed";
 
@@ -21,6 +22,10 @@ GzipSink::GzipSink(OutputSink& target, int level) : m_target(target), m_output(k
                    Z_DEFAULT_STRATEGY) != Z_OK) {
     throw std::bad_alloc();
   }
+  // zlib names the system it runs on in the header; every build names Unix,
+  // so that the same input gives the same bytes on Linux and on Windows.
+  m_header.os = kUnixSystem;
+  deflateSetHeader(&m_stream, &m_header);
 }
 
 GzipSink::~GzipSink() {

@@ -29,6 +29,7 @@ class GzipSink : public OutputSink {
 
   OutputSink& m_target;
   z_stream m_stream{};
+  gz_header m_header{};  // read by zlib until the header is written
   std::vector<char> m_output;
 };
 

@@ -74,7 +74,7 @@ def outputs(folder):
 
 
 def main():
-    linux, windows, work = sys.argv[1], sys.argv[2], sys.argv[3]
+    linux, windows, work = (os.path.abspath(argument) for argument in sys.argv[1:4])
     count = int(sys.argv[4]) if len(sys.argv) > 4 else 3000
     rng = random.Random(33)
     shutil.rmtree(work, ignore_errors=True)
@@ -84,25 +84,29 @@ def main():
     checked = 0
     for batch, options in enumerate(OPTION_SETS):
         folder = os.path.join(work, f"batch{batch}")
-        os.makedirs(os.path.join(folder, "in"))
-        names = []
+        inputs = {}
         for i in range(per_batch):
             name = f"f{i:04d}.csv"
             data = random_csv(rng)
             if i % 50 == 7:
                 name += ".gz"
                 data = gzip.compress(data, mtime=0)
-            with open(os.path.join(folder, "in", name), "wb") as f:
-                f.write(data)
-            names.append(name)
-        names.append("missing.csv")  # a failure of its own in every batch
+            inputs[name] = data
+        names = list(inputs) + ["missing.csv"]  # a failure of its own in every batch
         results = {}
+        # Each program in a tree of its own, laid out alike, so that the names
+        # in messages and reports are the same text.
         for side, program in (("linux", [linux]), ("windows", wine)):
-            out = os.path.join(folder, side)
-            os.makedirs(out)
-            command = program + ["-q", "-j", "2", "--report", f"../{side}.jsonl", "-o", f"../{side}"]
-            results[side] = run(command + options + names, os.path.join(folder, "in"))
-            results[side] += (report_lines(os.path.join(folder, f"{side}.jsonl")), outputs(out))
+            base = os.path.join(folder, side)
+            os.makedirs(os.path.join(base, "in"))
+            os.makedirs(os.path.join(base, "out"))
+            for name, data in inputs.items():
+                with open(os.path.join(base, "in", name), "wb") as f:
+                    f.write(data)
+            command = program + ["-q", "-j", "2", "--report", "../report.jsonl", "-o", "../out"]
+            results[side] = run(command + options + names, os.path.join(base, "in"))
+            results[side] += (report_lines(os.path.join(base, "report.jsonl")),
+                              outputs(os.path.join(base, "out")))
         linux_result, windows_result = results["linux"], results["windows"]
         checked += len(names)
         problems = []
