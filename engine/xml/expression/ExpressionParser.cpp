@@ -172,7 +172,7 @@ class Tokenizer {
   std::size_t m_at = 0;
 };
 
-struct FunctionSpec {
+struct FunctionSignature {
   std::string_view name;
   ExpressionOp op;
   std::uint8_t least;
@@ -180,7 +180,7 @@ struct FunctionSpec {
 };
 constexpr std::uint8_t kMany = 255;
 
-constexpr std::array<FunctionSpec, 24> kFunctions = {{
+constexpr std::array<FunctionSignature, 24> kFunctions = {{
     {"upper", ExpressionOp::Upper, 1, 1},
     {"lower", ExpressionOp::Lower, 1, 1},
     {"trim", ExpressionOp::Trim, 1, 1},
@@ -207,13 +207,13 @@ constexpr std::array<FunctionSpec, 24> kFunctions = {{
     {"param", ExpressionOp::Constant, 1, 2},
 }};
 
-struct AggregateSpec {
+struct AggregateSignature {
   std::string_view name;
   AggregateKind kind;
   std::uint8_t least;
 };
 
-constexpr std::array<AggregateSpec, 6> kAggregates = {{
+constexpr std::array<AggregateSignature, 6> kAggregates = {{
     {"count", AggregateKind::Count, 0},
     {"sum", AggregateKind::Sum, 1},
     {"min", AggregateKind::Min, 1},
@@ -515,32 +515,34 @@ class Parser {
       throw TemplateError(at(name), "'" + std::string(name.text) +
                                         "' is not a value: a function is called with (...)");
     }
-    for (const AggregateSpec& spec : kAggregates) {
-      if (name.text == spec.name) {
-        return aggregate(name, spec);
+    for (const AggregateSignature& signature : kAggregates) {
+      if (name.text == signature.name) {
+        return aggregate(name, signature);
       }
     }
-    const auto spec = std::find_if(kFunctions.begin(), kFunctions.end(),
-                                   [&](const FunctionSpec& f) { return f.name == name.text; });
-    if (spec == kFunctions.end()) {
+    const auto signature =
+        std::find_if(kFunctions.begin(), kFunctions.end(),
+                     [&](const FunctionSignature& f) { return f.name == name.text; });
+    if (signature == kFunctions.end()) {
       throw TemplateError(at(name), "unknown function '" + std::string(name.text) + "'");
     }
     const bool literalFirst = m_tokens[m_next + 1].kind == Token::Kind::String &&
                               (m_tokens[m_next + 2].kind == Token::Kind::Comma ||
                                m_tokens[m_next + 2].kind == Token::Kind::Close);
     const std::vector<std::uint32_t> args = arguments();
-    if (args.size() < spec->least || (spec->most != kMany && args.size() > spec->most) ||
-        (spec->op == ExpressionOp::Number && args.size() == 2)) {
-      throw TemplateError(at(name),
-                          ArgumentCount(spec->name, spec->least, spec->most, args.size()));
+    if (args.size() < signature->least ||
+        (signature->most != kMany && args.size() > signature->most) ||
+        (signature->op == ExpressionOp::Number && args.size() == 2)) {
+      throw TemplateError(
+          at(name), ArgumentCount(signature->name, signature->least, signature->most, args.size()));
     }
-    if (spec->name == "param") {
+    if (signature->name == "param") {
       return parameter(name, args, literalFirst);
     }
     std::uint32_t index = 0;
-    checkLiterals(name, spec->op, args, index);
-    noteUse(spec->op, at(name));
-    return node(spec->op, at(name), args, index);
+    checkLiterals(name, signature->op, args, index);
+    noteUse(signature->op, at(name));
+    return node(signature->op, at(name), args, index);
   }
 
   void noteUse(ExpressionOp op, TemplatePosition where) {
@@ -617,7 +619,7 @@ class Parser {
                         "parameter '" + wanted + "' is not given (--param " + wanted + "=VALUE)");
   }
 
-  std::uint32_t aggregate(const Token& name, const AggregateSpec& spec) {
+  std::uint32_t aggregate(const Token& name, const AggregateSignature& signature) {
     if (m_aggregate != nullptr) {
       throw TemplateError(at(name), "'" + std::string(name.text) + "' inside '" +
                                         std::string(m_aggregate->text) +
@@ -627,11 +629,12 @@ class Parser {
     std::vector<std::uint32_t> args = arguments();
     m_aggregate = nullptr;
     const std::size_t most = 1;
-    if (args.size() < spec.least || args.size() > most) {
-      throw TemplateError(at(name), ArgumentCount(spec.name, spec.least, most, args.size()));
+    if (args.size() < signature.least || args.size() > most) {
+      throw TemplateError(at(name),
+                          ArgumentCount(signature.name, signature.least, most, args.size()));
     }
     const std::size_t site = m_program.sites.size();
-    m_program.sites.push_back({spec.kind, at(name), m_expression});
+    m_program.sites.push_back({signature.kind, at(name), m_expression});
     m_program.siteArguments.push_back(args.empty() ? ExpressionProgram::kNoNode : args[0]);
     uses().sites.push_back(site);
     return node(ExpressionOp::Aggregate, at(name), {}, static_cast<std::uint32_t>(site));
