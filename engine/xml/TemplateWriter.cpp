@@ -118,13 +118,11 @@ ExpressionValue TemplateWriter::evaluate(std::size_t expression,
 
 // A value the template cannot use fails the input, told as a compiler tells
 // a source position: the template's place, then the field and the value.
-void TemplateWriter::failValue(const std::exception& error) const {
-  const auto* valueError = dynamic_cast<const ExpressionValueError*>(&error);
-  const TemplatePosition at = valueError != nullptr ? valueError->position() : TemplatePosition{};
+void TemplateWriter::failValue(const ExpressionValueError& error) const {
+  const TemplatePosition at = error.position();
   std::string message = m_layout.source.empty() ? "" : m_layout.source + ":";
   message += std::to_string(at.line) + ":" + std::to_string(at.column) + ": " + error.what();
-  throw ConversionError(FailureKind::Value, message,
-                        FailurePlace{m_line, valueError != nullptr ? valueError->field() : ""});
+  throw ConversionError(FailureKind::Value, message, FailurePlace{m_line, error.field()});
 }
 
 ExpressionValue TemplateWriter::aggregate(std::size_t site) const {

@@ -15,6 +15,8 @@
 
 namespace rowvane {
 
+class ExpressionValueError;
+
 /// Writes one input's records through a loaded template. Holds the current
 /// record (the caller's) and the first record of each open group; everything
 /// else streams.
@@ -104,7 +106,7 @@ class TemplateWriter {
   /// Throws ConversionError(FailureKind::Value) naming the template's place,
   /// the record's line, the field and the value.
   ExpressionValue evaluate(std::size_t expression, std::span<const std::string_view> values) const;
-  [[noreturn]] void failValue(const std::exception& error) const;
+  [[noreturn]] void failValue(const ExpressionValueError& error) const;
   ExpressionValue aggregate(std::size_t site) const;
   bool nextItem(ItemLoop& loop) const;
   std::size_t changedLevel(std::span<const std::string_view> values, std::uint32_t group);
